@@ -1,0 +1,8 @@
+#pragma once
+
+namespace funkor {
+
+// Version shown in the window title and by the command-line tools.
+const char* programVersion();
+
+}  // namespace funkor
