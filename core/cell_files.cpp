@@ -1,0 +1,70 @@
+#include "core/cell_files.h"
+
+#include <fstream>
+
+#include "core/data_files.h"
+#include "core/fields.h"
+
+namespace funkor {
+
+using fields::left;
+using fields::mid;
+using fields::right;
+
+std::optional<std::string> FindCellName(const std::vector<std::string>& lines,
+                                        std::string_view cellKey) {
+    for (const auto& line : lines)
+        if (left(line, 13) == cellKey) return " " + mid(line, 15);
+    return std::nullopt;
+}
+
+std::optional<std::string> FindCellNameInFile(const std::string& path, std::string_view cellKey) {
+    return FindCellName(readLines(path), cellKey);
+}
+
+std::optional<std::string> FindSiteName(const std::vector<std::string>& lines,
+                                        std::string_view positionKey) {
+    for (const auto& line : lines)
+        if (left(line, 6) + mid(line, 8, 6) == positionKey) return mid(line, 14);
+    return std::nullopt;
+}
+
+std::optional<std::string> FindSiteNameInFile(const std::string& path,
+                                              std::string_view positionKey) {
+    return FindSiteName(readLines(path), positionKey);
+}
+
+namespace {
+std::string oneLine(std::string_view name) {
+    std::string s(name);
+    for (char& c : s)
+        if (c == '\r' || c == '\n') c = ' ';
+    return s;
+}
+}  // namespace
+
+std::string cellNameLine(std::string_view cellKey, std::string_view name) {
+    return std::string(cellKey) + " " + oneLine(name);
+}
+
+std::string siteNameLine(std::string_view positionKey, std::string_view name) {
+    return left(positionKey, 6) + " " + right(positionKey, 6) + " " + oneLine(name);
+}
+
+bool appendRecordLine(const std::string& path, std::string_view line) {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    if (!out) return false;
+    out << line << "\r\n";
+    out.close();
+    return !out.fail();
+}
+
+NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,
+                              std::string_view cellCaption) {
+    if (!cellCaption.empty()) return {};
+    if (!leftButton) return {NamingChoice::CellFile, false};
+    if (operatorCode != "26207") return {NamingChoice::CellFile, true};
+    return {NamingChoice::SiteFile, false};
+}
+
+}  // namespace funkor

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The user's names for cells and antenna sites, kept in two plain text files
+// beside the program, one record per line, appended and never rewritten:
+//
+//   "Funkor.clf"  cell names:  characters 1-13 the cell key (CI, LAC, operator
+//                 code), 14 a blank, 15 on the name.   "4E21C67C26207 Bahnhof"
+//   "Funkor.txt"  site names:  1-6 easting, 7 a blank, 8-13 northing (10 m
+//                 units), 14 a blank, 15 on the name.  "451818 582197 Tower"
+//
+// Lookups read from the first line and take the first match; comparisons are
+// exact. A missing file has no lines and so never matches.
+namespace funkor {
+
+inline constexpr const char* kCellNameFile = "Funkor.clf";
+inline constexpr const char* kSiteNameFile = "Funkor.txt";
+
+// Caption for the cell: " " + name of the first line whose characters 1-13
+// are `cellKey`. A line holding only the key and a blank gives " ".
+std::optional<std::string> FindCellName(const std::vector<std::string>& lines,
+                                        std::string_view cellKey);
+std::optional<std::string> FindCellNameInFile(const std::string& path, std::string_view cellKey);
+
+// Caption for the site: the line from character 14 on (a blank, the name) of
+// the first line whose characters 1-6 and 8-13 together are `positionKey`.
+std::optional<std::string> FindSiteName(const std::vector<std::string>& lines,
+                                        std::string_view positionKey);
+std::optional<std::string> FindSiteNameInFile(const std::string& path,
+                                              std::string_view positionKey);
+
+// The record lines to append. Line breaks in a name would split the record,
+// so they become blanks.
+std::string cellNameLine(std::string_view cellKey, std::string_view name);
+std::string siteNameLine(std::string_view positionKey, std::string_view name);
+
+// Appends `line` with CR LF, creating the file when needed; false when the
+// file cannot be written.
+bool appendRecordLine(const std::string& path, std::string_view line);
+
+// Which file a mouse press on the unnamed cell label names.
+struct NamingChoice {
+    enum File { None, CellFile, SiteFile } file = None;
+    bool beep = false;  // a site was asked for off the O2 network: the cell is named instead
+};
+// `leftButton` names the site (only on "26207", where the network broadcasts
+// the site's position), any other button the cell; a label that already has
+// a caption is not renamed.
+NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,
+                              std::string_view cellCaption);
+
+}  // namespace funkor
