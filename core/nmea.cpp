@@ -1,0 +1,145 @@
+#include "core/nmea.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace funkor {
+
+namespace {
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back.
+long daysFromCivil(long y, long m, long d) {
+    y -= m <= 2;
+    const long era = (y >= 0 ? y : y - 399) / 400;
+    const long yoe = y - era * 400;
+    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void civilFromDays(long z, int& year, int& month, int& day) {
+    z += 719468;
+    const long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long doe = z - era * 146097;
+    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yoe + era * 400 + (month <= 2));
+}
+
+std::string twoDigits(int a, int b, int c) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d%02d%02d", ((a % 100) + 100) % 100, b % 100, c % 100);
+    return buf;
+}
+
+std::string degreesMinutesField(double degrees, double maximum, int degreeDigits) {
+    if (!std::isfinite(degrees) || degrees < 0) degrees = 0;
+    if (degrees > maximum) degrees = maximum;
+    const DegreesMinutes dm = SplitDegreesMinutes(degrees);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%0*d", degreeDigits, dm.degrees);
+    return buf + NmeaMinutesText(dm.minutes10k);
+}
+
+}  // namespace
+
+CivilTime AddHours(const CivilTime& t, int hours) {
+    const long long seconds = daysFromCivil(t.year, t.month, t.day) * 86400LL + t.hour * 3600LL +
+                              t.minute * 60LL + t.second + hours * 3600LL;
+    long long days = seconds / 86400;
+    long long rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    CivilTime r;
+    civilFromDays(static_cast<long>(days), r.year, r.month, r.day);
+    r.hour = static_cast<int>(rest / 3600);
+    r.minute = static_cast<int>(rest / 60 % 60);
+    r.second = static_cast<int>(rest % 60);
+    return r;
+}
+
+std::string NmeaTime(const CivilTime& t) {
+    return twoDigits(t.hour, t.minute, t.second);
+}
+
+std::string NmeaDate(const CivilTime& t) {
+    return twoDigits(t.day, t.month, t.year);
+}
+
+std::string NmeaChecksum(std::string_view body) {
+    unsigned sum = 0;
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    char buf[4];
+    std::snprintf(buf, sizeof buf, "%02X", sum);
+    return buf;
+}
+
+std::string NmeaSentence(std::string_view body) {
+    std::string s = "$";
+    s += body;
+    s += '*';
+    s += NmeaChecksum(body);
+    s += "\r\n";
+    return s;
+}
+
+DegreesMinutes SplitDegreesMinutes(double degrees) {
+    if (!std::isfinite(degrees)) degrees = 0;
+    DegreesMinutes dm;
+    const double whole = std::floor(degrees);
+    dm.degrees = static_cast<int>(whole);
+    // Rounded, not truncated: 48.3 is 17.99999999999983 minutes in binary.
+    dm.minutes10k = std::lround((degrees - whole) * 60 * 10000);
+    if (dm.minutes10k >= 600000) {
+        dm.minutes10k -= 600000;
+        ++dm.degrees;
+    }
+    if (dm.minutes10k < 0) dm.minutes10k = 0;
+    return dm;
+}
+
+std::string NmeaMinutesText(long minutes10k) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02ld.%04ld", minutes10k / 10000, minutes10k % 10000);
+    return buf;
+}
+
+std::string NmeaLatitude(double degrees) {
+    return degreesMinutesField(degrees, 90, 2);
+}
+
+std::string NmeaLongitude(double degrees) {
+    return degreesMinutesField(degrees, 180, 3);
+}
+
+std::string RmcBody(std::string_view hhmmss, std::string_view lat, std::string_view lon,
+                    std::string_view ddmmyy) {
+    std::string s = "GPRMC,";
+    s.append(hhmmss).append(",A,").append(lat).append(",N,").append(lon).append(",E,,,");
+    s.append(ddmmyy).append(",0,E");
+    return s;
+}
+
+std::string GgaBody(std::string_view hhmmss, std::string_view lat, std::string_view lon) {
+    std::string s = "GPGGA,";
+    s.append(hhmmss).append(",").append(lat).append(",N,").append(lon);
+    s.append(",E,1,12,,,M,,M,,,");
+    return s;
+}
+
+SentencePair BuildPositionSentences(double latitude, double longitude, const CivilTime& localTime,
+                                    int utcOffsetHours) {
+    const CivilTime utc = AddHours(localTime, -utcOffsetHours);
+    const std::string time = NmeaTime(utc);
+    const std::string lat = NmeaLatitude(latitude);
+    const std::string lon = NmeaLongitude(longitude);
+    return {NmeaSentence(RmcBody(time, lat, lon, NmeaDate(utc))),
+            NmeaSentence(GgaBody(time, lat, lon))};
+}
+
+}  // namespace funkor
