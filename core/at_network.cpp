@@ -1,5 +1,6 @@
 #include "core/at_network.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -60,7 +61,10 @@ std::string radiusText(double r) {
 SimZoneFile parseCrsmZones(std::string_view line) {
     SimZoneFile f;
     // The data starts right after "+CRSM: 144,0," at position 14.
-    if (!startsWith(line, "+CRSM:") || charAt(line, 13) != ',') return f;
+    // A quoted data field (as some phones send it) would shift every position.
+    if (!startsWith(line, "+CRSM:") || charAt(line, 13) != ',' ||
+        !std::isxdigit(static_cast<unsigned char>(charAt(line, 14))))
+        return f;
     f.home = zoneAt(line, 50);
     f.city = zoneAt(line, 206);
     if (f.home) {

@@ -1,0 +1,90 @@
+#include "core/at_dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace funkor;
+using S = AnswerStep;
+
+struct StepCase {
+    const char* legend;
+    std::string line;
+    DispatchFlags flags;
+    std::vector<S> steps;
+};
+
+TEST(AnswerSteps, LinesRunTheirStepsInOrder) {
+    const DispatchFlags none{};
+    DispatchFlags sms{};
+    sms.smsSendPending = true;
+    DispatchFlags user{};
+    user.ussdPending = 1;
+    DispatchFlags network{};
+    network.ussdPending = 2;
+    DispatchFlags list{};
+    list.smsListPending = true;
+    DispatchFlags cb{};
+    cb.cbPending = true;
+    DispatchFlags read{};
+    read.smsReadState = 3;
+    const std::string pdu = "07919421050000F0040C9194710000000000004011";
+
+    const StepCase cases[] = {
+        {"OK ends at once", "OK", none, {S::FinalOk}},
+        {"OK after an SMS goes on", "OK", sms, {S::FinalOk, S::RestartTimer, S::IdentityLine}},
+        {"ERROR ends at once", "ERROR", none, {S::FinalError}},
+        {"ERROR after an SMS", "ERROR", sms, {S::FinalError, S::RestartTimer, S::IdentityLine}},
+        {"lower-case ok is no final code", "ok", none, {S::RestartTimer, S::IdentityLine}},
+        {"RING is also a plain line", "RING", none, {S::RestartTimer, S::Ring, S::IdentityLine}},
+        {"user star code swallows everything", "+CSQ: 17,99", user, {S::StarCode}},
+        {"user star code takes OK too", "OK", user, {S::StarCode}},
+        {"quoted network answer",
+         "\"Standort: Bahnhof\"",
+         network,
+         {S::UssdText, S::RestartTimer, S::IdentityLine}},
+        {"quote without awaited answer", "\"x\"", none, {S::RestartTimer, S::IdentityLine}},
+        {"SIM zone file", "+CRSM: 144,0,00", none, {S::RestartTimer, S::SimZoneFile}},
+        {"caller id", "+CLIP: \"0171\",129", none, {S::RestartTimer, S::CallerId}},
+        {"battery", "+CBC: 0,80", none, {S::RestartTimer, S::Battery}},
+        {"card number has no plus",
+         "^SCID: 8949",
+         none,
+         {S::RestartTimer, S::SimCardNumber, S::IdentityLine}},
+        {"signal", "+CSQ: 17,99", none, {S::RestartTimer, S::Signal}},
+        {"list header", "+CMGL: 3,1,,23", none, {S::RestartTimer, S::SmsListHeader}},
+        {"list PDU", pdu, list, {S::RestartTimer, S::IdentityLine, S::SmsListData}},
+        {"activity", "+CPAS: 0", none, {S::RestartTimer, S::Activity}},
+        {"timing advance", "^SSTK: 03", none, {S::RestartTimer, S::IdentityLine, S::TimingAdvance}},
+        {"registration", "+CREG: 1,\"C67C\",\"4E21\"", none, {S::RestartTimer, S::Registration}},
+        {"broadcast header", "+CBM: 88", none, {S::RestartTimer, S::BroadcastHeader}},
+        {"broadcast page", pdu, cb, {S::RestartTimer, S::IdentityLine, S::BroadcastData}},
+        {"page that looks like a header",
+         "+CBM: 88",
+         cb,
+         {S::RestartTimer, S::BroadcastData, S::BroadcastHeader}},
+        {"read header", "+CMGR: 0,,23", none, {S::RestartTimer, S::SmsReadHeader}},
+        {"read PDU", pdu, read, {S::RestartTimer, S::IdentityLine, S::SmsReadData}},
+        {"new message", "+CMTI: \"SM\",12", none, {S::RestartTimer, S::NewMessage}},
+        {"numeric operator", "+COPS: 0,2,\"26207\"", none, {S::RestartTimer, S::OperatorNumeric}},
+        {"numeric operator, manual",
+         "+COPS: 1,2,\"26207\"",
+         none,
+         {S::RestartTimer, S::OperatorNumeric}},
+        {"named operator", "+COPS: 0,0,\"o2 - de\"", none, {S::RestartTimer, S::OperatorName}},
+        {"operator list",
+         "+COPS: (2,\"o2 - de\",,\"26207\")",
+         none,
+         {S::RestartTimer, S::OperatorList}},
+        {"operator without network", "+COPS: 0", none, {S::RestartTimer}},
+        {"phone-book status", "+CPBS: \"SM\",5,250", none, {S::RestartTimer, S::PhoneBookStatus}},
+        {"phone-book read echo", "AT+CPBR=5", none, {S::RestartTimer, S::PhoneBookReadEcho}},
+        {"phone-book entry",
+         "+CPBR: 1,\"0171\",129,\"Anna\"",
+         none,
+         {S::RestartTimer, S::PhoneBookEntry}},
+        {"unknown answer", "+CME ERROR: 10", none, {S::RestartTimer}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(answerSteps(c.line, c.flags), c.steps) << c.legend;
+}
