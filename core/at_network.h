@@ -8,19 +8,16 @@
 #include <vector>
 
 #include "core/data_files.h"
+#include "core/position_texts.h"
 
 // Answers about the network: the SIM's zone file, the timing advance, the
 // registration with the serving cell, and the registered and available
 // operators; plus the texts derived from a cell key (sector, region, area).
 namespace funkor {
 
-// One zone read from the SIM.
-struct ZoneArea {
-    double first = 0;   // easting of the centre, 10 m units
-    double second = 0;  // northing of the centre, 10 m units
-    double radius = 0;  // metres; 0 while the SIM was not read
-    std::string name;
-};
+// One zone read from the SIM: centre in 10 m units, radius in metres, name.
+// The same record the zone-distance check takes.
+using ZoneArea = ZoneCentre;
 
 // +CRSM: 144,0,<246 hex digits>   answer to "AT+CRSM=176,28512,0,0,123"
 // The data holds four 26-byte zone records from data byte 18: 4 bytes
