@@ -1,0 +1,90 @@
+#include "app/window/command_line.h"
+
+#include <cctype>
+#include <string>
+
+namespace {
+
+bool takesValue(const QString& name) {
+    return name == QLatin1String("--data-dir") || name == QLatin1String("--snapshot") ||
+           name == QLatin1String("--quit-after");
+}
+
+void setOption(StartOptions& o, const QString& name, const QString& value) {
+    if (name == QLatin1String("--data-dir")) {
+        o.dataDir = value;
+    } else if (name == QLatin1String("--snapshot")) {
+        o.snapshotFile = value;
+    } else if (name == QLatin1String("--quit-after")) {
+        bool ok = false;
+        double s = value.toDouble(&ok);
+        if (ok && s >= 0)
+            o.quitAfterSeconds = s;
+        else
+            o.problems << QStringLiteral(
+                              "--quit-after braucht eine Zahl von Sekunden, nicht \"%1\"")
+                              .arg(value);
+    }
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    return s;
+}
+
+// A whole number made of digits only, at most `maxDigits` of them.
+std::optional<long> digitsValue(std::string_view s, std::size_t maxDigits) {
+    if (s.empty() || s.size() > maxDigits) return std::nullopt;
+    long v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+}  // namespace
+
+StartOptions parseStartOptions(const QStringList& arguments) {
+    StartOptions o;
+    QStringList positional;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (!a.startsWith(QLatin1String("--")) || a == QLatin1String("--")) {
+            if (a != QLatin1String("--")) positional << a;
+            continue;
+        }
+        qsizetype eq = a.indexOf(QLatin1Char('='));
+        QString name = eq < 0 ? a : a.left(eq);
+        if (!takesValue(name)) {
+            o.otherOptions << a;
+            continue;
+        }
+        if (eq >= 0) {
+            setOption(o, name, a.mid(eq + 1));
+        } else if (i + 1 < arguments.size()) {
+            setOption(o, name, arguments[++i]);
+        } else {
+            o.problems << QStringLiteral("%1 ohne Wert").arg(name);
+        }
+    }
+    o.commandLine = positional.join(QLatin1Char(' '));
+    return o;
+}
+
+std::optional<PortCommand> parsePortCommand(std::string_view commandLine) {
+    std::string_view s = trimmed(commandLine);
+    std::size_t comma = s.find(',');
+    PortCommand pc;
+    auto port = digitsValue(trimmed(s.substr(0, comma)), 2);
+    if (!port || *port < 1) return std::nullopt;
+    pc.port = static_cast<int>(*port);
+    if (comma != std::string_view::npos) {
+        std::string_view rate = trimmed(s.substr(comma + 1));
+        auto baud = digitsValue(rate, 7);
+        if (!baud || *baud < 1) return std::nullopt;
+        pc.settings = std::to_string(*baud) + ",n,8,1";
+    }
+    return pc;
+}

@@ -1,0 +1,251 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QString>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/phone/serial_port_component.h"
+#include "app/window/command_line.h"
+#include "app/window/elements.h"
+#include "app/window/form1_variables.h"
+#include "app/window/platform.h"
+#include "app/window/program_folder.h"
+
+class Form2;
+class QButtonGroup;
+
+// The main window. It holds every element under its own name (its Qt object
+// name is the same; array members are named "Netze(3)"), the shared window
+// variables grouped by topic, and the handlers of the window's events, named
+// element, underscore, event.
+//
+// Behaviour of the later topics is added on top: their handlers exist here
+// with their final names (form1_topics.cpp) and are already connected to
+// their elements, so a topic only fills in the body.
+//
+// Check boxes, lists and the scroll bar run their handler on every change of
+// value, by the user or by code.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+  public:
+    // `platform` may be null: the Qt dialogs, beep, browser and clock are
+    // used then.
+    Form1(const StartOptions& options, std::unique_ptr<Platform> platform,
+          QWidget* parent = nullptr);
+    // Uses the program folder given instead of looking for one.
+    Form1(const StartOptions& options, const ProgramFolder& folder,
+          std::unique_ptr<Platform> platform, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // ---- Services ----
+    Platform& platform() { return *platform_; }
+    const StartOptions& options() const { return options_; }
+    const ProgramFolder& folder() const { return folder_; }
+    // Path of a file in the program folder ("Funkor.log", "Funkor.clf" ...).
+    QString folderFile(const QString& name) const { return folder_.file(name); }
+    // Path of the settings file "Funkor.ini", 8-bit.
+    std::string settingsPath() const;
+    // Window measures are given in twips in places: 15 twips per pixel.
+    static constexpr int twipsToPixels(int twips) { return (twips + 7) / 15; }
+
+    // One element of the window, for the snapshot and the tests.
+    struct ElementInfo {
+        QString name;  // "GSM", "Netze(3)"
+        QString kind;  // label, textbox, listbox, combobox, checkbox, option,
+                       // button, scrollbar, shape, line, image, gauge, timer,
+                       // serialport, socket, speech
+        QObject* object;
+        bool decoration;  // a shape or line that frames or separates others
+    };
+    const std::vector<ElementInfo>& inventory() const { return inventory_; }
+    // The element of that name, or null.
+    QObject* element(const QString& name) const;
+
+    // ---- Elements ----
+    // Phone port, status and identity
+    SerialPortComponent* Comm1;
+    QComboBox* GSM;
+    std::array<QRadioButton*, 3> Baud;  // 0 "19200", 1 "57600", 2 "115200"
+    QCheckBox* Active;
+    LabelElement* Label2;
+    QListWidget* List2;
+    LabelElement* Info;
+    TextBoxElement* Text3;
+    GaugeElement* Level;
+    GaugeElement* BattA;
+    ImageElement* BattE;
+    ImageElement* BattL;
+    TimerElement* Timer1;
+
+    // Network and cell
+    LabelElement* Netz;
+    QListWidget* List1;
+    std::array<LabelElement*, 8> Netze;
+    std::array<ShapeElement*, 8> Sta;
+    std::array<LabelElement*, 8> Land;
+    LabelElement* Netz2;
+    LabelElement* Cell;
+    LabelElement* Zone;
+    LabelElement* Entf;
+    LabelElement* TAV;
+    LabelElement* PosL;
+    ShapeElement* Shape2;
+    std::array<LineElement*, 5> Line1;
+    ShapeElement* Shape1;
+    ShapeElement* Shape3;
+    LineElement* Line2;
+    LineElement* Line4;
+    LineElement* Line5;
+    LineElement* Line6;
+    QCheckBox* ShCell;
+    QCheckBox* ShHome;
+    QCheckBox* Trace;
+    QCheckBox* TrNew;
+    QPushButton* NewL;
+
+    // SMS, calls and phone book
+    TextBoxElement* Text1;
+    TextBoxElement* Text2;
+    QPushButton* SMSrd;
+    QPushButton* SMSb;
+    QPushButton* SMSc;
+    LabelElement* Label5;
+    QCheckBox* Check1;
+    QComboBox* Combo1;
+    QPushButton* CALLb;
+    LabelElement* RingL;
+    TimerElement* Timer3;
+    TimerElement* Timer4;
+    SpeechElement* Sprelo;
+    ImageElement* SpreloI;
+
+    // GPS, positions and output
+    SerialPortComponent* Comm3;
+    QComboBox* GPS;
+    LabelElement* Label3;
+    ShapeElement* GPSstat;
+    SerialPortComponent* Comm2;
+    QComboBox* NMEA;
+    LabelElement* Label4;
+    SocketElement* Winsock;
+    ShapeElement* TCPstat;
+    QCheckBox* cGSM;
+    QCheckBox* cGPS;
+    QCheckBox* cSMS;
+    QCheckBox* cMULTI;
+    LabelElement* Label6;
+    LabelElement* Label7;
+    LabelElement* GsmL;
+    QCheckBox* SendPos;
+    QCheckBox* CallPos;
+    QCheckBox* ReqPosEn;
+    QScrollBar* AsendS;
+    LabelElement* AsendL;
+    TimerElement* Timer2;
+    TimerElement* Timer5;
+    TimerElement* Timer6;
+    QCheckBox* MBlast;
+    ImageElement* Image1;
+    QPushButton* SAVE;
+    LabelElement* Label1;
+
+    // The second window with its list List1 (a report of the phone's state).
+    Form2* form2;
+
+    // ---- Window variables ----
+    PhoneLinkState phone;
+    NetworkState network;
+    PositionState position;
+    OutputState output;
+    SmsState sms;
+    CallState calls;
+
+    // ---- Start-up and settings ----
+    // Fills the port lists, shows the window, reads the settings, data files
+    // and command line, and starts the command cycle unless the phone port
+    // is "STOP".
+    void Form_Load();
+    // The window is about to close: the second window goes with it.
+    void Form_QueryUnload();
+    void GSM_Click();
+    void GSM_GotFocus();
+    void Active_Click();
+    void SAVE_Click();
+
+    // ---- Handlers of the later topics (bodies in form1_topics.cpp) ----
+    // Phone line
+    void Comm1_OnComm();
+    void List2_MouseDown(int button);
+    void BattA_Click();
+    void BattA_MouseDown(int button);
+    void TAV_Click();
+    // Command cycle
+    void Timer1_Timer();
+    // Cell-site files, display switches, position log
+    void Cell_MouseDown(int button);
+    void ShCell_Click();
+    void ShHome_Click();
+    void Trace_Click();
+    void NewL_Click();
+    // GPS input, NMEA output, map link, source selection
+    void GPS_Click();
+    void Comm3_OnComm();
+    void NMEA_Click();
+    void Timer2_Timer();
+    void Timer5_Timer();
+    void MBlast_Click();
+    void cGSM_Click();
+    void cGPS_Click();
+    void cSMS_Click();
+    void cMULTI_Click();
+    void AsendS_Change();
+    void Timer6_Timer();
+    // SMS, calls, phone book, announcements
+    void SMSrd_Click();
+    void SMSc_Click();
+    void Text1_Click();
+    void Text2_MouseDown(int button);
+    void SMSb_Click();
+    void SendPos_Click();
+    void CallPos_Click();
+    void Combo1_Click();
+    void Check1_Click();
+    void CALLb_Click();
+    void RingL_Click();
+    void Timer3_Timer();
+    void Timer4_Timer();
+    // Window layout and title
+    void Form_Resize();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void createElements();
+    void layoutElements();    // form1_layout.cpp
+    void setInitialStates();  // form1_layout.cpp
+    void connectHandlers();
+    void addElement(QObject* object, const QString& name, const QString& kind,
+                    bool decoration = false);
+    // A settings value, or `def` when missing, not a number or outside
+    // min..max.
+    int readSetting(const char* section, const char* key, int def, int min, int max) const;
+    void fillPortLists();
+
+    StartOptions options_;
+    ProgramFolder folder_;
+    std::unique_ptr<Platform> platform_;
+    std::vector<ElementInfo> inventory_;
+    QButtonGroup* baudGroup_ = nullptr;
+};

@@ -1,0 +1,201 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalBlocker>
+#include <QtDebug>
+
+#include "app/window/form1.h"
+#include "app/window/form2.h"
+#include "core/data_files.h"
+#include "core/fields.h"
+#include "core/ini_file.h"
+#include "core/local_time.h"
+
+// Start-up, the settings file and the phone-port controls.
+
+namespace {
+
+// Largest valid list position of each port list.
+constexpr int kGsmStop = 17;
+constexpr int kGpsLast = 16;
+constexpr int kNmeaLast = 20;
+
+std::string localPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+void Form1::fillPortLists() {
+    // Filling a list is not a choice: the handlers run only when start-up
+    // sets the saved positions. The lists are left without a selection, so
+    // that setting any position, also 0, counts as a change.
+    const std::string ini = settingsPath();
+    auto addPorts = [&](QComboBox* list) {
+        for (int n = 1; n <= 16; ++n) {
+            list->addItem(QStringLiteral("COM %1").arg(n));
+            list->setItemData(list->count() - 1,
+                              SerialPortComponent::deviceFromSettingsFile(ini, n), Qt::ToolTipRole);
+        }
+    };
+    for (QComboBox* list : {GSM, GPS, NMEA}) {
+        QSignalBlocker block(list);
+        list->clear();
+        list->addItem(list == GSM ? QStringLiteral("Auto") : QStringLiteral("AUS"));
+        addPorts(list);
+    }
+    {
+        QSignalBlocker block(GSM);
+        GSM->addItem(QStringLiteral("STOP"));
+        GSM->setCurrentIndex(-1);
+    }
+    {
+        QSignalBlocker block(NMEA);
+        for (const char* target : {"Port1", "Port2", "LPT1", "LAN"})
+            NMEA->addItem(QString::fromLatin1(target));
+        auto lpt = funkor::ini::getString(ini, "Devices", "LPT1");
+        NMEA->setItemData(19,
+                          lpt ? QString::fromLocal8Bit(lpt->c_str()) : QStringLiteral("/dev/lp0"),
+                          Qt::ToolTipRole);
+        NMEA->setCurrentIndex(-1);
+    }
+    {
+        QSignalBlocker block(GPS);
+        GPS->setCurrentIndex(-1);
+    }
+}
+
+void Form1::Form_Load() {
+    // 1-3: lists, stacking, window on screen.
+    fillPortLists();
+    SMSrd->lower();
+    show();
+    QCoreApplication::processEvents();
+
+    // 4-6: saved choices. Each list's own handler runs as the position is set.
+    GSM->setCurrentIndex(readSetting("Ports", "GSM", kGsmStop, 0, kGsmStop));
+    GPS->setCurrentIndex(readSetting("Ports", "GPS", 0, 0, kGpsLast));
+    NMEA->setCurrentIndex(readSetting("Ports", "NMEA", 0, 0, kNmeaLast));
+    int baud = readSetting("Ports", "Baud", 0, 0, 2);
+    if (GSM->currentIndex() > 0) Baud[baud]->setChecked(true);
+    Trace->setChecked(readSetting("Trace", "on", 0, 0, 1) == 1);
+    TrNew->setChecked(readSetting("Trace", "new", 1, 0, 1) == 1);
+    TrNew->setEnabled(Trace->isChecked());
+
+    // 7: no serving cell known yet.
+    network.cellKey.assign(1, '*');
+
+    // 9: command line. "T" is test mode; otherwise a port (and rate) for the
+    // phone, which the command cycle uses when it opens the port.
+    const QString commandLine = options_.commandLine.trimmed();
+    if (commandLine == QLatin1String("T")) {
+        phone.commandLine.clear();
+        List2->setGeometry(List2->x(), Netze[1]->y(), List2->width(), twipsToPixels(3960));
+        List2->show();
+        SMSc->show();
+    } else if (commandLine.isEmpty()) {
+        phone.commandLine.clear();
+    } else {
+        std::string text = commandLine.toStdString();
+        if (parsePortCommand(text)) {
+            phone.commandLine = text;
+        } else {
+            // A command line that names no usable port is not used; the
+            // window's own port choice applies.
+            phone.commandLine.clear();
+            qWarning().noquote() << QStringLiteral(
+                                        "Befehlszeile \"%1\" nicht verstanden: "
+                                        "erwartet T, Port oder Port,Baudrate")
+                                        .arg(commandLine);
+        }
+    }
+
+    // 10: speech.
+    Sprelo->Initialize();
+
+    // 11-12: country codes and region circles; a missing file leaves its
+    // table empty.
+    funkor::readCountryTable(localPath(folder_.dataFile(QStringLiteral("GSMcodes.txt"))),
+                             network.countryTable);
+    funkor::readO2Lines(localPath(folder_.dataFile(QStringLiteral("O2.txt"))), position.o2Lines);
+
+    // 13: local time offset from the system's time-zone rules, so that the
+    // switch to and from summer time falls on the real dates.
+    position.utcOffsetHours =
+        funkor::utcOffsetHours(static_cast<std::time_t>(platform_->Now().toSecsSinceEpoch()));
+
+    // 14: the command cycle runs unless the phone link is off.
+    if (GSM->currentText() != QLatin1String("STOP")) {
+        QCoreApplication::processEvents();
+        Timer1->setEnabled(true);
+    }
+
+    // 15: nothing to take over without a position log.
+    if (!QFileInfo::exists(folderFile(QStringLiteral("Funkor.log")))) NewL->hide();
+}
+
+void Form1::Form_QueryUnload() {
+    form2->unload();
+}
+
+void Form1::GSM_Click() {
+    if (GSM->currentIndex() < 0) return;
+    const QString choice = GSM->currentText();
+    if (choice == QLatin1String("STOP")) {
+        cGSM->setChecked(false);
+        cGSM->setEnabled(false);
+        return;
+    }
+    if (Comm1->PortOpen()) Comm1->setPortOpen(false);
+    if (choice.startsWith(QLatin1String("COM")))
+        phone.portNumber = funkor::fields::valInt(funkor::fields::mid(choice.toStdString(), 5));
+    phone.phoneLinked = 0;
+    QCoreApplication::processEvents();
+    cGSM->setEnabled(true);
+    if (Active->isChecked()) Timer1->setEnabled(true);
+}
+
+void Form1::GSM_GotFocus() {
+    Timer1->setEnabled(false);
+    GPS->setEnabled(true);
+    NMEA->setEnabled(true);
+    if (Comm1->PortOpen()) Comm1->setPortOpen(false);
+}
+
+void Form1::Active_Click() {
+    if (!Active->isChecked()) {
+        Timer1->setEnabled(false);
+        if (Comm1->PortOpen()) Comm1->setPortOpen(false);
+        return;
+    }
+    phone.phoneLinked = 0;
+    if (!Comm1->PortOpen() && !Comm1->setPortOpen(true))
+        platform_->MsgBox(Comm1->lastError(), QStringLiteral("GSM-Port"));
+}
+
+void Form1::SAVE_Click() {
+    const std::string ini = settingsPath();
+    bool ok = true;
+    auto put = [&](const char* section, const char* key, int value) {
+        ok = funkor::ini::writeString(ini, section, key, std::to_string(value)) && ok;
+    };
+    put("Ports", "GSM", GSM->currentIndex());
+    put("Ports", "GPS", GPS->currentIndex());
+    put("Ports", "NMEA", NMEA->currentIndex());
+    for (int i = 0; i < 3; ++i) {
+        if (Baud[i]->isChecked()) {
+            put("Ports", "Baud", i);
+            break;
+        }
+    }
+    put("Trace", "on", Trace->isChecked() ? 1 : 0);
+    put("Trace", "new", TrNew->isChecked() ? 1 : 0);
+    // The beep tells the user the settings are stored; a failed write says
+    // so instead.
+    if (ok)
+        platform_->Beep();
+    else
+        platform_->MsgBox(QStringLiteral("Die Einstellungen konnten nicht gespeichert werden:\n%1")
+                              .arg(QString::fromStdString(ini)),
+                          QStringLiteral("Einstellungen"));
+}

@@ -1,0 +1,47 @@
+#include "app/window/form1.h"
+
+// Handlers whose behaviour belongs to the phone line, command cycle,
+// position, output and SMS topics. They are connected to their elements
+// already; until a topic is in place its handlers do nothing.
+
+void Form1::Comm1_OnComm() {}
+void Form1::List2_MouseDown(int) {}
+void Form1::BattA_Click() {}
+void Form1::BattA_MouseDown(int) {}
+void Form1::TAV_Click() {}
+void Form1::Timer1_Timer() {}
+
+void Form1::Cell_MouseDown(int) {}
+void Form1::ShCell_Click() {}
+void Form1::ShHome_Click() {}
+void Form1::Trace_Click() {}
+void Form1::NewL_Click() {}
+
+void Form1::GPS_Click() {}
+void Form1::Comm3_OnComm() {}
+void Form1::NMEA_Click() {}
+void Form1::Timer2_Timer() {}
+void Form1::Timer5_Timer() {}
+void Form1::MBlast_Click() {}
+void Form1::cGSM_Click() {}
+void Form1::cGPS_Click() {}
+void Form1::cSMS_Click() {}
+void Form1::cMULTI_Click() {}
+void Form1::AsendS_Change() {}
+void Form1::Timer6_Timer() {}
+
+void Form1::SMSrd_Click() {}
+void Form1::SMSc_Click() {}
+void Form1::Text1_Click() {}
+void Form1::Text2_MouseDown(int) {}
+void Form1::SMSb_Click() {}
+void Form1::SendPos_Click() {}
+void Form1::CallPos_Click() {}
+void Form1::Combo1_Click() {}
+void Form1::Check1_Click() {}
+void Form1::CALLb_Click() {}
+void Form1::RingL_Click() {}
+void Form1::Timer3_Timer() {}
+void Form1::Timer4_Timer() {}
+
+void Form1::Form_Resize() {}

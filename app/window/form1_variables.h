@@ -1,0 +1,231 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/data_files.h"
+
+// The state the window's handlers share, grouped by topic. Texts are 8-bit
+// (one byte per character, as on the serial line and in the data files);
+// numbers and flags are plain ints (0/1 for flags).
+//
+// Every group lists its members in visit(), by the names the handlers use, so
+// that the snapshot can write them all; a member added to a group must be
+// added to its visit() as well.
+
+// One zone read from the SIM (home zone, city zone).
+struct ZoneArea {
+    double first = 0;   // easting of the centre, 10 m units
+    double second = 0;  // northing of the centre, 10 m units
+    double radius = 0;  // metres; 0 when the SIM was not read
+    std::string name;
+};
+
+// Phone link, command cycle and device identity.
+struct PhoneLinkState {
+    int portNumber = 0;   // serial port number used for the phone
+    int phoneLinked = 0;  // the phone has answered on the current port
+    // The command line as given ("3", "3,57600"); emptied in test mode.
+    std::string commandLine;
+    std::string lineBuffer;  // characters received since the last line end
+    int pollStep = 0;        // next step of the command schedule
+    int manufacturerStep = 0;
+    int identityStep = 0;
+    std::string manufacturer;
+    std::string model;
+    std::string homeNetwork;  // first five IMSI digits
+    int ussdPending = 0;      // 1 user star code, 2 automatic balance request
+    int ussdDone = 0;
+    int homeZoneReadDone = 0;
+    int autoSearchToggle = 0;
+    double lastOperatorScanTime = 0;  // seconds since midnight
+
+    template <class V>
+    void visit(V&& v) {
+        v("portNumber", portNumber);
+        v("phoneLinked", phoneLinked);
+        v("commandLine", commandLine);
+        v("lineBuffer", lineBuffer);
+        v("pollStep", pollStep);
+        v("manufacturerStep", manufacturerStep);
+        v("identityStep", identityStep);
+        v("manufacturer", manufacturer);
+        v("model", model);
+        v("homeNetwork", homeNetwork);
+        v("ussdPending", ussdPending);
+        v("ussdDone", ussdDone);
+        v("homeZoneReadDone", homeZoneReadDone);
+        v("autoSearchToggle", autoSearchToggle);
+        v("lastOperatorScanTime", lastOperatorScanTime);
+    }
+};
+
+// Registered network, serving cell and the operators in reach.
+struct NetworkState {
+    std::string operatorCode;  // MCC and MNC, such as "26207"; "" without network
+    std::string networkText;   // name of the registered operator
+    std::string zoneName;      // text of Netz2 on the O2 network
+    std::string cellKey;       // CI (4 hex), LAC (4 hex), operatorCode
+    std::string lastCellKey;
+    std::string sectorLetter;  // "A", "B", "C" or ""
+    std::string regionText;
+    int taDistance = 0;  // metres from the timing advance (up to 34671)
+    ZoneArea homeZone;
+    ZoneArea cityZone;
+    std::string homeKey;
+    funkor::CountryTable countryTable;  // country lines by mobile country code
+
+    template <class V>
+    void visit(V&& v) {
+        v("operatorCode", operatorCode);
+        v("networkText", networkText);
+        v("zoneName", zoneName);
+        v("cellKey", cellKey);
+        v("lastCellKey", lastCellKey);
+        v("sectorLetter", sectorLetter);
+        v("regionText", regionText);
+        v("taDistance", taDistance);
+        v("homeZone", homeZone);
+        v("cityZone", cityZone);
+        v("homeKey", homeKey);
+        v("countryTable", countryTable);
+    }
+};
+
+// Cell position, display switches, position log and map link.
+struct PositionState {
+    std::string cbPage;          // hex text of the last cell-broadcast page
+    int cbPending = 0;           // the next line is a broadcast page
+    std::string lastCbPosition;  // 22 hex digits of the last processed position
+    std::string positionKey;     // 12 digits: easting, northing in 10 m
+    std::string gsmRmc;          // GSM-cell sentence pair, each ending in CR LF
+    std::string gsmGga;
+    std::string mapAddress;
+    funkor::O2Lines o2Lines;  // region circles, lines 1..count
+    int utcOffsetHours = 1;   // local time minus UTC today
+    // Texts saved by the display switches while they are on.
+    std::string shCellNetworkText;
+    std::string shCellZoneName;
+    std::string shHomeNetworkText;
+    std::string shHomeZoneName;
+    std::string shHomeCellCaption;
+    std::string reviewRmc;  // logged position under review, without line ends
+    std::string reviewGga;
+
+    template <class V>
+    void visit(V&& v) {
+        v("cbPage", cbPage);
+        v("cbPending", cbPending);
+        v("lastCbPosition", lastCbPosition);
+        v("positionKey", positionKey);
+        v("gsmRmc", gsmRmc);
+        v("gsmGga", gsmGga);
+        v("mapAddress", mapAddress);
+        v("o2Lines", o2Lines);
+        v("utcOffsetHours", utcOffsetHours);
+        v("shCellNetworkText", shCellNetworkText);
+        v("shCellZoneName", shCellZoneName);
+        v("shHomeNetworkText", shHomeNetworkText);
+        v("shHomeZoneName", shHomeZoneName);
+        v("shHomeCellCaption", shHomeCellCaption);
+        v("reviewRmc", reviewRmc);
+        v("reviewGga", reviewGga);
+    }
+};
+
+// GPS input, NMEA output, LAN output and automatic sending.
+struct OutputState {
+    std::string gpsRmc;  // last "$GPRMC" line with CR LF appended
+    std::string gpsGga;
+    std::string gpsLineBuffer;
+    int sourceRotation = 0;  // 1 GSM, 2 GPS, 3 SMS in multi-source mode
+    int lanStarted = 0;
+    int autoSendMinutes = 0;
+
+    template <class V>
+    void visit(V&& v) {
+        v("gpsRmc", gpsRmc);
+        v("gpsGga", gpsGga);
+        v("gpsLineBuffer", gpsLineBuffer);
+        v("sourceRotation", sourceRotation);
+        v("lanStarted", lanStarted);
+        v("autoSendMinutes", autoSendMinutes);
+    }
+};
+
+// Stored, incoming and outgoing SMS.
+struct SmsState {
+    int smsReadState = 0;  // 0 idle, 1 requested, 2 sent, 3 header, 4 PDU in
+    std::string smsStorage;
+    std::string smsIndex;
+    int smsDeletePending = 0;
+    std::array<std::string, 51> smsCache;  // "length:PDU" per storage index
+    std::string pduPending;                // PDU waiting to be sent
+    int smsSendPending = 0;
+    int smsListPending = 0;
+    std::string smsListIndex;
+    std::string smsListLength;
+    int smsLength = 0;
+    std::string smsPdu;
+    std::string smsSender;
+    std::string smsRmc;  // sentence pair of the last position SMS
+    std::string smsGga;
+    std::string smsMapLink;
+    int smsCursor = 0;
+
+    template <class V>
+    void visit(V&& v) {
+        v("smsReadState", smsReadState);
+        v("smsStorage", smsStorage);
+        v("smsIndex", smsIndex);
+        v("smsDeletePending", smsDeletePending);
+        v("smsCache", smsCache);
+        v("pduPending", pduPending);
+        v("smsSendPending", smsSendPending);
+        v("smsListPending", smsListPending);
+        v("smsListIndex", smsListIndex);
+        v("smsListLength", smsListLength);
+        v("smsLength", smsLength);
+        v("smsPdu", smsPdu);
+        v("smsSender", smsSender);
+        v("smsRmc", smsRmc);
+        v("smsGga", smsGga);
+        v("smsMapLink", smsMapLink);
+        v("smsCursor", smsCursor);
+    }
+};
+
+// Phone books, calls and announcements.
+struct CallState {
+    int callActive = 0;                      // a call dialled here is up; the command cycle waits
+    std::array<std::string, 201> phoneBook;  // entries from index 1
+    int phoneBookCount = 0;
+    int phoneBookIndex = 0;
+    int phoneBookSum = 0;
+    int phoneBookUsed = 0;
+    int phoneBookTotal = 0;
+    int phoneBookReceived = 0;
+    int pbMissCount = 0;
+    int ownNumberPending = 0;
+    std::string callerName;
+    // Milliseconds since the epoch before which no caller is announced;
+    // 0 when none was announced yet.
+    std::int64_t nextAnnounceTime = 0;
+
+    template <class V>
+    void visit(V&& v) {
+        v("callActive", callActive);
+        v("phoneBook", phoneBook);
+        v("phoneBookCount", phoneBookCount);
+        v("phoneBookIndex", phoneBookIndex);
+        v("phoneBookSum", phoneBookSum);
+        v("phoneBookUsed", phoneBookUsed);
+        v("phoneBookTotal", phoneBookTotal);
+        v("phoneBookReceived", phoneBookReceived);
+        v("pbMissCount", pbMissCount);
+        v("ownNumberPending", ownNumberPending);
+        v("callerName", callerName);
+        v("nextAnnounceTime", nextAnnounceTime);
+    }
+};
