@@ -134,6 +134,7 @@ void Form1::createElements() {
     }
     Active = check(QStringLiteral("Active"));
     Label2 = label(QStringLiteral("Label2"), QStringLiteral("GSM IN"));
+    List2 = list(QStringLiteral("List2"));
     Info = label(QStringLiteral("Info"));
     Text3 = text(QStringLiteral("Text3"));
     Level = gauge(QStringLiteral("Level"), 31);
