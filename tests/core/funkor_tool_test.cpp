@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const std::string& path) {
+    std::string text;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+        std::fclose(f);
+    }
+    return text;
+}
+
+ToolRun tool(const std::vector<std::string>& args) {
+    std::string cmd = quoted(FUNKOR_BINARY_DIR "/tools/funkor-tool/funkor-tool");
+    for (const auto& a : args) cmd += " " + quoted(a);
+    const std::string errPath = ::testing::TempDir() + "funkor_tool_stderr.txt";
+    cmd += " 2>" + quoted(errPath);
+    ToolRun r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = slurp(errPath);
+    return r;
+}
+
+}  // namespace
+
+TEST(FunkorTool, AnswersTheKnownExamples) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* out;
+    };
+    const Case cases[] = {
+        {{"grid", "4598700", "5819940"},
+         "bessel_lat=52.5051989\nbessel_lon=13.4539755\nlat=52.5037951\nlon=13.4522282\n"},
+        {{"nmea", "48.5", "9.5", "--utc", "2004-11-12T14:50:00"},
+         "$GPRMC,145000,A,4830.0000,N,00930.0000,E,,,121104,0,E*6A\n"
+         "$GPGGA,145000,4830.0000,N,00930.0000,E,1,12,,,M,,M,,,*76\n"},
+        {{"pdu-encode", "+49123456789", "abc"}, "0001000B919421436587F91FF00361F118\n"},
+        {{"pdu-encode", "0123456789", "\xC3\xA4"}, "0001000A8110325476981FF0017B\n"},  // ä (UTF-8)
+        {{"pdu-decode", "07919471060040F9040B919421436587F90000401121410500800361F118", "22"},
+         "sender=+49123456789\ntime=12.11.04 14:50:00\ntext=abc\n"},
+        {{"pdu-decode", "040A811032547698000040112141050080037BBE1F", "21"},
+         "sender=0123456789\ntime=12.11.04 14:50:00\ntext=\xC3\xA4\xC3\xB6\xC3\xBC\n"},
+        {{"septets", "61F1985C369F01"}, "abcdefg\\x00\n"},
+        {{"septets", "1E"}, "\xC3\x9F\n"},  // septet 30 is ß
+        {{"cb-position", "001000DD0111B45A0E7783D570B15C8E06"}, "459870581994\n"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = tool(c.args);
+        EXPECT_EQ(r.exitCode, 0) << c.args[0] << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args[0];
+        EXPECT_EQ(r.err, "") << c.args[0];
+    }
+}
+
+TEST(FunkorTool, RefusesBadInputOnStderr) {
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{"cb-position", "001000DC0111B45A0E7783D570B15C8E06"}, 1},  // channel 220
+        {{"cb-position", "001000DD0111B45A"}, 1},
+        {{"pdu-encode", "01234567890123456", "x"}, 1},
+        {{"pdu-encode", "0123", std::string(161, 'x')}, 1},
+        {{"pdu-encode", "0171-123", "x"}, 1},
+        {{"pdu-decode", "04XY", "2"}, 1},
+        {{"pdu-decode", "0400", "9"}, 1},
+        {{"septets", "61F"}, 1},
+        {{"grid", "x", "5819940"}, 1},
+        {{"nmea", "-48", "9"}, 1},
+        {{"nmea", "48", "9", "--utc", "2023-02-29T00:00:00"}, 1},
+        {{"grid", "1"}, 2},
+        {{"frobnicate"}, 2},
+        {{}, 2},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = tool(c.args);
+        const std::string label = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(r.exitCode, c.exitCode) << label;
+        EXPECT_EQ(r.out, "") << label;
+        EXPECT_NE(r.err.find("funkor-tool"), std::string::npos) << label;
+    }
+}
+
+TEST(FunkorTool, GridFarOutsideStillPrintsNumbers) {
+    for (const char* e : {"0", "-1e9", "9999999999"}) {
+        const ToolRun r = tool({"grid", e, "0"});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.out.find("nan"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("inf"), std::string::npos) << r.out;
+    }
+}
