@@ -1,0 +1,104 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+// Everything the simulated phone knows at power-on, read from a scenario
+// file (JSON): the handset, the SIM, its phone books and stored messages, the
+// networks and cells in reach and a time line of things that happen.
+namespace phonesim {
+
+struct PhoneBookEntry {
+    std::string number;  // with "+" for international numbers
+    std::string name;    // GSM septets
+};
+
+struct PhoneBook {
+    int capacity = 0;
+    int numberLength = 20;
+    int textLength = 14;
+    std::map<int, PhoneBookEntry> entries;
+};
+
+// SMS status as stored on the SIM (27.005 PDU-mode values).
+enum class SmsStatus { Unread = 0, Read = 1, Unsent = 2, Sent = 3 };
+
+struct StoredSms {
+    SmsStatus status = SmsStatus::Read;
+    std::string pdu;  // hex, service-centre address first
+    int tpduLength = 0;
+};
+
+struct Network {
+    std::string code;  // MCC + MNC, "26207"
+    std::string longName;
+    bool forbidden = false;
+};
+
+struct Cell {
+    std::string name;  // for the record file and service answers only
+    int lac = 0;
+    int ci = 0;
+    std::string operatorCode;
+    std::string positionKey;  // 12 digits broadcast on channel 221, empty: none
+    int timingAdvance = 0;
+    int signal = -1;  // -1: the scenario's general signal level
+};
+
+struct Zone {
+    long easting = 0;   // 10 m units
+    long northing = 0;  // 10 m units
+    long radius = 0;    // metres
+    std::string name;   // GSM septets
+};
+
+enum class EventKind { Cell, Ring, Sms, NetworkLost, NetworkBack, Battery, Signal };
+
+struct Event {
+    double at = 0;  // seconds after the first connection
+    EventKind kind = EventKind::Cell;
+    int cell = 0;           // Cell
+    std::string number;     // Ring
+    int rings = 4;          // Ring
+    StoredSms sms;          // Sms (status Unread)
+    int value = 0;          // Battery charge, Signal level
+    bool charging = false;  // Battery
+};
+
+struct Scenario {
+    std::string manufacturer = "SIEMENS";
+    std::string model = "S45i";
+    std::string revision = "21";
+    std::string imei = "350000000000000";
+    std::string imsi = "262070000000000";
+    std::string iccid = "89492070000000000000";
+    std::string smsc = "+491760000443";
+    std::vector<Zone> zones;                  // home zone first, city zone last
+    std::vector<std::string> phoneBookOrder;  // storage names as listed
+    std::map<std::string, PhoneBook> phoneBooks;
+    int smsCapacity = 20;
+    std::map<int, StoredSms> sms;
+    int battery = 80;
+    bool charging = false;
+    int signal = 20;
+    std::vector<Network> networks;
+    std::vector<Cell> cells;
+    int startCell = 0;
+    double broadcastEvery = 30;
+    double operatorScanSeconds = 6;
+    std::map<std::string, std::string> services;  // star code -> network answer
+    std::string unknownServiceAnswer = "Dienst nicht verfuegbar";
+    std::vector<Event> timeline;
+    double repeatEvery = 0;  // 0: the time line runs once
+};
+
+// Reads a scenario file; on failure returns false with a message in `error`.
+bool loadScenario(const std::string& path, Scenario& out, std::string& error);
+
+// The SIM's zone file (EF 6F60, 123 bytes): 18 bytes of header, then four
+// 26-byte zone records (easting, northing, squared radius in 10 m units, zone
+// number, name). The home zone is record 1, the city zone record 4.
+std::string buildZoneFile(const std::vector<Zone>& zones);
+
+}  // namespace phonesim
