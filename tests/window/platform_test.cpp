@@ -12,8 +12,6 @@
 
 #include <functional>
 
-#include "app/window/fake_platform.h"
-
 namespace {
 
 QApplication* widgetsApp() {
@@ -105,20 +103,4 @@ TEST(QtPlatform, NowIsTheSystemClock) {
     const QDateTime now = platform->Now();
     EXPECT_LE(before.msecsTo(now), 1000);
     EXPECT_GE(before.msecsTo(now), 0);
-}
-
-TEST(FakePlatformDouble, AnswersFromItsQueuesThenWithDefaults) {
-    FakePlatform fake;
-    fake.yesNoAnswers = {true, false};
-    fake.inputAnswers = {QStringLiteral("Alex")};
-    EXPECT_TRUE(fake.YesNo(QStringLiteral("a")));
-    EXPECT_FALSE(fake.YesNo(QStringLiteral("b")));
-    EXPECT_FALSE(fake.YesNo(QStringLiteral("c")));  // queue used up
-    EXPECT_EQ(fake.InputBox(QStringLiteral("p")), QStringLiteral("Alex"));
-    EXPECT_EQ(fake.InputBox(QStringLiteral("q")), QString());
-    EXPECT_EQ(fake.questions, QStringList({"a", "b", "c"}));
-    EXPECT_EQ(fake.prompts, QStringList({"p", "q"}));
-    const QDateTime fixed(QDate(2026, 3, 20), QTime(12, 0));
-    fake.now = fixed;
-    EXPECT_EQ(fake.Now(), fixed);
 }
