@@ -55,14 +55,15 @@ void Form1::layoutElements() {
     for (int i = 0; i < 8; ++i) {
         int y = 32 + i * 18;
         Sta[i]->setGeometry(206, y + 2, 12, 12);
-        Netze[i]->setGeometry(222, y, 122, 16);
-        Land[i]->setGeometry(348, y, 50, 16);
+        Netze[i]->setGeometry(222, y, 112, 16);
+        Land[i]->setGeometry(338, y, 60, 16);
     }
     // The operator list behind the operator labels is never shown.
     List1->setGeometry(206, 32, 192, 142);
     // The trace list lies over the operators from the second one down when
     // it is shown.
     List2->setGeometry(206, 50, 192, twipsToPixels(3960));
+    List2->raise();
 
     // Cell position column, framed by Shape2
     Line6->setGeometry(399, 4, 2, 176);
@@ -85,12 +86,12 @@ void Form1::layoutElements() {
 
     // GPS and output block, framed by Shape3
     Shape3->setGeometry(402, 134, 194, 176);
-    Label3->setGeometry(406, 138, 52, 20);
-    GPS->setGeometry(460, 137, 76, 22);
-    GPSstat->setGeometry(542, 142, 12, 12);
-    Label4->setGeometry(406, 162, 52, 20);
-    NMEA->setGeometry(460, 161, 76, 22);
-    TCPstat->setGeometry(542, 166, 12, 12);
+    Label3->setGeometry(406, 138, 58, 20);
+    GPS->setGeometry(466, 137, 72, 22);
+    GPSstat->setGeometry(544, 142, 12, 12);
+    Label4->setGeometry(406, 162, 58, 20);
+    NMEA->setGeometry(466, 161, 72, 22);
+    TCPstat->setGeometry(544, 166, 12, 12);
     cGSM->setGeometry(406, 186, 18, 20);
     cGPS->setGeometry(426, 186, 18, 20);
     cSMS->setGeometry(446, 186, 18, 20);
