@@ -278,7 +278,12 @@ void Form1::connectHandlers() {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == GSM && event->type() == QEvent::FocusIn) {
-        GSM_GotFocus();
+        // Only the user entering the list counts: not the window becoming
+        // active again, nor the focus coming back from the list's own popup
+        // after a choice (which would stop the cycle the choice just
+        // started).
+        auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) GSM_GotFocus();
     } else if (watched == List2->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto* me = static_cast<QMouseEvent*>(event);
         List2_MouseDown(mouseButtonCode(me->button()));

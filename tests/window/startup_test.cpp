@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFocusEvent>
 #include <QTimeZone>
 #include <cstdlib>
 #include <ctime>
@@ -310,6 +312,27 @@ TEST(Startup, EnteringThePhonePortListStopsTheCycle) {
     EXPECT_FALSE(f.Timer1->Enabled());
     EXPECT_TRUE(f.GPS->isEnabled());
     EXPECT_TRUE(f.NMEA->isEnabled());
+}
+
+TEST(Startup, OnlyTheUserEnteringThePhonePortListStopsTheCycle) {
+    struct Case {
+        Qt::FocusReason reason;
+        bool stops;
+    };
+    const Case cases[] = {{Qt::MouseFocusReason, true},
+                          {Qt::TabFocusReason, true},
+                          {Qt::ActiveWindowFocusReason, false},
+                          {Qt::PopupFocusReason, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.reason));
+        WindowFixture fx;
+        fx.writeFile(QStringLiteral("Funkor.ini"), "[Ports]\nGSM=4\n");
+        Form1& f = fx.make();
+        ASSERT_TRUE(f.Timer1->Enabled());
+        QFocusEvent in(QEvent::FocusIn, c.reason);
+        QCoreApplication::sendEvent(f.GSM, &in);
+        EXPECT_EQ(f.Timer1->Enabled(), !c.stops);
+    }
 }
 
 TEST(Startup, ClosingTheWindowUnloadsTheSecondWindow) {
