@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
                 record.write("(port closed)");
             }
             // No program on the line: look again in a moment.
-            poll(nullptr, 0, timeoutMs);
+            if (!stopRequested) poll(nullptr, 0, 50);
             modem.tick(monotonicSeconds());
             continue;
         }

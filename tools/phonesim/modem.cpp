@@ -61,6 +61,10 @@ const char* cmeText(int code) {
 
 }  // namespace
 
+double Modem::firstPageDelay() const {
+    return std::min(kFirstPageSeconds, sc_.broadcastEvery);
+}
+
 Modem::Modem(Scenario scenario, ModemOptions options) : sc_(std::move(scenario)), opt_(options) {
     cell_ = sc_.startCell;
     signal_ = sc_.signal;
@@ -114,7 +118,7 @@ void Modem::setConnected(bool connected, double now) {
     if (!started_) {
         started_ = true;
         epoch_ = now;
-        nextBroadcast_ = now + kFirstPageSeconds;
+        nextBroadcast_ = now + firstPageDelay();
     }
 }
 
@@ -529,7 +533,7 @@ void Modem::changeCell(int cell, double now) {
     cell_ = cell;
     if (!registered_) return;
     if (cregMode_ == 2) unsolicited(cregLine(true), now);
-    nextBroadcast_ = now + kFirstPageSeconds;
+    nextBroadcast_ = now + firstPageDelay();
 }
 
 void Modem::setRegistered(bool registered, double now) {
@@ -539,7 +543,7 @@ void Modem::setRegistered(bool registered, double now) {
         if (call_ == Call::Voice) queue(finalCode(Result::NoCarrier, 0), now);
         call_ = Call::Idle;
     } else {
-        nextBroadcast_ = now + kFirstPageSeconds;
+        nextBroadcast_ = now + firstPageDelay();
     }
     if (cregMode_ >= 1) unsolicited(cregLine(true), now);
 }

@@ -93,6 +93,7 @@ class Modem {
     std::string cregLine(bool unsolicitedForm) const;
     int registrationState() const;
     bool broadcastAccepted(int messageId) const;
+    double firstPageDelay() const;
     const Cell& cell() const { return sc_.cells[static_cast<std::size_t>(cell_)]; }
 
     // Command groups (modem_commands.cpp, modem_storage.cpp).

@@ -11,7 +11,6 @@ namespace {
 
 constexpr double kServiceAnswerSeconds = 1.5;
 constexpr double kDataDialSeconds = 3.0;
-constexpr double kFirstPageSeconds = 2.0;
 constexpr int kPositionChannel = 221;
 
 // IMSI as stored in EF 6F07: length, then the digits as swapped
@@ -459,7 +458,7 @@ void Modem::broadcastSelect(const Command& c, Reply& r, double now) {
     if (c.args.size() > 2) cscbDcs_ = c.args[2].text;
     // Reception starts with the next repetition of the page.
     if (!wasAccepted && broadcastAccepted(kPositionChannel)) {
-        nextBroadcast_ = std::min(nextBroadcast_, now + kFirstPageSeconds);
+        nextBroadcast_ = std::min(nextBroadcast_, now + firstPageDelay());
     }
 }
 
