@@ -38,8 +38,9 @@ TEST(Gammu, IdentifiesThePhoneAndReadsPhoneBookAndMessages) {
     scenario << berlin.rdbuf();
     simtest::Sim sim(scenario.str(), {"--baud", "off", "--delay", "2"});
     sim.closePort();  // gammu opens it
-    const std::string rc = simtest::writeTemp(
-        "gammurc", "[gammu]\ndevice = " + sim.path() + "\nconnection = at19200\n");
+    const std::string rc =
+        simtest::writeTemp("gammurc", "[gammu]\ndevice = " + sim.path() +
+                                          "\nconnection = at19200\nuse_locking = no\n");
     const std::string gammu = "timeout 40 gammu -c " + rc + " ";
 
     struct Case {
