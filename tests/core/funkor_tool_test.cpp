@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -33,7 +34,9 @@ std::string slurp(const std::string& path) {
 ToolRun tool(const std::vector<std::string>& args) {
     std::string cmd = quoted(FUNKOR_BINARY_DIR "/tools/funkor-tool/funkor-tool");
     for (const auto& a : args) cmd += " " + quoted(a);
-    const std::string errPath = ::testing::TempDir() + "funkor_tool_stderr.txt";
+    // One file per test process: CTest runs the tests of this file in parallel.
+    const std::string errPath =
+        ::testing::TempDir() + "funkor_tool_stderr_" + std::to_string(getpid()) + ".txt";
     cmd += " 2>" + quoted(errPath);
     ToolRun r;
     FILE* p = popen(cmd.c_str(), "r");
@@ -44,6 +47,7 @@ ToolRun tool(const std::vector<std::string>& args) {
     const int status = pclose(p);
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.err = slurp(errPath);
+    std::remove(errPath.c_str());
     return r;
 }
 
