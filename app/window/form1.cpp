@@ -1,5 +1,10 @@
 #include "app/window/form1.h"
 
+#include "app/phone/command_cycle.h"
+#include "app/phone/phone_line.h"
+#include "app/phone/response_dispatcher.h"
+#include "app/position/cell_site_files.h"
+
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QEvent>
@@ -22,6 +27,10 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     layoutElements();
     setInitialStates();
     connectHandlers();
+    phoneLine = std::make_unique<PhoneLine>(*this);
+    commandCycle = std::make_unique<CommandCycle>(*this);
+    responseDispatcher = std::make_unique<ResponseDispatcher>(*this);
+    cellSiteFiles = std::make_unique<CellSiteFiles>(*this);
 }
 
 Form1::~Form1() = default;

@@ -21,6 +21,10 @@
 #include "app/window/program_folder.h"
 
 class Form2;
+class PhoneLine;
+class CommandCycle;
+class ResponseDispatcher;
+class CellSiteFiles;
 class QButtonGroup;
 
 // The main window. It holds every element under its own name (its Qt object
@@ -168,6 +172,25 @@ class Form1 : public QMainWindow {
     OutputState output;
     SmsState sms;
     CallState calls;
+
+    // ---- Topics: the behaviour behind the handlers, one object per topic ----
+    std::unique_ptr<PhoneLine> phoneLine;
+    std::unique_ptr<CommandCycle> commandCycle;
+    std::unique_ptr<ResponseDispatcher> responseDispatcher;
+    std::unique_ptr<CellSiteFiles> cellSiteFiles;
+
+    // ---- Procedures shared between topics ----
+    // Sends one command line to the phone (and traces it).
+    void SendCommand(const std::string& command);
+    // Applies one line received from the phone.
+    void InterpretResponse(const std::string& line);
+    // Position engine: evaluates the broadcast page in position.cbPage.
+    void ComputeCellPosition();
+    // Incoming SMS: shows the SMS just read (sms.smsPdu, sms.smsLength).
+    void ShowReceivedSms();
+    // Looks a caller's number up in the phone book; the result goes to
+    // calls.callerName ("" when not found).
+    void FindCallerName(const std::string& number);
 
     // ---- Start-up and settings ----
     // Fills the port lists, shows the window, reads the settings, data files

@@ -1,17 +1,32 @@
 #include "app/window/form1.h"
 
+#include "app/phone/command_cycle.h"
+#include "app/phone/phone_line.h"
+#include "app/phone/response_dispatcher.h"
+#include "app/position/cell_site_files.h"
+
 // Handlers whose behaviour belongs to the phone line, command cycle,
 // position, output and SMS topics. They are connected to their elements
 // already; until a topic is in place its handlers do nothing.
 
-void Form1::Comm1_OnComm() {}
-void Form1::List2_MouseDown(int) {}
-void Form1::BattA_Click() {}
-void Form1::BattA_MouseDown(int) {}
-void Form1::TAV_Click() {}
-void Form1::Timer1_Timer() {}
+void Form1::SendCommand(const std::string& command) { phoneLine->SendCommand(command); }
+void Form1::InterpretResponse(const std::string& line) {
+    responseDispatcher->InterpretResponse(line);
+}
 
-void Form1::Cell_MouseDown(int) {}
+void Form1::Comm1_OnComm() { phoneLine->Comm1_OnComm(); }
+void Form1::List2_MouseDown(int button) { phoneLine->List2_MouseDown(button); }
+void Form1::BattA_Click() { phoneLine->BattA_Click(); }
+void Form1::BattA_MouseDown(int button) { phoneLine->BattA_MouseDown(button); }
+void Form1::TAV_Click() { phoneLine->TAV_Click(); }
+void Form1::Timer1_Timer() { commandCycle->Timer1_Timer(); }
+
+void Form1::Cell_MouseDown(int button) { cellSiteFiles->Cell_MouseDown(button); }
+
+// Position engine, incoming SMS and the phone-book lookup.
+void Form1::ComputeCellPosition() {}
+void Form1::ShowReceivedSms() {}
+void Form1::FindCallerName(const std::string&) { calls.callerName.clear(); }
 void Form1::ShCell_Click() {}
 void Form1::ShHome_Click() {}
 void Form1::Trace_Click() {}
