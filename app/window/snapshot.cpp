@@ -14,23 +14,6 @@
 #include "app/window/form1.h"
 #include "app/window/form2.h"
 
-QString fromCp1252(const std::string& text) {
-    // 0x80..0x9F differ from Latin-1; 0 marks the five unassigned codes,
-    // which are kept as their Latin-1 control characters.
-    static const char16_t high[32] = {
-        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    QString out;
-    out.reserve(static_cast<qsizetype>(text.size()));
-    for (unsigned char c : text) {
-        char16_t u = c;
-        if (c >= 0x80 && c <= 0x9F && high[c - 0x80] != 0) u = high[c - 0x80];
-        out.append(QChar(u));
-    }
-    return out;
-}
-
 namespace {
 
 QJsonArray itemsOf(const QListWidget* list) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/window/text_codec.h"
+
 #include <QJsonObject>
 #include <QString>
 #include <string>
@@ -15,5 +17,3 @@ QJsonObject windowSnapshot(Form1& form);
 // Writes the snapshot to `path`; false when the file cannot be written.
 bool writeSnapshot(Form1& form, const QString& path);
 
-// 8-bit text of the serial line and the data files (Windows-1252) as Unicode.
-QString fromCp1252(const std::string& text);
