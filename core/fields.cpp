@@ -49,7 +49,9 @@ std::size_t skipBlanks(std::string_view s) {
     return i;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 

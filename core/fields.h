@@ -22,7 +22,9 @@ std::string right(std::string_view s, long n);
 // 1-based position of `needle` in `s`, searching from 1-based `start`;
 // 0 when it does not occur (or `start` lies past the end).
 long instr(long start, std::string_view s, std::string_view needle);
-inline long instr(std::string_view s, std::string_view needle) { return instr(1, s, needle); }
+inline long instr(std::string_view s, std::string_view needle) {
+    return instr(1, s, needle);
+}
 
 // Lenient decimal reading: optional blanks, an optional sign, then the
 // leading digits (and, for val(), one decimal point with more digits).

@@ -2,6 +2,8 @@
 
 namespace funkor {
 
-const char* programVersion() { return "0.1.0"; }
+const char* programVersion() {
+    return "0.1.0";
+}
 
 }  // namespace funkor

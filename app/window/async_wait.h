@@ -34,7 +34,7 @@ namespace asyncwait_detail {
 // Owns one suspended handler until its timer fires. Parented to the owner,
 // so the owner's destruction takes the suspended frame with it.
 class Resumer : public QObject {
-public:
+  public:
     Resumer(QObject* owner, int ms, std::coroutine_handle<> handle)
         : QObject(owner), handle_(handle) {
         timer_.setSingleShot(true);
@@ -50,7 +50,7 @@ public:
         if (handle_) handle_.destroy();
     }
 
-private:
+  private:
     QTimer timer_;
     std::coroutine_handle<> handle_;
 };
@@ -68,4 +68,6 @@ struct WaitAwaitable {
 };
 
 // Pause the calling coroutine for `ms` milliseconds while events run.
-inline WaitAwaitable waitMs(QObject* owner, int ms) { return {owner, ms}; }
+inline WaitAwaitable waitMs(QObject* owner, int ms) {
+    return {owner, ms};
+}

@@ -9,24 +9,42 @@
 // position, output and SMS topics. They are connected to their elements
 // already; until a topic is in place its handlers do nothing.
 
-void Form1::SendCommand(const std::string& command) { phoneLine->SendCommand(command); }
+void Form1::SendCommand(const std::string& command) {
+    phoneLine->SendCommand(command);
+}
 void Form1::InterpretResponse(const std::string& line) {
     responseDispatcher->InterpretResponse(line);
 }
 
-void Form1::Comm1_OnComm() { phoneLine->Comm1_OnComm(); }
-void Form1::List2_MouseDown(int button) { phoneLine->List2_MouseDown(button); }
-void Form1::BattA_Click() { phoneLine->BattA_Click(); }
-void Form1::BattA_MouseDown(int button) { phoneLine->BattA_MouseDown(button); }
-void Form1::TAV_Click() { phoneLine->TAV_Click(); }
-void Form1::Timer1_Timer() { commandCycle->Timer1_Timer(); }
+void Form1::Comm1_OnComm() {
+    phoneLine->Comm1_OnComm();
+}
+void Form1::List2_MouseDown(int button) {
+    phoneLine->List2_MouseDown(button);
+}
+void Form1::BattA_Click() {
+    phoneLine->BattA_Click();
+}
+void Form1::BattA_MouseDown(int button) {
+    phoneLine->BattA_MouseDown(button);
+}
+void Form1::TAV_Click() {
+    phoneLine->TAV_Click();
+}
+void Form1::Timer1_Timer() {
+    commandCycle->Timer1_Timer();
+}
 
-void Form1::Cell_MouseDown(int button) { cellSiteFiles->Cell_MouseDown(button); }
+void Form1::Cell_MouseDown(int button) {
+    cellSiteFiles->Cell_MouseDown(button);
+}
 
 // Position engine, incoming SMS and the phone-book lookup.
 void Form1::ComputeCellPosition() {}
 void Form1::ShowReceivedSms() {}
-void Form1::FindCallerName(const std::string&) { calls.callerName.clear(); }
+void Form1::FindCallerName(const std::string&) {
+    calls.callerName.clear();
+}
 void Form1::ShCell_Click() {}
 void Form1::ShHome_Click() {}
 void Form1::Trace_Click() {}

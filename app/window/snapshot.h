@@ -16,4 +16,3 @@ QJsonObject windowSnapshot(Form1& form);
 
 // Writes the snapshot to `path`; false when the file cannot be written.
 bool writeSnapshot(Form1& form, const QString& path);
-

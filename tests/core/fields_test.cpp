@@ -41,7 +41,8 @@ TEST(Fields, InstrFindsFromAPositionAndNeverPastTheEnd) {
 
 TEST(Fields, NumbersAreReadLeniently) {
     const std::pair<const char*, double> cases[] = {
-        {"17", 17}, {" 17,99", 17}, {"abc", 0}, {"", 0}, {"-3x", -3}, {"12.5km", 12.5}, {"  0042", 42},
+        {"17", 17},  {" 17,99", 17},   {"abc", 0},     {"", 0},
+        {"-3x", -3}, {"12.5km", 12.5}, {"  0042", 42},
     };
     for (const auto& [text, value] : cases) EXPECT_DOUBLE_EQ(val(text), value) << text;
     EXPECT_EQ(valInt("99999999999"), 2147483647);
@@ -51,8 +52,15 @@ TEST(Fields, NumbersAreReadLeniently) {
 
 TEST(Fields, HexValuesOfEightDigitsAreSigned) {
     const std::pair<const char*, int> cases[] = {
-        {"4E21", 20001}, {"C67C", 50812}, {"ffff", 65535}, {"FFFFFFFF", -1},
-        {"7FFFFFFF", 2147483647}, {"80000000", -2147483647 - 1}, {"12G4", 0x12}, {"", 0}, {"xyz", 0},
+        {"4E21", 20001},
+        {"C67C", 50812},
+        {"ffff", 65535},
+        {"FFFFFFFF", -1},
+        {"7FFFFFFF", 2147483647},
+        {"80000000", -2147483647 - 1},
+        {"12G4", 0x12},
+        {"", 0},
+        {"xyz", 0},
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(hexValue(text), value) << text;
 }

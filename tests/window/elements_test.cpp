@@ -167,5 +167,8 @@ TEST(TextCodec, Cp1252RoundTripsEveryAssignedByte) {
     std::string all;
     for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
     EXPECT_EQ(toCp1252(fromCp1252(all)), all);
-    EXPECT_EQ(toCp1252(QString::fromUtf8("Grüße €5 \xE2\x80\x94 \xE4\xB8\xAD")), "Gr\xFC\xDF" "e \x80" "5 \x97 ?");
+    EXPECT_EQ(toCp1252(QString::fromUtf8("Grüße €5 \xE2\x80\x94 \xE4\xB8\xAD")),
+              "Gr\xFC\xDF"
+              "e \x80"
+              "5 \x97 ?");
 }
