@@ -77,9 +77,13 @@ SimZoneFile parseCrsmZones(std::string_view line) {
 
 std::optional<TimingAdvance> parseSstk(std::string_view line) {
     if (line.size() <= 6) return std::nullopt;
-    const auto v = at::leadingNumber(right(line, 2));
-    if (!v) return std::nullopt;
-    return TimingAdvance{*v, *v * 546 + 273};
+    // The answer is the terminal response in hex; its last octet is the
+    // advance, so "0A" is 10 and "3F" is 63. A single digit after a blank
+    // reads the same either way.
+    const std::string octet = fields::trim(right(line, 2));
+    if (octet.empty() || !at::isHex(octet, octet.size())) return std::nullopt;
+    const int v = hexValue(octet);
+    return TimingAdvance{v, v * 546 + 273};
 }
 
 std::string timingAdvanceCaption(int distanceMetres, std::string_view operatorCode,

@@ -32,10 +32,12 @@ struct SimZoneFile {
 };
 SimZoneFile parseCrsmZones(std::string_view line);
 
-// ^SSTK: ...<TA>   answer to the SIM-toolkit request for local information;
-// the last two characters are the timing advance in decimal.
+// ^SSTK: <terminal response in hex>   answer to the SIM-toolkit request for
+// local information (timing advance); the last two characters are the
+// advance as a hex octet.
+//   S45i: "^SSTK: 8103012605820282818301002E02000B" (advance 0B = 11)
 struct TimingAdvance {
-    int value = 0;           // 0..99 as reported (GSM uses 0..63)
+    int value = 0;           // 0..255 as reported (GSM uses 0..63)
     int distanceMetres = 0;  // value * 546 + 273; 63 gives 34671
 };
 std::optional<TimingAdvance> parseSstk(std::string_view line);

@@ -115,8 +115,12 @@ TEST(Sstk, TimingAdvanceDistancesAndCaptions) {
         {"^SSTK: 00", "26207", "A", '.', 0, 273, "~0.3 km N"},
         {"^SSTK: 01", "26207", "B", '.', 1, 819, "~0.8 km S/O"},
         {"^SSTK: 02", "26207", "C", ',', 2, 1365, "~1,4 km S/W"},
-        {"^SSTK: 7", "26201", "A", '.', 7, 4095, "~4.1 km"},     // no sector off O2
-        {"^SSTK: 63", "26207", "", '.', 63, 34671, "~34.7 km"},  // beyond 16 bits signed
+        {"^SSTK: 7", "26201", "A", '.', 7, 4095, "~4.1 km"},  // no sector off O2
+        // The advance is the response's last octet in hex: 0A is 10, not 0.
+        {"^SSTK: 8103012605820282818301002E02000A", "26207", "A", '.', 10, 5733, "~5.7 km N"},
+        {"^SSTK: 8103012605820282818301002E020011", "26207", "C", '.', 17, 9555, "~9.6 km S/W"},
+        {"^SSTK: 8103012605820282818301002E02003f", "26207", "", '.', 63, 34671, "~34.7 km"},
+        {"^SSTK: 3F", "26207", "", '.', 63, 34671, "~34.7 km"},  // beyond 16 bits signed
     };
     for (const auto& c : cases) {
         const auto ta = parseSstk(c.line);
@@ -128,6 +132,8 @@ TEST(Sstk, TimingAdvanceDistancesAndCaptions) {
     }
     EXPECT_FALSE(parseSstk("^SSTK:"));
     EXPECT_FALSE(parseSstk("^SSTK: xx"));
+    EXPECT_FALSE(parseSstk("^SSTK: 0G"));
+    EXPECT_FALSE(parseSstk("^SSTK: 8301  "));
 }
 
 struct CregCase {
