@@ -1,16 +1,66 @@
 #pragma once
 
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <string>
+
+#include "app/window/async_wait.h"
+
 class Form1;
 
 // The command cycle driven by Timer1: finds the phone, walks the schedule of
 // AT commands and carries out the SMS read, delete and send requests.
+//
+// A tick may pause (the connection step waits for the phone's answer, some
+// steps give the phone time between two blocks); the window keeps running
+// meanwhile, and ticks that come while one is paused are skipped, so that
+// the steps never interleave.
 class CommandCycle {
   public:
+    // Seconds between two scans for the operators in reach.
+    static constexpr double kOperatorScanPeriod = 300;
+
     explicit CommandCycle(Form1& form);
     ~CommandCycle();
 
     void Timer1_Timer();
 
+    // Whether a tick is under way (possibly paused in a wait).
+    bool busy() const { return busy_; }
+
+    // A pause of `seconds` by the window's clock, during which the window
+    // runs. It ends after at most `seconds` of real time, also when the clock
+    // passes midnight or is set back meanwhile.
+    class WaitSecondsClock {
+      public:
+        WaitSecondsClock(Form1& form, double seconds);
+        bool over() const;
+
+      private:
+        Form1& f;
+        QDateTime start_;
+        QElapsedTimer elapsed_;
+        qint64 ms_;
+    };
+
   private:
+    Async runTick();
+    // First half of the connection step: port number and line settings from
+    // the command line, the "Auto" search or the window's choice.
+    void choosePortAndSettings();
+    // The SMS requests taken before the next schedule step; true when one
+    // was carried out (the tick ends then).
+    bool takeSmsRequest();
+    // Steps 10, 12 and 14: asks for the next entry of the selected phone book
+    // while entries remain; true when one was asked for.
+    bool readNextPhoneBookEntry(int repeatStep);
+    // Seconds since midnight of the window's clock.
+    double timeOfDay();
+
     Form1& f;
+    bool busy_ = false;
+    // Owner of suspended waits: destroyed first, so no wait resumes on a
+    // half-destroyed cycle.
+    QObject waitOwner_;
 };

@@ -1,13 +1,127 @@
 #include "app/phone/phone_line.h"
 
-#include "app/window/form1.h"
+#include <QCoreApplication>
+#include <QScrollBar>
 
-PhoneLine::PhoneLine(Form1& form) : f(form) {}
+#include "app/window/form1.h"
+#include "app/window/text_codec.h"
+
+namespace {
+
+// Marks a command line sent to the phone in the trace (a right-pointing
+// double angle quotation mark on both sides).
+const QChar kSentMark(0x00BB);
+
+}  // namespace
+
+PhoneLine::PhoneLine(Form1& form) : f(form) {
+    drainTimer_.setSingleShot(true);
+    drainTimer_.setInterval(kReceiveWaitMs);
+    QObject::connect(&drainTimer_, &QTimer::timeout, [this] { drainInput(); });
+    quit_ = [this] {
+        f.close();
+        QCoreApplication::quit();
+    };
+}
+
 PhoneLine::~PhoneLine() = default;
 
-void PhoneLine::SendCommand(const std::string&) {}
-void PhoneLine::Comm1_OnComm() {}
-void PhoneLine::List2_MouseDown(int) {}
-void PhoneLine::BattA_Click() {}
-void PhoneLine::BattA_MouseDown(int) {}
-void PhoneLine::TAV_Click() {}
+bool PhoneLine::traceVisible() const {
+    return f.List2->isVisibleTo(&f);
+}
+
+void PhoneLine::addTrace(const QString& entry, bool follow) {
+    QListWidget* list = f.List2;
+    list->addItem(entry);
+    if (list->count() > kTraceLimit) {
+        const int surplus = list->count() - kTraceLimit;
+        for (int i = 0; i < surplus; ++i) delete list->takeItem(0);
+    }
+    if (follow && list->count() >= 6) {
+        list->scrollToItem(list->item(list->count() - 5), QAbstractItemView::PositionAtTop);
+    }
+}
+
+void PhoneLine::SendCommand(const std::string& command) {
+    // A closed port refuses the line; the caller goes on regardless.
+    f.Comm1->Output(bytesOf(command + '\r'));
+    if (traceVisible()) addTrace(kSentMark + fromCp1252(command) + kSentMark, false);
+}
+
+void PhoneLine::Comm1_OnComm() {
+    if (f.Comm1->CommEvent() != 2) return;
+    // The first event of an answer arms the read; later ones find it armed.
+    if (!drainTimer_.isActive()) drainTimer_.start();
+}
+
+void PhoneLine::drainInput() {
+    drainTimer_.stop();
+    while (f.Comm1->InBufferCount() > 0) {
+        const QByteArray one = f.Comm1->Input();
+        if (one.isEmpty()) break;
+        std::optional<std::string> line = framer_.feed(one.at(0));
+        if (!line) {
+            f.phone.lineBuffer = framer_.pending();
+            continue;
+        }
+        // The buffer holds the line while it is interpreted, and is empty
+        // (or holds what followed) afterwards.
+        f.phone.lineBuffer = *line;
+        if (traceVisible()) addTrace(fromCp1252(*line), true);
+        f.InterpretResponse(*line);
+        f.phone.lineBuffer = framer_.pending();
+    }
+}
+
+void PhoneLine::List2_MouseDown(int button) {
+    if (button == 1) {
+        f.List2->clear();
+        return;
+    }
+    // Any other button stops the phone link until the port choice changes.
+    f.Timer1->setEnabled(false);
+    if (f.Comm1->PortOpen()) f.Comm1->setPortOpen(false);
+}
+
+void PhoneLine::BattA_Click() {
+    if (!f.SMSc->isVisibleTo(&f)) {
+        f.List2->show();
+        f.SMSc->show();
+        f.List2->setGeometry(f.List2->x(), f.Netze[1]->y(), f.List2->width(),
+                             Form1::twipsToPixels(3960));
+        f.List2->raise();
+    } else {
+        f.List2->hide();
+        f.SMSc->hide();
+    }
+}
+
+void PhoneLine::BattA_MouseDown(int button) {
+    if (button == 1) return;
+    if (!f.platform().YesNo(QStringLiteral("Handy Ausschalten ?"), QStringLiteral("  AUS ?")))
+        return;
+    f.Timer1->setEnabled(false);
+    SendCommand("AT^SMSO");
+    // The command must be with the device before the port closes with the
+    // program.
+    f.Comm1->flush();
+    if (quit_) quit_();
+}
+
+void PhoneLine::TAV_Click() {
+    // A second click while the probe runs would only cut the call short.
+    if (probeRunning_) return;
+    timingAdvanceProbe();
+}
+
+Async PhoneLine::timingAdvanceProbe() {
+    probeRunning_ = true;
+    f.TAV->setText(QString());
+    // A short call makes the phone measure the timing advance afresh; the
+    // value itself comes with the next registration query of the cycle.
+    f.Comm1->Output(QByteArrayLiteral("ATD0\r"));
+    co_await waitMs(&waitOwner_, kProbeCallMs);
+    f.Comm1->Output(QByteArrayLiteral("ATH0\r"));
+    f.platform().Beep();
+    probeRunning_ = false;
+}

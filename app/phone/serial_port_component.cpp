@@ -208,6 +208,13 @@ bool SerialPortComponent::Output(const QByteArray& bytes) {
     return port_.write(bytes) == bytes.size();
 }
 
+bool SerialPortComponent::flush() {
+    if (!port_.isOpen()) return false;
+    port_.flush();
+    if (port_.bytesToWrite() > 0) port_.waitForBytesWritten(1000);
+    return port_.bytesToWrite() == 0;
+}
+
 int SerialPortComponent::InBufferCount() const {
     return static_cast<int>(inBuffer_.size() - inPos_ + port_.bytesAvailable());
 }

@@ -34,6 +34,10 @@ class SerialPortComponent : public QObject {
     // Sends the bytes in order. False when the port is closed or the write
     // fails.
     bool Output(const QByteArray& bytes);
+    // Hands the output still queued to the device now instead of from the
+    // event loop (waits a moment at most); false when the port is closed or
+    // bytes are left over.
+    bool flush();
     // Received bytes not yet taken by Input().
     int InBufferCount() const;
     // The next received byte as a one-element array; empty when none waits.
