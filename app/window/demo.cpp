@@ -1,0 +1,228 @@
+#include "app/window/demo.h"
+
+#include <sys/prctl.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QtDebug>
+#include <csignal>
+#include <cstring>
+
+#include "app/window/form1.h"
+#include "app/window/text_codec.h"
+#include "core/ini_file.h"
+
+namespace {
+
+std::string localPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString firstExisting(const QStringList& candidates) {
+    for (const QString& c : candidates) {
+        if (QFileInfo(c).isFile()) return QDir::cleanPath(QFileInfo(c).absoluteFilePath());
+    }
+    return QString();
+}
+
+// Copies `from` to `to` unless `to` exists already (the user may have added
+// names to an earlier copy) or there is nothing to copy.
+bool copyIfMissing(const QString& from, const QString& to) {
+    if (from.isEmpty() || QFileInfo::exists(to)) return true;
+    return QFile::copy(from, to);
+}
+
+}  // namespace
+
+bool demoRequested(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) return false;
+        if (std::strcmp(argv[i], "--demo") == 0) return true;
+    }
+    return false;
+}
+
+bool useOffscreenWithoutDisplay() {
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return false;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return true;
+}
+
+DemoStatus demoStatusOf(Form1& f) {
+    DemoStatus s;
+    s.linked = f.phone.phoneLinked != 0;
+    s.device = f.Comm1->devicePath();
+    s.makerModel = f.Info->text().simplified();
+    // The gauges say what they hold in their tooltips once an answer came.
+    if (f.BattA->toolTip().startsWith(QLatin1String("Batterie:"))) s.battery = f.BattA->value();
+    if (f.Level->toolTip().startsWith(QLatin1String("Pegel:"))) {
+        s.signal = f.Level->value();
+        s.signalTip = f.Level->toolTip();
+    }
+    s.network = f.Netz->text().trimmed();
+    s.cellKey = fromCp1252(f.network.cellKey);
+    s.cellName = f.Cell->text().trimmed();
+    s.timingAdvance = f.TAV->text().trimmed();
+    return s;
+}
+
+QString demoStatusLine(const DemoStatus& s, double seconds) {
+    QString line = QStringLiteral("[%1 s] ").arg(static_cast<int>(seconds), 4);
+    if (!s.linked) {
+        line += QStringLiteral("suche Handy an %1")
+                    .arg(s.device.isEmpty() ? QStringLiteral("?") : s.device);
+        return line;
+    }
+    QStringList parts;
+    parts << (s.makerModel.isEmpty() ? QStringLiteral("Handy gefunden") : s.makerModel);
+    if (s.battery >= 0) parts << QStringLiteral("Akku %1%").arg(s.battery);
+    if (s.signal >= 0) {
+        QString p = QStringLiteral("Signal %1").arg(s.signal);
+        if (!s.signalTip.isEmpty()) p += QStringLiteral(" (%1)").arg(s.signalTip);
+        parts << p;
+    }
+    if (!s.network.isEmpty()) parts << QStringLiteral("Netz %1").arg(s.network);
+    if (!s.cellKey.isEmpty() && s.cellKey != QLatin1String("*")) {
+        QString p = QStringLiteral("Zelle %1").arg(s.cellKey);
+        if (!s.cellName.isEmpty()) p += QStringLiteral(" \"%1\"").arg(s.cellName);
+        parts << p;
+    }
+    if (!s.timingAdvance.isEmpty() && s.timingAdvance != QLatin1String("*"))
+        parts << QStringLiteral("TA %1").arg(s.timingAdvance);
+    return line + parts.join(QStringLiteral(" | "));
+}
+
+DemoParts findDemoParts(const QString& executableDir) {
+    const QString d = executableDir;
+    const QString share = d + QStringLiteral("/../share/funkor");
+    DemoParts p;
+    p.simulator = firstExisting({d + QStringLiteral("/../tools/phonesim/funkor-phonesim"),
+                                 d + QStringLiteral("/funkor-phonesim")});
+    if (p.simulator.isEmpty())
+        p.simulator = QStandardPaths::findExecutable(QStringLiteral("funkor-phonesim"));
+    p.countryCodes = firstExisting(
+        {d + QStringLiteral("/GSMcodes.txt"), share + QStringLiteral("/GSMcodes.txt")});
+    p.regions = firstExisting({d + QStringLiteral("/O2.txt"), share + QStringLiteral("/O2.txt")});
+    p.cellNames = firstExisting(
+        {d + QStringLiteral("/demo/Funkor.clf"), share + QStringLiteral("/demo/Funkor.clf")});
+    p.siteNames = firstExisting(
+        {d + QStringLiteral("/demo/Funkor.txt"), share + QStringLiteral("/demo/Funkor.txt")});
+    return p;
+}
+
+bool seedDemoFolder(const QString& folder, const QString& phoneLink, const DemoParts& parts,
+                    QString* error) {
+    if (!QDir().mkpath(folder)) {
+        if (error) *error = QStringLiteral("Demo-Ordner %1 kann nicht angelegt werden").arg(folder);
+        return false;
+    }
+    // The phone is always COM 1 at 19200 baud here, whatever an earlier
+    // demo run saved: the simulated phone lives at the link.
+    const std::string ini = localPath(folder + QStringLiteral("/Funkor.ini"));
+    bool ok = funkor::ini::writeString(ini, "Devices", "COM1", localPath(phoneLink)) &&
+              funkor::ini::writeString(ini, "Ports", "GSM", "1") &&
+              funkor::ini::writeString(ini, "Ports", "Baud", "0");
+    const QString dir = folder + QLatin1Char('/');
+    ok = copyIfMissing(parts.countryCodes, dir + QStringLiteral("GSMcodes.txt")) && ok;
+    ok = copyIfMissing(parts.regions, dir + QStringLiteral("O2.txt")) && ok;
+    ok = copyIfMissing(parts.cellNames, dir + QStringLiteral("Funkor.clf")) && ok;
+    ok = copyIfMissing(parts.siteNames, dir + QStringLiteral("Funkor.txt")) && ok;
+    if (!ok && error)
+        *error = QStringLiteral("Demo-Ordner %1 kann nicht beschrieben werden").arg(folder);
+    return ok;
+}
+
+DemoSession::DemoSession(QObject* parent) : QObject(parent) {
+    connect(&reportTimer_, &QTimer::timeout, this, &DemoSession::reportNow);
+}
+
+DemoSession::~DemoSession() {
+    stop();
+}
+
+bool DemoSession::start(const QString& executableDir, QString* error) {
+    auto fail = [error](const QString& message) {
+        if (error) *error = message;
+        return false;
+    };
+    const DemoParts parts = findDemoParts(executableDir);
+    if (parts.simulator.isEmpty())
+        return fail(QStringLiteral(
+            "Demo: funkor-phonesim nicht gefunden (weder im Build-Baum noch neben dem "
+            "Programm noch im PATH)"));
+
+    // One demo folder that keeps the names the user gives; a second demo
+    // running at the same time gets a temporary folder of its own, so that
+    // the two simulated phones do not share a link.
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty()) base = QDir::homePath() + QStringLiteral("/.local/share");
+    folder_ = QDir::cleanPath(base + QStringLiteral("/funkor/demo"));
+    QDir().mkpath(folder_);
+    lock_ = std::make_unique<QLockFile>(folder_ + QStringLiteral("/demo.lock"));
+    if (!lock_->tryLock(0)) {
+        lock_.reset();
+        tempDir_ = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                                   QStringLiteral("/funkor-demo-XXXXXX"));
+        if (!tempDir_->isValid())
+            return fail(QStringLiteral("Demo: kein temporärer Ordner möglich"));
+        qInfo().noquote() << QStringLiteral("Demo läuft schon in %1; diese nutzt %2")
+                                 .arg(folder_, tempDir_->path());
+        folder_ = tempDir_->path();
+    }
+    QString seedError;
+    if (!seedDemoFolder(folder_, phoneLink(), parts, &seedError)) return fail(seedError);
+
+    const QStringList args{QStringLiteral("--link"), phoneLink()};
+    sim_.setProgram(parts.simulator);
+    sim_.setArguments(args);
+    sim_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The simulator must not outlive the program, even when the program is
+    // killed: it gets SIGTERM when its parent ends.
+    sim_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    sim_.start();
+    if (!sim_.waitForStarted(5000))
+        return fail(
+            QStringLiteral("Demo: %1 startet nicht: %2").arg(parts.simulator, sim_.errorString()));
+    // Its first line is the port's path; it is ready once that is out.
+    while (!sim_.canReadLine()) {
+        if (!sim_.waitForReadyRead(10000)) {
+            stop();
+            return fail(QStringLiteral("Demo: das simulierte Handy meldet keinen Port"));
+        }
+    }
+    device_ = QString::fromLocal8Bit(sim_.readLine()).trimmed();
+    startedMs_ = QDateTime::currentMSecsSinceEpoch();
+    return true;
+}
+
+void DemoSession::reportTo(Form1& form, std::FILE* out, int everyMs) {
+    form_ = &form;
+    out_ = out;
+    std::fprintf(out_, "Funkor-Demo: simuliertes Handy an %s (%s), Ordner %s\n",
+                 qPrintable(device_), qPrintable(phoneLink()), qPrintable(folder_));
+    std::fflush(out_);
+    reportTimer_.start(everyMs);
+}
+
+void DemoSession::reportNow() {
+    if (!form_ || !out_) return;
+    const double seconds = (QDateTime::currentMSecsSinceEpoch() - startedMs_) / 1000.0;
+    const QByteArray line = demoStatusLine(demoStatusOf(*form_), seconds).toUtf8();
+    std::fprintf(out_, "%s\n", line.constData());
+    std::fflush(out_);
+}
+
+void DemoSession::stop() {
+    reportTimer_.stop();
+    if (sim_.state() == QProcess::NotRunning) return;
+    sim_.terminate();
+    if (!sim_.waitForFinished(3000)) {
+        sim_.kill();
+        sim_.waitForFinished(1000);
+    }
+}

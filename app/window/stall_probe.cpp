@@ -1,0 +1,54 @@
+#include "app/window/stall_probe.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <algorithm>
+
+#include "app/window/form1.h"
+
+StallProbe::StallProbe(Form1& form, const QString& file, QObject* parent)
+    : QObject(parent), f(form), file_(file) {
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &StallProbe::tick);
+    clock_.start();
+    lastNs_ = clock_.nsecsElapsed();
+    timer_.start(kPeriodMs);
+}
+
+QString StallProbe::fileFromEnvironment() {
+    return qEnvironmentVariable("FUNKOR_STALL_PROBE");
+}
+
+void StallProbe::tick() {
+    const qint64 now = clock_.nsecsElapsed();
+    const double lateMs = std::max(0.0, (now - lastNs_) / 1e6 - kPeriodMs);
+    lastNs_ = now;
+    ++ticks_;
+    worst_ = std::max(worst_, lateMs);
+    if (firstPassDone_) return;
+    firstPassWorst_ = std::max(firstPassWorst_, lateMs);
+    // The schedule wraps from its last steps back to step 3; seen from here
+    // the step number drops from 9 or more to 3 or less.
+    const int step = f.phone.pollStep;
+    if (lastStep_ >= 9 && step <= 3) {
+        firstPassDone_ = true;
+        firstPassSeconds_ = now / 1e9;
+        write();
+    }
+    lastStep_ = step;
+}
+
+bool StallProbe::write() const {
+    QJsonObject o;
+    o[QStringLiteral("worstStallMs")] = worst_;
+    o[QStringLiteral("firstPassWorstStallMs")] = firstPassWorst_;
+    o[QStringLiteral("firstPassDone")] = firstPassDone_;
+    o[QStringLiteral("firstPassSeconds")] = firstPassSeconds_;
+    o[QStringLiteral("ticks")] = ticks_;
+    QSaveFile out(file_);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    out.write(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    out.write("\n");
+    return out.commit();
+}
