@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/phone/phone_line.h"
+#include "app/phone/timed_pause.h"
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
 #include "core/fields.h"
@@ -209,7 +210,7 @@ Async CommandCycle::runTick() {
                 const std::size_t octets = pdu.size() / 2;
                 const std::size_t announced = octets > 0 ? octets - 1 : 0;
                 f.Comm1->Output(bytesOf("at+cmgs=" + std::to_string(announced) + '\r'));
-                co_await waitMs(&waitOwner_, 200);
+                for (TimedPause p(200); !p.over();) co_await waitMs(&waitOwner_, p.left());
                 f.Comm1->Output(bytesOf(pdu + '\x1A'));
                 factor = 5;
                 // A PDU queued during the pause waits for the next pass.
@@ -222,7 +223,7 @@ Async CommandCycle::runTick() {
             factor = 5;
             f.SendCommand("AT+COPS?;+CSQ;+CBC");
             // The operator answer arrives during the pause.
-            co_await waitMs(&waitOwner_, 1000);
+            for (TimedPause p(1000); !p.over();) co_await waitMs(&waitOwner_, p.left());
             if (f.network.operatorCode == kO2Germany && phone.ussdDone == 0) {
                 f.SendCommand("ATD*122#;");
                 phone.ussdPending = 2;
@@ -233,9 +234,9 @@ Async CommandCycle::runTick() {
             factor = 0.8;
             if (phone.manufacturer == "SIEMENS" && modelNumber(phone.model) > 35) {
                 f.SendCommand("AT+CREG=2;+CREG?;+CPAS");
-                co_await waitMs(&waitOwner_, 200);
+                for (TimedPause p(200); !p.over();) co_await waitMs(&waitOwner_, p.left());
                 f.Comm1->Output(QByteArrayLiteral("at^sstk=11,0\r"));
-                co_await waitMs(&waitOwner_, 200);
+                for (TimedPause p(200); !p.over();) co_await waitMs(&waitOwner_, p.left());
                 // SIM toolkit: provide local information, qualifier 05 (the
                 // timing advance), ended by Ctrl-Z and Esc.
                 f.Comm1->Output(QByteArrayLiteral("D009810301260582028182\x1A\x1B"));

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QScrollBar>
 
+#include "app/phone/timed_pause.h"
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
 
@@ -16,6 +17,7 @@ const QChar kSentMark(0x00BB);
 
 PhoneLine::PhoneLine(Form1& form) : f(form) {
     drainTimer_.setSingleShot(true);
+    drainTimer_.setTimerType(Qt::PreciseTimer);
     drainTimer_.setInterval(kReceiveWaitMs);
     QObject::connect(&drainTimer_, &QTimer::timeout, [this] { drainInput(); });
     quit_ = [this] {
@@ -120,7 +122,7 @@ Async PhoneLine::timingAdvanceProbe() {
     // A short call makes the phone measure the timing advance afresh; the
     // value itself comes with the next registration query of the cycle.
     f.Comm1->Output(QByteArrayLiteral("ATD0\r"));
-    co_await waitMs(&waitOwner_, kProbeCallMs);
+    for (TimedPause p(kProbeCallMs); !p.over();) co_await waitMs(&waitOwner_, p.left());
     f.Comm1->Output(QByteArrayLiteral("ATH0\r"));
     f.platform().Beep();
     probeRunning_ = false;

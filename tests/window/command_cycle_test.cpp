@@ -1,0 +1,571 @@
+#include "app/phone/command_cycle.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalBlocker>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/phone/phone_line.h"
+#include "tests/window/pty_phone.h"
+#include "tests/window/window_test_support.h"
+
+namespace {
+
+const QDateTime kNoon(QDate(2024, 5, 10), QTime(12, 0, 0));
+
+// A window whose ports 1 to 4 are pseudo-terminals (the phone on none of
+// them answers), with the window's clock fixed at noon. Timer1 stays off:
+// the tests run its ticks themselves.
+class CommandCycleTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (auto& p : ptys) ASSERT_TRUE(p.ok());
+        Form1& f = w.make();
+        w.platform->now = kNoon;
+        std::array<QString, 4> devices;
+        for (int i = 0; i < 4; ++i) devices[i] = ptys[i].slave();
+        f.Comm1->setDeviceResolver([devices](int n) {
+            return n >= 1 && n <= 4 ? devices[n - 1] : QStringLiteral("/nonexistent/tty%1").arg(n);
+        });
+        f.Timer1->setEnabled(false);
+    }
+
+    Form1& form() { return *w.form; }
+    PtyPhone& port(int n) { return ptys[static_cast<std::size_t>(n - 1)]; }
+
+    // The phone found on port 1: the cycle walks its schedule.
+    void linkOnPort1() {
+        Form1& f = form();
+        f.Comm1->setCommPort(1);
+        ASSERT_TRUE(f.Comm1->setPortOpen(true)) << f.Comm1->lastError().toStdString();
+        f.phone.phoneLinked = 1;
+    }
+
+    // One tick, run until it is done. With `clockRuns` the window's clock
+    // moves on quickly, so that waits by the clock end soon.
+    void tick(bool clockRuns = false) {
+        Form1& f = form();
+        f.Timer1_Timer();
+        QElapsedTimer t;
+        t.start();
+        while (f.commandCycle->busy() && t.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (clockRuns) w.platform->now = w.platform->now.addMSecs(250);
+        }
+        ASSERT_FALSE(f.commandCycle->busy());
+        // The connection step restarts Timer1; the tests keep it in hand.
+        f.Timer1->setEnabled(false);
+    }
+
+    std::array<PtyPhone, 4> ptys;
+    WindowFixture w;
+};
+
+struct StepCase {
+    int step;
+    std::string sent;  // bytes that reached the phone
+    int interval;      // Timer1's interval afterwards, ms
+    int nextStep;
+};
+
+TEST_F(CommandCycleTest, FirstPassWalksTheWholeScheduleWithEmptyPhoneBooks) {
+    linkOnPort1();
+    const std::vector<StepCase> steps = {
+        {0, "AT+CGMI;+CGMM;+CGMR\r", 800, 1},
+        {1, "AT+CGSN;+CIMI;^SCID\r", 500, 2},
+        {2, "AT+CLIP=1;+CNMI=1,1,2\r", 200, 3},
+        {3, "AT+COPS=3,2;+COPS?;+COPS=3,0\r", 2500, 4},
+        {4, "", 800, 5},
+        {5, "AT+COPS?;+CSQ;+CBC\r", 5000, 6},
+        {6, "AT+CREG?\r", 800, 7},
+        {7, "", 1000, 8},
+        {8, "AT+COPS=?\r", 60000, 9},
+        {9, "AT+CPBS=\"SM\";+CPBS?\r", 1000, 10},
+        {10, "", 200, 11},
+        {11, "AT+CPBS=\"FD\";+CPBS?\r", 1000, 12},
+        {12, "", 100, 13},
+        {13, "AT+CPBS=\"ON\";+CPBS?\r", 1000, 14},
+        {14, "", 1000, 15},
+        {15, "AT+CMGL=0;+CMGL=1\r", 2000, 3},
+        {3, "AT+COPS=3,2;+COPS?;+COPS=3,0\r", 2500, 4},
+    };
+    Form1& f = form();
+    for (const StepCase& s : steps) {
+        SCOPED_TRACE(s.step);
+        ASSERT_EQ(f.phone.pollStep, s.step);
+        tick();
+        EXPECT_EQ(port(1).settle(), s.sent);
+        EXPECT_EQ(f.Timer1->Interval(), s.interval);
+        EXPECT_EQ(f.phone.pollStep, s.nextStep);
+        if (s.step == 0) {
+            EXPECT_EQ(f.phone.manufacturerStep, 1);
+        }
+        if (s.step == 1) {
+            EXPECT_EQ(f.phone.identityStep, 1);
+        }
+        if (s.step == 2) {
+            EXPECT_EQ(f.phone.identityStep, 3);
+        }
+        if (s.step == 13) {
+            EXPECT_EQ(f.calls.ownNumberPending, 1);
+        }
+    }
+    // No phone-book entry was asked for: the check box stays hidden.
+    EXPECT_FALSE(f.Check1->isVisibleTo(&f));
+}
+
+TEST_F(CommandCycleTest, PhoneBookEntriesAreReadOneByOneThenTheBooksAreDone) {
+    linkOnPort1();
+    Form1& f = form();
+    f.List2->show();
+    f.List2->clear();
+    // The SIM book holds two entries of 250 places.
+    f.phone.pollStep = 10;
+    f.calls.phoneBookUsed = 2;
+    f.calls.phoneBookTotal = 250;
+    const std::vector<StepCase> steps = {
+        {10, "AT+CPBR=1\r", 200, 10},
+        {10, "AT+CPBR=2\r", 200, 10},
+        {10, "", 200, 11},  // both received below
+        {11, "AT+CPBS=\"FD\";+CPBS?\r", 1000, 12},
+        {12, "", 100, 13},
+        {13, "AT+CPBS=\"ON\";+CPBS?\r", 1000, 14},
+        {14, "", 1000, 15},
+        {15, "AT+CMGL=0;+CMGL=1\r", 2000, 3},
+    };
+    for (const StepCase& s : steps) {
+        SCOPED_TRACE(s.step);
+        if (s.step == 10 && s.sent.empty()) f.calls.phoneBookReceived = 2;
+        // The fixed-dialling and own-number books are empty.
+        if (s.step == 11) f.calls.phoneBookUsed = 0;
+        tick();
+        EXPECT_EQ(port(1).settle(), s.sent);
+        EXPECT_EQ(f.Timer1->Interval(), s.interval);
+        EXPECT_EQ(f.phone.pollStep, s.nextStep);
+    }
+    EXPECT_EQ(f.calls.phoneBookSum, 3);
+    EXPECT_EQ(f.calls.phoneBookIndex, 0);
+    EXPECT_TRUE(f.Check1->isVisibleTo(&f));
+    // Each step is traced by its number before its command.
+    EXPECT_EQ(f.List2->item(0)->text(), QStringLiteral("#10"));
+    EXPECT_EQ(f.List2->item(1)->text(), QChar(0xBB) + QStringLiteral("AT+CPBR=1") + QChar(0xBB));
+
+    // Once an entry was asked for, step 8 leads back to step 3.
+    f.phone.pollStep = 8;
+    tick();
+    EXPECT_EQ(f.phone.pollStep, 3);
+}
+
+TEST_F(CommandCycleTest, O2NetworkZoneFileOnceBalanceOncePerCellBroadcastOn) {
+    linkOnPort1();
+    Form1& f = form();
+    f.network.operatorCode = "26207";
+    f.phone.manufacturer = "SIEMENS";
+    f.phone.model = "S45i";
+    f.calls.phoneBookSum = 1;  // books done: steps 3 to 8 repeat
+    f.phone.lastOperatorScanTime = kNoon.time().msecsSinceStartOfDay() / 1000.0;
+    f.phone.pollStep = 3;
+
+    const std::string ops = "AT+COPS=3,2;+COPS?;+COPS=3,0\r";
+    const std::string poll = "AT+COPS?;+CSQ;+CBC\r";
+    const std::string zones = "AT+CRSM=176,28512,0,0,123\r";
+    const std::string ta = "AT+CREG=2;+CREG?;+CPAS\rat^sstk=11,0\rD009810301260582028182\x1A\x1B";
+    const std::string cb = "AT+CSCB=1,\"\",\"\"\r";
+    struct Pass {
+        bool cellChanged;  // the dispatcher saw a new cell before this pass
+        std::vector<std::string> sent;
+    };
+    const std::vector<Pass> passes = {
+        {false, {ops, zones, poll + "ATD*122#;\r", ta, cb, ""}},
+        {false, {ops, "", poll, ta, cb, ""}},
+        {true, {ops, "", poll + "ATD*122#;\r", ta, cb, ""}},
+    };
+    for (std::size_t p = 0; p < passes.size(); ++p) {
+        SCOPED_TRACE(p);
+        if (passes[p].cellChanged) f.phone.ussdDone = 0;
+        for (std::size_t i = 0; i < passes[p].sent.size(); ++i) {
+            SCOPED_TRACE(i + 3);
+            f.phone.ussdPending = 0;
+            tick();
+            EXPECT_EQ(port(1).settle(), passes[p].sent[i]);
+            if (i == 2 && !passes[p].sent[i].ends_with(poll)) {
+                EXPECT_EQ(f.phone.ussdPending, 2);
+            }
+        }
+        EXPECT_EQ(f.phone.pollStep, 3);
+    }
+    EXPECT_EQ(f.phone.homeZoneReadDone, 1);
+    EXPECT_EQ(f.phone.ussdDone, 1);
+}
+
+TEST_F(CommandCycleTest, TimingAdvanceRequestDependsOnMakerAndModel) {
+    linkOnPort1();
+    Form1& f = form();
+    const std::string ta = "AT+CREG=2;+CREG?;+CPAS\rat^sstk=11,0\rD009810301260582028182\x1A\x1B";
+    struct Case {
+        std::string maker, model, sent;
+    };
+    const std::vector<Case> cases = {
+        {"SIEMENS", "S45i", ta},           {"SIEMENS", "S35i", "AT+CREG?\r"},
+        {"SIEMENS", "ME45", ta},           {"SIEMENS", "C35i", "AT+CREG?\r"},
+        {"NOKIA", "S45i", "AT+CREG?\r"},   {"SIEMENS", "", "AT+CREG?\r"},
+        {"siemens", "S45i", "AT+CREG?\r"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.maker + " " + c.model);
+        f.phone.manufacturer = c.maker;
+        f.phone.model = c.model;
+        f.phone.pollStep = 6;
+        tick();
+        EXPECT_EQ(port(1).settle(), c.sent);
+        EXPECT_EQ(f.Timer1->Interval(), 800);
+    }
+}
+
+TEST_F(CommandCycleTest, OperatorScanAtMostEveryFiveMinutes) {
+    linkOnPort1();
+    Form1& f = form();
+    f.calls.phoneBookSum = 1;
+    const QDate day = kNoon.date();
+    struct Case {
+        const char* legend;
+        QDateTime now;
+        bool scans;
+    };
+    const std::vector<Case> cases = {
+        {"first scan", QDateTime(day, QTime(12, 0, 0)), true},
+        {"200 s later", QDateTime(day, QTime(12, 3, 20)), false},
+        {"300 s later", QDateTime(day, QTime(12, 5, 0)), false},
+        {"301 s later", QDateTime(day, QTime(12, 5, 1)), true},
+        {"late evening", QDateTime(day, QTime(23, 58, 0)), true},
+        {"past midnight, 120 s later", QDateTime(day.addDays(1), QTime(0, 0, 0)), false},
+        {"past midnight, 360 s later", QDateTime(day.addDays(1), QTime(0, 4, 0)), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        w.platform->now = c.now;
+        f.phone.pollStep = 8;
+        tick();
+        EXPECT_EQ(port(1).settle(), c.scans ? "AT+COPS=?\r" : "");
+        EXPECT_EQ(f.Timer1->Interval(), c.scans ? 60000 : 2000);
+    }
+}
+
+TEST_F(CommandCycleTest, SmsStatusIsClearedAtStep8) {
+    linkOnPort1();
+    Form1& f = form();
+    f.calls.phoneBookSum = 1;
+    struct Case {
+        QString text;
+        QString after;
+        bool shown;
+    };
+    const std::vector<Case> cases = {
+        {QStringLiteral("SMS: OK"), QString(), false},
+        {QStringLiteral("SMS:ERROR"), QString(), false},
+        {QStringLiteral("Hallo"), QStringLiteral("Hallo"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        f.Text1->setText(c.text);
+        f.Text1->show();
+        f.Text2->show();
+        f.phone.pollStep = 8;
+        tick();
+        EXPECT_EQ(f.Text1->text(), c.after);
+        EXPECT_EQ(f.Text1->isVisibleTo(&f), c.shown);
+        EXPECT_EQ(f.Text2->isVisibleTo(&f), c.shown);
+    }
+}
+
+TEST_F(CommandCycleTest, PduIsAnnouncedThenSentAfterThePrompt) {
+    linkOnPort1();
+    Form1& f = form();
+    f.List2->show();
+    f.List2->clear();
+    const std::string pdu(46, 'A');
+    f.sms.pduPending = pdu;
+    f.phone.pollStep = 4;
+
+    f.Timer1_Timer();
+    // The announcement is out while the tick still waits for the prompt.
+    EXPECT_EQ(port(1).takeUntil("\r"), "at+cmgs=22\r");
+    EXPECT_TRUE(f.commandCycle->busy());
+    EXPECT_EQ(port(1).take(), "");
+    tick();
+    EXPECT_EQ(port(1).settle(), pdu + "\x1A");
+    EXPECT_EQ(f.sms.pduPending, "");
+    EXPECT_EQ(f.sms.smsSendPending, 1);
+    EXPECT_EQ(f.Timer1->Interval(), 5000);
+    // Written past the trace: only the step number shows.
+    ASSERT_EQ(f.List2->count(), 1);
+    EXPECT_EQ(f.List2->item(0)->text(), QStringLiteral("#4"));
+}
+
+TEST_F(CommandCycleTest, SmsRequestsComeBeforeTheNextStep) {
+    linkOnPort1();
+    Form1& f = form();
+    struct Case {
+        const char* legend;
+        int readState;
+        std::string index;
+        int deletePending;
+        std::string sent;
+        int readStateAfter;
+        int emptiedEntry;  // -1: the cache is unchanged
+    };
+    const std::vector<Case> cases = {
+        {"read requested", 1, "3", 0, "AT+CPMS=\"SM\";+CMGR=3\r", 2, -1},
+        {"read arrived", 4, "3", 0, "", 0, -1},
+        {"delete 7", 0, "7", 1, "AT+CMGD=7\r", 0, 7},
+        {"delete with blanks", 0, " 12 ", 1, "AT+CMGD=12\r", 0, 12},
+        {"delete beyond the cache", 0, "60", 1, "AT+CMGD=60\r", 0, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        for (std::size_t i = 0; i < f.sms.smsCache.size(); ++i)
+            f.sms.smsCache[i] = "20:0791" + std::to_string(i);
+        f.sms.smsReadState = c.readState;
+        f.sms.smsStorage = "\"SM\"";
+        f.sms.smsIndex = c.index;
+        f.sms.smsDeletePending = c.deletePending;
+        f.phone.pollStep = 5;
+        tick();
+        EXPECT_EQ(port(1).settle(), c.sent);
+        EXPECT_EQ(f.sms.smsReadState, c.readStateAfter);
+        EXPECT_EQ(f.sms.smsDeletePending, 0);
+        EXPECT_EQ(f.phone.pollStep, 5);  // the schedule waits
+        for (std::size_t i = 0; i < f.sms.smsCache.size(); ++i) {
+            const bool emptied = static_cast<int>(i) == c.emptiedEntry;
+            EXPECT_EQ(f.sms.smsCache[i].empty(), emptied) << i;
+        }
+    }
+}
+
+TEST_F(CommandCycleTest, CallInProgressPausesTheCycle) {
+    linkOnPort1();
+    Form1& f = form();
+    f.calls.callActive = 1;
+    f.sms.smsDeletePending = 1;
+    f.sms.smsIndex = "7";
+    f.phone.pollStep = 3;
+    tick();
+    EXPECT_EQ(port(1).settle(), "");
+    EXPECT_EQ(f.phone.pollStep, 3);
+    EXPECT_EQ(f.sms.smsDeletePending, 1);
+}
+
+TEST_F(CommandCycleTest, TickDuringAPausedTickIsSkipped) {
+    linkOnPort1();
+    Form1& f = form();
+    f.phone.pollStep = 5;
+    f.Timer1_Timer();
+    EXPECT_EQ(port(1).takeUntil("\r"), "AT+COPS?;+CSQ;+CBC\r");
+    ASSERT_TRUE(f.commandCycle->busy());
+    f.Timer1_Timer();  // arrives while step 5 waits
+    EXPECT_EQ(port(1).settle(100), "");
+    EXPECT_EQ(f.phone.pollStep, 5);
+    tick();
+    EXPECT_EQ(f.phone.pollStep, 6);
+    tick();
+    EXPECT_EQ(port(1).settle(), "AT+CREG?\r");
+    EXPECT_EQ(f.phone.pollStep, 7);
+}
+
+struct Attempt {
+    int port;
+    QString settings;
+};
+
+TEST_F(CommandCycleTest, AutoSearchTriesFourPortsAtTwoRates) {
+    Form1& f = form();
+    {
+        QSignalBlocker block(f.GSM);
+        f.GSM->setCurrentIndex(0);  // "Auto"
+    }
+    const QString fast = QStringLiteral("115200,n,8,1");
+    const QString slow = QStringLiteral("19200,n,8,1");
+    struct Start {
+        int portNumber;
+        std::vector<Attempt> attempts;
+    };
+    const std::vector<Start> starts = {
+        {0,
+         {{1, fast},
+          {1, slow},
+          {2, fast},
+          {2, slow},
+          {3, fast},
+          {3, slow},
+          {4, fast},
+          {4, slow},
+          {1, fast}}},
+        {3, {{4, fast}, {4, slow}, {1, fast}}},
+    };
+    for (const Start& s : starts) {
+        SCOPED_TRACE(s.portNumber);
+        f.phone.portNumber = s.portNumber;
+        f.phone.autoSearchToggle = 0;
+        for (const Attempt& a : s.attempts) {
+            SCOPED_TRACE(a.port);
+            tick(true);
+            EXPECT_EQ(f.Comm1->CommPort(), a.port);
+            EXPECT_EQ(f.Comm1->Settings(), a.settings);
+            EXPECT_EQ(f.GSM->toolTip(), QStringLiteral("COM %1").arg(a.port));
+            // The battery question went to that port's phone.
+            EXPECT_EQ(port(a.port).settle(), "AT+CBC\r");
+            EXPECT_EQ(f.phone.phoneLinked, 0);
+        }
+    }
+}
+
+TEST_F(CommandCycleTest, PortAndRateFromCommandLineOrWindow) {
+    struct Case {
+        const char* legend;
+        QString commandLine;
+        int gsmIndex;  // 1..16: "COM n"
+        int baudOption;
+        int port;
+        QString settings;
+    };
+    const std::vector<Case> cases = {
+        {"command line with rate", QStringLiteral("3,57600"), 1, 0, 3,
+         QStringLiteral("57600,n,8,1")},
+        {"command line port only", QStringLiteral("2"), 1, 2, 2, QStringLiteral("9600,n,7,2")},
+        {"window choice, 19200", QString(), 4, 0, 4, QStringLiteral("19200,n,8,1")},
+        {"window choice, 57600", QString(), 2, 1, 2, QStringLiteral("57600,n,8,1")},
+        {"window choice, 115200", QString(), 1, 2, 1, QStringLiteral("115200,n,8,1")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        WindowFixture win;
+        Form1& f = win.make(c.commandLine);
+        win.platform->now = kNoon;
+        std::array<QString, 4> devices;
+        for (int i = 0; i < 4; ++i) devices[i] = ptys[i].slave();
+        f.Comm1->setDeviceResolver([devices](int n) {
+            return n >= 1 && n <= 4 ? devices[n - 1] : QStringLiteral("/nonexistent");
+        });
+        {
+            QSignalBlocker block(f.GSM);
+            f.GSM->setCurrentIndex(c.gsmIndex);
+        }
+        f.Baud[c.baudOption]->setChecked(true);
+        f.Comm1->setSettings(QStringLiteral("9600,n,7,2"));
+        f.Timer1->setEnabled(false);
+
+        f.Timer1_Timer();
+        QElapsedTimer t;
+        t.start();
+        while (f.commandCycle->busy() && t.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            win.platform->now = win.platform->now.addMSecs(250);
+        }
+        EXPECT_EQ(f.Comm1->CommPort(), c.port);
+        EXPECT_EQ(f.Comm1->Settings(), c.settings);
+        EXPECT_EQ(port(c.port).settle(), "AT+CBC\r");
+        // The connection step restarts the cycle's timer.
+        EXPECT_TRUE(f.Timer1->Enabled());
+        f.Timer1->setEnabled(false);
+    }
+}
+
+TEST_F(CommandCycleTest, MissingPortIsPassedOverAndTriedAgain) {
+    Form1& f = form();
+    {
+        QSignalBlocker block(f.GSM);
+        f.GSM->setCurrentIndex(9);  // "COM 9": no such device
+    }
+    for (int i = 0; i < 2; ++i) {
+        tick(true);
+        EXPECT_EQ(f.Comm1->CommPort(), 9);
+        EXPECT_FALSE(f.Comm1->PortOpen());
+        EXPECT_EQ(f.phone.phoneLinked, 0);
+    }
+}
+
+TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
+    Form1& f = form();
+    // The port's device is a link that follows the phone, as a udev name
+    // does when the phone is plugged in again.
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("phone"));
+    ASSERT_TRUE(QFile::link(port(1).slave(), link));
+    f.Comm1->setDeviceResolver([link](int) { return link; });
+    {
+        QSignalBlocker block(f.GSM);
+        f.GSM->setCurrentIndex(1);  // "COM 1"
+    }
+    f.Comm1->setCommPort(1);
+    ASSERT_TRUE(f.Comm1->setPortOpen(true));
+    f.phone.phoneLinked = 1;
+    f.phone.pollStep = 3;
+    tick();
+    EXPECT_EQ(port(1).settle(), "AT+COPS=3,2;+COPS?;+COPS=3,0\r");
+
+    // Unplugged: the far end goes away while the port is open.
+    port(1).close();
+    ASSERT_TRUE(runUntil([&] { return !f.Comm1->PortOpen(); }));
+    tick(true);
+    EXPECT_EQ(f.phone.phoneLinked, 0);
+    EXPECT_FALSE(f.Comm1->PortOpen());
+
+    // Back, on a new line under the same name.
+    PtyPhone back;
+    ASSERT_TRUE(back.ok());
+    QFile::remove(link);
+    ASSERT_TRUE(QFile::link(back.slave(), link));
+    tick(true);
+    EXPECT_TRUE(f.Comm1->PortOpen());
+    EXPECT_EQ(back.settle(), "AT+CBC\r");
+    // The schedule is where it was.
+    EXPECT_EQ(f.phone.pollStep, 4);
+}
+
+TEST(WaitSeconds, EndsByTheClockAlsoAcrossMidnight) {
+    WindowFixture w;
+    Form1& f = w.make();
+    const QDate day(2024, 12, 31);
+    struct Case {
+        const char* legend;
+        QDateTime start, later;
+        double seconds;
+        bool over;
+    };
+    const std::vector<Case> cases = {
+        {"before the time", QDateTime(day, QTime(12, 0, 0)), QDateTime(day, QTime(12, 0, 1, 900)),
+         2, false},
+        {"at the time", QDateTime(day, QTime(12, 0, 0)), QDateTime(day, QTime(12, 0, 2)), 2, true},
+        {"over midnight, not yet", QDateTime(day, QTime(23, 59, 59)),
+         QDateTime(day.addDays(1), QTime(0, 0, 0)), 2, false},
+        {"over midnight, done", QDateTime(day, QTime(23, 59, 59)),
+         QDateTime(day.addDays(1), QTime(0, 0, 1)), 2, true},
+        {"clock set back", QDateTime(day, QTime(12, 0, 0)), QDateTime(day, QTime(11, 0, 0)), 2,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        w.platform->now = c.start;
+        CommandCycle::WaitSecondsClock wait(f, c.seconds);
+        w.platform->now = c.later;
+        EXPECT_EQ(wait.over(), c.over);
+    }
+
+    // A clock set back does not stretch the wait beyond its real length.
+    w.platform->now = QDateTime(day, QTime(12, 0, 0));
+    CommandCycle::WaitSecondsClock wait(f, 0.2);
+    w.platform->now = QDateTime(day, QTime(11, 0, 0));
+    QElapsedTimer t;
+    t.start();
+    EXPECT_TRUE(runUntil([&] { return wait.over(); }, 2000));
+    EXPECT_LT(t.elapsed(), 1000);
+}
+
+}  // namespace
