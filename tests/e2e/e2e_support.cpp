@@ -1,0 +1,166 @@
+#include "tests/e2e/e2e_support.h"
+
+#include <sys/prctl.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QThread>
+#include <csignal>
+
+#include "core/ini_file.h"
+
+namespace e2e {
+
+namespace {
+
+// Children of a test never outlive it, even when the test crashes.
+void dieWithParent(QProcess& p) {
+    p.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+}  // namespace
+
+QString built(const QString& relative) {
+    return QStringLiteral(FUNKOR_BINARY_DIR "/") + relative;
+}
+
+QString source(const QString& relative) {
+    return QStringLiteral(FUNKOR_SOURCE_DIR "/") + relative;
+}
+
+QJsonObject berlinScenario() {
+    return QJsonDocument::fromJson(
+               readText(source(QStringLiteral("tools/phonesim/scenarios/berlin.json"))))
+        .object();
+}
+
+bool writeText(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    return f.write(bytes) == bytes.size();
+}
+
+bool writeJson(const QString& path, const QJsonObject& json) {
+    return writeText(path, QJsonDocument(json).toJson());
+}
+
+QByteArray readText(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+void DataFolder::setUp(const QString& device) {
+    const std::string ini = QFile::encodeName(path(QStringLiteral("Funkor.ini"))).toStdString();
+    funkor::ini::writeString(ini, "Devices", "COM1", QFile::encodeName(device).toStdString());
+    funkor::ini::writeString(ini, "Ports", "GSM", "1");
+    funkor::ini::writeString(ini, "Ports", "Baud", "0");
+    QFile::copy(source(QStringLiteral("data/GSMcodes.txt")), path(QStringLiteral("GSMcodes.txt")));
+}
+
+Simulator::~Simulator() {
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) {
+        process_.kill();
+        process_.waitForFinished(1000);
+    }
+}
+
+bool Simulator::start(const QString& scenario, const QString& link, const QString& log,
+                      const QStringList& extra) {
+    QStringList args{QStringLiteral("--scenario"), scenario, QStringLiteral("--link"), link,
+                     QStringLiteral("--log"),      log};
+    args += extra;
+    dieWithParent(process_);
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(built(QStringLiteral("tools/phonesim/funkor-phonesim")), args);
+    if (!process_.waitForStarted(5000)) return false;
+    while (!process_.canReadLine()) {
+        if (!process_.waitForReadyRead(5000)) return false;
+    }
+    device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    return !device_.isEmpty();
+}
+
+void Simulator::kill() {
+    process_.kill();
+    process_.waitForFinished(3000);
+}
+
+int countLogLines(const QString& log, const QString& needle) {
+    int n = 0;
+    for (const QByteArray& line : readText(log).split('\n')) {
+        if (QString::fromLatin1(line).contains(needle)) ++n;
+    }
+    return n;
+}
+
+bool waitForLogLine(const QString& log, const QString& needle, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (countLogLines(log, needle) > 0) return true;
+        QThread::msleep(100);
+    }
+    return countLogLines(log, needle) > 0;
+}
+
+Program::Program() : env_(QProcessEnvironment::systemEnvironment()) {
+    env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+}
+
+Program::~Program() {
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.kill();
+    process_.waitForFinished(3000);
+}
+
+void Program::start(const QStringList& arguments) {
+    dieWithParent(process_);
+    process_.setProcessEnvironment(env_);
+    process_.start(built(QStringLiteral("app/funkor")), arguments);
+    process_.waitForStarted(5000);
+}
+
+void Program::takeOutput() {
+    output_ += QString::fromUtf8(process_.readAllStandardOutput());
+}
+
+bool Program::waitForOutput(const QString& needle, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    takeOutput();
+    while (!output_.contains(needle)) {
+        if (deadline.hasExpired() || process_.state() == QProcess::NotRunning) return false;
+        process_.waitForReadyRead(static_cast<int>(qMin<qint64>(deadline.remainingTime(), 500)));
+        takeOutput();
+    }
+    return true;
+}
+
+bool Program::waitForExit(int timeoutMs) {
+    const bool done =
+        process_.state() == QProcess::NotRunning || process_.waitForFinished(timeoutMs);
+    takeOutput();
+    return done && process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
+}
+
+bool Program::stop(int timeoutMs) {
+    if (process_.state() != QProcess::NotRunning) process_.terminate();
+    return waitForExit(timeoutMs);
+}
+
+QJsonObject readSnapshot(const QString& path) {
+    return QJsonDocument::fromJson(readText(path)).object();
+}
+
+QJsonObject element(const QJsonObject& snapshot, const QString& name) {
+    return snapshot.value(QStringLiteral("elements")).toObject().value(name).toObject();
+}
+
+QJsonValue variable(const QJsonObject& snapshot, const QString& name) {
+    return snapshot.value(QStringLiteral("variables")).toObject().value(name);
+}
+
+}  // namespace e2e

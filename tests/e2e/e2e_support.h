@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// The real programs, started as a user would: funkor-phonesim on a
+// pseudo-terminal and funkor on a data folder of its own, headless.
+namespace e2e {
+
+// A built program: FUNKOR_BINARY_DIR + `relative`.
+QString built(const QString& relative);
+// A file of the source tree.
+QString source(const QString& relative);
+
+// The shipped Berlin drive scenario, parsed.
+QJsonObject berlinScenario();
+// Writes `json` to `path`; false when it cannot.
+bool writeJson(const QString& path, const QJsonObject& json);
+bool writeText(const QString& path, const QByteArray& bytes);
+QByteArray readText(const QString& path);
+
+// A test's own folder with the program's settings and data files.
+struct DataFolder {
+    QTemporaryDir dir;
+    QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
+    // Funkor.ini with COM1 at `device`, the phone on COM 1 at 19200 baud,
+    // and a copy of the shipped country-code file.
+    void setUp(const QString& device);
+};
+
+// funkor-phonesim with a scenario, its link and its command log.
+class Simulator {
+  public:
+    Simulator() = default;
+    ~Simulator();
+    // Starts it and waits for the port's path; false when it does not come.
+    bool start(const QString& scenario, const QString& link, const QString& log,
+               const QStringList& extra = {QStringLiteral("--baud"), QStringLiteral("off"),
+                                           QStringLiteral("--delay"), QStringLiteral("10")});
+    const QString& device() const { return device_; }
+    // Unplugs the phone the hard way: SIGKILL, the pseudo-terminal vanishes.
+    void kill();
+
+  private:
+    QProcess process_;
+    QString device_;
+};
+
+// Waits until a line of the simulator's command log contains `needle`;
+// false after `timeoutMs`.
+bool waitForLogLine(const QString& log, const QString& needle, int timeoutMs);
+// How many command lines of the log contain `needle`.
+int countLogLines(const QString& log, const QString& needle);
+
+// The program `funkor` with its arguments, headless unless `env` says else.
+class Program {
+  public:
+    Program();
+    ~Program();
+    QProcessEnvironment& environment() { return env_; }
+    void start(const QStringList& arguments);
+    // Ends it as Ctrl+C would and waits; true when it ended by itself with
+    // exit code 0.
+    bool stop(int timeoutMs = 15000);
+    bool waitForExit(int timeoutMs);
+    int exitCode() const { return process_.exitCode(); }
+    bool crashed() const { return process_.exitStatus() == QProcess::CrashExit; }
+    // Reads what is on stdout until a line contains `needle`; false after
+    // `timeoutMs`.
+    bool waitForOutput(const QString& needle, int timeoutMs);
+    const QString& output() const { return output_; }
+    QString errors() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
+
+  private:
+    void takeOutput();
+    QProcess process_;
+    QProcessEnvironment env_;
+    QString output_;
+};
+
+QJsonObject readSnapshot(const QString& path);
+
+// Shortcuts into a snapshot.
+QJsonObject element(const QJsonObject& snapshot, const QString& name);
+QJsonValue variable(const QJsonObject& snapshot, const QString& name);
+
+}  // namespace e2e
