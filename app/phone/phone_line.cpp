@@ -13,6 +13,16 @@ namespace {
 // double angle quotation mark on both sides).
 const QChar kSentMark(0x00BB);
 
+// Lines that end the phone's answer to a command line.
+bool isFinalResult(const std::string& line) {
+    static const char* const whole[] = {"OK",   "ERROR",     "NO CARRIER",
+                                        "BUSY", "NO ANSWER", "NO DIALTONE"};
+    for (const char* w : whole) {
+        if (line == w) return true;
+    }
+    return line.rfind("+CME ERROR", 0) == 0 || line.rfind("+CMS ERROR", 0) == 0;
+}
+
 }  // namespace
 
 PhoneLine::PhoneLine(Form1& form) : f(form) {
@@ -52,26 +62,42 @@ void PhoneLine::SendCommand(const std::string& command) {
 
 void PhoneLine::Comm1_OnComm() {
     if (f.Comm1->CommEvent() != 2) return;
-    // The first event of an answer arms the read; later ones find it armed.
-    if (!drainTimer_.isActive()) drainTimer_.start();
+    takeInput();
+    if (ready_.empty()) return;
+    if (isFinalResult(ready_.back())) {
+        // The answer is complete: nothing more to wait for.
+        handOver();
+    } else if (!drainTimer_.isActive()) {
+        // The first lines of an answer give the rest a moment to arrive.
+        drainTimer_.start();
+    }
 }
 
 void PhoneLine::drainInput() {
-    drainTimer_.stop();
+    takeInput();
+    handOver();
+}
+
+void PhoneLine::takeInput() {
     while (f.Comm1->InBufferCount() > 0) {
         const QByteArray one = f.Comm1->Input();
         if (one.isEmpty()) break;
-        std::optional<std::string> line = framer_.feed(one.at(0));
-        if (!line) {
-            f.phone.lineBuffer = framer_.pending();
-            continue;
-        }
-        // The buffer holds the line while it is interpreted, and is empty
-        // (or holds what followed) afterwards.
-        f.phone.lineBuffer = *line;
-        if (traceVisible()) addTrace(fromCp1252(*line), true);
-        f.InterpretResponse(*line);
-        f.phone.lineBuffer = framer_.pending();
+        ++bytesTaken_;
+        if (std::optional<std::string> line = framer_.feed(one.at(0)))
+            ready_.push_back(std::move(*line));
+    }
+    f.phone.lineBuffer = framer_.pending();
+}
+
+void PhoneLine::handOver() {
+    drainTimer_.stop();
+    // The dispatcher may let events run, and a receive event in there may
+    // hand on later lines first; each line is still taken exactly once.
+    while (!ready_.empty()) {
+        const std::string line = std::move(ready_.front());
+        ready_.pop_front();
+        if (traceVisible()) addTrace(fromCp1252(line), true);
+        f.InterpretResponse(line);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -15,13 +16,14 @@ class Form1;
 // and handed to the response dispatcher, the trace list, and the small user
 // actions on the link (trace toggle, switch-off, timing-advance probe).
 //
-// Received bytes are not read at once: the first receive event arms a short
-// wait, so that the rest of an answer can arrive, and the bytes are then read
-// in one go. The wait does not hold up the window; only one read is pending
-// at a time, and receive events meanwhile only tell it more has come.
+// Received bytes are framed into lines as they come. A line is handed on
+// once the answer it belongs to is complete (a final result such as "OK" or
+// "ERROR" has come) or at the latest a short wait after it, so that lines
+// the phone sends on its own (a ring, a broadcast page) are not held up
+// either. The wait does not hold up the window; one is pending at a time.
 class PhoneLine {
   public:
-    // Time given to an answer to arrive before its bytes are read.
+    // Longest time a received line waits for the rest of its answer.
     static constexpr int kReceiveWaitMs = 150;
     // Trace entries kept at most; the oldest go first, so that a trace left
     // open for days cannot eat the memory.
@@ -45,10 +47,13 @@ class PhoneLine {
     // that the last five or six entries stay in view.
     void addTrace(const QString& entry, bool follow);
 
-    // Reads and frames every byte waiting in Comm1 now.
+    // Reads and frames every byte waiting in Comm1 and hands every complete
+    // line on now.
     void drainInput();
-    // Whether a read of received bytes is armed.
+    // Whether received lines wait to be handed on.
     bool receivePending() const { return drainTimer_.isActive(); }
+    // Bytes taken from Comm1 so far.
+    qint64 bytesTaken() const { return bytesTaken_; }
     // Whether the timing-advance probe is running.
     bool probeRunning() const { return probeRunning_; }
 
@@ -57,10 +62,16 @@ class PhoneLine {
     void setQuitHandler(std::function<void()> quit) { quit_ = std::move(quit); }
 
   private:
+    // Moves the waiting bytes into the framer; complete lines queue up.
+    void takeInput();
+    // Hands the queued lines to the dispatcher, oldest first.
+    void handOver();
     Async timingAdvanceProbe();
 
     Form1& f;
     funkor::LineFramer framer_;
+    std::deque<std::string> ready_;
+    qint64 bytesTaken_ = 0;
     QTimer drainTimer_;
     bool probeRunning_ = false;
     std::function<void()> quit_;

@@ -31,11 +31,16 @@ class PhoneLineTest : public ::testing::Test {
 
     Form1& form() { return *w.form; }
 
-    // Sends one piece of an answer and waits until the line has read it.
+    // Sends one piece of an answer and waits until the line has read it and
+    // handed on what it completes.
     void deliver(const std::string& bytes) {
+        PhoneLine& line = *form().phoneLine;
+        const qint64 before = line.bytesTaken();
         pty.send(bytes);
-        ASSERT_TRUE(runUntil([&] { return form().phoneLine->receivePending(); }));
-        ASSERT_TRUE(runUntil([&] { return !form().phoneLine->receivePending(); }));
+        ASSERT_TRUE(runUntil([&] {
+            return line.bytesTaken() >= before + static_cast<qint64>(bytes.size()) &&
+                   !line.receivePending();
+        }));
     }
 
     QStringList traceEntries() {
@@ -89,14 +94,47 @@ TEST_F(PhoneLineTest, FramesLinesAtCarriageReturns) {
     }
 }
 
+TEST_F(PhoneLineTest, CompleteAnswerIsHandedOnAtOnceOtherLinesAfterAShortWait) {
+    struct Case {
+        const char* legend;
+        std::string bytes;
+        QString last;  // the last line handed on
+        bool atOnce;
+    };
+    const std::vector<Case> cases = {
+        {"answer ended by OK", "AT+CPBR=1\r\r\n+CPBR: 1,\"112\",129,\"Notruf\"\r\n\r\nOK\r\n",
+         QStringLiteral("OK"), true},
+        {"answer ended by ERROR", "AT+CXXX\r\r\nERROR\r\n", QStringLiteral("ERROR"), true},
+        {"answer ended by a CMS error", "+CMS ERROR: 321\r\n", QStringLiteral("+CMS ERROR: 321"),
+         true},
+        {"ring sent by the phone", "\r\nRING\r\n", QStringLiteral("RING"), false},
+        {"echo before its answer", "AT+CSQ\r", QStringLiteral("AT+CSQ"), false},
+        {"a text starting with OK", "OKAY\r\n", QStringLiteral("OKAY"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        form().List2->clear();
+        QElapsedTimer t;
+        t.start();
+        pty.send(c.bytes);
+        ASSERT_TRUE(runUntil([&] {
+            const QStringList lines = receivedLines();
+            return !lines.isEmpty() && lines.back() == c.last;
+        }));
+        if (c.atOnce) {
+            EXPECT_LT(t.elapsed(), PhoneLine::kReceiveWaitMs - 50);
+        } else {
+            EXPECT_GE(t.elapsed(), PhoneLine::kReceiveWaitMs - 5);
+        }
+        EXPECT_FALSE(form().phoneLine->receivePending());
+    }
+}
+
 TEST_F(PhoneLineTest, EndlessLineIsCappedAndTheNextLineComesThrough) {
     // 100 KB without a line end, then a proper answer.
     deliver(std::string(100 * 1024, 'A'));
     EXPECT_LE(form().phone.lineBuffer.size(), funkor::LineFramer::kMaxLine);
-    runUntil(
-        [&] { return form().Comm1->InBufferCount() == 0 && !form().phoneLine->receivePending(); });
     deliver("\rOK\r");
-    runUntil([&] { return receivedLines().size() >= 2; });
     const QStringList lines = receivedLines();
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], QString(static_cast<int>(funkor::LineFramer::kMaxLine), QLatin1Char('A')));
