@@ -38,6 +38,21 @@ std::optional<PhoneBookEntry> parseCpbr(std::string_view line) {
     return e;
 }
 
+std::string unescapeGsmText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 2 < text.size() && at::isHex(text.substr(i + 1, 2), 2)) {
+            const int code = fields::hexValue(text.substr(i + 1, 2));
+            out += code == 0 ? '@' : static_cast<char>(code);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string ownNumberTooltip(std::string_view display, std::string_view homeNetwork) {
     return std::string(display) + " (" + std::string(homeNetwork) + ")";
 }

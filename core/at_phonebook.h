@@ -31,6 +31,13 @@ struct PhoneBookEntry {
 // Nothing when the number or the name is not quoted.
 std::optional<PhoneBookEntry> parseCpbr(std::string_view line);
 
+// Texts in the phone's GSM character set carry the characters that would
+// break a quoted field as a backslash and two hex digits: "\5C" (the GSM
+// code of Ö), "\22", "\08", "\00" (the GSM code of @, given as "@").
+//   S45i: "+CPBR: 3,\"0301234\",129,\"\5Cl-Service\""
+// Other backslashes are kept as they are.
+std::string unescapeGsmText(std::string_view text);
+
 // Tooltip of the network-zone label for the own number:
 // "Ich : 01761234567 (26207)".
 std::string ownNumberTooltip(std::string_view display, std::string_view homeNetwork);

@@ -4,6 +4,10 @@
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
 #include "app/position/cell_site_files.h"
+#include "core/pdu.h"
+
+#include <algorithm>
+#include <span>
 
 // Handlers whose behaviour belongs to the phone line, command cycle,
 // position, output and SMS topics. They are connected to their elements
@@ -42,8 +46,13 @@ void Form1::Cell_MouseDown(int button) {
 // Position engine, incoming SMS and the phone-book lookup.
 void Form1::ComputeCellPosition() {}
 void Form1::ShowReceivedSms() {}
-void Form1::FindCallerName(const std::string&) {
-    calls.callerName.clear();
+void Form1::FindCallerName(const std::string& number) {
+    // Entries 1..phoneBookCount of the table are the phone books read so far.
+    const int count =
+        std::clamp(calls.phoneBookCount, 0, static_cast<int>(calls.phoneBook.size()) - 1);
+    calls.callerName = funkor::FindCallerName(
+        number,
+        std::span<const std::string>(calls.phoneBook.data() + 1, static_cast<std::size_t>(count)));
 }
 void Form1::ShCell_Click() {}
 void Form1::ShHome_Click() {}
