@@ -258,33 +258,6 @@ TEST_F(CommandCycleTest, OperatorScanAtMostEveryFiveMinutes) {
     }
 }
 
-TEST_F(CommandCycleTest, SmsStatusIsClearedAtStep8) {
-    linkOnPort1();
-    Form1& f = form();
-    f.calls.phoneBookSum = 1;
-    struct Case {
-        QString text;
-        QString after;
-        bool shown;
-    };
-    const std::vector<Case> cases = {
-        {QStringLiteral("SMS: OK"), QString(), false},
-        {QStringLiteral("SMS:ERROR"), QString(), false},
-        {QStringLiteral("Hallo"), QStringLiteral("Hallo"), true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        f.Text1->setText(c.text);
-        f.Text1->show();
-        f.Text2->show();
-        f.phone.pollStep = 8;
-        tick();
-        EXPECT_EQ(f.Text1->text(), c.after);
-        EXPECT_EQ(f.Text1->isVisibleTo(&f), c.shown);
-        EXPECT_EQ(f.Text2->isVisibleTo(&f), c.shown);
-    }
-}
-
 TEST_F(CommandCycleTest, PduIsAnnouncedThenSentAfterThePrompt) {
     linkOnPort1();
     Form1& f = form();
@@ -474,20 +447,6 @@ TEST_F(CommandCycleTest, PortAndRateFromCommandLineOrWindow) {
         // The connection step restarts the cycle's timer.
         EXPECT_TRUE(f.Timer1->Enabled());
         f.Timer1->setEnabled(false);
-    }
-}
-
-TEST_F(CommandCycleTest, MissingPortIsPassedOverAndTriedAgain) {
-    Form1& f = form();
-    {
-        QSignalBlocker block(f.GSM);
-        f.GSM->setCurrentIndex(9);  // "COM 9": no such device
-    }
-    for (int i = 0; i < 2; ++i) {
-        tick(true);
-        EXPECT_EQ(f.Comm1->CommPort(), 9);
-        EXPECT_FALSE(f.Comm1->PortOpen());
-        EXPECT_EQ(f.phone.phoneLinked, 0);
     }
 }
 
