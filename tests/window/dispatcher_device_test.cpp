@@ -63,20 +63,6 @@ TEST(DispatcherBattery, ChargeStatusAndTheFoundPort) {
     }
 }
 
-TEST(DispatcherBattery, BaudOptionFromThePortSettings) {
-    const struct {
-        const char* settings;
-        int option;
-    } cases[] = {{"19200,n,8,1", 0}, {"57600,n,8,1", 1}, {"115200,n,8,1", 2}};
-    for (const auto& c : cases) {
-        DispatcherFixture fx;
-        fx.f.Comm1->setSettings(QString::fromLatin1(c.settings));
-        fx.feed("+CBC: 0,50");
-        for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(fx.f.Baud[i]->isChecked(), i == c.option) << c.settings << " " << i;
-    }
-}
-
 TEST(DispatcherActivity, SendingImageShownUnlessThePhoneIsReady) {
     DispatcherFixture fx;
     fx.feed("+CPAS: 3");
