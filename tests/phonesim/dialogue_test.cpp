@@ -2,6 +2,8 @@
 // sees it: echo, joined commands, final codes and the answer forms.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <chrono>
 #include <fstream>
 #include <regex>
@@ -23,6 +25,11 @@ struct Exchange {
     const char* command;
     Lines reply;  // echo first
 };
+
+// Test names carry the legend instead of the bytes of the row.
+void PrintTo(const Exchange& e, std::ostream* os) {
+    *os << e.legend;
+}
 
 const Exchange kExchanges[] = {
     {"bare AT", "AT", {"AT", "OK"}},
