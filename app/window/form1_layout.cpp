@@ -33,7 +33,7 @@ void Form1::layoutElements() {
     setMinimumSize(600, 412);
 
     // Phone column, framed by Shape1
-    Shape1->setGeometry(4, 4, 196, 134);
+    Shape1->setGeometry(4, 4, 196, 146);
     Label2->setGeometry(8, 8, 46, 20);
     GSM->setGeometry(56, 7, 78, 22);
     Active->setGeometry(138, 8, 18, 20);
@@ -42,11 +42,12 @@ void Form1::layoutElements() {
     Baud[2]->setGeometry(8, 32, 64, 20);
     Baud[1]->setGeometry(74, 32, 58, 20);
     Baud[0]->setGeometry(134, 32, 60, 20);
-    Info->setGeometry(8, 56, 164, 18);
-    Image1->setGeometry(176, 55, 20, 20);
-    Level->setGeometry(8, 78, 188, 10);
-    BattA->setGeometry(8, 92, 188, 10);
-    Text3->setGeometry(8, 108, 188, 24);
+    // Manufacturer and model stand on two lines.
+    Info->setGeometry(8, 56, 164, 30);
+    Image1->setGeometry(176, 60, 20, 20);
+    Level->setGeometry(8, 90, 188, 10);
+    BattA->setGeometry(8, 104, 188, 10);
+    Text3->setGeometry(8, 120, 188, 26);
 
     // Operator column
     Line5->setGeometry(201, 4, 2, 176);
