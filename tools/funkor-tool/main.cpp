@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/charset.h"
 #include "core/grid.h"
 #include "core/nmea.h"
 #include "core/pdu.h"
@@ -59,26 +60,6 @@ bool isHexText(std::string_view s) {
     return s.size() % 2 == 0;
 }
 
-// Windows-1252 characters 0x80..0x9F (0 where the code page has none).
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // 8-bit text for the terminal: UTF-8, control characters as \xNN and the
 // backslash doubled, so that every character of a decoded text is visible.
 std::string printable(std::string_view text) {
@@ -91,10 +72,8 @@ std::string printable(std::string_view text) {
             out += buf;
         } else if (c == '\\') {
             out += "\\\\";
-        } else if (c >= 0x80 && c < 0xA0) {
-            appendUtf8(out, kCp1252High[c - 0x80] ? kCp1252High[c - 0x80] : c);
         } else {
-            appendUtf8(out, c);
+            charset::appendUtf8(out, charset::fromCp1252(c));
         }
     }
     return out;
@@ -104,30 +83,7 @@ std::string printable(std::string_view text) {
 // Windows-1252 text; characters the code page lacks become "?". Bytes that
 // are not valid UTF-8 are taken as they are.
 std::string toCp1252(std::string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        char32_t cp = extra == 3 ? c & 0x07 : extra == 2 ? c & 0x0F : c & 0x1F;
-        bool valid = c >= 0xC2 && c <= 0xF4 && i + extra < s.size();
-        for (int k = 1; valid && k <= extra; ++k) {
-            const auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) valid = false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (!valid) {
-            out += static_cast<char>(c);
-            ++i;
-            continue;
-        }
-        i += extra + 1;
-        char mapped = '?';
-        if (cp >= 0xA0 && cp <= 0xFF) mapped = static_cast<char>(cp);
-        for (int k = 0; k < 32; ++k)
-            if (kCp1252High[k] == cp) mapped = static_cast<char>(0x80 + k);
-        out += mapped;
-    }
-    return out;
+    return charset::utf8ToCp1252(s);
 }
 
 int cmdGrid(const std::vector<std::string>& a) {

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include "core/charset.h"
+
 namespace phonesim {
 namespace {
 
@@ -36,54 +38,8 @@ constexpr std::array<Extension, 10> kExtensions = {{{0x0A, 0x000C},
                                                     {0x40, 0x007C},
                                                     {0x65, 0x20AC}}};
 
-// Decodes UTF-8 into code points; a malformed byte is taken as Latin-1.
-std::u32string decodeUtf8(std::string_view s) {
-    std::u32string out;
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        int extra = 0;
-        char32_t cp = c;
-        if (c >= 0xF0 && c < 0xF8) {
-            extra = 3;
-            cp = c & 0x07;
-        } else if (c >= 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        }
-        bool ok = true;
-        for (int k = 1; ok && k <= extra; ++k) {
-            if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
-                ok = false;
-            } else {
-                cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-            }
-        }
-        if (!ok) {
-            out.push_back(c);
-            ++i;
-        } else {
-            out.push_back(cp);
-            i += static_cast<std::size_t>(extra) + 1;
-        }
-    }
-    return out;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
+using funkor::charset::appendUtf8;
+using funkor::charset::decodeUtf8;
 
 std::string unicodeToGsm(char32_t cp) {
     for (std::size_t i = 0; i < kGsmToUnicode.size(); ++i) {
