@@ -153,7 +153,7 @@ std::string MapGsmUmlauts(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
         for (const auto& u : kUmlauts) {
-            if (u.gsm != kSharpSGsm && static_cast<unsigned char>(c) == u.gsm) {
+            if (static_cast<unsigned char>(c) == u.gsm) {
                 c = static_cast<char>(u.ansi);
                 break;
             }

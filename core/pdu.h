@@ -53,7 +53,9 @@ int TpduLength(std::string_view pdu);
 std::string DecodeSeptets(std::string_view hex);
 
 // Translates the German letters of the GSM default alphabet delivered as
-// plain characters: [ \ ^ { | ~ become Ä Ö Ü ä ö ü. Nothing else changes.
+// plain characters: [ \ ^ { | ~ become Ä Ö Ü ä ö ü, and the GSM code of ß
+// (30, which phone-book names carry as it is) becomes ß. Nothing else
+// changes.
 std::string MapGsmUmlauts(std::string_view text);
 
 // The readable parts of an SMS-DELIVER PDU.

@@ -158,8 +158,12 @@ TEST(Pdu, RoundTripOfRandomSevenBitTexts) {
     }
 }
 
-TEST(Pdu, MapGsmUmlautsTranslatesSixLetters) {
+TEST(Pdu, MapGsmUmlautsTranslatesTheGermanLetters) {
     EXPECT_EQ(MapGsmUmlauts("[\\^{|~"), "\xC4\xD6\xDC\xE4\xF6\xFC");
+    // A phone-book name as the phone sends it: ß as its GSM code 30.
+    EXPECT_EQ(MapGsmUmlauts("B{ckerei Wei\x1E"),
+              "B\xE4"
+              "ckerei Wei\xDF");
     EXPECT_EQ(MapGsmUmlauts("M{rz ~ber [pfel, ] } @ $"),
               "M\xE4rz \xFC"
               "ber \xC4pfel, ] } @ $");
