@@ -157,6 +157,9 @@ void Form1::setInitialStates() {
     SpreloI->setToolTip(QStringLiteral("Sprelo Sprachausgabe"));
     GPS->setToolTip(QStringLiteral("GPS-Port"));
     NMEA->setToolTip(QStringLiteral("Ausgabe-Port"));
+    // The label names the source of the last position sent ("GSM", "GPS");
+    // its tooltip keeps the full meaning.
+    GsmL->setToolTip(QStringLiteral("SMS-Pos. GSM/GPS"));
     SendPos->setToolTip(QStringLiteral("Position als SMS senden"));
     CallPos->setToolTip(QStringLiteral("Position mit SMS anfordern"));
     ReqPosEn->setToolTip(QStringLiteral("Fern-Positions-Abfrage erlauben"));

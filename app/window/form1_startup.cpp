@@ -96,9 +96,14 @@ void Form1::Form_Load() {
     } else if (commandLine.isEmpty()) {
         phone.commandLine.clear();
     } else {
-        std::string text = commandLine.toStdString();
-        if (parsePortCommand(text)) {
-            phone.commandLine = text;
+        const std::string text = commandLine.toStdString();
+        if (auto pc = parsePortCommand(text)) {
+            // Stored as "n" or "n,b" without blanks: the command cycle cuts
+            // it at the comma, and the baud option is later chosen from the
+            // first digits of the settings text it gives.
+            phone.commandLine = std::to_string(pc->port);
+            if (!pc->settings.empty())
+                phone.commandLine += "," + pc->settings.substr(0, pc->settings.find(','));
         } else {
             // A command line that names no usable port is not used; the
             // window's own port choice applies.

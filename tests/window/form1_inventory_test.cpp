@@ -84,7 +84,7 @@ const ElementRow kInventory[] = {
     {"cMULTI", "checkbox", "", nullptr},
     {"Label6", "label", "Multi", nullptr},
     {"Label7", "label", "active", nullptr},
-    {"GsmL", "label", "SMS-Pos. GSM/GPS", nullptr},
+    {"GsmL", "label", "SMS-Pos. GSM/GPS", "SMS-Pos. GSM/GPS"},
     {"SendPos", "checkbox", "Pos. >>", "Position als SMS senden"},
     {"CallPos", "checkbox", "Pos. <<", "Position mit SMS anfordern"},
     {"ReqPosEn", "checkbox", "", "Fern-Positions-Abfrage erlauben"},
@@ -167,19 +167,47 @@ TEST(Form1Inventory, ElementsThatAppearLaterStartHidden) {
     WindowFixture fx;
     Form1& form = fx.make();
     const QStringList hidden = {
-        "List1",    "List2",    "SMSc",     "BattE",  "BattL",  "SpreloI", "Image1",  "Text3",
-        "Text1",    "Text2",    "SMSrd",    "RingL",  "Check1", "Combo1",  "CALLb",   "SMSb",
-        "Cell",     "TAV",      "Shape2",   "PosL",   "Zone",   "MBlast",  "SendPos", "CallPos",
-        "ReqPosEn", "Entf",     "ShHome",   "ShCell", "GsmL",   "AsendL",  "AsendS",  "NewL",
-        "Line1(0)", "Line1(4)", "Netze(0)", "Sta(7)", "Land(3)"};
+        "List1",    "List2", "SMSc",   "BattE",  "BattL",  "SpreloI", "Image1",  "Text3",
+        "Text1",    "Text2", "SMSrd",  "RingL",  "Check1", "Combo1",  "CALLb",   "SMSb",
+        "Cell",     "TAV",   "Shape2", "PosL",   "Zone",   "MBlast",  "SendPos", "CallPos",
+        "ReqPosEn", "Entf",  "ShHome", "ShCell", "GsmL",   "AsendL",  "AsendS",  "NewL"};
+    // Every operator slot and every line of the cell display, not just one.
+    QStringList arrays;
+    for (int i = 0; i < 8; ++i)
+        arrays << QStringLiteral("Netze(%1)").arg(i) << QStringLiteral("Sta(%1)").arg(i)
+               << QStringLiteral("Land(%1)").arg(i);
+    for (int i = 0; i < 5; ++i) arrays << QStringLiteral("Line1(%1)").arg(i);
     const QStringList shown = {"GSM",   "Active", "Baud(0)", "Label2", "Info",  "Level",
                                "BattA", "Netz",   "Netz2",   "Trace",  "TrNew", "Label5",
                                "GPS",   "NMEA",   "cGSM",    "SAVE",   "Label1"};
-    for (const QString& n : hidden)
+    for (const QString& n : hidden + arrays)
         EXPECT_FALSE(qobject_cast<QWidget*>(form.element(n))->isVisibleTo(&form))
             << n.toStdString();
     for (const QString& n : shown)
         EXPECT_TRUE(qobject_cast<QWidget*>(form.element(n))->isVisibleTo(&form)) << n.toStdString();
+}
+
+TEST(Form1Inventory, TimersStartOffWithThePeriodsTheirTopicsUse) {
+    struct Row {
+        const char* name;
+        int interval;
+    };
+    const Row rows[] = {{"Timer1", 100},  {"Timer2", 2000}, {"Timer3", 100},
+                        {"Timer4", 5000}, {"Timer5", 2000}, {"Timer6", 60000}};
+    WindowFixture fx;
+    Form1& form = fx.make();  // no settings: the phone link is "STOP"
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        auto* t = qobject_cast<TimerElement*>(form.element(QString::fromLatin1(r.name)));
+        ASSERT_NE(t, nullptr);
+        EXPECT_FALSE(t->Enabled());
+        EXPECT_EQ(t->Interval(), r.interval);
+    }
+    // The GPS receiver and the NMEA output run at 4800 baud.
+    EXPECT_EQ(form.Comm2->Settings(), QStringLiteral("4800,n,8,1"));
+    EXPECT_EQ(form.Comm3->Settings(), QStringLiteral("4800,n,8,1"));
+    EXPECT_EQ(form.AsendS->value(), 0);
+    EXPECT_EQ(form.AsendS->maximum(), 120);
 }
 
 // Widgets that take part in the layout: not the frames and lines drawn

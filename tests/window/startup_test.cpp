@@ -174,8 +174,18 @@ struct CommandLineCase {
 };
 
 const CommandLineCase kCommandLines[] = {
-    {"", "", false},  {"T", "", true},    {"3", "3", false}, {"3,57600", "3,57600", false},
-    {"t", "", false}, {"abc", "", false}, {"0", "", false},  {"3,fast", "", false},
+    {"", "", false},
+    {"T", "", true},
+    {"3", "3", false},
+    {"3,57600", "3,57600", false},
+    {"t", "", false},
+    {"abc", "", false},
+    {"0", "", false},
+    {"3,fast", "", false},
+    // Blanks around the parts (also two arguments "3," "57600") are dropped.
+    {" 3 , 57600", "3,57600", false},
+    {"3, 57600", "3,57600", false},
+    {"03", "3", false},
 };
 
 TEST(Startup, CommandLineGivesTestModeOrThePhonePort) {
