@@ -52,19 +52,42 @@ std::string siteNameLine(std::string_view positionKey, std::string_view name) {
 }
 
 bool appendRecordLine(const std::string& path, std::string_view line) {
+    bool lastLineOpen = false;
+    {
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        if (in && in.tellg() > 0) {
+            in.seekg(-1, std::ios::end);
+            lastLineOpen = in.get() != '\n';
+        }
+    }
     std::ofstream out(path, std::ios::binary | std::ios::app);
     if (!out) return false;
+    if (lastLineOpen) out << "\r\n";
     out << line << "\r\n";
     out.close();
     return !out.fail();
 }
 
+namespace {
+bool isPositionKey(std::string_view key) {
+    if (key.size() != 12) return false;
+    for (char c : key)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+}  // namespace
+
 NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,
-                              std::string_view cellCaption) {
+                              std::string_view cellCaption, std::string_view cellKey,
+                              std::string_view positionKey) {
     if (!cellCaption.empty()) return {};
-    if (!leftButton) return {NamingChoice::CellFile, false};
-    if (operatorCode != "26207") return {NamingChoice::CellFile, true};
-    return {NamingChoice::SiteFile, false};
+    if (leftButton && operatorCode == "26207" && isPositionKey(positionKey))
+        return {NamingChoice::SiteFile, false};
+    // The cell key holds the operator code only once it has been reported;
+    // a shorter key would file the name where no lookup finds it.
+    const bool beep = leftButton;
+    if (cellKey.size() != 13) return {NamingChoice::None, true};
+    return {NamingChoice::CellFile, beep};
 }
 
 }  // namespace funkor

@@ -39,18 +39,25 @@ std::string cellNameLine(std::string_view cellKey, std::string_view name);
 std::string siteNameLine(std::string_view positionKey, std::string_view name);
 
 // Appends `line` with CR LF, creating the file when needed; false when the
-// file cannot be written.
+// file cannot be written. A file edited by hand may lack the line end of its
+// last record: it gets one first, so that the new record does not run into
+// that record and both stay readable.
 bool appendRecordLine(const std::string& path, std::string_view line);
 
 // Which file a mouse press on the unnamed cell label names.
 struct NamingChoice {
     enum File { None, CellFile, SiteFile } file = None;
-    bool beep = false;  // a site was asked for off the O2 network: the cell is named instead
+    // The wish could not be met as asked: a site without a known position
+    // (off O2, or before the first broadcast) gets the cell named instead,
+    // and without a known cell nothing is named.
+    bool beep = false;
 };
 // `leftButton` names the site (only on "26207", where the network broadcasts
 // the site's position), any other button the cell; a label that already has
-// a caption is not renamed.
+// a caption is not renamed. A record is only written under a key that a
+// lookup can find again: a 12-digit position key, a 13-character cell key.
 NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,
-                              std::string_view cellCaption);
+                              std::string_view cellCaption, std::string_view cellKey,
+                              std::string_view positionKey);
 
 }  // namespace funkor

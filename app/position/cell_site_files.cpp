@@ -20,7 +20,8 @@ std::string CellSiteFiles::filePath(const char* name) const {
 
 void CellSiteFiles::Cell_MouseDown(int button) {
     const funkor::NamingChoice choice =
-        funkor::chooseNamingFile(button == 1, f.network.operatorCode, toCp1252(f.Cell->text()));
+        funkor::chooseNamingFile(button == 1, f.network.operatorCode, toCp1252(f.Cell->text()),
+                                 f.network.cellKey, f.position.positionKey);
     if (choice.beep) f.platform().Beep();
 
     // The dialog is modal, but the phone keeps talking while the user types:

@@ -70,25 +70,77 @@ TEST(CellFiles, AppendedRecordsAreFoundAndMissingFilesMatchNothing) {
 }
 
 TEST(CellFiles, NamingChoice) {
+    constexpr const char* kCell = "4E21C67C26207";
+    constexpr const char* kSite = "451818582197";
     const struct {
         const char* legend;
         bool left;
         const char* op;
         const char* caption;
+        const char* cellKey;
+        const char* positionKey;
         NamingChoice::File file;
         bool beep;
     } cases[] = {
-        {"left on O2 names the site", true, "26207", "", NamingChoice::SiteFile, false},
-        {"left elsewhere beeps and names the cell", true, "26201", "", NamingChoice::CellFile,
-         true},
-        {"right names the cell", false, "26207", "", NamingChoice::CellFile, false},
-        {"named cell is left alone", false, "26207", " Bahnhof", NamingChoice::None, false},
-        {"home display is left alone", true, "26207", " Home", NamingChoice::None, false},
-        {"a single blank is a name", true, "26207", " ", NamingChoice::None, false},
+        {"left on O2 names the site", true, "26207", "", kCell, kSite, NamingChoice::SiteFile,
+         false},
+        {"left elsewhere beeps and names the cell", true, "26201", "", kCell, kSite,
+         NamingChoice::CellFile, true},
+        {"right names the cell", false, "26207", "", kCell, kSite, NamingChoice::CellFile, false},
+        {"named cell is left alone", false, "26207", " Bahnhof", kCell, kSite, NamingChoice::None,
+         false},
+        {"home display is left alone", true, "26207", " Home", kCell, kSite, NamingChoice::None,
+         false},
+        {"a single blank is a name", true, "26207", " ", kCell, kSite, NamingChoice::None, false},
+        {"left on O2 before the first broadcast: beep, the cell", true, "26207", "", kCell, "",
+         NamingChoice::CellFile, true},
+        {"left on O2 with a garbled position: beep, the cell", true, "26207", "", kCell,
+         "45181858219x", NamingChoice::CellFile, true},
+        {"right without a registered cell: beep, nothing", false, "26207", "", "", kSite,
+         NamingChoice::None, true},
+        {"right before the operator code came: beep, nothing", false, "", "", "4E21C67C", kSite,
+         NamingChoice::None, true},
+        {"left off O2 without a cell: one beep, nothing", true, "26201", "", "", kSite,
+         NamingChoice::None, true},
     };
     for (const auto& c : cases) {
-        const auto n = chooseNamingFile(c.left, c.op, c.caption);
+        const auto n = chooseNamingFile(c.left, c.op, c.caption, c.cellKey, c.positionKey);
         EXPECT_EQ(n.file, c.file) << c.legend;
         EXPECT_EQ(n.beep, c.beep) << c.legend;
     }
+}
+
+TEST(CellFiles, AppendingToAFileWithoutFinalLineEndKeepsBothRecords) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("funkor_cell_files_end_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const struct {
+        const char* legend;
+        const char* before;
+        const char* after;
+    } cases[] = {
+        {"last record without line end", "1111C67C26207 Markt",
+         "1111C67C26207 Markt\r\n4E21C67C26207 Bahnhof\r\n"},
+        {"last record with LF only", "1111C67C26207 Markt\n",
+         "1111C67C26207 Markt\n4E21C67C26207 Bahnhof\r\n"},
+        {"last record with CR LF", "1111C67C26207 Markt\r\n",
+         "1111C67C26207 Markt\r\n4E21C67C26207 Bahnhof\r\n"},
+        {"empty file", "", "4E21C67C26207 Bahnhof\r\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string clf = (dir / kCellNameFile).string();
+        std::ofstream(clf, std::ios::binary | std::ios::trunc) << c.before;
+        ASSERT_TRUE(appendRecordLine(clf, cellNameLine("4E21C67C26207", "Bahnhof"))) << c.legend;
+        std::ifstream in(clf, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        EXPECT_EQ(bytes.str(), c.after) << c.legend;
+        EXPECT_EQ(FindCellNameInFile(clf, "4E21C67C26207"), " Bahnhof") << c.legend;
+        EXPECT_EQ(
+            FindCellNameInFile(clf, "1111C67C26207"),
+            std::string(c.before).empty() ? std::nullopt : std::optional<std::string>(" Markt"))
+            << c.legend;
+    }
+    fs::remove_all(dir);
 }

@@ -95,6 +95,47 @@ TEST(CellNaming, ButtonOperatorAndCaptionChooseTheFile) {
     }
 }
 
+// Before the phone has said where it is, a name would be filed under a key
+// that no lookup finds again.
+TEST(CellNaming, NoNameWithoutAKeyToFileItUnder) {
+    const struct {
+        const char* legend;
+        int button;
+        const char* cellKey;
+        const char* positionKey;
+        int beeps;
+        const char* title;
+        const char* clf;
+        const char* txt;
+        const char* captionAfter;
+    } cases[] = {
+        {"site asked before the first broadcast: beep, the cell", 1, "4E21C67C26207", "", 1,
+         " Funkor.clf", "4E21C67C26207 Markt\r\n", "<none>", " Markt"},
+        {"cell asked before any registration: beep, nothing", 2, "", "451818582197", 1, "",
+         "<none>", "<none>", ""},
+        {"cell asked before the operator code: beep, nothing", 2, "4E21C67C", "451818582197", 1, "",
+         "<none>", "<none>", ""},
+    };
+    for (const auto& c : cases) {
+        NamingFixture fx;
+        Form1& f = *fx.form;
+        f.network.cellKey = c.cellKey;
+        f.network.operatorCode = "26207";
+        f.position.positionKey = c.positionKey;
+        fx.platform->inputAnswers.push_back(QStringLiteral("Markt"));
+        f.Cell_MouseDown(c.button);
+        EXPECT_EQ(fx.platform->beeps, c.beeps) << c.legend;
+        EXPECT_EQ(fx.platform->titles.join(QLatin1Char('|')), QString::fromLatin1(c.title))
+            << c.legend;
+        if (!fx.platform->prompts.isEmpty()) {
+            EXPECT_EQ(fx.platform->prompts.front(), QStringLiteral("Name:")) << c.legend;
+        }
+        EXPECT_EQ(fx.read("Funkor.clf"), QByteArray(c.clf)) << c.legend;
+        EXPECT_EQ(fx.read("Funkor.txt"), QByteArray(c.txt)) << c.legend;
+        EXPECT_EQ(f.Cell->text(), QString::fromLatin1(c.captionAfter)) << c.legend;
+    }
+}
+
 TEST(CellNaming, CellChangedWhileTheDialogIsOpen) {
     NamingFixture fx;
     Form1& f = *fx.form;
