@@ -159,9 +159,13 @@ Async CommandCycle::runTick() {
         // The battery answer marks the phone as found (phoneLinked).
         f.SendCommand("AT+CBC");
         for (WaitSecondsClock w(f, 1); !w.over();) co_await waitMs(&waitOwner_, kClockPollMs);
-        // The next attempt or step counts its interval from now.
-        f.Timer1->setEnabled(false);
-        f.Timer1->setEnabled(true);
+        // The next attempt or step counts its interval from now. A cycle that
+        // was switched off during the waits (the port list taken up, Active
+        // unticked, the trace's stop button) stays off.
+        if (f.Timer1->Enabled()) {
+            f.Timer1->setEnabled(false);
+            f.Timer1->setEnabled(true);
+        }
         co_return;
     }
 
@@ -209,9 +213,12 @@ Async CommandCycle::runTick() {
                 const std::string pdu = sms.pduPending;
                 const std::size_t octets = pdu.size() / 2;
                 const std::size_t announced = octets > 0 ? octets - 1 : 0;
-                f.Comm1->Output(bytesOf("at+cmgs=" + std::to_string(announced) + '\r'));
+                if (!f.Comm1->Output(bytesOf("at+cmgs=" + std::to_string(announced) + '\r'))) break;
                 for (TimedPause p(200); !p.over();) co_await waitMs(&waitOwner_, p.left());
-                f.Comm1->Output(bytesOf(pdu + '\x1A'));
+                // A PDU the port did not take (closed meanwhile) stays queued
+                // for the next pass; marking it as sent would let the next
+                // "OK" of any command report it as delivered.
+                if (!f.Comm1->Output(bytesOf(pdu + '\x1A'))) break;
                 factor = 5;
                 // A PDU queued during the pause waits for the next pass.
                 if (sms.pduPending == pdu) sms.pduPending.clear();

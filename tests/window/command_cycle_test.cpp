@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -432,7 +433,9 @@ TEST_F(CommandCycleTest, PortAndRateFromCommandLineOrWindow) {
         }
         f.Baud[c.baudOption]->setChecked(true);
         f.Comm1->setSettings(QStringLiteral("9600,n,7,2"));
-        f.Timer1->setEnabled(false);
+        // Running, but far from its next tick.
+        f.Timer1->setInterval(600000);
+        f.Timer1->setEnabled(true);
 
         f.Timer1_Timer();
         QElapsedTimer t;
@@ -448,6 +451,75 @@ TEST_F(CommandCycleTest, PortAndRateFromCommandLineOrWindow) {
         EXPECT_TRUE(f.Timer1->Enabled());
         f.Timer1->setEnabled(false);
     }
+}
+
+TEST_F(CommandCycleTest, CycleSwitchedOffDuringTheConnectionWaitsStaysOff) {
+    struct Case {
+        const char* legend;
+        std::function<void(Form1&)> meanwhile;
+        bool runsAfter;
+    };
+    const std::vector<Case> cases = {
+        {"nothing happens", [](Form1&) {}, true},
+        {"Active unticked", [](Form1& f) { f.Active->setChecked(false); }, false},
+        {"port list taken up", [](Form1& f) { f.GSM_GotFocus(); }, false},
+        {"trace's stop button", [](Form1& f) { f.List2_MouseDown(2); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        Form1& f = form();
+        {
+            QSignalBlocker blockList(f.GSM);
+            QSignalBlocker blockActive(f.Active);
+            f.GSM->setCurrentIndex(2);  // "COM 2"
+            f.Active->setChecked(true);
+        }
+        f.phone.phoneLinked = 0;
+        f.Timer1->setInterval(600000);
+        f.Timer1->setEnabled(true);
+
+        f.Timer1_Timer();
+        ASSERT_TRUE(f.commandCycle->busy());
+        c.meanwhile(f);
+        QElapsedTimer t;
+        t.start();
+        while (f.commandCycle->busy() && t.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            w.platform->now = w.platform->now.addMSecs(250);
+        }
+        ASSERT_FALSE(f.commandCycle->busy());
+        EXPECT_EQ(f.Timer1->Enabled(), c.runsAfter);
+        EXPECT_EQ(f.Comm1->PortOpen(), c.runsAfter);
+        port(2).settle();
+        f.Timer1->setEnabled(false);
+    }
+}
+
+TEST_F(CommandCycleTest, PduThePortDidNotTakeStaysQueued) {
+    linkOnPort1();
+    Form1& f = form();
+    const std::string pdu = "0011000B919471" + std::string(32, '0');
+    f.sms.pduPending = pdu;
+    f.phone.pollStep = 4;
+
+    f.Timer1_Timer();
+    EXPECT_EQ(port(1).takeUntil("\r"), "at+cmgs=22\r");
+    // The link is stopped while the tick waits for the prompt.
+    f.List2_MouseDown(2);
+    tick();
+    EXPECT_EQ(port(1).settle(), "");
+    EXPECT_EQ(f.sms.pduPending, pdu);
+    EXPECT_EQ(f.sms.smsSendPending, 0);
+    EXPECT_EQ(f.Timer1->Interval(), 800);
+
+    // Back on line: the next pass sends it.
+    ASSERT_TRUE(f.Comm1->setPortOpen(true));
+    f.phone.pollStep = 4;
+    tick();
+    EXPECT_EQ(port(1).settle(), "at+cmgs=22\r" + pdu + "\x1A");
+    EXPECT_EQ(f.sms.pduPending, "");
+    EXPECT_EQ(f.sms.smsSendPending, 1);
+    EXPECT_EQ(f.Timer1->Interval(), 5000);
 }
 
 TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
