@@ -21,13 +21,6 @@ char localDecimalSeparator() {
     return c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '.';
 }
 
-void takeZone(ZoneArea& into, const funkor::ZoneArea& from) {
-    into.first = from.first;
-    into.second = from.second;
-    into.radius = from.radius;
-    into.name = from.name;
-}
-
 }  // namespace
 
 void ResponseDispatcher::simZoneFile(const std::string& line) {
@@ -35,11 +28,11 @@ void ResponseDispatcher::simZoneFile(const std::string& line) {
     // A zone that cannot be read (short answer, odd hex, a squared radius
     // without a square root) keeps what was known before.
     if (zones.home) {
-        takeZone(f.network.homeZone, *zones.home);
+        f.network.homeZone = *zones.home;
         f.network.homeKey = zones.homeKey;
         f.Entf->setToolTip(fromCp1252(zones.distanceTooltip));
     }
-    if (zones.city) takeZone(f.network.cityZone, *zones.city);
+    if (zones.city) f.network.cityZone = *zones.city;
 }
 
 void ResponseDispatcher::timingAdvance(const std::string& line) {

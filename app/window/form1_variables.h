@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/at_network.h"
 #include "core/data_files.h"
 
 // The state the window's handlers share, grouped by topic. Texts are 8-bit
@@ -14,13 +15,9 @@
 // that the snapshot can write them all; a member added to a group must be
 // added to its visit() as well.
 
-// One zone read from the SIM (home zone, city zone).
-struct ZoneArea {
-    double first = 0;   // easting of the centre, 10 m units
-    double second = 0;  // northing of the centre, 10 m units
-    double radius = 0;  // metres; 0 when the SIM was not read
-    std::string name;
-};
+// One zone read from the SIM (home zone, city zone): centre in 10 m units,
+// radius in metres, name.
+using ZoneArea = funkor::ZoneArea;
 
 // Phone link, command cycle and device identity.
 struct PhoneLinkState {

@@ -44,6 +44,20 @@ struct NamingFixture {
         f.open(QIODevice::WriteOnly);
         f.write(content);
     }
+    // What a naming attempt left behind: beeps, the dialog asked, both files
+    // and the cell caption, against a table row with those fields.
+    template <typename Row>
+    void expectOutcome(const Row& c) const {
+        EXPECT_EQ(platform->beeps, c.beeps) << c.legend;
+        EXPECT_EQ(platform->titles.join(QLatin1Char('|')), QString::fromLatin1(c.title))
+            << c.legend;
+        if (!platform->prompts.isEmpty()) {
+            EXPECT_EQ(platform->prompts.front(), QStringLiteral("Name:")) << c.legend;
+        }
+        EXPECT_EQ(read("Funkor.clf"), QByteArray(c.clf)) << c.legend;
+        EXPECT_EQ(read("Funkor.txt"), QByteArray(c.txt)) << c.legend;
+        EXPECT_EQ(form->Cell->text(), QString::fromLatin1(c.captionAfter)) << c.legend;
+    }
 };
 
 TEST(CellNaming, ButtonOperatorAndCaptionChooseTheFile) {
@@ -83,15 +97,7 @@ TEST(CellNaming, ButtonOperatorAndCaptionChooseTheFile) {
         f.Cell->setText(QString::fromLatin1(c.caption));
         fx.platform->inputAnswers.push_back(QString::fromLatin1(c.answer));
         f.Cell_MouseDown(c.button);
-        EXPECT_EQ(fx.platform->beeps, c.beeps) << c.legend;
-        EXPECT_EQ(fx.platform->titles.join(QLatin1Char('|')), QString::fromLatin1(c.title))
-            << c.legend;
-        if (!fx.platform->prompts.isEmpty()) {
-            EXPECT_EQ(fx.platform->prompts.front(), QStringLiteral("Name:")) << c.legend;
-        }
-        EXPECT_EQ(fx.read("Funkor.clf"), QByteArray(c.clf)) << c.legend;
-        EXPECT_EQ(fx.read("Funkor.txt"), QByteArray(c.txt)) << c.legend;
-        EXPECT_EQ(f.Cell->text(), QString::fromLatin1(c.captionAfter)) << c.legend;
+        fx.expectOutcome(c);
     }
 }
 
@@ -124,15 +130,7 @@ TEST(CellNaming, NoNameWithoutAKeyToFileItUnder) {
         f.position.positionKey = c.positionKey;
         fx.platform->inputAnswers.push_back(QStringLiteral("Markt"));
         f.Cell_MouseDown(c.button);
-        EXPECT_EQ(fx.platform->beeps, c.beeps) << c.legend;
-        EXPECT_EQ(fx.platform->titles.join(QLatin1Char('|')), QString::fromLatin1(c.title))
-            << c.legend;
-        if (!fx.platform->prompts.isEmpty()) {
-            EXPECT_EQ(fx.platform->prompts.front(), QStringLiteral("Name:")) << c.legend;
-        }
-        EXPECT_EQ(fx.read("Funkor.clf"), QByteArray(c.clf)) << c.legend;
-        EXPECT_EQ(fx.read("Funkor.txt"), QByteArray(c.txt)) << c.legend;
-        EXPECT_EQ(f.Cell->text(), QString::fromLatin1(c.captionAfter)) << c.legend;
+        fx.expectOutcome(c);
     }
 }
 
