@@ -264,7 +264,9 @@ Async CommandCycle::runTick() {
             double since = now - phone.lastOperatorScanTime;
             // The time of day starts again at midnight.
             if (since < 0) since += kSecondsPerDay;
-            if (since > kOperatorScanPeriod) {
+            // The first scan is due at once, whatever the time of day: a
+            // start shortly after midnight must not wait five minutes.
+            if (phone.lastOperatorScanTime < 0 || since > kOperatorScanPeriod) {
                 phone.lastOperatorScanTime = now;
                 f.SendCommand("AT+COPS=?");
                 factor = 60;

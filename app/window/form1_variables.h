@@ -36,7 +36,7 @@ struct PhoneLinkState {
     int ussdDone = 0;
     int homeZoneReadDone = 0;
     int autoSearchToggle = 0;
-    double lastOperatorScanTime = 0;  // seconds since midnight
+    double lastOperatorScanTime = -1;  // seconds since midnight; -1: none yet
 
     template <class V>
     void visit(V&& v) {

@@ -241,7 +241,9 @@ TEST_F(CommandCycleTest, OperatorScanAtMostEveryFiveMinutes) {
         bool scans;
     };
     const std::vector<Case> cases = {
-        {"first scan", QDateTime(day, QTime(12, 0, 0)), true},
+        {"first scan, two minutes after midnight", QDateTime(day, QTime(0, 2, 0)), true},
+        {"100 s later", QDateTime(day, QTime(0, 3, 40)), false},
+        {"noon", QDateTime(day, QTime(12, 0, 0)), true},
         {"200 s later", QDateTime(day, QTime(12, 3, 20)), false},
         {"300 s later", QDateTime(day, QTime(12, 5, 0)), false},
         {"301 s later", QDateTime(day, QTime(12, 5, 1)), true},
