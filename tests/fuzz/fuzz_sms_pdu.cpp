@@ -1,0 +1,78 @@
+// Short messages from outside: an SMS-DELIVER PDU as the phone lists it, and
+// texts and numbers a user types. Reading never goes past the PDU; a text of
+// 7-bit characters that is accepted for sending comes back unchanged from
+// its packed septets.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/pdu.h"
+#include "fuzz_input.h"
+
+using namespace funkor;
+using funkor::fuzz::require;
+
+namespace {
+
+std::string hexOf(std::string_view bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view text = fuzz::asText(data, size);
+    const std::uint8_t steer = fuzz::takeByte(text);
+    const auto lines = fuzz::splitLines(text);
+
+    // First line: a PDU as text, read with a TPDU length that fits, lies
+    // high, lies low or is negative.
+    const std::string_view pdu = lines[0];
+    const int lengths[] = {TpduLength(pdu), static_cast<int>(pdu.size()), steer, -steer, 0};
+    for (int length : lengths) {
+        const DeliveredSms sms = ReadSmsDeliver(pdu, length);
+        require(sms.timeStamp.empty() || sms.timeStamp.size() == 17,
+                "time stamp DD.MM.YY hh:mm:ss");
+    }
+    // The same bytes as binary octets, hex-encoded as the phone would send them.
+    ReadSmsDeliver(hexOf(pdu), static_cast<int>(pdu.size()) - 1);
+    const std::string septets = DecodeSeptets(pdu);
+    require(septets.size() <= (pdu.size() / 2) * 8 / 7 + 1, "eight characters per seven octets");
+    MapGsmUmlauts(pdu);
+
+    // Second line: a message text, third: a number. A 7-bit text accepted
+    // for sending unpacks to itself.
+    if (lines.size() > 2) {
+        const EncodedPdu out = EncodeSmsPdu(lines[1], lines[2]);
+        require(out.ok() != out.pdu.empty(), "a PDU exactly when accepted");
+        if (out.ok()) {
+            require(TpduLength(out.pdu) == static_cast<int>(out.pdu.size() / 2) - 1,
+                    "announced length");
+            bool plain = true;
+            for (unsigned char c : lines[1])
+                plain = plain && c >= 32 && c < 127 && c != '$' && c != '@' && c != '[' &&
+                        c != '\\' && c != ']' && c != '^' && c != '_' && c != '`' && c != '{' &&
+                        c != '|' && c != '}' && c != '~';
+            if (plain) {
+                // User data: after the address, "1FF0" and the length octet.
+                const std::size_t ud = out.pdu.find("1FF0", 8);
+                require(ud != std::string::npos, "protocol and coding octets present");
+                std::string back = DecodeSeptets(out.pdu.substr(ud + 6));
+                back.resize(std::min(back.size(), lines[1].size()));
+                require(back == lines[1], "packed text unpacks to itself");
+            }
+        }
+        // The phone-book lookup over the remaining lines as entries.
+        std::vector<std::string> entries(lines.begin() + 2, lines.end());
+        FindCallerName(lines[1], entries);
+    }
+    return 0;
+}

@@ -1,0 +1,14 @@
+#include <cstdio>
+#include <cstdlib>
+
+#include "fuzz_input.h"
+
+namespace funkor::fuzz {
+
+void require(bool condition, const char* what) {
+    if (condition) return;
+    std::fprintf(stderr, "broken promise: %s\n", what);
+    std::abort();
+}
+
+}  // namespace funkor::fuzz
