@@ -72,6 +72,9 @@ struct StarCodeAnswer {
     std::string append;  // for Text: the line and one blank, appended to the answer box
 };
 StarCodeAnswer starCodeAnswer(std::string_view line);
+// The answer box holds at most this many characters of a star code's answer
+// (a network answer is at most 182 characters; several fit with room).
+inline constexpr int kStarCodeTextLimit = 2000;
 
 // The answer to the network's own code "ATD*122#;" arrives as a line that
 // begins with a double quote: the text up to the next quote (or to the end

@@ -182,11 +182,16 @@ void ResponseDispatcher::starCodeAnswer(const std::string& line) {
         case funkor::StarCodeAnswer::Done:
             f.phone.ussdPending = 0;
             break;
-        case funkor::StarCodeAnswer::Text:
+        case funkor::StarCodeAnswer::Text: {
             f.Text1->hide();
             f.Text2->show();
-            f.Text2->setText(f.Text2->text() + fromCp1252(answer.append));
+            // A network answer that never ends with "OK" cannot make the box
+            // grow without bound: lines that no longer fit are dropped.
+            const QString more = fromCp1252(answer.append);
+            if (f.Text2->text().size() + more.size() <= funkor::kStarCodeTextLimit)
+                f.Text2->setText(f.Text2->text() + more);
             break;
+        }
     }
 }
 

@@ -95,4 +95,21 @@ TEST(DispatcherBadInput, VeryLongLinesAreReadWithoutHarm) {
     EXPECT_EQ(f.Level->value(), 20);
 }
 
+// A network that keeps sending text lines during a star code without ever
+// ending its answer: the answer box keeps what it had up to its limit and
+// drops what no longer fits.
+TEST(DispatcherBadInput, EndlessStarCodeAnswerStaysWithinTheBoxLimit) {
+    DispatcherFixture fx;
+    Form1& f = fx.f;
+    f.phone.ussdPending = 1;
+    const std::string line = "Ihr Guthaben betraegt 12,34 EUR";  // 31 + 1 blank
+    for (int i = 0; i < 500; ++i) fx.feed(line);
+    const QString shown = f.Text2->text();
+    EXPECT_EQ(shown.size(), 62 * 32);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Ihr Guthaben betraegt 12,34 EUR Ihr")));
+    EXPECT_EQ(f.phone.ussdPending, 1);
+    fx.feed("OK");
+    EXPECT_EQ(f.phone.ussdPending, 0);
+}
+
 }  // namespace
