@@ -13,6 +13,9 @@ class QtApplicationEnvironment : public ::testing::Environment {
         static int argc = 1;
         static char arg0[] = "window_tests";
         static char* argv[] = {arg0, nullptr};
+        // Headless unless the developer chose a platform to watch the
+        // windows on.
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         new QApplication(argc, argv);
     }
 };
