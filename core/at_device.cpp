@@ -91,6 +91,9 @@ bool takeIdentityLine(DeviceIdentity& id, std::string_view line) {
 bool takeScid(DeviceIdentity& id, std::string_view line) {
     const std::string number = mid(line, 8);
     if (fields::trim(number).empty()) return false;
+    // The program asks once per run; a device that keeps sending the line
+    // unasked cannot make the tooltip grow without bound.
+    if (id.infoTooltip.size() + 5 + number.size() > kInfoTooltipLimit) return false;
     id.infoTooltip += " SIM:" + number;
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -62,7 +63,9 @@ struct DeviceIdentity {
 // contains "+" or when neither counter expects a line.
 bool takeIdentityLine(DeviceIdentity& identity, std::string_view line);
 // ^SCID: <card number>         appends " SIM:" + number to the tooltip;
-// false for a line without a number.
+// false for a line without a number, and when the tooltip would grow past
+// kInfoTooltipLimit characters.
+inline constexpr std::size_t kInfoTooltipLimit = 400;
 bool takeScid(DeviceIdentity& identity, std::string_view line);
 
 // Answers to star codes dialled by the user: lines that are neither echoes

@@ -114,6 +114,12 @@ TEST(Identity, SiemensDialogueFillsCaptionAndTooltip) {
     EXPECT_EQ(id.homeNetwork, "26207");
     EXPECT_EQ(id.identityStep, 3);
     EXPECT_FALSE(takeScid(id, "^SCID:"));  // no number: tooltip untouched
+    // Sent again and again unasked: taken while it fits, then refused.
+    int taken = 1;
+    while (takeScid(id, "^SCID: 89490200001234567890")) ++taken;
+    EXPECT_EQ(taken, 1 + (400 - 73) / 25);
+    EXPECT_LE(id.infoTooltip.size(), 400u);
+    EXPECT_GT(id.infoTooltip.size(), 400u - 25u);
     EXPECT_FALSE(takeIdentityLine(id, "+CME ERROR: 4"));
 }
 
