@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -69,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     int shown = 0;
     for (int i = 0; i < 8; ++i) shown += f.Netze[i]->isHidden() ? 0 : 1;
-    require(shown <= 8, "at most eight operator slots");
+    require(shown == std::min(f.List1->count(), 8), "one slot per listed operator, eight at most");
     require(f.BattA->value() >= 0 && f.BattA->value() <= 100, "battery gauge within 0..100");
     require(f.Level->value() >= 0 && f.Level->value() <= 31, "signal gauge within 0..31");
     require(f.List2->count() <= 5000, "trace list within its cap");
