@@ -3,6 +3,7 @@
 // 7-bit characters that is accepted for sending comes back unchanged from
 // its packed septets.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,11 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (out.ok()) {
             require(TpduLength(out.pdu) == static_cast<int>(out.pdu.size() / 2) - 1,
                     "announced length");
-            bool plain = true;
-            for (unsigned char c : lines[1])
-                plain = plain && c >= 32 && c < 127 && c != '$' && c != '@' && c != '[' &&
-                        c != '\\' && c != ']' && c != '^' && c != '_' && c != '`' && c != '{' &&
-                        c != '|' && c != '}' && c != '~';
+            // Printable ASCII whose GSM code is the same character.
+            const std::string_view differs = "$@[\\]^_`{|}~";
+            const bool plain = std::all_of(lines[1].begin(), lines[1].end(), [&](char c) {
+                return c >= 32 && c < 127 && differs.find(c) == std::string_view::npos;
+            });
             if (plain) {
                 // User data: after the address, "1FF0" and the length octet.
                 const std::size_t ud = out.pdu.find("1FF0", 8);
