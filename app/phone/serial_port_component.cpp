@@ -284,4 +284,5 @@ void SerialPortComponent::onError(QSerialPort::SerialPortError error) {
     port_.close();
     port_.clearError();
     lastError_ = QStringLiteral("Die Verbindung über %1 ist abgebrochen: %2").arg(device, reason);
+    emit Broken();
 }

@@ -55,6 +55,8 @@ class SerialPortComponent : public QObject {
   signals:
     // Raised on the GUI thread while received bytes wait to be read.
     void OnComm();
+    // Raised when the device failed or vanished; the port is closed then.
+    void Broken();
 
   private:
     void onReadyRead();

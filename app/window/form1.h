@@ -25,6 +25,13 @@ class PhoneLine;
 class CommandCycle;
 class ResponseDispatcher;
 class CellSiteFiles;
+class GpsInput;
+class SourceSelection;
+class NmeaOutput;
+class LanOutput;
+class MapLink;
+class MapServer;
+class WinsockControl;
 class QButtonGroup;
 
 // The main window. It holds every element under its own name (its Qt object
@@ -140,7 +147,7 @@ class Form1 : public QMainWindow {
     SerialPortComponent* Comm2;
     QComboBox* NMEA;
     LabelElement* Label4;
-    SocketElement* Winsock;
+    WinsockControl* Winsock;
     ShapeElement* TCPstat;
     QCheckBox* cGSM;
     QCheckBox* cGPS;
@@ -178,6 +185,12 @@ class Form1 : public QMainWindow {
     std::unique_ptr<CommandCycle> commandCycle;
     std::unique_ptr<ResponseDispatcher> responseDispatcher;
     std::unique_ptr<CellSiteFiles> cellSiteFiles;
+    std::unique_ptr<GpsInput> gpsInput;
+    std::unique_ptr<SourceSelection> sourceSelection;
+    std::unique_ptr<LanOutput> lanOutput;
+    std::unique_ptr<NmeaOutput> nmeaOutput;
+    std::unique_ptr<MapLink> mapLink;
+    std::unique_ptr<MapServer> mapServer;
 
     // ---- Procedures shared between topics ----
     // Sends one command line to the phone (and traces it).

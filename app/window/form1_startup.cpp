@@ -4,6 +4,8 @@
 #include <QSignalBlocker>
 #include <QtDebug>
 
+#include "app/output/map_server.h"
+#include "app/output/source_selection.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
 #include "core/data_files.h"
@@ -81,6 +83,8 @@ void Form1::Form_Load() {
     Trace->setChecked(readSetting("Trace", "on", 0, 0, 1) == 1);
     TrNew->setChecked(readSetting("Trace", "new", 1, 0, 1) == 1);
     TrNew->setEnabled(Trace->isChecked());
+    // Position sources and automatic sending, through their handlers.
+    sourceSelection->restoreSettings();
 
     // 7: no serving cell known yet.
     network.cellKey.assign(1, '*');
@@ -137,6 +141,9 @@ void Form1::Form_Load() {
 
     // 15: nothing to take over without a position log.
     if (!QFileInfo::exists(folderFile(QStringLiteral("Funkor.log")))) NewL->hide();
+
+    // The map page, unless the map addresses point elsewhere.
+    startMapServer(*mapServer, settingsPath());
 }
 
 void Form1::Form_QueryUnload() {
@@ -195,6 +202,7 @@ void Form1::SAVE_Click() {
     }
     put("Trace", "on", Trace->isChecked() ? 1 : 0);
     put("Trace", "new", TrNew->isChecked() ? 1 : 0);
+    for (const auto& [key, value] : sourceSelection->settingsToSave()) put("Sources", key, value);
     // The beep tells the user the settings are stored; a failed write says
     // so instead.
     if (ok)
