@@ -27,11 +27,11 @@ class ControlTest : public ::testing::Test {
         if (control) control->Release();
     }
     // Connects a sink to the control's events.
-    std::uint32_t connect(RecordingSink& sink) {
+    std::uint32_t connect(RecordingSink& target) {
         IConnectionPoint* point = nullptr;
         EXPECT_EQ(control->FindConnectionPoint(DIID_ISprelo4ControlEvents, &point), S_OK);
         std::uint32_t cookie = 0;
-        EXPECT_EQ(point->Advise(&sink, &cookie), S_OK);
+        EXPECT_EQ(point->Advise(&target, &cookie), S_OK);
         point->Release();
         return cookie;
     }
@@ -56,6 +56,8 @@ class ControlTest : public ::testing::Test {
     RegistryRoot root;
     FakeEngine fake;
     EngineBinding binding;
+    // Sinks outlive the control, which holds them until it goes.
+    RecordingSink first, second, sink;
     Sprelo4Control* control = nullptr;
 };
 
@@ -128,7 +130,6 @@ TEST(ControlWithoutEngine, InitializeAndSpeakYieldZero) {
 }
 
 TEST_F(ControlTest, EngineNotificationsBecomeEventsOnEverySink) {
-    RecordingSink first, second;
     connect(first);
     connect(second);
     second.result = E_FAIL;  // a failing sink does not stop the others
@@ -152,7 +153,6 @@ TEST_F(ControlTest, EngineNotificationsBecomeEventsOnEverySink) {
 }
 
 TEST_F(ControlTest, MessagesOutsideTheRangeFireNothing) {
-    RecordingSink sink;
     connect(sink);
     ASSERT_EQ(initialize(), 1);
     const std::intptr_t channel = fake.channel(1);
@@ -169,7 +169,6 @@ TEST_F(ControlTest, MessagesOutsideTheRangeFireNothing) {
 }
 
 TEST_F(ControlTest, UnadvisedSinkGetsNoMoreEvents) {
-    RecordingSink sink;
     const std::uint32_t cookie = connect(sink);
     EXPECT_EQ(sink.refs, 2u);
     unadvise(cookie);
@@ -190,7 +189,6 @@ TEST_F(ControlTest, NotificationsAfterTheControlIsGoneGoNowhere) {
 }
 
 TEST_F(ControlTest, TornRecordIsCompletedByTheNextRead) {
-    RecordingSink sink;
     connect(sink);
     ASSERT_EQ(initialize(), 1);
     const int channel = static_cast<int>(fake.channel(1));

@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "engines/espeak/markup.h"
 #include "engines/espeak/wav_file.h"
 #include "speech_support.h"
 #include "speechctl/control.h"
+#include "speechctl/sprelo_engine.h"
 #include "speechctl/strings.h"
 
 using namespace sprelo;
@@ -281,6 +283,37 @@ TEST_F(EspeakEngine, VoicesAreListedByAlias) {
     std::int32_t state = 0;
     control->GetFontDate(0, &d, &m, &y, &h, &mi, &state);
     EXPECT_EQ((std::vector<int>{d, m, y, state}), (std::vector<int>{2, 4, 2022, 1}));
+}
+
+TEST_F(EspeakEngine, StopEndsTheTextAndEveryWaitingOne) {
+    const std::string file = root.dir() + "/stopped.wav";
+    setenv("FUNKOR_SPEECH_WAV", file.c_str(), 1);
+    std::int32_t state = 0;
+    const char16_t* longText =
+        u"Dies ist ein langer Text, der gleich nach dem Anfang abgebrochen wird, damit "
+        u"niemand auf sein Ende warten muss, auch nicht auf die Texte nach ihm.";
+    for (std::int32_t action = 41; action <= 43; ++action) control->Speak(longText, action, &state);
+    control->Stop(&state);
+    EXPECT_EQ(state, 1);
+    for (std::int32_t action = 41; action <= 43; ++action) EXPECT_TRUE(waitForEnd(action));
+    unsetenv("FUNKOR_SPEECH_WAV");
+    std::int32_t busy = 1;
+    control->IsBusy(&busy);
+    EXPECT_EQ(busy, 0);
+}
+
+TEST(EspeakEngineEntryPoints, TextsNeverOverrunTheBuffer) {
+    void* engine = dlopen(ESPEAK_ENGINE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(engine, nullptr) << dlerror();
+    auto name = reinterpret_cast<SpreloBufferFn>(dlsym(engine, "SpreloGetFontNameA"));
+    char buffer[8];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(name(0, buffer, 4), 0);
+    EXPECT_STREQ(buffer, "Mar");
+    EXPECT_EQ(buffer[4], '#');
+    EXPECT_EQ(name(2, buffer, 4), -1) << "no third voice";
+    EXPECT_EQ(name(-1, buffer, 4), -1);
+    EXPECT_EQ(name(0, nullptr, 0), 0);
 }
 
 }  // namespace
