@@ -140,18 +140,15 @@ bool stringOf(const VARIANT& v, const char16_t** out) {
 HRESULT Sprelo4Control::GetIDsOfNames(const char16_t* const* names, std::uint32_t count,
                                       DISPID* dispids) {
     if (!names || !dispids || count == 0) return E_POINTER;
-    HRESULT hr = S_OK;
     for (std::uint32_t i = 0; i < count; ++i) dispids[i] = -1;
-    // The first name is the member; further names (parameter names) are
-    // not known by name.
+    // The first name is the member; parameters are not known by name.
     for (const Member& m : kMembers) {
         if (names[0] && sameName(names[0], m.name)) {
             dispids[0] = m.id;
             return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
         }
     }
-    hr = DISP_E_UNKNOWNNAME;
-    return hr;
+    return DISP_E_UNKNOWNNAME;
 }
 
 HRESULT Sprelo4Control::invokeMember(DISPID dispid, std::uint16_t flags, DISPPARAMS* params,
