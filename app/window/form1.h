@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "app/phone/serial_port_component.h"
-#include "app/window/command_line.h"
+#include "app/support/command_line.h"
+#include "app/support/program_folder.h"
 #include "app/window/elements.h"
 #include "app/window/form1_variables.h"
 #include "app/window/platform.h"
-#include "app/window/program_folder.h"
 
 class Form2;
 class PhoneLine;
