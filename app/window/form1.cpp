@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 
 #include "app/window/form2.h"
+#include "app/window/speech_control.h"
 #include "core/ini_file.h"
 #include "core/version.h"
 
@@ -197,7 +198,7 @@ void Form1::createElements() {
     RingL = label(QStringLiteral("RingL"), QStringLiteral("Anruf"));
     Timer3 = timer(QStringLiteral("Timer3"));
     Timer4 = timer(QStringLiteral("Timer4"));
-    Sprelo = new SpeechElement(w);
+    Sprelo = new SpreloControlElement(w);
     addElement(Sprelo, QStringLiteral("Sprelo"), QStringLiteral("speech"));
     SpreloI = image(QStringLiteral("SpreloI"), ImageElement::Picture::Speaking);
 
