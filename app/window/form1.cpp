@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 
 #include "app/window/form2.h"
+#include "app/window/port_problems.h"
 #include "core/ini_file.h"
 #include "core/version.h"
 
@@ -31,6 +32,7 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     commandCycle = std::make_unique<CommandCycle>(*this);
     responseDispatcher = std::make_unique<ResponseDispatcher>(*this);
     cellSiteFiles = std::make_unique<CellSiteFiles>(*this);
+    new PortProblemDisplay(*this);
 }
 
 Form1::~Form1() = default;
@@ -301,6 +303,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    rememberPlacement();
     Form_QueryUnload();
     QMainWindow::closeEvent(event);
 }
