@@ -4,6 +4,9 @@
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
 #include "app/position/cell_site_files.h"
+#include "app/position/display_switches.h"
+#include "app/position/position_engine.h"
+#include "app/position/position_log.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -32,6 +35,9 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     commandCycle = std::make_unique<CommandCycle>(*this);
     responseDispatcher = std::make_unique<ResponseDispatcher>(*this);
     cellSiteFiles = std::make_unique<CellSiteFiles>(*this);
+    positionEngine = std::make_unique<PositionEngine>(*this);
+    displaySwitches = std::make_unique<DisplaySwitches>(*this);
+    positionLog = std::make_unique<PositionLog>(*this);
     new PortProblemDisplay(*this);
 }
 

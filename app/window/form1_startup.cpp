@@ -123,6 +123,8 @@ void Form1::Form_Load() {
     funkor::readCountryTable(localPath(folder_.dataFile(QStringLiteral("GSMcodes.txt"))),
                              network.countryTable);
     funkor::readO2Lines(localPath(folder_.dataFile(QStringLiteral("O2.txt"))), position.o2Lines);
+    if (auto base = funkor::ini::getString(settingsPath(), "Map", "Base"); base && !base->empty())
+        position.mapBase = *base;
 
     // 13: local time offset from the system's time-zone rules, so that the
     // switch to and from summer time falls on the real dates.
@@ -176,6 +178,9 @@ void Form1::Active_Click() {
     phone.phoneLinked = 0;
     if (!Comm1->PortOpen() && !Comm1->setPortOpen(true))
         platform_->MsgBox(Comm1->lastError(), QStringLiteral("GSM-Port"));
+    // Polling resumes, except while home is shown or the phone link is off.
+    if (!ShHome->isChecked() && GSM->currentText() != QLatin1String("STOP"))
+        Timer1->setEnabled(true);
 }
 
 void Form1::SAVE_Click() {

@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "app/window/demo.h"
+#include "app/support/demo.h"
 #include "core/ini_file.h"
 #include "tests/e2e/e2e_support.h"
 

@@ -1,4 +1,4 @@
-#include "app/window/demo.h"
+#include "app/support/demo.h"
 
 #include <sys/prctl.h>
 
