@@ -76,7 +76,7 @@ std::string AutoSendCaption(int interval) {
 OutputTickGate GateOutputTick(const OutputTickState& in) {
     if (in.replayRunning) return OutputTickGate::Idle;
     if (in.outputIndex <= 0 || in.phonePort == "STOP") return OutputTickGate::Idle;
-    if (in.operatorCode != kPositionNetworkCode) return OutputTickGate::LeaveOutput;
+    if (in.operatorCode != kO2Germany) return OutputTickGate::LeaveOutput;
     return OutputTickGate::Send;
 }
 

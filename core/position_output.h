@@ -4,14 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/operators.h"
+
 // The decisions of the position output: which sentences a GPS receiver's
 // bytes complete, which source the output sends, where the output goes, how
 // the source boxes and the automatic sending behave, and how the LAN socket
 // reacts in each state. The window applies them; nothing here touches a port.
 namespace funkor {
-
-// The network on which the cell positions are broadcast (O2 Germany).
-inline constexpr std::string_view kPositionNetworkCode = "26207";
 
 // Colours of the indicators GPSstat and TCPstat.
 enum class Indicator {

@@ -27,9 +27,8 @@ void GpsInput::GPS_Click() {
 void GpsInput::openChosenPort() {
     const int chosen = f.GPS->currentIndex();
     if (chosen <= 0 || chosen == f.GSM->currentIndex() || f.Comm3->PortOpen()) return;
-    f.Comm3->setCommPort(chosen);
     // A port that is missing or busy stays closed; the list shows why.
-    f.Comm3->setPortOpen(true);
+    f.OpenGpsPort(chosen);
 }
 
 void GpsInput::Comm3_OnComm() {

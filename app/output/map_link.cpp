@@ -1,6 +1,5 @@
 #include "app/output/map_link.h"
 
-#include "app/output/map_server.h"
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
 #include "core/position_output.h"
@@ -28,8 +27,7 @@ void MapLink::Timer5_Timer() {
     if (f.MBlast->isChecked()) {
         // A logged sentence whose position cannot be read shows no map.
         if (const auto at = funkor::RmcMapPosition(f.position.reviewRmc))
-            openAddress(funkor::MapAddress(mapBaseAddress(f.settingsPath()), at->latitude,
-                                           at->longitude, "Log"));
+            openAddress(funkor::MapAddress(f.position.mapBase, at->latitude, at->longitude, "Log"));
     }
 }
 

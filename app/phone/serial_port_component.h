@@ -55,7 +55,12 @@ class SerialPortComponent : public QObject {
   signals:
     // Raised on the GUI thread while received bytes wait to be read.
     void OnComm();
-    // Raised when the device failed or vanished; the port is closed then.
+    // The port could not be opened, or the device went away; `reason` is
+    // lastError().
+    void portProblem(const QString& reason);
+    // The port was opened.
+    void portOpened();
+    // The device failed or vanished while open; the port is closed then.
     void Broken();
 
   private:

@@ -8,6 +8,9 @@
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
 #include "app/position/cell_site_files.h"
+#include "app/position/display_switches.h"
+#include "app/position/position_engine.h"
+#include "app/position/position_log.h"
 #include "core/pdu.h"
 
 #include <algorithm>
@@ -48,7 +51,13 @@ void Form1::Cell_MouseDown(int button) {
 }
 
 // Position engine, incoming SMS and the phone-book lookup.
-void Form1::ComputeCellPosition() {}
+void Form1::ComputeCellPosition() {
+    positionEngine->ComputeCellPosition();
+}
+bool Form1::OpenGpsPort(int portNumber) {
+    Comm3->setCommPort(portNumber);
+    return Comm3->setPortOpen(true);
+}
 void Form1::ShowReceivedSms() {}
 void Form1::FindCallerName(const std::string& number) {
     // Entries 1..phoneBookCount of the table are the phone books read so far.
@@ -58,10 +67,18 @@ void Form1::FindCallerName(const std::string& number) {
         number,
         std::span<const std::string>(calls.phoneBook.data() + 1, static_cast<std::size_t>(count)));
 }
-void Form1::ShCell_Click() {}
-void Form1::ShHome_Click() {}
-void Form1::Trace_Click() {}
-void Form1::NewL_Click() {}
+void Form1::ShCell_Click() {
+    displaySwitches->ShCell_Click();
+}
+void Form1::ShHome_Click() {
+    displaySwitches->ShHome_Click();
+}
+void Form1::Trace_Click() {
+    positionLog->Trace_Click();
+}
+void Form1::NewL_Click() {
+    positionLog->NewL_Click();
+}
 
 void Form1::GPS_Click() {
     gpsInput->GPS_Click();
@@ -114,4 +131,3 @@ void Form1::RingL_Click() {}
 void Form1::Timer3_Timer() {}
 void Form1::Timer4_Timer() {}
 
-void Form1::Form_Resize() {}
