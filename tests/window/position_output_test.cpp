@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QSignalBlocker>
 #include <QTcpSocket>
+#include <algorithm>
+#include <random>
 
 #include "app/output/gps_input.h"
 #include "app/output/lan_output.h"
@@ -259,6 +261,42 @@ TEST_F(GpsPort, ReceiverThatVanishesPaintsRed) {
     EXPECT_TRUE(runUntil([&] { return !f().Comm3->PortOpen(); }));
     EXPECT_EQ(f().GPSstat->fillColor(), kRed);
     EXPECT_EQ(f().output.gpsRmc, "$GPRMC,1*00\r\n");
+}
+
+// Recorded receivers, replayed as they sent: CR LF line ends, a burst a
+// second, each burst cut at arbitrary places by the line, with a stray LF
+// now and then. The last RMC and GGA of each log reach the output unchanged.
+TEST_F(GpsPort, RecordedReceiverLogsReachTheOutputUnchanged) {
+    MemorySink sink;
+    f().nmeaOutput->setSink(funkor::OutputKind::Serial, &sink);
+    w.chooseOutput(QStringLiteral("COM 2"));
+    f().cGPS->setChecked(true);
+    std::mt19937 rng(1234);
+    for (const char* log : {"nl551e.nmea", "haicom-305N.nmea", "bu353s4.nmea"}) {
+        QFile file(QStringLiteral(FUNKOR_SOURCE_DIR "/tests/data/gps-logs/") + QLatin1String(log));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << log;
+        std::string stream, lastRmc, lastGga;
+        for (const QByteArray& raw : file.readAll().split('\n')) {
+            const std::string line = raw.trimmed().toStdString();
+            if (line.empty() || line[0] == '#') continue;
+            stream += line + "\r\n";
+            if (rng() % 7 == 0) stream += "\n";
+            if (line.rfind("$GPRMC", 0) == 0) lastRmc = line + "\r\n";
+            if (line.rfind("$GPGGA", 0) == 0) lastGga = line + "\r\n";
+        }
+        ASSERT_FALSE(lastRmc.empty() || lastGga.empty()) << log;
+        for (std::size_t at = 0; at < stream.size();) {
+            const std::size_t n = std::min<std::size_t>(1 + rng() % 700, stream.size() - at);
+            receive(stream.substr(at, n));
+            at += n;
+        }
+        EXPECT_EQ(f().output.gpsRmc, lastRmc) << log;
+        EXPECT_EQ(f().output.gpsGga, lastGga) << log;
+        EXPECT_TRUE(f().output.gpsLineBuffer.empty()) << log;
+        f().Timer2_Timer();
+        ASSERT_FALSE(sink.ticks.empty()) << log;
+        EXPECT_EQ(sink.ticks.back(), lastRmc + lastGga) << log;
+    }
 }
 
 // ---- Serial output read back from a pseudo-terminal --------------------------------
