@@ -7,12 +7,10 @@
 #include "app/window/text_codec.h"
 #include "core/cell_files.h"
 #include "core/data_files.h"
+#include "core/operators.h"
 #include "core/position_log.h"
 
 namespace {
-
-// The network that broadcasts its sites' positions.
-constexpr const char* kO2Network = "26207";
 
 std::string readText(const std::string& path) {
     QFile file(QFile::decodeName(path.c_str()));
@@ -38,7 +36,7 @@ std::string PositionLog::path(const char* name) const {
 
 void PositionLog::Trace_Click() {
     f.TrNew->setEnabled(f.Trace->isChecked());
-    if (f.network.operatorCode != kO2Network || !f.Trace->isChecked()) return;
+    if (f.network.operatorCode != funkor::kO2Germany || !f.Trace->isChecked()) return;
     const std::string cellName = toCp1252(f.Cell->text());
     if (f.TrNew->isChecked() && !cellName.empty()) return;
     // Before the first position there are no sentences to log.

@@ -69,6 +69,11 @@ DemoStatus demoStatusOf(Form1& f) {
     s.cellKey = fromCp1252(f.network.cellKey);
     s.cellName = f.Cell->text().trimmed();
     s.timingAdvance = f.TAV->text().trimmed();
+    // The labels hold placeholders until the first position.
+    if (!f.position.positionKey.empty()) {
+        s.position = f.PosL->text().trimmed();
+        s.region = f.Zone->text().trimmed();
+    }
     return s;
 }
 
@@ -95,6 +100,8 @@ QString demoStatusLine(const DemoStatus& s, double seconds) {
     }
     if (!s.timingAdvance.isEmpty() && s.timingAdvance != QLatin1String("*"))
         parts << QStringLiteral("TA %1").arg(s.timingAdvance);
+    if (!s.position.isEmpty()) parts << QStringLiteral("PosL %1").arg(s.position);
+    if (!s.region.isEmpty()) parts << s.region;
     return line + parts.join(QStringLiteral(" | "));
 }
 

@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 
 #include "app/window/form2.h"
+#include "app/window/port_problems.h"
 #include "app/window/speech_control.h"
 #include "core/ini_file.h"
 #include "core/version.h"
@@ -38,6 +39,7 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     positionEngine = std::make_unique<PositionEngine>(*this);
     displaySwitches = std::make_unique<DisplaySwitches>(*this);
     positionLog = std::make_unique<PositionLog>(*this);
+    new PortProblemDisplay(*this);
 }
 
 Form1::~Form1() = default;
@@ -308,6 +310,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    rememberPlacement();
     Form_QueryUnload();
     QMainWindow::closeEvent(event);
 }
