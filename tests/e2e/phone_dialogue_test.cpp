@@ -162,7 +162,7 @@ TEST(PhoneDialogue, FirstPassShowsThePhoneState) {
 
     // The broadcast page carries the cell's grid position.
     const std::string page = variable(snap, QStringLiteral("cbPage")).toString().toStdString();
-    EXPECT_EQ(funkor::CellBroadcastPosition(page).value_or("no position"), "459547582169");
+    EXPECT_EQ(funkor::cellBroadcastPosition(page).value_or("no position"), "459547582169");
 }
 
 // The phone is unplugged mid-run (the simulator dies and its terminal goes

@@ -33,7 +33,7 @@ TEST(Broadcast, PageDecodesToTheServingCellsPosition) {
     for (const auto& page : got) {
         ASSERT_EQ(page.size(), 176u);
         EXPECT_EQ(f::mid(page, 5, 4), "00DD");  // channel 221
-        positions.push_back(funkor::DecodeSeptets(f::mid(page, 13, 22)));
+        positions.push_back(funkor::decodeSeptets(f::mid(page, 13, 22)));
     }
     EXPECT_EQ(positions.front(), "459870581994");
     EXPECT_EQ(positions.back(), "451818582197");  // cell C broadcasts nothing
