@@ -15,6 +15,8 @@
 #include <QMouseEvent>
 
 #include "app/window/form2.h"
+#include "app/window/port_problems.h"
+#include "app/window/speech_control.h"
 #include "core/ini_file.h"
 #include "core/version.h"
 
@@ -37,6 +39,7 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     positionEngine = std::make_unique<PositionEngine>(*this);
     displaySwitches = std::make_unique<DisplaySwitches>(*this);
     positionLog = std::make_unique<PositionLog>(*this);
+    new PortProblemDisplay(*this);
 }
 
 Form1::~Form1() = default;
@@ -197,7 +200,7 @@ void Form1::createElements() {
     RingL = label(QStringLiteral("RingL"), QStringLiteral("Anruf"));
     Timer3 = timer(QStringLiteral("Timer3"));
     Timer4 = timer(QStringLiteral("Timer4"));
-    Sprelo = new SpeechElement(w);
+    Sprelo = new SpreloControlElement(w);
     addElement(Sprelo, QStringLiteral("Sprelo"), QStringLiteral("speech"));
     SpreloI = image(QStringLiteral("SpreloI"), ImageElement::Picture::Speaking);
 
@@ -307,6 +310,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    rememberPlacement();
     Form_QueryUnload();
     QMainWindow::closeEvent(event);
 }

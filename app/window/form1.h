@@ -268,6 +268,15 @@ class Form1 : public QMainWindow {
     void createElements();
     void layoutElements();    // form1_layout.cpp
     void setInitialStates();  // form1_layout.cpp
+    // Window layout and title (form1_layout.cpp, form1_title.cpp)
+    static QString titleText();
+    void compactPanel();  // maximized: the panel keeps its natural size
+    void relaxPanel();    // otherwise it follows the window's size
+    void placeTraceList();
+    void placeForm2();
+    // The window opens where it was last closed.
+    void restorePlacement();
+    void rememberPlacement();
     void connectHandlers();
     void addElement(QObject* object, const QString& name, const QString& kind,
                     bool decoration = false);
