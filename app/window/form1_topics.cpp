@@ -102,4 +102,3 @@ void Form1::CALLb_Click() {}
 void Form1::RingL_Click() {}
 void Form1::Timer3_Timer() {}
 void Form1::Timer4_Timer() {}
-

@@ -231,10 +231,10 @@ int cmdLogExport(const std::vector<std::string>& a) {
     if (!in) return refuse("cannot read " + log);
     std::ostringstream text;
     text << in.rdbuf();
-    const LogWaypoints w = ReadLogWaypoints(text.str());
+    const LogWaypoints w = readLogWaypoints(text.str());
     const std::string title = toCp1252(log.substr(log.find_last_of('/') + 1));
-    if (!gpx.empty() && !writeOutput(gpx, WriteGpx(w.points))) return refuse("cannot write " + gpx);
-    if (!kml.empty() && !writeOutput(kml, WriteKml(w.points, title)))
+    if (!gpx.empty() && !writeOutput(gpx, writeGpx(w.points))) return refuse("cannot write " + gpx);
+    if (!kml.empty() && !writeOutput(kml, writeKml(w.points, title)))
         return refuse("cannot write " + kml);
     // The counts go to stderr, so that "-" leaves a clean document.
     std::cerr << "waypoints=" << w.points.size() << "\nskipped=" << w.skipped << "\n";
