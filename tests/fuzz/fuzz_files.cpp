@@ -52,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     readO2Lines(path, regions);
     require(regions.count >= 0 && regions.count <= 300, "at most 300 region lines");
     const auto lines = readLines(path);
-    FindCellName(lines, "5217526D26207");
-    FindCellNameInFile(path, "5217526D26207");
-    FindSiteNameInFile(path, "459916582072");
+    findCellName(lines, "5217526D26207");
+    findCellNameInFile(path, "5217526D26207");
+    findSiteNameInFile(path, "459916582072");
 
     // The same text as a position log, as the merge and the export read it.
     for (const auto& e : ReadPositionLog(text))

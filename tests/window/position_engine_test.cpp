@@ -36,8 +36,8 @@ struct EngineFixture : DispatcherFixture {
     void page(const char* p) { feed({"+CBM: 88,4370,1,1,1", p}); }
     // The sentence fields a grid position in metres gives.
     static std::string fields(double e, double n) {
-        const funkor::GeoPosition g = funkor::GridToWgs84(e, n);
-        return funkor::NmeaLatitude(g.latitude) + ",N," + funkor::NmeaLongitude(g.longitude);
+        const funkor::GeoPosition g = funkor::gridToWgs84(e, n);
+        return funkor::nmeaLatitude(g.latitude) + ",N," + funkor::nmeaLongitude(g.longitude);
     }
     std::string rmcPosition() const { return f.position.gsmRmc.substr(16, 22); }
 };
