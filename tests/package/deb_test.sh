@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The Debian package as a user meets it: built with CPack, checked by lintian,
+# its menu entry and AppStream data validated, unpacked into a temporary root
+# and the program started from there on its simulated phone, headless.
+#
+# Usage: deb_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log"; fail "cpack"; }
+deb=$(ls "$work"/cpack/funkor_*.deb)
+echo "package: $(basename "$deb")"
+
+# Dependencies come from dpkg-shlibdeps: the Qt libraries the programs link.
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for lib in libqt6widgets6 libqt6serialport6 libqt6svg6 libc6 libstdc++6; do
+  grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib"
+done
+
+# The layout of the installed tree.
+dpkg-deb -c "$deb" | awk '{print $6}' >"$work/files"
+for f in ./usr/bin/funkor ./usr/bin/funkor-tool ./usr/bin/funkor-phonesim \
+  ./usr/share/funkor/GSMcodes.txt ./usr/share/funkor/O2.txt \
+  ./usr/share/funkor/demo/Funkor.clf ./usr/share/funkor/phonesim/berlin.json \
+  ./usr/share/applications/org.funkor.Funkor.desktop \
+  ./usr/share/metainfo/org.funkor.Funkor.metainfo.xml \
+  ./usr/share/icons/hicolor/scalable/apps/org.funkor.Funkor.svg \
+  ./usr/share/doc/funkor/copyright; do
+  grep -qx "$f" "$work/files" || fail "package lacks $f"
+done
+
+# Validators.
+dpkg -x "$deb" "$work/root"
+desktop-file-validate "$work/root/usr/share/applications/org.funkor.Funkor.desktop" ||
+  fail "desktop-file-validate"
+appstreamcli validate --no-net \
+  "$work/root/usr/share/metainfo/org.funkor.Funkor.metainfo.xml" || fail "appstreamcli validate"
+# lintian: no errors (warnings and notes are printed, not failed on).
+lintian --fail-on error "$deb" 2>&1 | tee "$work/lintian.log" ||
+  fail "lintian reports errors"
+
+# The unpacked tree runs where it lies: the demo on its simulated phone,
+# settings and names under the user's data folder, nothing written beside
+# the program.
+export HOME="$work/home" XDG_DATA_HOME="$work/home/data" QT_QPA_PLATFORM=offscreen
+mkdir -p "$HOME"
+unset FUNKOR_HOME
+"$work/root/usr/bin/funkor" --demo --quit-after 8 >"$work/demo.log" 2>&1 ||
+  { cat "$work/demo.log"; fail "funkor --demo from the unpacked tree"; }
+cat "$work/demo.log"
+grep -q "SIEMENS" "$work/demo.log" || fail "the demo did not find the simulated phone"
+[ -z "$(find "$work/root/usr/bin" -newer "$deb" -type f -name 'Funkor*')" ] ||
+  fail "files written beside the program"
+[ -d "$XDG_DATA_HOME/funkor" ] || fail "no program folder under XDG_DATA_HOME"
+echo "1 passed, 0 failed"
