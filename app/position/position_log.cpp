@@ -7,12 +7,10 @@
 #include "app/window/text_codec.h"
 #include "core/cell_files.h"
 #include "core/data_files.h"
+#include "core/operators.h"
 #include "core/position_log.h"
 
 namespace {
-
-// The network that broadcasts its sites' positions.
-constexpr const char* kO2Network = "26207";
 
 std::string readText(const std::string& path) {
     QFile file(QFile::decodeName(path.c_str()));
@@ -38,14 +36,14 @@ std::string PositionLog::path(const char* name) const {
 
 void PositionLog::Trace_Click() {
     f.TrNew->setEnabled(f.Trace->isChecked());
-    if (f.network.operatorCode != kO2Network || !f.Trace->isChecked()) return;
+    if (f.network.operatorCode != funkor::kO2Germany || !f.Trace->isChecked()) return;
     const std::string cellName = toCp1252(f.Cell->text());
     if (f.TrNew->isChecked() && !cellName.empty()) return;
     // Before the first position there are no sentences to log.
     if (f.position.gsmRmc.empty() || f.position.positionKey.empty()) return;
     const std::string log = path(funkor::kPositionLogFile);
-    if (f.TrNew->isChecked() && funkor::LogHoldsCell(readText(log), f.network.cellKey)) return;
-    if (!appendEntry(log, funkor::PositionLogEntry(f.network.cellKey, f.position.positionKey,
+    if (f.TrNew->isChecked() && funkor::logHoldsCell(readText(log), f.network.cellKey)) return;
+    if (!appendEntry(log, funkor::positionLogEntry(f.network.cellKey, f.position.positionKey,
                                                    cellName, f.position.gsmRmc, f.position.gsmGga)))
         return;
     f.NewL->setVisible(true);
@@ -63,15 +61,15 @@ void PositionLog::NewL_Click() {
     std::string text = readText(log);
     std::size_t merged = 0;
     while (merged < text.size()) {
-        const auto entries = funkor::ReadPositionLog(std::string_view(text).substr(merged));
+        const auto entries = funkor::readPositionLog(std::string_view(text).substr(merged));
         merged = text.size();
         for (const auto& e : entries) {
             f.position.reviewRmc = e.rmc;
             f.position.reviewGga = e.gga;
             // A header without a readable position has nothing to name.
             if (!e.siteKeyValid) continue;
-            if (funkor::AnyLineStartsWith(funkor::readLines(sites), e.siteKey) ||
-                funkor::AnyLineStartsWith(funkor::readLines(cells), e.cellKey))
+            if (funkor::anyLineStartsWith(funkor::readLines(sites), e.siteKey) ||
+                funkor::anyLineStartsWith(funkor::readLines(cells), e.cellKey))
                 continue;
             // While the name is asked, the position is replayed to the
             // output and the map.

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QStandardPaths>
 #include <QtDebug>
 #include <csignal>
@@ -68,6 +69,11 @@ DemoStatus demoStatusOf(Form1& f) {
     s.cellKey = fromCp1252(f.network.cellKey);
     s.cellName = f.Cell->text().trimmed();
     s.timingAdvance = f.TAV->text().trimmed();
+    // The labels hold placeholders until the first position.
+    if (!f.position.positionKey.empty()) {
+        s.position = f.PosL->text().trimmed();
+        s.region = f.Zone->text().trimmed();
+    }
     return s;
 }
 
@@ -94,6 +100,8 @@ QString demoStatusLine(const DemoStatus& s, double seconds) {
     }
     if (!s.timingAdvance.isEmpty() && s.timingAdvance != QLatin1String("*"))
         parts << QStringLiteral("TA %1").arg(s.timingAdvance);
+    if (!s.position.isEmpty()) parts << QStringLiteral("PosL %1").arg(s.position);
+    if (!s.region.isEmpty()) parts << s.region;
     return line + parts.join(QStringLiteral(" | "));
 }
 
@@ -127,6 +135,15 @@ bool seedDemoFolder(const QString& folder, const QString& phoneLink, const DemoP
     bool ok = funkor::ini::writeString(ini, "Devices", "COM1", localPath(phoneLink)) &&
               funkor::ini::writeString(ini, "Ports", "GSM", "1") &&
               funkor::ini::writeString(ini, "Ports", "Baud", "0");
+    // The position goes to the LAN on the usual NMEA port, for gpsd and
+    // navigation programs on this machine, unless the user chose otherwise
+    // in an earlier demo.
+    auto seed = [&ini](const char* section, const char* key, const char* value) {
+        if (funkor::ini::getString(ini, section, key)) return true;
+        return funkor::ini::writeString(ini, section, key, value);
+    };
+    ok = seed("Ports", "NMEA", "20") && seed("LAN", "Port", "10110") &&
+         seed("LAN", "Address", "127.0.0.1") && seed("Sources", "GSM", "1") && ok;
     const QString dir = folder + QLatin1Char('/');
     ok = copyIfMissing(parts.countryCodes, dir + QStringLiteral("GSMcodes.txt")) && ok;
     ok = copyIfMissing(parts.regions, dir + QStringLiteral("O2.txt")) && ok;
@@ -197,6 +214,12 @@ bool DemoSession::start(const QString& executableDir, QString* error) {
     }
     device_ = QString::fromLocal8Bit(sim_.readLine()).trimmed();
     startedMs_ = QDateTime::currentMSecsSinceEpoch();
+    // Nobody hears an offscreen demo: its announcements go into a WAV file
+    // in the demo folder, unless the user named a file already.
+    const QString platform = QGuiApplication::platformName();
+    if ((platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) &&
+        qEnvironmentVariableIsEmpty("FUNKOR_SPEECH_WAV"))
+        qputenv("FUNKOR_SPEECH_WAV", QFile::encodeName(folder_ + QStringLiteral("/Sprelo.wav")));
     return true;
 }
 
@@ -205,13 +228,16 @@ void DemoSession::reportTo(Form1& form, std::FILE* out, int everyMs) {
     out_ = out;
     std::fprintf(out_, "Funkor-Demo: simuliertes Handy an %s (%s), Ordner %s\n",
                  qPrintable(device_), qPrintable(phoneLink()), qPrintable(folder_));
+    if (const QString wav = qEnvironmentVariable("FUNKOR_SPEECH_WAV"); !wav.isEmpty())
+        std::fprintf(out_, "Sprachausgabe in %s\n", qPrintable(wav));
     std::fflush(out_);
     reportTimer_.start(everyMs);
 }
 
 void DemoSession::reportNow() {
     if (!form_ || !out_) return;
-    const double seconds = (QDateTime::currentMSecsSinceEpoch() - startedMs_) / 1000.0;
+    const double seconds =
+        static_cast<double>(QDateTime::currentMSecsSinceEpoch() - startedMs_) / 1000.0;
     const QByteArray line = demoStatusLine(demoStatusOf(*form_), seconds).toUtf8();
     std::fprintf(out_, "%s\n", line.constData());
     std::fflush(out_);

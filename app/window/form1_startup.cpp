@@ -4,6 +4,8 @@
 #include <QSignalBlocker>
 #include <QtDebug>
 
+#include "app/output/map_server.h"
+#include "app/output/source_selection.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
 #include "core/data_files.h"
@@ -66,13 +68,13 @@ void Form1::fillPortLists() {
 }
 
 void Form1::Form_Load() {
-    // 1-3: lists, stacking, window on screen.
+    // Lists, stacking, window on screen.
     fillPortLists();
     SMSrd->lower();
     show();
     QCoreApplication::processEvents();
 
-    // 4-6: saved choices. Each list's own handler runs as the position is set.
+    // Saved choices. Each list's own handler runs as the position is set.
     GSM->setCurrentIndex(readSetting("Ports", "GSM", kGsmStop, 0, kGsmStop));
     GPS->setCurrentIndex(readSetting("Ports", "GPS", 0, 0, kGpsLast));
     NMEA->setCurrentIndex(readSetting("Ports", "NMEA", 0, 0, kNmeaLast));
@@ -81,11 +83,13 @@ void Form1::Form_Load() {
     Trace->setChecked(readSetting("Trace", "on", 0, 0, 1) == 1);
     TrNew->setChecked(readSetting("Trace", "new", 1, 0, 1) == 1);
     TrNew->setEnabled(Trace->isChecked());
+    // Position sources and automatic sending, through their handlers.
+    sourceSelection->restoreSettings();
 
-    // 7: no serving cell known yet.
+    // No serving cell known yet.
     network.cellKey.assign(1, '*');
 
-    // 9: command line. "T" is test mode; otherwise a port (and rate) for the
+    // Command line. "T" is test mode; otherwise a port (and rate) for the
     // phone, which the command cycle uses when it opens the port.
     const QString commandLine = options_.commandLine.trimmed();
     if (commandLine == QLatin1String("T")) {
@@ -115,10 +119,10 @@ void Form1::Form_Load() {
         }
     }
 
-    // 10: speech.
+    // Speech.
     Sprelo->Initialize();
 
-    // 11-12: country codes and region circles; a missing file leaves its
+    // Country codes and region circles; a missing file leaves its
     // table empty.
     funkor::readCountryTable(localPath(folder_.dataFile(QStringLiteral("GSMcodes.txt"))),
                              network.countryTable);
@@ -126,19 +130,24 @@ void Form1::Form_Load() {
     if (auto base = funkor::ini::getString(settingsPath(), "Map", "Base"); base && !base->empty())
         position.mapBase = *base;
 
-    // 13: local time offset from the system's time-zone rules, so that the
+    // Local time offset from the system's time-zone rules, so that the
     // switch to and from summer time falls on the real dates.
     position.utcOffsetHours =
         funkor::utcOffsetHours(static_cast<std::time_t>(platform_->Now().toSecsSinceEpoch()));
 
-    // 14: the command cycle runs unless the phone link is off.
+    // The command cycle runs unless the phone link is off.
     if (GSM->currentText() != QLatin1String("STOP")) {
         QCoreApplication::processEvents();
         Timer1->setEnabled(true);
     }
 
-    // 15: nothing to take over without a position log.
+    // Nothing to take over without a position log.
     if (!QFileInfo::exists(folderFile(QStringLiteral("Funkor.log")))) NewL->hide();
+
+    // The map page, unless the map addresses point elsewhere ("Map"/"Base");
+    // without a base they point at it, on "Map"/"Port".
+    position.mapBase = mapBaseAddress(settingsPath());
+    startMapServer(*mapServer, settingsPath());
 }
 
 void Form1::Form_QueryUnload() {
@@ -200,6 +209,7 @@ void Form1::SAVE_Click() {
     }
     put("Trace", "on", Trace->isChecked() ? 1 : 0);
     put("Trace", "new", TrNew->isChecked() ? 1 : 0);
+    for (const auto& [key, value] : sourceSelection->settingsToSave()) put("Sources", key, value);
     // The beep tells the user the settings are stored; a failed write says
     // so instead.
     if (ok)

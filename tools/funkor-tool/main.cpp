@@ -8,14 +8,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/charset.h"
 #include "core/grid.h"
+#include "core/log_export.h"
 #include "core/nmea.h"
 #include "core/pdu.h"
 #include "core/position_texts.h"
@@ -32,7 +35,10 @@ constexpr const char* kUsage =
     "  funkor-tool pdu-encode NUMBER TEXT     SMS-SUBMIT PDU\n"
     "  funkor-tool pdu-decode HEX TPDU_LENGTH sender, time and text of an SMS-DELIVER\n"
     "  funkor-tool septets HEX                unpack GSM 7-bit text\n"
-    "  funkor-tool cb-position PAGE_HEX       position key of a cell broadcast page\n";
+    "  funkor-tool cb-position PAGE_HEX       position key of a cell broadcast page\n"
+    "  funkor-tool log-export LOG [--gpx FILE] [--kml FILE]\n"
+    "                                         position log as GPX 1.1 / KML 2.2 waypoints\n"
+    "                                         (FILE - is standard output)\n";
 
 int usage(const std::string& problem = {}) {
     if (!problem.empty()) std::cerr << "funkor-tool: " << problem << "\n";
@@ -90,8 +96,8 @@ int cmdGrid(const std::vector<std::string>& a) {
     if (a.size() != 2) return usage("grid needs E and N");
     const auto e = parseNumber(a[0]), n = parseNumber(a[1]);
     if (!e || !n) return refuse("E and N must be numbers (metres)");
-    const GeoPosition bessel = GridToBessel(*e, *n);
-    const GeoPosition wgs = BesselToWgs84(bessel.latitude, bessel.longitude);
+    const GeoPosition bessel = gridToBessel(*e, *n);
+    const GeoPosition wgs = besselToWgs84(bessel.latitude, bessel.longitude);
     std::printf("bessel_lat=%.7f\nbessel_lon=%.7f\nlat=%.7f\nlon=%.7f\n", bessel.latitude,
                 bessel.longitude, wgs.latitude, wgs.longitude);
     return 0;
@@ -105,7 +111,7 @@ std::optional<CivilTime> parseUtc(const std::string& s) {
         used != static_cast<int>(s.size()))
         return std::nullopt;
     // Round trip through the calendar catches 31 April and the like.
-    const CivilTime check = AddHours(t, 0);
+    const CivilTime check = addHours(t, 0);
     if (t.month < 1 || t.month > 12 || t.day < 1 || t.hour > 23 || t.minute > 59 || t.second > 59 ||
         t.hour < 0 || t.minute < 0 || t.second < 0 || check.day != t.day || check.month != t.month)
         return std::nullopt;
@@ -141,14 +147,14 @@ int cmdNmea(const std::vector<std::string>& a) {
         utc = CivilTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                         tm.tm_hour,        tm.tm_min,     tm.tm_sec};
     }
-    const SentencePair p = BuildPositionSentences(*lat, *lon, *utc, 0);
+    const SentencePair p = buildPositionSentences(*lat, *lon, *utc, 0);
     std::cout << withoutLineEnd(p.rmc) << "\n" << withoutLineEnd(p.gga) << "\n";
     return 0;
 }
 
 int cmdPduEncode(const std::vector<std::string>& a) {
     if (a.size() != 2) return usage("pdu-encode needs NUMBER and TEXT");
-    const EncodedPdu r = EncodeSmsPdu(toCp1252(a[1]), a[0]);
+    const EncodedPdu r = encodeSmsPdu(toCp1252(a[1]), a[0]);
     switch (r.error) {
         case PduError::None:
             std::cout << r.pdu << "\n";
@@ -171,7 +177,7 @@ int cmdPduDecode(const std::vector<std::string>& a) {
         return refuse("TPDU_LENGTH must be a whole number of octets");
     if (*length * 2 > static_cast<double>(a[0].size()))
         return refuse("TPDU_LENGTH is longer than the PDU");
-    const DeliveredSms sms = ReadSmsDeliver(a[0], static_cast<int>(*length));
+    const DeliveredSms sms = readSmsDeliver(a[0], static_cast<int>(*length));
     std::cout << "sender=" << printable(sms.sender) << "\ntime=" << sms.timeStamp
               << "\ntext=" << printable(sms.text) << "\n";
     return 0;
@@ -180,18 +186,58 @@ int cmdPduDecode(const std::vector<std::string>& a) {
 int cmdSeptets(const std::vector<std::string>& a) {
     if (a.size() != 1) return usage("septets needs HEX");
     if (!isHexText(a[0])) return refuse("HEX must be pairs of hex digits");
-    std::cout << printable(DecodeSeptets(a[0])) << "\n";
+    std::cout << printable(decodeSeptets(a[0])) << "\n";
     return 0;
 }
 
 int cmdCbPosition(const std::vector<std::string>& a) {
     if (a.size() != 1) return usage("cb-position needs PAGE_HEX");
     if (!isHexText(a[0])) return refuse("PAGE_HEX must be pairs of hex digits");
-    if (!IsPositionPage(a[0])) return refuse("not a page of channel 221");
-    const auto key = CellBroadcastPosition(a[0]);
+    if (!isPositionPage(a[0])) return refuse("not a page of channel 221");
+    const auto key = cellBroadcastPosition(a[0]);
     if (!key) return refuse("page too short for a position");
-    if (!IsPositionKey(*key)) return refuse("page holds no position: " + printable(*key));
+    if (!isPositionKey(*key)) return refuse("page holds no position: " + printable(*key));
     std::cout << *key << "\n";
+    return 0;
+}
+
+bool writeOutput(const std::string& path, const std::string& text) {
+    if (path == "-") {
+        std::cout << text;
+        return static_cast<bool>(std::cout.flush());
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    return static_cast<bool>(out);
+}
+
+int cmdLogExport(const std::vector<std::string>& a) {
+    std::string log, gpx, kml;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == "--gpx" || a[i] == "--kml") {
+            if (i + 1 >= a.size()) return usage(a[i] + " needs a FILE");
+            (a[i] == "--gpx" ? gpx : kml) = a[i + 1];
+            ++i;
+        } else if (log.empty()) {
+            log = a[i];
+        } else {
+            return usage("log-export takes one LOG");
+        }
+    }
+    if (log.empty()) return usage("log-export needs the LOG file");
+    if (gpx.empty() && kml.empty()) return usage("log-export needs --gpx FILE or --kml FILE");
+    std::ifstream in(log, std::ios::binary);
+    if (!in) return refuse("cannot read " + log);
+    std::ostringstream text;
+    text << in.rdbuf();
+    const LogWaypoints w = readLogWaypoints(text.str());
+    const std::string title = toCp1252(log.substr(log.find_last_of('/') + 1));
+    if (!gpx.empty() && !writeOutput(gpx, writeGpx(w.points))) return refuse("cannot write " + gpx);
+    if (!kml.empty() && !writeOutput(kml, writeKml(w.points, title)))
+        return refuse("cannot write " + kml);
+    // The counts go to stderr, so that "-" leaves a clean document.
+    std::cerr << "waypoints=" << w.points.size() << "\nskipped=" << w.skipped << "\n";
     return 0;
 }
 
@@ -211,5 +257,6 @@ int main(int argc, char** argv) {
     if (command == "pdu-decode") return cmdPduDecode(args);
     if (command == "septets") return cmdSeptets(args);
     if (command == "cb-position") return cmdCbPosition(args);
+    if (command == "log-export") return cmdLogExport(args);
     return usage("unknown command " + command);
 }
