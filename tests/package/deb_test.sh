@@ -35,6 +35,15 @@ for f in ./usr/bin/funkor ./usr/bin/funkor-tool ./usr/bin/funkor-phonesim \
   grep -qx "$f" "$work/files" || fail "package lacks $f"
 done
 
+# The speech control and its engine, when the build has them.
+if [ -f "$build/speechctl/libSprelo4Cntrl.so" ]; then
+  grep -qx ./usr/lib/funkor/libSprelo4Cntrl.so "$work/files" || fail "package lacks the speech control"
+  grep -qx ./usr/bin/sprelo-regsvr "$work/files" || fail "package lacks sprelo-regsvr"
+fi
+if [ -f "$build/engines/espeak/libsprelo-espeak.so" ]; then
+  grep -qx ./usr/lib/sprelo/libsprelo-espeak.so "$work/files" || fail "package lacks the engine"
+fi
+
 # Validators.
 dpkg -x "$deb" "$work/root"
 desktop-file-validate "$work/root/usr/share/applications/org.funkor.Funkor.desktop" ||
@@ -49,6 +58,7 @@ lintian --fail-on error "$deb" 2>&1 | tee "$work/lintian.log" ||
 # settings and names under the user's data folder, nothing written beside
 # the program.
 export HOME="$work/home" XDG_DATA_HOME="$work/home/data" QT_QPA_PLATFORM=offscreen
+export XDG_CONFIG_HOME="$work/home/config" SPRELO_REGISTRY="$work/registry"
 mkdir -p "$HOME"
 unset FUNKOR_HOME
 "$work/root/usr/bin/funkor" --demo --quit-after 8 >"$work/demo.log" 2>&1 ||
