@@ -125,7 +125,7 @@ struct Window {
         form->network.operatorCode = "26207";
         const auto t = QDateTime::currentDateTimeUtc();
         const auto pair =
-            funkor::BuildPositionSentences(52.5037951085233, 13.4522282368411,
+            funkor::buildPositionSentences(52.5037951085233, 13.4522282368411,
                                            {t.date().year(), t.date().month(), t.date().day(),
                                             t.time().hour(), t.time().minute(), t.time().second()},
                                            0);

@@ -26,8 +26,8 @@ void MapLink::Timer5_Timer() {
     }
     if (f.MBlast->isChecked()) {
         // A logged sentence whose position cannot be read shows no map.
-        if (const auto at = funkor::RmcMapPosition(f.position.reviewRmc))
-            openAddress(funkor::MapAddress(f.position.mapBase, at->latitude, at->longitude, "Log"));
+        if (const auto at = funkor::rmcMapPosition(f.position.reviewRmc))
+            openAddress(funkor::mapAddress(f.position.mapBase, at->latitude, at->longitude, "Log"));
     }
 }
 

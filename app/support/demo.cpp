@@ -236,7 +236,8 @@ void DemoSession::reportTo(Form1& form, std::FILE* out, int everyMs) {
 
 void DemoSession::reportNow() {
     if (!form_ || !out_) return;
-    const double seconds = (QDateTime::currentMSecsSinceEpoch() - startedMs_) / 1000.0;
+    const double seconds =
+        static_cast<double>(QDateTime::currentMSecsSinceEpoch() - startedMs_) / 1000.0;
     const QByteArray line = demoStatusLine(demoStatusOf(*form_), seconds).toUtf8();
     std::fprintf(out_, "%s\n", line.constData());
     std::fflush(out_);

@@ -46,7 +46,7 @@ TEST(MapPage, ReadsTheMapAddressLayout) {
         EXPECT_EQ(m->label, c.label) << c.legend;
     }
     // Whatever MapAddress writes, the page reads back.
-    const std::string address = funkor::MapAddress("http://127.0.0.1:8787", 48.1234, 11.575, "Log");
+    const std::string address = funkor::mapAddress("http://127.0.0.1:8787", 48.1234, 11.575, "Log");
     const auto m = ParseMapQuery(address.substr(address.find('?') + 1));
     ASSERT_TRUE(m);
     EXPECT_DOUBLE_EQ(m->centreLatitude, 48.1234);

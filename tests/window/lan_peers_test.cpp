@@ -113,7 +113,7 @@ TEST(LanPeers, GpsdReportsTheFixFunkorSends) {
 TEST(LanPeers, GpsdReadsBothSourcesInRotation) {
     LanWindow w;
     Form1& f = w.start(250);
-    const auto gps = funkor::BuildPositionSentences(
+    const auto gps = funkor::buildPositionSentences(
         kGpsLat, kGpsLon,
         [] {
             const QDateTime t = QDateTime::currentDateTimeUtc();

@@ -26,7 +26,7 @@ inline funkor::SentencePair berlinPair(const QDateTime& utc = QDateTime(QDate(20
                                                                         QTime(13, 5, 0), Qt::UTC)) {
     const QDate d = utc.date();
     const QTime t = utc.time();
-    return funkor::BuildPositionSentences(
+    return funkor::buildPositionSentences(
         52.5037951085233, 13.4522282368411,
         {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()}, 0);
 }
@@ -68,7 +68,7 @@ inline bool allChecksumsValid(const std::string& stream, int* count = nullptr) {
         const std::string line = stream.substr(pos, end - pos);
         const std::size_t star = line.rfind('*');
         if (line.empty() || line[0] != '$' || star == std::string::npos ||
-            funkor::NmeaChecksum(line.substr(1, star - 1)) != line.substr(star + 1))
+            funkor::nmeaChecksum(line.substr(1, star - 1)) != line.substr(star + 1))
             return false;
         ++n;
         pos = end + 2;
