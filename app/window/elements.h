@@ -144,6 +144,8 @@ class TimerElement : public QObject {
     void setInterval(int ms);
     // Whether a tick handler is running right now.
     bool inTick() const { return inTick_; }
+    // Qt::PreciseTimer for a timer whose period others rely on.
+    void setTimerType(Qt::TimerType type) { timer_.setTimerType(type); }
 
   signals:
     void Timer();

@@ -28,6 +28,13 @@ class CellSiteFiles;
 class PositionEngine;
 class DisplaySwitches;
 class PositionLog;
+class GpsInput;
+class SourceSelection;
+class NmeaOutput;
+class LanOutput;
+class MapLink;
+class MapServer;
+class WinsockControl;
 class QButtonGroup;
 
 // The main window. It holds every element under its own name (its Qt object
@@ -143,7 +150,7 @@ class Form1 : public QMainWindow {
     SerialPortComponent* Comm2;
     QComboBox* NMEA;
     LabelElement* Label4;
-    SocketElement* Winsock;
+    WinsockControl* Winsock;
     ShapeElement* TCPstat;
     QCheckBox* cGSM;
     QCheckBox* cGPS;
@@ -184,6 +191,12 @@ class Form1 : public QMainWindow {
     std::unique_ptr<PositionEngine> positionEngine;
     std::unique_ptr<DisplaySwitches> displaySwitches;
     std::unique_ptr<PositionLog> positionLog;
+    std::unique_ptr<GpsInput> gpsInput;
+    std::unique_ptr<SourceSelection> sourceSelection;
+    std::unique_ptr<LanOutput> lanOutput;
+    std::unique_ptr<NmeaOutput> nmeaOutput;
+    std::unique_ptr<MapLink> mapLink;
+    std::unique_ptr<MapServer> mapServer;
 
     // ---- Procedures shared between topics ----
     // Sends one command line to the phone (and traces it).

@@ -11,6 +11,7 @@
 
 #include "core/grid.h"
 #include "core/nmea.h"
+#include "core/position_engine.h"
 #include "core/position_sms.h"
 #include "core/position_texts.h"
 #include "fuzz_input.h"
@@ -88,6 +89,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // The same line read as a position key of any shape.
     showPosition(page, steer);
+
+    // The whole engine on the page, and on the line as the home zone's key.
+    const std::vector<std::string> circles = {"4595   5820      20 Berlin", "x"};
+    PositionEngineInput in;
+    in.cbPage = page;
+    in.sectorLetter = (steer & 1) ? "B" : "A";
+    in.taDistance = steer * 136.0;
+    in.homeDisplay = (steer & 2) != 0;
+    in.cellDisplay = (steer & 4) != 0;
+    in.homeKey = page;
+    in.home = ZoneCentre{459500, 582000, 1500, "Home"};
+    in.regionLines = circles;
+    in.localTime = CivilTime{2026, 12, 31, 23, 59, 59};
+    const PositionEngineResult r = ComputeCellPosition(in);
+    if (r.stage == PositionStage::Computed) {
+        checkSentences(r.sentences, true);
+        require(readable(r.mapAddress) && readable(r.distanceCaption), "engine texts readable");
+        require(in.homeDisplay || IsPositionKey(r.positionKey), "broadcast key of 12 digits");
+    }
 
     // Second line: a received position SMS; third: a GPS receiver's RMC.
     if (lines.size() > 1) {
