@@ -52,10 +52,10 @@ QJsonObject driveScenario() {
 // The RMC position fields the site's grid position gives after the offset
 // of its sector.
 std::string rmcFields(const Stop& stop) {
-    const funkor::GridPoint p = funkor::ApplySectorOffset(
-        funkor::PositionKeyToGrid(stop.positionKey), funkor::sectorOf(stop.cellKey).letter);
-    const funkor::GeoPosition g = funkor::GridToWgs84(p.easting, p.northing);
-    return funkor::NmeaLatitude(g.latitude) + ",N," + funkor::NmeaLongitude(g.longitude);
+    const funkor::GridPoint p = funkor::applySectorOffset(
+        funkor::positionKeyToGrid(stop.positionKey), funkor::sectorOf(stop.cellKey).letter);
+    const funkor::GeoPosition g = funkor::gridToWgs84(p.easting, p.northing);
+    return funkor::nmeaLatitude(g.latitude) + ",N," + funkor::nmeaLongitude(g.longitude);
 }
 
 }  // namespace
@@ -89,7 +89,7 @@ TEST(PositionJourney, DriveIsShownLoggedAndExported) {
     ASSERT_TRUE(funkor.stop()) << funkor.errors().toStdString();
 
     // One entry per cell passed, in order, each with the site's sentences.
-    const auto entries = funkor::ReadPositionLog(readText(logFile).toStdString());
+    const auto entries = funkor::readPositionLog(readText(logFile).toStdString());
     ASSERT_EQ(entries.size(), std::size(kDrive)) << readText(logFile).toStdString();
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const Stop& s = kDrive[i];

@@ -57,15 +57,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     findSiteNameInFile(path, "459916582072");
 
     // The same text as a position log, as the merge and the export read it.
-    for (const auto& e : ReadPositionLog(text))
+    for (const auto& e : readPositionLog(text))
         require(e.siteKey.size() <= 13 && e.cellKey.size() <= 13, "log keys within the layout");
-    LogHoldsCell(text, "5217526D26207");
-    const LogWaypoints w = ReadLogWaypoints(text);
+    logHoldsCell(text, "5217526D26207");
+    const LogWaypoints w = readLogWaypoints(text);
     for (const auto& p : w.points)
         require(p.latitude >= -90 && p.latitude <= 90 && p.longitude >= -180 && p.longitude <= 180,
                 "waypoint on the globe");
-    WriteGpx(w.points);
-    WriteKml(w.points, "Funkor.log");
+    writeGpx(w.points);
+    writeKml(w.points, "Funkor.log");
 
     ini::getInt(path, "Ports", "GSM", 0);
     ini::getString(path, "Funkor", "Trace");

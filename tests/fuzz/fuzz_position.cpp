@@ -102,11 +102,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     in.home = ZoneCentre{459500, 582000, 1500, "Home"};
     in.regionLines = circles;
     in.localTime = CivilTime{2026, 12, 31, 23, 59, 59};
-    const PositionEngineResult r = ComputeCellPosition(in);
+    const PositionEngineResult r = computeCellPosition(in);
     if (r.stage == PositionStage::Computed) {
         checkSentences(r.sentences, true);
         require(readable(r.mapAddress) && readable(r.distanceCaption), "engine texts readable");
-        require(in.homeDisplay || IsPositionKey(r.positionKey), "broadcast key of 12 digits");
+        require(in.homeDisplay || isPositionKey(r.positionKey), "broadcast key of 12 digits");
     }
 
     // Second line: a received position SMS; third: a GPS receiver's RMC.
