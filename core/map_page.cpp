@@ -186,11 +186,11 @@ constexpr std::string_view kStyle = R"CSS(html, body, #map { height: 100%; margi
 
 }  // namespace
 
-std::string DefaultBase(int port) {
+std::string defaultBase(int port) {
     return "http://127.0.0.1:" + std::to_string(port);
 }
 
-std::optional<Marker> ParseMapQuery(std::string_view query) {
+std::optional<Marker> parseMapQuery(std::string_view query) {
     // P comes last and carries the label, which may hold "&" itself.
     std::string_view beforeP = query;
     std::string_view pValue;
@@ -225,7 +225,7 @@ std::optional<Marker> ParseMapQuery(std::string_view query) {
     return m;
 }
 
-Request ParseRequest(std::string_view head) {
+Request parseRequest(std::string_view head) {
     Request r;
     const std::size_t lineEnd = head.find("\r\n");
     const std::string_view line = head.substr(0, lineEnd);
@@ -255,7 +255,7 @@ Request ParseRequest(std::string_view head) {
 
     r.status = 200;
     if (path == "/map.aspx") {
-        const auto marker = ParseMapQuery(query);
+        const auto marker = parseMapQuery(query);
         if (!marker) {
             r.status = 400;
             return r;
@@ -286,7 +286,7 @@ Request ParseRequest(std::string_view head) {
     return r;
 }
 
-std::string PageHtml(const Marker& m) {
+std::string pageHtml(const Marker& m) {
     std::string data = "{\"latitude\":" + number(m.latitude) +
                        ",\"longitude\":" + number(m.longitude) +
                        ",\"centreLatitude\":" + number(m.centreLatitude) +
@@ -305,15 +305,15 @@ std::string PageHtml(const Marker& m) {
            "<script src=\"/map.js\"></script>\n</body>\n</html>\n";
 }
 
-std::string_view PageScript() {
+std::string_view pageScript() {
     return kScript;
 }
 
-std::string_view PageStyle() {
+std::string_view pageStyle() {
     return kStyle;
 }
 
-std::string Response(int status, std::string_view contentType, std::string_view body,
+std::string response(int status, std::string_view contentType, std::string_view body,
                      bool headOnly) {
     std::string out = "HTTP/1.1 " + std::to_string(status) + " " + reason(status) + "\r\n";
     out += "Content-Type: ";
@@ -335,8 +335,8 @@ std::string Response(int status, std::string_view contentType, std::string_view 
     return out;
 }
 
-std::string ErrorResponse(int status, bool headOnly) {
-    return Response(status, "text/plain; charset=utf-8",
+std::string errorResponse(int status, bool headOnly) {
+    return response(status, "text/plain; charset=utf-8",
                     std::to_string(status) + " " + reason(status) + "\n", headOnly);
 }
 

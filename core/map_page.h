@@ -20,7 +20,7 @@ inline constexpr std::size_t kMaxRequestHead = 4096;
 inline constexpr std::string_view kLeafletFolder = "/usr/share/javascript/leaflet";
 
 // "http://127.0.0.1:<port>", the map service's base address by default.
-std::string DefaultBase(int port);
+std::string defaultBase(int port);
 
 struct Marker {
     double latitude = 0;  // the marker
@@ -33,7 +33,7 @@ struct Marker {
 // allowed). P is the last parameter, so its label may hold any character;
 // a "+" stays a "+". Nothing when C or P is missing, a coordinate is not a
 // plain decimal number or lies outside -90..90 / -180..180.
-std::optional<Marker> ParseMapQuery(std::string_view query);
+std::optional<Marker> parseMapQuery(std::string_view query);
 
 enum class Resource {
     None,
@@ -54,19 +54,19 @@ struct Request {
 // empty line). Only GET and HEAD of the page, its script and style and
 // Leaflet's files are served: 405 for other methods, 404 for other paths,
 // 400 for a request or a map address that cannot be read.
-Request ParseRequest(std::string_view head);
+Request parseRequest(std::string_view head);
 
 // The page for a marker.
-std::string PageHtml(const Marker& marker);
-std::string_view PageScript();
-std::string_view PageStyle();
+std::string pageHtml(const Marker& marker);
+std::string_view pageScript();
+std::string_view pageStyle();
 
 // A whole answer: status line, headers (length, type, no caching of the
 // page, the page's content security policy) and the body unless
 // `headOnly`. The connection closes after every answer.
-std::string Response(int status, std::string_view contentType, std::string_view body,
+std::string response(int status, std::string_view contentType, std::string_view body,
                      bool headOnly);
 // An answer with a short plain-text body for an error status.
-std::string ErrorResponse(int status, bool headOnly = false);
+std::string errorResponse(int status, bool headOnly = false);
 
 }  // namespace funkor::mappage

@@ -13,7 +13,7 @@ bool startsWith(std::string_view s, std::string_view prefix) {
 
 }  // namespace
 
-GpsInputResult FrameGpsInput(const GpsInputFrame& in) {
+GpsInputResult frameGpsInput(const GpsInputFrame& in) {
     GpsInputResult out;
     out.buffer = in.buffer;
     for (const char c : in.bytes) {
@@ -38,7 +38,7 @@ GpsInputResult FrameGpsInput(const GpsInputFrame& in) {
     return out;
 }
 
-SourceBoxes ApplySourceClick(SourceBox clicked, SourceBoxes now) {
+SourceBoxes applySourceClick(SourceBox clicked, SourceBoxes now) {
     switch (clicked) {
         case SourceBox::Gsm:
             if (now.gsm && !now.multi) now.gps = now.sms = false;
@@ -56,7 +56,7 @@ SourceBoxes ApplySourceClick(SourceBox clicked, SourceBoxes now) {
     return now;
 }
 
-AutoSendMinute CountAutoSendMinute(int minutesCounted, int interval) {
+AutoSendMinute countAutoSendMinute(int minutesCounted, int interval) {
     // The count never needs to pass the largest interval; capping it keeps
     // it in the 16-bit range however long the timer runs without a limit.
     constexpr int kMaxCount = 32767;
@@ -69,18 +69,18 @@ AutoSendMinute CountAutoSendMinute(int minutesCounted, int interval) {
     return out;
 }
 
-std::string AutoSendCaption(int interval) {
+std::string autoSendCaption(int interval) {
     return interval != 0 ? std::to_string(interval) : std::string("-");
 }
 
-OutputTickGate GateOutputTick(const OutputTickState& in) {
+OutputTickGate gateOutputTick(const OutputTickState& in) {
     if (in.replayRunning) return OutputTickGate::Idle;
     if (in.outputIndex <= 0 || in.phonePort == "STOP") return OutputTickGate::Idle;
     if (in.operatorCode != kO2Germany) return OutputTickGate::LeaveOutput;
     return OutputTickGate::Send;
 }
 
-OutputPair ChooseOutputPair(const OutputSources& in) {
+OutputPair chooseOutputPair(const OutputSources& in) {
     OutputPair out;
     out.sourceRotation = in.sourceRotation;
     const SourceBoxes& b = in.boxes;
@@ -121,7 +121,7 @@ OutputPair ChooseOutputPair(const OutputSources& in) {
     return out;
 }
 
-OutputTarget ParseOutputTarget(std::string_view itemText) {
+OutputTarget parseOutputTarget(std::string_view itemText) {
     OutputTarget t;
     if (startsWith(itemText, "Port")) {
         t.kind = OutputKind::HardwarePort;
@@ -137,15 +137,15 @@ OutputTarget ParseOutputTarget(std::string_view itemText) {
     return t;
 }
 
-Indicator SerialOutputIndicator(int sourceRotation) {
+Indicator serialOutputIndicator(int sourceRotation) {
     return sourceRotation < 2 ? Indicator::Orange : Indicator::Yellow;
 }
 
-int TraceTopIndex(int count) {
+int traceTopIndex(int count) {
     return count > 10 ? count - 10 : -1;
 }
 
-LanSendPlan PlanLanSend(int socketState) {
+LanSendPlan planLanSend(int socketState) {
     LanSendPlan p;
     switch (socketState) {
         case kLanClosed:
@@ -173,12 +173,12 @@ LanSendPlan PlanLanSend(int socketState) {
     return p;
 }
 
-std::string LanErrorMessage(int number, std::string_view description) {
+std::string lanErrorMessage(int number, std::string_view description) {
     if (number == kLanErrorConnectionAborted || number == kLanErrorConnectionReset) return {};
     return "Winsock-Error No: " + std::to_string(number) + "   " + std::string(description);
 }
 
-std::string LanSendErrorMessage(int number, std::string_view description) {
+std::string lanSendErrorMessage(int number, std::string_view description) {
     if (number == kLanErrorWrongState) return {};
     return "Unknown sending error No: " + std::to_string(number) + "   " + std::string(description);
 }

@@ -48,7 +48,7 @@ struct GpsInputResult {
     bool sentenceTaken = false;
     Indicator indicator = Indicator::Idle;
 };
-GpsInputResult FrameGpsInput(const GpsInputFrame& in);
+GpsInputResult frameGpsInput(const GpsInputFrame& in);
 
 // --- Source boxes and automatic sending ---------------------------------------
 
@@ -63,7 +63,7 @@ enum class SourceBox { Gsm, Gps, Sms, Multi };
 // The boxes after the click handler of `clicked` has run on `now` (which
 // already holds the clicked box's new value). In single-source mode a ticked
 // source unticks the two others; unticking Multi unticks all three sources.
-SourceBoxes ApplySourceClick(SourceBox clicked, SourceBoxes now);
+SourceBoxes applySourceClick(SourceBox clicked, SourceBoxes now);
 
 // One minute counted by the auto-send timer. The count is compared with
 // "at least" the interval, so that lowering the interval below the minutes
@@ -72,9 +72,9 @@ struct AutoSendMinute {
     int minutes = 0;  // autoSendMinutes afterwards
     bool send = false;
 };
-AutoSendMinute CountAutoSendMinute(int minutesCounted, int interval);
+AutoSendMinute countAutoSendMinute(int minutesCounted, int interval);
 // The interval as AsendL shows it: its digits, or "-" when off (0).
-std::string AutoSendCaption(int interval);
+std::string autoSendCaption(int interval);
 
 // --- NMEA output cycle --------------------------------------------------------
 
@@ -90,7 +90,7 @@ struct OutputTickState {
     std::string_view phonePort;  // text of the GSM list
     std::string_view operatorCode;
 };
-OutputTickGate GateOutputTick(const OutputTickState& in);
+OutputTickGate gateOutputTick(const OutputTickState& in);
 
 struct OutputSources {
     SourceBoxes boxes;
@@ -109,7 +109,7 @@ struct OutputPair {
 // (in that order). Rotation: the counter moves on by one and skips an
 // unticked source in one pass GSM -> GPS -> SMS -> GSM only, so that with
 // SMS unticked it falls back to GSM even when GSM is unticked too.
-OutputPair ChooseOutputPair(const OutputSources& in);
+OutputPair chooseOutputPair(const OutputSources& in);
 
 enum class OutputKind { Off, Serial, HardwarePort, Printer, Lan };
 struct OutputTarget {
@@ -118,16 +118,16 @@ struct OutputTarget {
     unsigned address = 0;  // hardware port: 0x3F8 for "Port1", 0x2F8 for "Port2"
 };
 // The output the NMEA list's item text names ("COM 3", "Port1", "LPT1", "LAN").
-OutputTarget ParseOutputTarget(std::string_view itemText);
+OutputTarget parseOutputTarget(std::string_view itemText);
 
 // Colour of TCPstat while the serial output writes: orange while the
 // rotation counter is below 2 (also in single-source mode, where it keeps its
 // last rotation value), yellow after.
-Indicator SerialOutputIndicator(int sourceRotation);
+Indicator serialOutputIndicator(int sourceRotation);
 
 // Top row of a trace list of `count` items that shows its last ten;
 // -1 when all fit.
-int TraceTopIndex(int count);
+int traceTopIndex(int count);
 
 // --- LAN output -----------------------------------------------------------------
 
@@ -141,7 +141,7 @@ struct LanSendPlan {
     bool lanClose = false;     // closed: give the output up until the next tick
     bool send = false;         // connected: write the text
 };
-LanSendPlan PlanLanSend(int socketState);
+LanSendPlan planLanSend(int socketState);
 
 // Socket error numbers of the window's socket control.
 inline constexpr int kLanErrorAddressInUse = 10048;
@@ -152,9 +152,9 @@ inline constexpr int kLanErrorWrongState = 40006;
 
 // "Winsock-Error No: <n>   <description>", or "" for a client that went
 // away (10053, 10054), which is not shown.
-std::string LanErrorMessage(int number, std::string_view description);
+std::string lanErrorMessage(int number, std::string_view description);
 // "Unknown sending error No: <n>   <description>", or "" for 40006 (the
 // socket in the wrong state for sending), which is passed over.
-std::string LanSendErrorMessage(int number, std::string_view description);
+std::string lanSendErrorMessage(int number, std::string_view description);
 
 }  // namespace funkor

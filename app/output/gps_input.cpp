@@ -45,7 +45,7 @@ void GpsInput::drainInput() {
         bytes += one.at(0);
     }
     bytesTaken_ += static_cast<qint64>(bytes.size());
-    const funkor::GpsInputResult r = funkor::FrameGpsInput({f.output.gpsLineBuffer, bytes});
+    const funkor::GpsInputResult r = funkor::frameGpsInput({f.output.gpsLineBuffer, bytes});
     f.output.gpsLineBuffer = r.buffer;
     if (!r.rmc.empty()) f.output.gpsRmc = r.rmc;
     if (!r.gga.empty()) f.output.gpsGga = r.gga;

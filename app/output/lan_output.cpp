@@ -36,7 +36,7 @@ void LanOutput::LanClose() {
 
 void LanOutput::LanSend(const std::string& text) {
     WinsockControl* socket = f.Winsock;
-    const funkor::LanSendPlan plan = funkor::PlanLanSend(socket->State());
+    const funkor::LanSendPlan plan = funkor::planLanSend(socket->State());
     if (plan.paint) paintIndicator(f.TCPstat, plan.indicator);
     if (plan.closeSocket) socket->Close();
     if (plan.lanClose) LanClose();
@@ -57,7 +57,7 @@ void LanOutput::LanSend(const std::string& text) {
                                                      "Sätze werden verworfen"),
                                       true);
         } else if (result != WinsockControl::kSent) {
-            const std::string message = funkor::LanSendErrorMessage(result, "");
+            const std::string message = funkor::lanSendErrorMessage(result, "");
             if (!message.empty())
                 f.platform().MsgBox(QString::fromStdString(message), QStringLiteral("Connection "));
         }
@@ -78,7 +78,7 @@ void LanOutput::DataArrival(qint64) {
 }
 
 void LanOutput::Error(int number, const QString& description) {
-    const std::string message = funkor::LanErrorMessage(number, description.toStdString());
+    const std::string message = funkor::lanErrorMessage(number, description.toStdString());
     if (message.empty()) return;
     if (listening_) {
         if (listenErrorShown_) return;

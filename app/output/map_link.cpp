@@ -14,7 +14,7 @@ void MapLink::Timer5_Timer() {
     // The logged position goes to the serial output the NMEA list names;
     // the other outputs (hardware port, printer, LAN) are no serial port
     // and are left alone.
-    const funkor::OutputTarget target = funkor::ParseOutputTarget(toCp1252(f.NMEA->currentText()));
+    const funkor::OutputTarget target = funkor::parseOutputTarget(toCp1252(f.NMEA->currentText()));
     if (f.NMEA->currentIndex() > 0 && target.kind == funkor::OutputKind::Serial) {
         SerialPortComponent* port = f.Comm2;
         port->setCommPort(target.port);

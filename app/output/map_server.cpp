@@ -65,40 +65,40 @@ void MapServer::onReadyRead(QTcpSocket* s) {
     const qsizetype end = head.indexOf("\r\n\r\n");
     if (end < 0) {
         if (head.size() > static_cast<qsizetype>(mp::kMaxRequestHead))
-            answer(s, bytes(mp::ErrorResponse(431)), 431);
+            answer(s, bytes(mp::errorResponse(431)), 431);
         return;
     }
     const mp::Request request =
-        mp::ParseRequest(std::string_view(head.constData(), static_cast<std::size_t>(end) + 4));
+        mp::parseRequest(std::string_view(head.constData(), static_cast<std::size_t>(end) + 4));
     if (request.status != 200) {
-        answer(s, bytes(mp::ErrorResponse(request.status, request.headOnly)), request.status);
+        answer(s, bytes(mp::errorResponse(request.status, request.headOnly)), request.status);
         return;
     }
     std::string body;
     switch (request.resource) {
         case mp::Resource::Page:
-            body = mp::PageHtml(request.marker);
+            body = mp::pageHtml(request.marker);
             break;
         case mp::Resource::PageScript:
-            body = std::string(mp::PageScript());
+            body = std::string(mp::pageScript());
             break;
         case mp::Resource::PageStyle:
-            body = std::string(mp::PageStyle());
+            body = std::string(mp::pageStyle());
             break;
         case mp::Resource::LeafletFile: {
             const QByteArray file = leafletFile(QString::fromStdString(request.leafletFile));
             if (file.isNull()) {
-                answer(s, bytes(mp::ErrorResponse(404, request.headOnly)), 404);
+                answer(s, bytes(mp::errorResponse(404, request.headOnly)), 404);
                 return;
             }
             body.assign(file.constData(), static_cast<std::size_t>(file.size()));
             break;
         }
         case mp::Resource::None:
-            answer(s, bytes(mp::ErrorResponse(404, request.headOnly)), 404);
+            answer(s, bytes(mp::errorResponse(404, request.headOnly)), 404);
             return;
     }
-    answer(s, bytes(mp::Response(200, request.contentType, body, request.headOnly)), 200);
+    answer(s, bytes(mp::response(200, request.contentType, body, request.headOnly)), 200);
 }
 
 void MapServer::answer(QTcpSocket* s, const QByteArray& response, int status) {
@@ -126,7 +126,7 @@ std::string mapBaseAddress(const std::string& iniPath) {
     if (base && !base->empty()) return *base;
     int port = funkor::ini::getInt(iniPath, "Map", "Port", mp::kDefaultPort);
     if (port < 1 || port > 65535) port = mp::kDefaultPort;
-    return mp::DefaultBase(port);
+    return mp::defaultBase(port);
 }
 
 void startMapServer(MapServer& server, const std::string& iniPath) {

@@ -47,7 +47,7 @@ void NmeaOutput::setSink(funkor::OutputKind kind, NmeaSink* sink) {
 
 void NmeaOutput::Timer2_Timer() {
     const std::string phonePort = f.GSM->currentText().toStdString();
-    const funkor::OutputTickGate gate = funkor::GateOutputTick(
+    const funkor::OutputTickGate gate = funkor::gateOutputTick(
         {f.Timer5->Enabled(), f.NMEA->currentIndex(), phonePort, f.network.operatorCode});
     if (gate == funkor::OutputTickGate::Idle) return;
     if (gate == funkor::OutputTickGate::LeaveOutput) {
@@ -57,7 +57,7 @@ void NmeaOutput::Timer2_Timer() {
 
     // The pair is copied: events let run while writing may replace the
     // stored sentences, not what this tick sends.
-    const funkor::OutputPair pair = funkor::ChooseOutputPair(
+    const funkor::OutputPair pair = funkor::chooseOutputPair(
         {{f.cGSM->isChecked(), f.cGPS->isChecked(), f.cSMS->isChecked(), f.cMULTI->isChecked()},
          f.output.sourceRotation,
          f.position.gsmRmc,
@@ -71,7 +71,7 @@ void NmeaOutput::Timer2_Timer() {
 
     if (f.phoneLine->traceVisible()) trace(pair);
 
-    const funkor::OutputTarget target = funkor::ParseOutputTarget(toCp1252(f.NMEA->currentText()));
+    const funkor::OutputTarget target = funkor::parseOutputTarget(toCp1252(f.NMEA->currentText()));
     if (NmeaSink* sink = sinks_[static_cast<int>(target.kind)]) sink->Write(target, pair);
 }
 
@@ -79,7 +79,7 @@ void NmeaOutput::trace(const funkor::OutputPair& pair) {
     if (!pair.identification.empty()) f.phoneLine->addTrace(traceText(pair.identification), false);
     f.phoneLine->addTrace(traceText(pair.first), false);
     f.phoneLine->addTrace(traceText(pair.second), false);
-    const int top = funkor::TraceTopIndex(f.List2->count());
+    const int top = funkor::traceTopIndex(f.List2->count());
     if (top >= 0) f.List2->scrollToItem(f.List2->item(top), QAbstractItemView::PositionAtTop);
 }
 

@@ -20,7 +20,7 @@ std::string tickBytes(const funkor::OutputPair& pair) {
 
 void SerialSink::Write(const funkor::OutputTarget& target, const funkor::OutputPair& pair) {
     SerialPortComponent* port = f.Comm2;
-    paintIndicator(f.TCPstat, funkor::SerialOutputIndicator(f.output.sourceRotation));
+    paintIndicator(f.TCPstat, funkor::serialOutputIndicator(f.output.sourceRotation));
     QCoreApplication::processEvents();
     port->setCommPort(target.port);
     // A port that cannot be opened refuses the output below; the tick goes on.

@@ -6,7 +6,7 @@
 void SourceSelection::apply(funkor::SourceBox clicked) {
     const funkor::SourceBoxes now{f.cGSM->isChecked(), f.cGPS->isChecked(), f.cSMS->isChecked(),
                                   f.cMULTI->isChecked()};
-    const funkor::SourceBoxes after = funkor::ApplySourceClick(clicked, now);
+    const funkor::SourceBoxes after = funkor::applySourceClick(clicked, now);
     // Each box set here runs its own handler, which finds nothing more to do.
     if (after.gsm != now.gsm) f.cGSM->setChecked(after.gsm);
     if (after.gps != now.gps) f.cGPS->setChecked(after.gps);
@@ -15,13 +15,13 @@ void SourceSelection::apply(funkor::SourceBox clicked) {
 
 void SourceSelection::AsendS_Change() {
     const int interval = f.AsendS->value();
-    f.AsendL->setText(QString::fromStdString(funkor::AutoSendCaption(interval)));
+    f.AsendL->setText(QString::fromStdString(funkor::autoSendCaption(interval)));
     f.Timer6->setEnabled(interval != 0);
 }
 
 void SourceSelection::Timer6_Timer() {
     const funkor::AutoSendMinute m =
-        funkor::CountAutoSendMinute(f.output.autoSendMinutes, f.AsendS->value());
+        funkor::countAutoSendMinute(f.output.autoSendMinutes, f.AsendS->value());
     f.output.autoSendMinutes = m.minutes;
     // A send still running keeps SendPos ticked; ticking it again then
     // raises nothing, and this minute sends nothing.

@@ -38,7 +38,7 @@ TEST(MapPage, ReadsTheMapAddressLayout) {
         {"marker without its 1", "C=1,2&P=|1,2|x|L1|", false, 0, 0, ""},
     };
     for (const auto& c : cases) {
-        const auto m = ParseMapQuery(c.query);
+        const auto m = parseMapQuery(c.query);
         ASSERT_EQ(m.has_value(), c.ok) << c.legend;
         if (!m) continue;
         EXPECT_DOUBLE_EQ(m->latitude, c.lat) << c.legend;
@@ -47,7 +47,7 @@ TEST(MapPage, ReadsTheMapAddressLayout) {
     }
     // Whatever MapAddress writes, the page reads back.
     const std::string address = funkor::mapAddress("http://127.0.0.1:8787", 48.1234, 11.575, "Log");
-    const auto m = ParseMapQuery(address.substr(address.find('?') + 1));
+    const auto m = parseMapQuery(address.substr(address.find('?') + 1));
     ASSERT_TRUE(m);
     EXPECT_DOUBLE_EQ(m->centreLatitude, 48.1234);
     EXPECT_DOUBLE_EQ(m->centreLongitude, 11.575);
@@ -81,7 +81,7 @@ TEST(MapPage, ServesOnlyItsOwnFiles) {
         {"garbage", "\x16\x03\x01\x02\x00\r\n\r\n", 400, Resource::None, ""},
     };
     for (const auto& c : cases) {
-        const Request r = ParseRequest(c.head);
+        const Request r = parseRequest(c.head);
         EXPECT_EQ(r.status, c.status) << c.legend;
         if (r.status == 200) {
             EXPECT_EQ(r.resource, c.resource) << c.legend;
@@ -95,7 +95,7 @@ TEST(MapPage, LabelCannotLeaveItsString) {
     m.latitude = m.centreLatitude = 52.5;
     m.longitude = m.centreLongitude = 13.25;
     m.label = "</script><script>alert(\"x\")</script>";
-    const std::string page = PageHtml(m);
+    const std::string page = pageHtml(m);
     // One closing script tag per script element, none from the label.
     std::size_t closings = 0;
     for (std::size_t at = page.find("</script>"); at != std::string::npos;
@@ -105,13 +105,13 @@ TEST(MapPage, LabelCannotLeaveItsString) {
     EXPECT_NE(page.find("\"latitude\":52.5,\"longitude\":13.25"), std::string::npos);
     EXPECT_NE(page.find("\\u003C\\u002Fscript\\u003E"), std::string::npos);
 
-    const std::string answer = Response(200, "text/html; charset=utf-8", page, false);
+    const std::string answer = response(200, "text/html; charset=utf-8", page, false);
     EXPECT_EQ(answer.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
     EXPECT_NE(answer.find("Content-Length: " + std::to_string(page.size()) + "\r\n"),
               std::string::npos);
     EXPECT_NE(answer.find("Content-Security-Policy: default-src 'none'; script-src 'self'"),
               std::string::npos);
-    const std::string head = Response(200, "text/css", "body{}", true);
+    const std::string head = response(200, "text/css", "body{}", true);
     EXPECT_EQ(head.substr(head.size() - 4), "\r\n\r\n");
-    EXPECT_EQ(ErrorResponse(404).rfind("HTTP/1.1 404 Not Found\r\n", 0), 0u);
+    EXPECT_EQ(errorResponse(404).rfind("HTTP/1.1 404 Not Found\r\n", 0), 0u);
 }

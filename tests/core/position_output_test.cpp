@@ -47,7 +47,7 @@ TEST(GpsInput, FramesReceiverBursts) {
          "$GPRMC,2*00\r\n", "", "", true, Indicator::Green},
     };
     for (const auto& c : cases) {
-        const GpsInputResult r = FrameGpsInput({c.buffer, c.bytes});
+        const GpsInputResult r = frameGpsInput({c.buffer, c.bytes});
         EXPECT_EQ(r.rmc, c.rmc) << c.legend;
         EXPECT_EQ(r.gga, c.gga) << c.legend;
         EXPECT_EQ(r.buffer, c.bufferAfter) << c.legend;
@@ -61,15 +61,15 @@ TEST(GpsInput, FramesReceiverBursts) {
 TEST(GpsInput, EndlessLineIsCappedAndDroppedAtItsEnd) {
     // A receiver babbling without CR: the buffer stops at the limit.
     std::string babble = "$GPRMC," + std::string(10000, '7');
-    GpsInputResult r = FrameGpsInput({"", babble});
+    GpsInputResult r = frameGpsInput({"", babble});
     EXPECT_EQ(r.buffer.size(), kMaxGpsLine);
-    r = FrameGpsInput({r.buffer, std::string(5000, '1')});
+    r = frameGpsInput({r.buffer, std::string(5000, '1')});
     EXPECT_EQ(r.buffer.size(), kMaxGpsLine);
     // Its CR ends it without taking it; the next line is read normally.
-    r = FrameGpsInput({r.buffer, "\r\n" + kRmc + "\r\n"});
+    r = frameGpsInput({r.buffer, "\r\n" + kRmc + "\r\n"});
     EXPECT_EQ(r.rmc, kRmc + "\r\n");
     EXPECT_TRUE(r.buffer.empty());
-    r = FrameGpsInput({std::string(kMaxGpsLine, 'x'), "\r"});
+    r = frameGpsInput({std::string(kMaxGpsLine, 'x'), "\r"});
     EXPECT_TRUE(r.rmc.empty());
 }
 
@@ -114,14 +114,14 @@ TEST(SourceBoxes, ClickRules) {
          {false, false, false, false}},
     };
     for (const auto& c : cases) {
-        const SourceBoxes r = ApplySourceClick(c.clicked, c.now);
+        const SourceBoxes r = applySourceClick(c.clicked, c.now);
         EXPECT_EQ(r.gsm, c.after.gsm) << c.legend;
         EXPECT_EQ(r.gps, c.after.gps) << c.legend;
         EXPECT_EQ(r.sms, c.after.sms) << c.legend;
         EXPECT_EQ(r.multi, c.after.multi) << c.legend;
         // A nested click of a box the rule unticked finds nothing to do.
         for (SourceBox b : {SourceBox::Gsm, SourceBox::Gps, SourceBox::Sms}) {
-            const SourceBoxes again = ApplySourceClick(b, r);
+            const SourceBoxes again = applySourceClick(b, r);
             EXPECT_EQ(again.gsm, r.gsm) << c.legend;
             EXPECT_EQ(again.gps, r.gps) << c.legend;
             EXPECT_EQ(again.sms, r.sms) << c.legend;
@@ -144,12 +144,12 @@ TEST(AutoSend, CountsMinutesUpToTheInterval) {
         {"the count stays in 16 bits", 32767, 0, 32767, false},
     };
     for (const auto& c : cases) {
-        const AutoSendMinute m = CountAutoSendMinute(c.counted, c.interval);
+        const AutoSendMinute m = countAutoSendMinute(c.counted, c.interval);
         EXPECT_EQ(m.minutes, c.after) << c.legend;
         EXPECT_EQ(m.send, c.send) << c.legend;
     }
-    EXPECT_EQ(AutoSendCaption(0), "-");
-    EXPECT_EQ(AutoSendCaption(15), "15");
+    EXPECT_EQ(autoSendCaption(0), "-");
+    EXPECT_EQ(autoSendCaption(15), "15");
 }
 
 TEST(OutputCycle, TickGates) {
@@ -167,7 +167,7 @@ TEST(OutputCycle, TickGates) {
         {"no network", {false, 3, "Auto", ""}, OutputTickGate::LeaveOutput},
         {"O2 Germany", {false, 3, "Auto", "26207"}, OutputTickGate::Send},
     };
-    for (const auto& c : cases) EXPECT_EQ(GateOutputTick(c.in), c.gate) << c.legend;
+    for (const auto& c : cases) EXPECT_EQ(gateOutputTick(c.in), c.gate) << c.legend;
 }
 
 TEST(OutputCycle, RotationSkipsUntickedSourcesInOnePass) {
@@ -191,7 +191,7 @@ TEST(OutputCycle, RotationSkipsUntickedSourcesInOnePass) {
     for (const auto& c : cases) {
         int rotation = 0;
         for (int expected : c.counters) {
-            const OutputPair p = ChooseOutputPair(
+            const OutputPair p = chooseOutputPair(
                 {c.boxes, rotation, "G1\r\n", "G2\r\n", "P1\r\n", "P2\r\n", "S1\r\n", "S2\r\n"});
             EXPECT_EQ(p.sourceRotation, expected) << c.legend;
             EXPECT_EQ(p.identification, ids[expected]) << c.legend;
@@ -203,7 +203,7 @@ TEST(OutputCycle, RotationSkipsUntickedSourcesInOnePass) {
 
 TEST(OutputCycle, SingleSourceTakesTheLastTickedWithoutIdentification) {
     auto choose = [](SourceBoxes b) {
-        return ChooseOutputPair({b, 2, "G1", "G2", "P1", "P2", "S1", "S2"});
+        return chooseOutputPair({b, 2, "G1", "G2", "P1", "P2", "S1", "S2"});
     };
     EXPECT_EQ(choose({true, false, false, false}).first, "G1");
     EXPECT_EQ(choose({false, true, false, false}).second, "P2");
@@ -232,16 +232,16 @@ TEST(OutputCycle, TargetsByItemText) {
         {"AUS", OutputKind::Off, 0, 0},
     };
     for (const auto& c : cases) {
-        const OutputTarget t = ParseOutputTarget(c.item);
+        const OutputTarget t = parseOutputTarget(c.item);
         EXPECT_EQ(t.kind, c.kind) << c.item;
         EXPECT_EQ(t.port, c.port) << c.item;
         EXPECT_EQ(t.address, c.address) << c.item;
     }
-    EXPECT_EQ(SerialOutputIndicator(0), Indicator::Orange);
-    EXPECT_EQ(SerialOutputIndicator(1), Indicator::Orange);
-    EXPECT_EQ(SerialOutputIndicator(2), Indicator::Yellow);
-    EXPECT_EQ(TraceTopIndex(10), -1);
-    EXPECT_EQ(TraceTopIndex(11), 1);
+    EXPECT_EQ(serialOutputIndicator(0), Indicator::Orange);
+    EXPECT_EQ(serialOutputIndicator(1), Indicator::Orange);
+    EXPECT_EQ(serialOutputIndicator(2), Indicator::Yellow);
+    EXPECT_EQ(traceTopIndex(10), -1);
+    EXPECT_EQ(traceTopIndex(11), 1);
 }
 
 TEST(LanOutput, StatesAndMessages) {
@@ -257,19 +257,19 @@ TEST(LanOutput, StatesAndMessages) {
         {kLanConnected, Indicator::Green, false, false, true},
     };
     for (const auto& c : cases) {
-        const LanSendPlan p = PlanLanSend(c.state);
+        const LanSendPlan p = planLanSend(c.state);
         EXPECT_TRUE(p.paint) << c.state;
         EXPECT_EQ(p.indicator, c.indicator) << c.state;
         EXPECT_EQ(p.closeSocket, c.close) << c.state;
         EXPECT_EQ(p.lanClose, c.lanClose) << c.state;
         EXPECT_EQ(p.send, c.send) << c.state;
     }
-    const LanSendPlan other = PlanLanSend(6);  // connecting: nothing
+    const LanSendPlan other = planLanSend(6);  // connecting: nothing
     EXPECT_FALSE(other.paint || other.send || other.closeSocket || other.lanClose);
 
-    EXPECT_EQ(LanErrorMessage(10048, "Port belegt"), "Winsock-Error No: 10048   Port belegt");
-    EXPECT_EQ(LanErrorMessage(10053, "x"), "");
-    EXPECT_EQ(LanErrorMessage(10054, "x"), "");
-    EXPECT_EQ(LanSendErrorMessage(40006, "x"), "");
-    EXPECT_EQ(LanSendErrorMessage(10055, "voll"), "Unknown sending error No: 10055   voll");
+    EXPECT_EQ(lanErrorMessage(10048, "Port belegt"), "Winsock-Error No: 10048   Port belegt");
+    EXPECT_EQ(lanErrorMessage(10053, "x"), "");
+    EXPECT_EQ(lanErrorMessage(10054, "x"), "");
+    EXPECT_EQ(lanSendErrorMessage(40006, "x"), "");
+    EXPECT_EQ(lanSendErrorMessage(10055, "voll"), "Unknown sending error No: 10055   voll");
 }

@@ -124,7 +124,7 @@ TEST(MapServer, ChromiumShowsTheMarkerWithItsLabel) {
     MapServer server;
     ASSERT_TRUE(server.start(0));
     const std::string address =
-        funkor::mapAddress(funkor::mappage::DefaultBase(server.port()), 52.5037951085233,
+        funkor::mapAddress(funkor::mappage::defaultBase(server.port()), 52.5037951085233,
                            13.4522282368411, "o2-52C35335 14:05");
     QTemporaryDir profile;
     QProcess chromium;
