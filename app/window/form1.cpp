@@ -4,6 +4,9 @@
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
 #include "app/position/cell_site_files.h"
+#include "app/sms/phone_calls.h"
+#include "app/sms/sms_reception.h"
+#include "app/sms/sms_sending.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -31,6 +34,9 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     commandCycle = std::make_unique<CommandCycle>(*this);
     responseDispatcher = std::make_unique<ResponseDispatcher>(*this);
     cellSiteFiles = std::make_unique<CellSiteFiles>(*this);
+    smsReception = std::make_unique<SmsReception>(*this);
+    smsSending = std::make_unique<SmsSending>(*this);
+    phoneCalls = std::make_unique<PhoneCalls>(*this);
 }
 
 Form1::~Form1() = default;
@@ -277,7 +283,7 @@ void Form1::connectHandlers() {
     // The phone book fills this list from code; only a choice of an entry
     // (by the user or by setting the index) counts as a click, not the
     // first entry that filling it selects.
-    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1_Click(); });
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(CALLb, &QPushButton::clicked, this, [this] { CALLb_Click(); });
     connect(RingL, &LabelElement::clicked, this, [this] { RingL_Click(); });

@@ -25,6 +25,9 @@ class PhoneLine;
 class CommandCycle;
 class ResponseDispatcher;
 class CellSiteFiles;
+class SmsReception;
+class SmsSending;
+class PhoneCalls;
 class QButtonGroup;
 
 // The main window. It holds every element under its own name (its Qt object
@@ -178,6 +181,9 @@ class Form1 : public QMainWindow {
     std::unique_ptr<CommandCycle> commandCycle;
     std::unique_ptr<ResponseDispatcher> responseDispatcher;
     std::unique_ptr<CellSiteFiles> cellSiteFiles;
+    std::unique_ptr<SmsReception> smsReception;
+    std::unique_ptr<SmsSending> smsSending;
+    std::unique_ptr<PhoneCalls> phoneCalls;
 
     // ---- Procedures shared between topics ----
     // Sends one command line to the phone (and traces it).
@@ -191,6 +197,9 @@ class Form1 : public QMainWindow {
     // Looks a caller's number up in the phone book; the result goes to
     // calls.callerName ("" when not found).
     void FindCallerName(const std::string& number);
+    // Reads the shown SMS aloud (with its sender while the sender line is
+    // shown).
+    void SpeakSms();
 
     // ---- Start-up and settings ----
     // Fills the port lists, shows the window, reads the settings, data files
