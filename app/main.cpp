@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/window/command_line.h"
-#include "app/window/demo.h"
+#include "app/support/command_line.h"
+#include "app/support/demo.h"
+#include "app/support/stall_probe.h"
+#include "app/support/stop_signals.h"
 #include "app/window/form1.h"
 #include "app/window/snapshot.h"
-#include "app/window/stall_probe.h"
-#include "app/window/stop_signals.h"
 
 int main(int argc, char** argv) {
     // The demo runs without a display too; the platform must be chosen

@@ -6,6 +6,7 @@
 
 #include "core/at_common.h"
 #include "core/fields.h"
+#include "core/operators.h"
 
 namespace funkor {
 
@@ -93,7 +94,7 @@ std::string timingAdvanceCaption(int distanceMetres, std::string_view operatorCo
     const long frac = std::labs(tenths % 10);
     std::string caption = "~" + std::string(tenths < 0 && whole == 0 ? "-" : "") +
                           std::to_string(whole) + decimalSeparator + std::to_string(frac) + " km";
-    if (operatorCode == "26207") {
+    if (operatorCode == kO2Germany) {
         if (sectorLetter == "A") caption += " N";
         if (sectorLetter == "B") caption += " S/O";
         if (sectorLetter == "C") caption += " S/W";

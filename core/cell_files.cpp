@@ -4,6 +4,7 @@
 
 #include "core/data_files.h"
 #include "core/fields.h"
+#include "core/operators.h"
 
 namespace funkor {
 
@@ -81,7 +82,7 @@ NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,
                               std::string_view cellCaption, std::string_view cellKey,
                               std::string_view positionKey) {
     if (!cellCaption.empty()) return {};
-    if (leftButton && operatorCode == "26207" && isPositionKey(positionKey))
+    if (leftButton && operatorCode == kO2Germany && isPositionKey(positionKey))
         return {NamingChoice::SiteFile, false};
     // The cell key holds the operator code only once it has been reported;
     // a shorter key would file the name where no lookup finds it.

@@ -154,8 +154,11 @@ std::string PositionToolTip(std::string_view positionKey, double latitude, doubl
 
 std::string DistanceCaption(double metres, char decimalSeparator) {
     if (!std::isfinite(metres)) metres = 0;
+    // Whole hundreds of metres, halves away from zero: 150 m is 0.2 km (a
+    // binary 0.15 km would round down).
+    const double tenths = std::round(metres / 100);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.1f", metres / 1000);
+    std::snprintf(buf, sizeof buf, "%.1f", tenths / 10);
     return withSeparator(buf, decimalSeparator) + " km";
 }
 

@@ -67,7 +67,8 @@ std::string PositionToolTip(std::string_view positionKey, double latitude, doubl
 // A number with up to `decimals` decimals, trailing zeros dropped, in the
 // user's separator: 52.50379511 -> "52,5038" (4 decimals with ",").
 std::string FormatDecimals(double value, int decimals, char decimalSeparator);
-// Distance to the home zone: metres as km with one decimal, " km" after.
+// Distance to the home zone: metres as km with one decimal (halves away
+// from zero), " km" after.
 std::string DistanceCaption(double metres, char decimalSeparator);
 
 // --- Map address ------------------------------------------------------------

@@ -8,16 +8,15 @@
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
 #include "core/fields.h"
+#include "core/operators.h"
 
 namespace fields = funkor::fields;
+using funkor::kO2Germany;
 
 namespace {
 
 // How often a running WaitSeconds looks at the clock.
 constexpr int kClockPollMs = 25;
-// The network whose SIM zones, balance request and cell broadcast the cycle
-// asks for.
-const std::string kO2Germany = "26207";
 constexpr double kSecondsPerDay = 86400;
 
 // Clears the busy flag however the tick ends, also when its frame is dropped

@@ -6,13 +6,12 @@
 #include "app/window/text_codec.h"
 #include "core/at_network.h"
 #include "core/cell_files.h"
+#include "core/operators.h"
 
 // Answers about the network: the SIM's zones, the timing advance, the
 // registration with the serving cell, and the operators.
 
 namespace {
-
-constexpr const char* kO2 = "26207";
 
 // The user's decimal separator, for the one decimal of the distance.
 char localDecimalSeparator() {
@@ -104,7 +103,8 @@ void ResponseDispatcher::operatorName(const std::string& line) {
     if (!name) return;
     f.network.networkText = *name;
     f.Netz->setText(fromCp1252(*name));
-    if (f.network.operatorCode == kO2) f.Netz2->setText(fromCp1252(f.network.zoneName));
+    if (f.network.operatorCode == funkor::kO2Germany)
+        f.Netz2->setText(fromCp1252(f.network.zoneName));
 }
 
 void ResponseDispatcher::operatorList(const std::string& line) {

@@ -144,6 +144,7 @@ bool SerialPortComponent::setPortOpen(bool open) {
     if (device.isEmpty()) {
         lastError_ =
             QStringLiteral("Für COM %1 ist keine Schnittstelle eingetragen.").arg(commPort_);
+        emit portProblem(lastError_);
         return false;
     }
     LineSettings line;
@@ -152,6 +153,7 @@ bool SerialPortComponent::setPortOpen(bool open) {
                          "Die Schnittstelle %1 lässt sich nicht öffnen: ungültige "
                          "Einstellung \u201E%2\u201C.")
                          .arg(device, settings_);
+        emit portProblem(lastError_);
         return false;
     }
 
@@ -175,6 +177,7 @@ bool SerialPortComponent::setPortOpen(bool open) {
         lastError_ =
             QStringLiteral("Die Schnittstelle %1 lässt sich nicht öffnen: %2").arg(device, reason);
         port_.clearError();
+        emit portProblem(lastError_);
         return false;
     }
     if (!port_.setBaudRate(line.baud)) {
@@ -184,6 +187,7 @@ bool SerialPortComponent::setPortOpen(bool open) {
                          .arg(device, settings_, port_.errorString());
         port_.close();
         port_.clearError();
+        emit portProblem(lastError_);
         return false;
     }
     // Framing as far as the device allows it: a pseudo-terminal always
@@ -194,6 +198,7 @@ bool SerialPortComponent::setPortOpen(bool open) {
     port_.setFlowControl(QSerialPort::NoFlowControl);
     port_.clearError();
     lastError_.clear();
+    emit portOpened();
     return true;
 }
 
@@ -284,4 +289,5 @@ void SerialPortComponent::onError(QSerialPort::SerialPortError error) {
     port_.close();
     port_.clearError();
     lastError_ = QStringLiteral("Die Verbindung über %1 ist abgebrochen: %2").arg(device, reason);
+    emit portProblem(lastError_);
 }

@@ -55,6 +55,11 @@ class SerialPortComponent : public QObject {
   signals:
     // Raised on the GUI thread while received bytes wait to be read.
     void OnComm();
+    // The port could not be opened, or the device went away; `reason` is
+    // lastError().
+    void portProblem(const QString& reason);
+    // The port was opened.
+    void portOpened();
 
   private:
     void onReadyRead();

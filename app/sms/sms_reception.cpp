@@ -7,20 +7,8 @@
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
 #include "core/incoming_sms.h"
-#include "core/ini_file.h"
-
-namespace {
-
-constexpr char kDefaultMapBase[] = "http://127.0.0.1:8080";
-
-}  // namespace
 
 SmsReception::SmsReception(Form1& form) : f(form) {}
-
-QString SmsReception::mapBase() const {
-    const auto base = funkor::ini::getString(f.settingsPath(), "Map", "Base");
-    return fromCp1252(base && !base->empty() ? *base : std::string(kDefaultMapBase));
-}
 
 void SmsReception::ShowReceivedSms() {
     f.Text1->show();
@@ -28,7 +16,6 @@ void SmsReception::ShowReceivedSms() {
 
     const int count =
         std::clamp(f.calls.phoneBookCount, 0, static_cast<int>(f.calls.phoneBook.size()) - 1);
-    const std::string base = toCp1252(mapBase());
     const std::string hhmm = f.platform().Now().toString(QStringLiteral("hh:mm")).toStdString();
     funkor::IncomingSmsInput in;
     in.pdu = f.sms.smsPdu;
@@ -36,7 +23,7 @@ void SmsReception::ShowReceivedSms() {
     in.index = f.sms.smsIndex;
     in.phoneBook =
         std::span<const std::string>(f.calls.phoneBook.data() + 1, static_cast<std::size_t>(count));
-    in.mapBase = base;
+    in.mapBase = f.position.mapBase;
     in.receivedAt = hhmm;
     const funkor::IncomingSms sms = funkor::ReadIncomingSms(in);
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 class Form1;
 
 // Received short messages: showing one with its sender and phone-book name,
@@ -22,10 +20,6 @@ class SmsReception {
     // Left button: the message is read again; any other: delete it.
     void Text2_MouseDown(int button);
     void SMSc_Click();
-
-    // Web map address in front of "/map.aspx": the setting "Map"/"Base", or
-    // the map page this program serves itself.
-    QString mapBase() const;
 
   private:
     void showNextCached();

@@ -2,8 +2,9 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
+
+#include "app/window/window_icons.h"
 
 int mouseButtonCode(Qt::MouseButton button) {
     switch (button) {
@@ -111,73 +112,24 @@ LineElement::LineElement(Qt::Orientation orientation, QWidget* parent) : QFrame(
 
 namespace {
 
-QPixmap drawPicture(ImageElement::Picture picture) {
-    QPixmap pm(20, 20);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::black, 1));
+WindowPicture pictureOf(ImageElement::Picture picture) {
     switch (picture) {
         case ImageElement::Picture::BatteryDischarging:
-        case ImageElement::Picture::BatteryCharging: {
-            // Upright battery with its pole; low and red when discharging,
-            // full and green with a flash when charging.
-            bool charging = picture == ImageElement::Picture::BatteryCharging;
-            p.setBrush(Qt::white);
-            p.drawRect(QRectF(5.5, 3.5, 9, 15));
-            p.setBrush(Qt::black);
-            p.drawRect(QRectF(8.5, 1.5, 3, 2));
-            p.setPen(Qt::NoPen);
-            p.setBrush(charging ? QColor(0, 170, 0) : QColor(220, 0, 0));
-            if (charging) {
-                p.drawRect(QRectF(7, 5, 7, 13));
-                QPainterPath flash;
-                flash.moveTo(11, 6);
-                flash.lineTo(8, 12);
-                flash.lineTo(10.5, 12);
-                flash.lineTo(9, 17);
-                flash.lineTo(12.5, 10.5);
-                flash.lineTo(10, 10.5);
-                flash.closeSubpath();
-                p.setBrush(Qt::yellow);
-                p.drawPath(flash);
-            } else {
-                p.drawRect(QRectF(7, 14, 7, 4));
-            }
+            return WindowPicture::BatteryDischarging;
+        case ImageElement::Picture::BatteryCharging:
+            return WindowPicture::BatteryCharging;
+        case ImageElement::Picture::Speaking:
+            return WindowPicture::Speaking;
+        case ImageElement::Picture::Sending:
             break;
-        }
-        case ImageElement::Picture::Speaking: {
-            // A loudspeaker with two sound waves.
-            p.setBrush(Qt::black);
-            QPolygonF speaker;
-            speaker << QPointF(2, 7) << QPointF(6, 7) << QPointF(11, 3) << QPointF(11, 17)
-                    << QPointF(6, 13) << QPointF(2, 13);
-            p.drawPolygon(speaker);
-            p.setBrush(Qt::NoBrush);
-            p.setPen(QPen(Qt::black, 1.5));
-            p.drawArc(QRectF(9, 6, 6, 8), -60 * 16, 120 * 16);
-            p.drawArc(QRectF(8, 3, 10, 14), -60 * 16, 120 * 16);
-            break;
-        }
-        case ImageElement::Picture::Sending: {
-            // An antenna mast sending waves.
-            p.setPen(QPen(Qt::black, 1.5));
-            p.drawLine(QPointF(10, 8), QPointF(10, 19));
-            p.drawLine(QPointF(10, 12), QPointF(6, 19));
-            p.drawLine(QPointF(10, 12), QPointF(14, 19));
-            p.setPen(QPen(QColor(200, 0, 0), 1.5));
-            p.drawArc(QRectF(6, 2, 8, 8), 30 * 16, 120 * 16);
-            p.drawArc(QRectF(2, -1, 16, 14), 40 * 16, 100 * 16);
-            break;
-        }
     }
-    return pm;
+    return WindowPicture::Sending;
 }
 
 }  // namespace
 
 ImageElement::ImageElement(Picture picture, QWidget* parent) : QLabel(parent), picture_(picture) {
-    setPixmap(drawPicture(picture));
+    setPixmap(picturePixmap(pictureOf(picture), 20));
     setAlignment(Qt::AlignCenter);
 }
 

@@ -4,6 +4,9 @@
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
 #include "app/position/cell_site_files.h"
+#include "app/position/display_switches.h"
+#include "app/position/position_engine.h"
+#include "app/position/position_log.h"
 #include "app/sms/phone_calls.h"
 #include "app/sms/sms_reception.h"
 #include "app/sms/sms_sending.h"
@@ -15,6 +18,8 @@
 #include <QMouseEvent>
 
 #include "app/window/form2.h"
+#include "app/window/port_problems.h"
+#include "app/window/speech_control.h"
 #include "core/ini_file.h"
 #include "core/version.h"
 
@@ -34,6 +39,10 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     commandCycle = std::make_unique<CommandCycle>(*this);
     responseDispatcher = std::make_unique<ResponseDispatcher>(*this);
     cellSiteFiles = std::make_unique<CellSiteFiles>(*this);
+    positionEngine = std::make_unique<PositionEngine>(*this);
+    displaySwitches = std::make_unique<DisplaySwitches>(*this);
+    positionLog = std::make_unique<PositionLog>(*this);
+    new PortProblemDisplay(*this);
     smsReception = std::make_unique<SmsReception>(*this);
     smsSending = std::make_unique<SmsSending>(*this);
     phoneCalls = std::make_unique<PhoneCalls>(*this);
@@ -197,7 +206,7 @@ void Form1::createElements() {
     RingL = label(QStringLiteral("RingL"), QStringLiteral("Anruf"));
     Timer3 = timer(QStringLiteral("Timer3"));
     Timer4 = timer(QStringLiteral("Timer4"));
-    Sprelo = new SpeechElement(w);
+    Sprelo = new SpreloControlElement(w);
     addElement(Sprelo, QStringLiteral("Sprelo"), QStringLiteral("speech"));
     SpreloI = image(QStringLiteral("SpreloI"), ImageElement::Picture::Speaking);
 
@@ -307,6 +316,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    rememberPlacement();
     Form_QueryUnload();
     QMainWindow::closeEvent(event);
 }

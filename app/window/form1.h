@@ -14,17 +14,20 @@
 #include <vector>
 
 #include "app/phone/serial_port_component.h"
-#include "app/window/command_line.h"
+#include "app/support/command_line.h"
+#include "app/support/program_folder.h"
 #include "app/window/elements.h"
 #include "app/window/form1_variables.h"
 #include "app/window/platform.h"
-#include "app/window/program_folder.h"
 
 class Form2;
 class PhoneLine;
 class CommandCycle;
 class ResponseDispatcher;
 class CellSiteFiles;
+class PositionEngine;
+class DisplaySwitches;
+class PositionLog;
 class SmsReception;
 class SmsSending;
 class PhoneCalls;
@@ -181,6 +184,9 @@ class Form1 : public QMainWindow {
     std::unique_ptr<CommandCycle> commandCycle;
     std::unique_ptr<ResponseDispatcher> responseDispatcher;
     std::unique_ptr<CellSiteFiles> cellSiteFiles;
+    std::unique_ptr<PositionEngine> positionEngine;
+    std::unique_ptr<DisplaySwitches> displaySwitches;
+    std::unique_ptr<PositionLog> positionLog;
     std::unique_ptr<SmsReception> smsReception;
     std::unique_ptr<SmsSending> smsSending;
     std::unique_ptr<PhoneCalls> phoneCalls;
@@ -197,6 +203,10 @@ class Form1 : public QMainWindow {
     // Looks a caller's number up in the phone book; the result goes to
     // calls.callerName ("" when not found).
     void FindCallerName(const std::string& number);
+    // Opens the GPS receiver's port `portNumber` on Comm3. A port that does
+    // not exist or that another program holds is passed over without a
+    // message; false then.
+    bool OpenGpsPort(int portNumber);
     // Reads the shown SMS aloud (with its sender while the sender line is
     // shown).
     void SpeakSms();
@@ -267,6 +277,15 @@ class Form1 : public QMainWindow {
     void createElements();
     void layoutElements();    // form1_layout.cpp
     void setInitialStates();  // form1_layout.cpp
+    // Window layout and title (form1_layout.cpp, form1_title.cpp)
+    static QString titleText();
+    void compactPanel();  // maximized: the panel keeps its natural size
+    void relaxPanel();    // otherwise it follows the window's size
+    void placeTraceList();
+    void placeForm2();
+    // The window opens where it was last closed.
+    void restorePlacement();
+    void rememberPlacement();
     void connectHandlers();
     void addElement(QObject* object, const QString& name, const QString& kind,
                     bool decoration = false);

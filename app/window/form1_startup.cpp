@@ -66,13 +66,13 @@ void Form1::fillPortLists() {
 }
 
 void Form1::Form_Load() {
-    // 1-3: lists, stacking, window on screen.
+    // Lists, stacking, window on screen.
     fillPortLists();
     SMSrd->lower();
     show();
     QCoreApplication::processEvents();
 
-    // 4-6: saved choices. Each list's own handler runs as the position is set.
+    // Saved choices. Each list's own handler runs as the position is set.
     GSM->setCurrentIndex(readSetting("Ports", "GSM", kGsmStop, 0, kGsmStop));
     GPS->setCurrentIndex(readSetting("Ports", "GPS", 0, 0, kGpsLast));
     NMEA->setCurrentIndex(readSetting("Ports", "NMEA", 0, 0, kNmeaLast));
@@ -82,10 +82,10 @@ void Form1::Form_Load() {
     TrNew->setChecked(readSetting("Trace", "new", 1, 0, 1) == 1);
     TrNew->setEnabled(Trace->isChecked());
 
-    // 7: no serving cell known yet.
+    // No serving cell known yet.
     network.cellKey.assign(1, '*');
 
-    // 9: command line. "T" is test mode; otherwise a port (and rate) for the
+    // Command line. "T" is test mode; otherwise a port (and rate) for the
     // phone, which the command cycle uses when it opens the port.
     const QString commandLine = options_.commandLine.trimmed();
     if (commandLine == QLatin1String("T")) {
@@ -115,27 +115,29 @@ void Form1::Form_Load() {
         }
     }
 
-    // 10: speech.
+    // Speech.
     Sprelo->Initialize();
 
-    // 11-12: country codes and region circles; a missing file leaves its
+    // Country codes and region circles; a missing file leaves its
     // table empty.
     funkor::readCountryTable(localPath(folder_.dataFile(QStringLiteral("GSMcodes.txt"))),
                              network.countryTable);
     funkor::readO2Lines(localPath(folder_.dataFile(QStringLiteral("O2.txt"))), position.o2Lines);
+    if (auto base = funkor::ini::getString(settingsPath(), "Map", "Base"); base && !base->empty())
+        position.mapBase = *base;
 
-    // 13: local time offset from the system's time-zone rules, so that the
+    // Local time offset from the system's time-zone rules, so that the
     // switch to and from summer time falls on the real dates.
     position.utcOffsetHours =
         funkor::utcOffsetHours(static_cast<std::time_t>(platform_->Now().toSecsSinceEpoch()));
 
-    // 14: the command cycle runs unless the phone link is off.
+    // The command cycle runs unless the phone link is off.
     if (GSM->currentText() != QLatin1String("STOP")) {
         QCoreApplication::processEvents();
         Timer1->setEnabled(true);
     }
 
-    // 15: nothing to take over without a position log.
+    // Nothing to take over without a position log.
     if (!QFileInfo::exists(folderFile(QStringLiteral("Funkor.log")))) NewL->hide();
 }
 
@@ -176,6 +178,9 @@ void Form1::Active_Click() {
     phone.phoneLinked = 0;
     if (!Comm1->PortOpen() && !Comm1->setPortOpen(true))
         platform_->MsgBox(Comm1->lastError(), QStringLiteral("GSM-Port"));
+    // Polling resumes, except while home is shown or the phone link is off.
+    if (!ShHome->isChecked() && GSM->currentText() != QLatin1String("STOP"))
+        Timer1->setEnabled(true);
 }
 
 void Form1::SAVE_Click() {

@@ -4,6 +4,9 @@
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
 #include "app/position/cell_site_files.h"
+#include "app/position/display_switches.h"
+#include "app/position/position_engine.h"
+#include "app/position/position_log.h"
 #include "app/sms/phone_calls.h"
 #include "app/sms/sms_reception.h"
 #include "app/sms/sms_sending.h"
@@ -47,7 +50,13 @@ void Form1::Cell_MouseDown(int button) {
 }
 
 // Position engine, incoming SMS and the phone-book lookup.
-void Form1::ComputeCellPosition() {}
+void Form1::ComputeCellPosition() {
+    positionEngine->ComputeCellPosition();
+}
+bool Form1::OpenGpsPort(int portNumber) {
+    Comm3->setCommPort(portNumber);
+    return Comm3->setPortOpen(true);
+}
 void Form1::ShowReceivedSms() {
     smsReception->ShowReceivedSms();
 }
@@ -62,10 +71,18 @@ void Form1::FindCallerName(const std::string& number) {
         number,
         std::span<const std::string>(calls.phoneBook.data() + 1, static_cast<std::size_t>(count)));
 }
-void Form1::ShCell_Click() {}
-void Form1::ShHome_Click() {}
-void Form1::Trace_Click() {}
-void Form1::NewL_Click() {}
+void Form1::ShCell_Click() {
+    displaySwitches->ShCell_Click();
+}
+void Form1::ShHome_Click() {
+    displaySwitches->ShHome_Click();
+}
+void Form1::Trace_Click() {
+    positionLog->Trace_Click();
+}
+void Form1::NewL_Click() {
+    positionLog->NewL_Click();
+}
 
 void Form1::GPS_Click() {}
 void Form1::Comm3_OnComm() {}
@@ -120,4 +137,3 @@ void Form1::Timer4_Timer() {
     phoneCalls->Timer4_Timer();
 }
 
-void Form1::Form_Resize() {}

@@ -99,6 +99,9 @@ struct PositionState {
     std::string gsmRmc;          // GSM-cell sentence pair, each ending in CR LF
     std::string gsmGga;
     std::string mapAddress;
+    // Address of the map page the map addresses lead to (settings "Map",
+    // "Base").
+    std::string mapBase = "http://127.0.0.1:8787";
     funkor::O2Lines o2Lines;  // region circles, lines 1..count
     int utcOffsetHours = 1;   // local time minus UTC today
     // Texts saved by the display switches while they are on.
@@ -119,6 +122,7 @@ struct PositionState {
         v("gsmRmc", gsmRmc);
         v("gsmGga", gsmGga);
         v("mapAddress", mapAddress);
+        v("mapBase", mapBase);
         v("o2Lines", o2Lines);
         v("utcOffsetHours", utcOffsetHours);
         v("shCellNetworkText", shCellNetworkText);

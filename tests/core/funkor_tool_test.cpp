@@ -2,7 +2,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -119,4 +121,64 @@ TEST(FunkorTool, GridFarOutsideStillPrintsNumbers) {
         EXPECT_EQ(r.out.find("nan"), std::string::npos) << r.out;
         EXPECT_EQ(r.out.find("inf"), std::string::npos) << r.out;
     }
+}
+
+namespace {
+
+// A logged drive: two entries with positions, one of them named.
+const char* kDriveLog =
+    "$GPTXT,4E21C67C26207,459870581994,Fernsehturm & Co\r\n"
+    "$GPRMC,082005,A,5230.2277,N,01327.1337,E,,,021226,0,E*4D\r\n"
+    "$GPGGA,082005,5230.2277,N,01327.1337,E,1,12,,,M,,M,,,*53\r\n"
+    "$GPTXT,0407526E26207,451818582197,\r\n"
+    "$GPRMC,082205,A,5232.5106,N,01314.5136,E,,,021226,0,E*4F\r\n"
+    "$GPGGA,082205,5232.5106,N,01314.5136,E,1,12,,,M,,M,,,*51\r\n";
+
+}  // namespace
+
+TEST(FunkorTool, LogExportReadsBackInGpsbabel) {
+    const std::string dir = ::testing::TempDir() + "funkor_export_" + std::to_string(getpid());
+    ASSERT_EQ(std::system(("mkdir -p " + quoted(dir)).c_str()), 0);
+    {
+        FILE* f = std::fopen((dir + "/Funkor.log").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs(kDriveLog, f);
+        std::fclose(f);
+    }
+    const ToolRun r = tool({"log-export", dir + "/Funkor.log", "--gpx", dir + "/drive.gpx", "--kml",
+                            dir + "/drive.kml"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "waypoints=2\nskipped=0\n");
+
+    // Readers that know nothing of this program.
+    auto run = [](const std::string& cmd) {
+        std::string out;
+        FILE* p = popen(cmd.c_str(), "r");
+        if (!p) return std::string("<popen>");
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        return pclose(p) == 0 ? out : out + "<failed>";
+    };
+    for (const char* file : {"/drive.gpx", "/drive.kml"})
+        EXPECT_EQ(run("xmllint --noout " + quoted(dir + file) + " 2>&1"), "") << file;
+    for (const char* format : {"gpx", "kml"}) {
+        const std::string file = dir + "/drive." + format;
+        const std::string csv = run(std::string("gpsbabel -i ") + format + " -f " + quoted(file) +
+                                    " -o unicsv -F - 2>&1");
+        // One header line and one line per waypoint: number, position, name,
+        // (KML: altitude,) description, date and time.
+        const std::string want[] = {
+            "1,52.503795,13.452228,\"Fernsehturm & Co\",",
+            "\"Zelle 4E21C67C26207, Position 459870 581994\",2026/12/02,08:20:05\r\n",
+            "2,52.541843,13.241893,\"0407526E26207\",",
+            "\"Zelle 0407526E26207, Position 451818 582197\",2026/12/02,08:22:05\r\n"};
+        std::size_t at = csv.find("\r\n1,");
+        for (const auto& w : want) {
+            at = csv.find(w, at);
+            EXPECT_NE(at, std::string::npos) << format << ": " << w << "\n" << csv;
+        }
+        EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << format << "\n" << csv;
+    }
+    std::system(("rm -rf " + quoted(dir)).c_str());
 }

@@ -121,6 +121,8 @@ TEST(PositionTexts, NumberTexts) {
     EXPECT_EQ(DistanceCaption(0, ','), "0,0 km");
     EXPECT_EQ(DistanceCaption(12360, '.'), "12.4 km");
     EXPECT_EQ(DistanceCaption(13200, ','), "13,2 km");
+    EXPECT_EQ(DistanceCaption(150, ','), "0,2 km");  // halves away from zero
+    EXPECT_EQ(DistanceCaption(1250, '.'), "1.3 km");
 }
 
 TEST(PositionTexts, MapAddressLayout) {

@@ -4,9 +4,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 
-#include "app/window/demo.h"
+#include "app/support/demo.h"
 #include "core/ini_file.h"
 #include "tests/e2e/e2e_support.h"
 
@@ -151,6 +152,10 @@ TEST(Demo, StatusLineShowsWhatIsKnown) {
     full.cellName = QStringLiteral("Alexanderplatz");
     full.timingAdvance = QStringLiteral("~1.4 km S/O");
 
+    DemoStatus located = full;
+    located.position = QStringLiteral("09:20  52\u00B0 30' 13\" N  13\u00B0 27' 8\" O");
+    located.region = QStringLiteral("Region: O-BLN / Berlin");
+
     DemoStatus unnamed = full;
     unnamed.cellName.clear();
     unnamed.battery = -1;
@@ -166,6 +171,10 @@ TEST(Demo, StatusLineShowsWhatIsKnown) {
         {"everything", full, 123.4,
          "[ 123 s] SIEMENS S45i | Akku 80% | Signal 20 (Pegel: 67%) | Netz o2 - de | "
          "Zelle 5217526D26207 \"Alexanderplatz\" | TA ~1.4 km S/O"},
+        {"with a position", located, 60,
+         "[  60 s] SIEMENS S45i | Akku 80% | Signal 20 (Pegel: 67%) | Netz o2 - de | "
+         "Zelle 5217526D26207 \"Alexanderplatz\" | TA ~1.4 km S/O | "
+         "PosL 09:20  52\u00B0 30' 13\" N  13\u00B0 27' 8\" O | Region: O-BLN / Berlin"},
         {"unnamed cell, battery unknown", unnamed, 9,
          "[   9 s] SIEMENS S45i | Signal 20 (Pegel: 67%) | Netz o2 - de | "
          "Zelle 5217526D26207 | TA ~1.4 km S/O"},
@@ -173,4 +182,24 @@ TEST(Demo, StatusLineShowsWhatIsKnown) {
     for (const auto& r : rows) {
         EXPECT_EQ(demoStatusLine(r.status, r.seconds).toStdString(), r.line) << r.label;
     }
+}
+
+// Along the drive the status line shows the site's position and region, and
+// within a minute a second one.
+TEST(Demo, PositionsChangeAlongTheDrive) {
+    HeadlessDemo demo;
+    ASSERT_TRUE(demo.home.isValid());
+    demo.funkor.start(
+        {QStringLiteral("--demo"), QStringLiteral("--quit-after"), QStringLiteral("75")});
+    const QRegularExpression position(QStringLiteral(R"(\| PosL \d\d:\d\d  (52° \d+' \d+" N  )"
+                                                     R"(13° \d+' \d+" O) \| Region: [^\n]+/ )"));
+    QSet<QString> seen;
+    // Reads on until two positions came or the program ended by itself.
+    for (int i = 0; i < 45 && seen.size() < 2; ++i) {
+        demo.funkor.waitForOutput(QStringLiteral("\x01"), 2000);
+        auto it = position.globalMatch(demo.funkor.output());
+        while (it.hasNext()) seen.insert(it.next().captured(1));
+    }
+    EXPECT_TRUE(demo.funkor.stop());
+    EXPECT_GE(seen.size(), 2) << demo.funkor.output().toStdString();
 }

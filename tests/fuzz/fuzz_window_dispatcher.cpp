@@ -14,11 +14,11 @@
 #include <memory>
 #include <string_view>
 
-#include "app/window/fake_platform.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
 #include "core/line_framer.h"
 #include "fuzz_input.h"
+#include "tests/window/fake_platform.h"
 
 using funkor::fuzz::require;
 

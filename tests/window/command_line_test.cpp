@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/window/command_line.h"
+#include "app/support/command_line.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/window/program_folder.h"
+#include "app/support/program_folder.h"
 
 namespace {
 

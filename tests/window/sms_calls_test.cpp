@@ -6,7 +6,6 @@
 #include <QSignalBlocker>
 #include <functional>
 
-#include "app/sms/sms_reception.h"
 #include "app/window/text_codec.h"
 #include "core/incoming_sms.h"
 #include "core/pdu.h"
@@ -122,7 +121,7 @@ TEST(SmsReceived, PositionSmsBecomesTheSmsSource) {
     EXPECT_TRUE(w.spoken.isEmpty());
     EXPECT_EQ(f.sms.smsRmc.substr(0, 52), "$GPRMC,145000,A,4807.123,N,01134.567,E,,,121104,0,E*");
     EXPECT_EQ(f.sms.smsGga.substr(0, 52), "$GPGGA,145000,4807.123,N,01134.567,E,1,12,,,M,,M,,,*");
-    const std::string base = toCp1252(f.smsReception->mapBase());
+    const std::string base = f.position.mapBase;
     EXPECT_EQ(f.sms.smsMapLink, base +
                                     "/map.aspx?L=EUR&C=48.1187166666667,11.5761166666667&A=2&P=|"
                                     "48.1187166666667,11.5761166666667|1|+49123456789 09:20|L1|");

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "app/window/fake_platform.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
+#include "tests/window/fake_platform.h"
 
 // A main window on its own empty program folder, with a platform double that
 // records messages and beeps.

@@ -8,14 +8,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/charset.h"
 #include "core/grid.h"
+#include "core/log_export.h"
 #include "core/nmea.h"
 #include "core/pdu.h"
 #include "core/position_texts.h"
@@ -32,7 +35,10 @@ constexpr const char* kUsage =
     "  funkor-tool pdu-encode NUMBER TEXT     SMS-SUBMIT PDU\n"
     "  funkor-tool pdu-decode HEX TPDU_LENGTH sender, time and text of an SMS-DELIVER\n"
     "  funkor-tool septets HEX                unpack GSM 7-bit text\n"
-    "  funkor-tool cb-position PAGE_HEX       position key of a cell broadcast page\n";
+    "  funkor-tool cb-position PAGE_HEX       position key of a cell broadcast page\n"
+    "  funkor-tool log-export LOG [--gpx FILE] [--kml FILE]\n"
+    "                                         position log as GPX 1.1 / KML 2.2 waypoints\n"
+    "                                         (FILE - is standard output)\n";
 
 int usage(const std::string& problem = {}) {
     if (!problem.empty()) std::cerr << "funkor-tool: " << problem << "\n";
@@ -195,6 +201,46 @@ int cmdCbPosition(const std::vector<std::string>& a) {
     return 0;
 }
 
+bool writeOutput(const std::string& path, const std::string& text) {
+    if (path == "-") {
+        std::cout << text;
+        return static_cast<bool>(std::cout.flush());
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    return static_cast<bool>(out);
+}
+
+int cmdLogExport(const std::vector<std::string>& a) {
+    std::string log, gpx, kml;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == "--gpx" || a[i] == "--kml") {
+            if (i + 1 >= a.size()) return usage(a[i] + " needs a FILE");
+            (a[i] == "--gpx" ? gpx : kml) = a[i + 1];
+            ++i;
+        } else if (log.empty()) {
+            log = a[i];
+        } else {
+            return usage("log-export takes one LOG");
+        }
+    }
+    if (log.empty()) return usage("log-export needs the LOG file");
+    if (gpx.empty() && kml.empty()) return usage("log-export needs --gpx FILE or --kml FILE");
+    std::ifstream in(log, std::ios::binary);
+    if (!in) return refuse("cannot read " + log);
+    std::ostringstream text;
+    text << in.rdbuf();
+    const LogWaypoints w = ReadLogWaypoints(text.str());
+    const std::string title = toCp1252(log.substr(log.find_last_of('/') + 1));
+    if (!gpx.empty() && !writeOutput(gpx, WriteGpx(w.points))) return refuse("cannot write " + gpx);
+    if (!kml.empty() && !writeOutput(kml, WriteKml(w.points, title)))
+        return refuse("cannot write " + kml);
+    // The counts go to stderr, so that "-" leaves a clean document.
+    std::cerr << "waypoints=" << w.points.size() << "\nskipped=" << w.skipped << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,5 +257,6 @@ int main(int argc, char** argv) {
     if (command == "pdu-decode") return cmdPduDecode(args);
     if (command == "septets") return cmdSeptets(args);
     if (command == "cb-position") return cmdCbPosition(args);
+    if (command == "log-export") return cmdLogExport(args);
     return usage("unknown command " + command);
 }

@@ -1,4 +1,4 @@
-#include "app/window/stall_probe.h"
+#include "app/support/stall_probe.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

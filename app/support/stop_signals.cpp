@@ -1,4 +1,4 @@
-#include "app/window/stop_signals.h"
+#include "app/support/stop_signals.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "app/window/demo.h"
+#include "app/support/demo.h"
 
 #include <sys/prctl.h>
 
@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QStandardPaths>
 #include <QtDebug>
 #include <csignal>
@@ -68,6 +69,11 @@ DemoStatus demoStatusOf(Form1& f) {
     s.cellKey = fromCp1252(f.network.cellKey);
     s.cellName = f.Cell->text().trimmed();
     s.timingAdvance = f.TAV->text().trimmed();
+    // The labels hold placeholders until the first position.
+    if (!f.position.positionKey.empty()) {
+        s.position = f.PosL->text().trimmed();
+        s.region = f.Zone->text().trimmed();
+    }
     return s;
 }
 
@@ -94,6 +100,8 @@ QString demoStatusLine(const DemoStatus& s, double seconds) {
     }
     if (!s.timingAdvance.isEmpty() && s.timingAdvance != QLatin1String("*"))
         parts << QStringLiteral("TA %1").arg(s.timingAdvance);
+    if (!s.position.isEmpty()) parts << QStringLiteral("PosL %1").arg(s.position);
+    if (!s.region.isEmpty()) parts << s.region;
     return line + parts.join(QStringLiteral(" | "));
 }
 
@@ -197,6 +205,12 @@ bool DemoSession::start(const QString& executableDir, QString* error) {
     }
     device_ = QString::fromLocal8Bit(sim_.readLine()).trimmed();
     startedMs_ = QDateTime::currentMSecsSinceEpoch();
+    // Nobody hears an offscreen demo: its announcements go into a WAV file
+    // in the demo folder, unless the user named a file already.
+    const QString platform = QGuiApplication::platformName();
+    if ((platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) &&
+        qEnvironmentVariableIsEmpty("FUNKOR_SPEECH_WAV"))
+        qputenv("FUNKOR_SPEECH_WAV", QFile::encodeName(folder_ + QStringLiteral("/Sprelo.wav")));
     return true;
 }
 
@@ -205,6 +219,8 @@ void DemoSession::reportTo(Form1& form, std::FILE* out, int everyMs) {
     out_ = out;
     std::fprintf(out_, "Funkor-Demo: simuliertes Handy an %s (%s), Ordner %s\n",
                  qPrintable(device_), qPrintable(phoneLink()), qPrintable(folder_));
+    if (const QString wav = qEnvironmentVariable("FUNKOR_SPEECH_WAV"); !wav.isEmpty())
+        std::fprintf(out_, "Sprachausgabe in %s\n", qPrintable(wav));
     std::fflush(out_);
     reportTimer_.start(everyMs);
     // Nobody hears the speech control either: what it is asked to say goes

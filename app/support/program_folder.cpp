@@ -1,4 +1,4 @@
-#include "app/window/program_folder.h"
+#include "app/support/program_folder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -41,6 +41,8 @@ struct DemoStatus {
     QString cellKey;        // "" or "*" when none yet
     QString cellName;       // caption of the cell label, trimmed
     QString timingAdvance;  // "~1.4 km S/O"
+    QString position;       // caption of PosL: "09:20  52° 30' 13\" N  13° 27' 8\" O"
+    QString region;         // caption of Zone: "Region: O-BLN / Berlin"
 };
 
 DemoStatus demoStatusOf(Form1& form);

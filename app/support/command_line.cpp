@@ -1,4 +1,4 @@
-#include "app/window/command_line.h"
+#include "app/support/command_line.h"
 
 #include <cctype>
 #include <string>

@@ -1,0 +1,104 @@
+#include "app/position/position_log.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "app/window/form1.h"
+#include "app/window/text_codec.h"
+#include "core/cell_files.h"
+#include "core/data_files.h"
+#include "core/operators.h"
+#include "core/position_log.h"
+
+namespace {
+
+std::string readText(const std::string& path) {
+    QFile file(QFile::decodeName(path.c_str()));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
+}
+
+// One entry goes to the file in one write on a file opened for appending,
+// so that a program stopped mid-way leaves whole earlier entries.
+bool appendEntry(const std::string& path, const std::string& entry) {
+    QFile file(QFile::decodeName(path.c_str()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) return false;
+    return file.write(bytesOf(entry)) == static_cast<qint64>(entry.size());
+}
+
+}  // namespace
+
+PositionLog::PositionLog(Form1& form) : f(form) {}
+
+std::string PositionLog::path(const char* name) const {
+    return QFile::encodeName(f.folderFile(QString::fromLatin1(name))).toStdString();
+}
+
+void PositionLog::Trace_Click() {
+    f.TrNew->setEnabled(f.Trace->isChecked());
+    if (f.network.operatorCode != funkor::kO2Germany || !f.Trace->isChecked()) return;
+    const std::string cellName = toCp1252(f.Cell->text());
+    if (f.TrNew->isChecked() && !cellName.empty()) return;
+    // Before the first position there are no sentences to log.
+    if (f.position.gsmRmc.empty() || f.position.positionKey.empty()) return;
+    const std::string log = path(funkor::kPositionLogFile);
+    if (f.TrNew->isChecked() && funkor::LogHoldsCell(readText(log), f.network.cellKey)) return;
+    if (!appendEntry(log, funkor::PositionLogEntry(f.network.cellKey, f.position.positionKey,
+                                                   cellName, f.position.gsmRmc, f.position.gsmGga)))
+        return;
+    f.NewL->setVisible(true);
+}
+
+void PositionLog::NewL_Click() {
+    const std::string log = path(funkor::kPositionLogFile);
+    if (!QFileInfo::exists(QFile::decodeName(log.c_str()))) return;
+    f.platform().Beep();
+
+    const std::string sites = path(funkor::kSiteNameFile);
+    const std::string cells = path(funkor::kCellNameFile);
+    // Positions keep being logged while the user types; those entries are
+    // merged as well before the log may go.
+    std::string text = readText(log);
+    std::size_t merged = 0;
+    while (merged < text.size()) {
+        const auto entries = funkor::ReadPositionLog(std::string_view(text).substr(merged));
+        merged = text.size();
+        for (const auto& e : entries) {
+            f.position.reviewRmc = e.rmc;
+            f.position.reviewGga = e.gga;
+            // A header without a readable position has nothing to name.
+            if (!e.siteKeyValid) continue;
+            if (funkor::AnyLineStartsWith(funkor::readLines(sites), e.siteKey) ||
+                funkor::AnyLineStartsWith(funkor::readLines(cells), e.cellKey))
+                continue;
+            // While the name is asked, the position is replayed to the
+            // output and the map.
+            f.Timer5->setEnabled(true);
+            const std::string name = toCp1252(f.platform().InputBox(
+                QStringLiteral("Name:"), QStringLiteral("  ") + fromCp1252(e.siteKey)));
+            f.Timer5->setEnabled(false);
+            if (name.empty()) return;
+            if (!funkor::appendRecordLine(
+                    sites,
+                    funkor::siteNameLine(e.siteKey.substr(0, 6) + e.siteKey.substr(7), name))) {
+                f.platform().MsgBox(QStringLiteral("%1 kann nicht geschrieben werden.")
+                                        .arg(QString::fromLatin1(funkor::kSiteNameFile)),
+                                    QStringLiteral("Funkor"));
+                return;
+            }
+        }
+        text = readText(log);
+    }
+
+    if (!f.platform().YesNo(QStringLiteral("Log-Datei löschen ?"), QString())) return;
+    // An entry logged during the question stays for the next merge.
+    const std::string now = readText(log);
+    if (now.size() > merged && now.compare(0, merged, text, 0, merged) == 0) {
+        QFile file(QFile::decodeName(log.c_str()));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(bytesOf(now.substr(merged)));
+        return;
+    }
+    QFile::remove(QFile::decodeName(log.c_str()));
+    f.NewL->setVisible(false);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The position log as waypoints for map programs: GPX 1.1 and KML 2.2.
+namespace funkor {
+
+struct LogWaypoint {
+    double latitude = 0;      // degrees, south negative
+    double longitude = 0;     // degrees, west negative
+    std::string time;         // "2026-12-02T08:20:05Z" from the RMC, or "" without one
+    std::string name;         // UTF-8: the header's name, else the cell key
+    std::string description;  // UTF-8: cell key and grid position
+};
+
+struct LogWaypoints {
+    std::vector<LogWaypoint> points;
+    int skipped = 0;  // entries whose RMC sentence holds no readable position
+};
+
+// One waypoint per log entry, in log order. The position is read from the
+// RMC sentence in full precision:
+//   $GPRMC,hhmmss,A,ddmm.mmmm,N,dddmm.mmmm,E,,,ddmmyy,0,E*hh
+// An entry whose RMC has no position (cut off, garbled) is counted as
+// skipped.
+LogWaypoints ReadLogWaypoints(std::string_view logText);
+
+// A GPX 1.1 document with one <wpt> per waypoint (time, name, desc).
+std::string WriteGpx(const std::vector<LogWaypoint>& points);
+// A KML 2.2 document named `title` (8-bit text) with one Placemark per
+// waypoint.
+std::string WriteKml(const std::vector<LogWaypoint>& points, std::string_view title);
+
+}  // namespace funkor

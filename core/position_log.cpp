@@ -1,0 +1,78 @@
+#include "core/position_log.h"
+
+#include "core/fields.h"
+#include "core/position_texts.h"
+
+namespace funkor {
+
+using fields::mid;
+
+namespace {
+
+bool isHeader(std::string_view line) {
+    return line.substr(0, 6) == "$GPTXT";
+}
+
+}  // namespace
+
+std::string PositionLogEntry(std::string_view cellKey, std::string_view positionKey,
+                             std::string_view cellName, std::string_view rmc,
+                             std::string_view gga) {
+    std::string e = "$GPTXT,";
+    e.append(cellKey).append(",").append(positionKey).append(",");
+    e.append(fields::trim(cellName)).append("\r\n");
+    e.append(rmc).append(gga);
+    return e;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+    }
+    return lines;
+}
+
+bool LogHoldsCell(std::string_view logText, std::string_view cellKey) {
+    for (const auto& line : SplitLines(logText))
+        if (mid(line, 8, 13) == cellKey) return true;
+    return false;
+}
+
+std::vector<LoggedPosition> ReadPositionLog(std::string_view logText) {
+    const std::vector<std::string> lines = SplitLines(logText);
+    std::vector<LoggedPosition> entries;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        if (!isHeader(l)) continue;
+        LoggedPosition e;
+        e.header = l;
+        e.cellKey = mid(l, 8, 13);
+        e.siteKey = mid(l, 22, 6) + " " + mid(l, 28, 6);
+        e.name = mid(l, 35);
+        e.siteKeyValid = IsPositionKey(mid(l, 22, 12));
+        // The sentences follow, unless the log ends or the next entry begins.
+        if (i + 1 < lines.size() && !isHeader(lines[i + 1])) {
+            e.rmc = lines[++i];
+            if (i + 1 < lines.size() && !isHeader(lines[i + 1])) e.gga = lines[++i];
+        }
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+bool AnyLineStartsWith(const std::vector<std::string>& lines, std::string_view key) {
+    for (const auto& line : lines)
+        if (fields::left(line, 13) == key) return true;
+    return false;
+}
+
+}  // namespace funkor
