@@ -12,7 +12,7 @@ bool hasDigit(std::string_view s) {
 
 }  // namespace
 
-std::string SpelledNumber(std::string_view number) {
+std::string spelledNumber(std::string_view number) {
     std::string out = !number.empty() && number.front() == '+' ? "plus" : "";
     out += "#CTX=SPELL#";
     out += number;
@@ -20,7 +20,7 @@ std::string SpelledNumber(std::string_view number) {
     return out;
 }
 
-CallerAnnouncement AnnounceCaller(const CallerAnnouncementInput& in) {
+CallerAnnouncement announceCaller(const CallerAnnouncementInput& in) {
     CallerAnnouncement out;
     out.nextAnnounceMs = in.nextAnnounceMs;
     const bool heldOff =
@@ -37,7 +37,7 @@ CallerAnnouncement AnnounceCaller(const CallerAnnouncementInput& in) {
         const std::string_view number = in.label.substr(7);
         // "hh:mm  Anruf !" is a ring whose caller the network did not name.
         known = hasDigit(number);
-        who = SpelledNumber(number);
+        who = spelledNumber(number);
     }
     out.speak = true;
     out.text = known ? "Anruf von " + who : "unbekannter Anruf";
@@ -45,10 +45,10 @@ CallerAnnouncement AnnounceCaller(const CallerAnnouncementInput& in) {
     return out;
 }
 
-std::string SmsAnnouncement(const SmsAnnouncementInput& in) {
+std::string smsAnnouncement(const SmsAnnouncementInput& in) {
     if (!in.senderShown) return std::string(in.text);
     std::string who = "SMS von ";
-    who += in.callerName.empty() ? SpelledNumber(in.sender) : std::string(in.callerName);
+    who += in.callerName.empty() ? spelledNumber(in.sender) : std::string(in.callerName);
     return "#VOICE=NAME:SPR.DE.MAREN#" + who + "#PAU=1000##VOICE=NAME:SPR.DE.OSKAR#" +
            std::string(in.text);
 }

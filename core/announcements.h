@@ -18,7 +18,7 @@ inline constexpr std::int64_t kAnnounceHoldOffMs = 20000;
 
 // A number to be spelled: "plus" in front when it begins with "+", which
 // stays inside the spelled part.
-std::string SpelledNumber(std::string_view number);
+std::string spelledNumber(std::string_view number);
 
 struct CallerAnnouncementInput {
     // The caller label: "hh:mm", two blanks, the number; a CR and the
@@ -37,7 +37,7 @@ struct CallerAnnouncement {
 // One tick of the announcement timer. The hold-off runs on the full date
 // and time, so it holds across midnight; a clock set back by more than the
 // hold-off does not silence callers until it catches up.
-CallerAnnouncement AnnounceCaller(const CallerAnnouncementInput& in);
+CallerAnnouncement announceCaller(const CallerAnnouncementInput& in);
 
 struct SmsAnnouncementInput {
     bool senderShown = false;     // the sender line is on the window
@@ -49,6 +49,6 @@ struct SmsAnnouncementInput {
 // The text spoken for a received message: with the sender line shown,
 // MAREN says "SMS von" and the name (or the spelled number), then after a
 // pause OSKAR reads the text; otherwise the text alone, without markup.
-std::string SmsAnnouncement(const SmsAnnouncementInput& in);
+std::string smsAnnouncement(const SmsAnnouncementInput& in);
 
 }  // namespace funkor

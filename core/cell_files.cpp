@@ -5,6 +5,7 @@
 #include "core/data_files.h"
 #include "core/fields.h"
 #include "core/operators.h"
+#include "core/position_texts.h"
 
 namespace funkor {
 
@@ -12,27 +13,27 @@ using fields::left;
 using fields::mid;
 using fields::right;
 
-std::optional<std::string> FindCellName(const std::vector<std::string>& lines,
+std::optional<std::string> findCellName(const std::vector<std::string>& lines,
                                         std::string_view cellKey) {
     for (const auto& line : lines)
         if (left(line, 13) == cellKey) return " " + mid(line, 15);
     return std::nullopt;
 }
 
-std::optional<std::string> FindCellNameInFile(const std::string& path, std::string_view cellKey) {
-    return FindCellName(readLines(path), cellKey);
+std::optional<std::string> findCellNameInFile(const std::string& path, std::string_view cellKey) {
+    return findCellName(readLines(path), cellKey);
 }
 
-std::optional<std::string> FindSiteName(const std::vector<std::string>& lines,
+std::optional<std::string> findSiteName(const std::vector<std::string>& lines,
                                         std::string_view positionKey) {
     for (const auto& line : lines)
         if (left(line, 6) + mid(line, 8, 6) == positionKey) return mid(line, 14);
     return std::nullopt;
 }
 
-std::optional<std::string> FindSiteNameInFile(const std::string& path,
+std::optional<std::string> findSiteNameInFile(const std::string& path,
                                               std::string_view positionKey) {
-    return FindSiteName(readLines(path), positionKey);
+    return findSiteName(readLines(path), positionKey);
 }
 
 namespace {
@@ -68,15 +69,6 @@ bool appendRecordLine(const std::string& path, std::string_view line) {
     out.close();
     return !out.fail();
 }
-
-namespace {
-bool isPositionKey(std::string_view key) {
-    if (key.size() != 12) return false;
-    for (char c : key)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-}  // namespace
 
 NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,
                               std::string_view cellCaption, std::string_view cellKey,

@@ -22,15 +22,15 @@ inline constexpr const char* kSiteNameFile = "Funkor.txt";
 
 // Caption for the cell: " " + name of the first line whose characters 1-13
 // are `cellKey`. A line holding only the key and a blank gives " ".
-std::optional<std::string> FindCellName(const std::vector<std::string>& lines,
+std::optional<std::string> findCellName(const std::vector<std::string>& lines,
                                         std::string_view cellKey);
-std::optional<std::string> FindCellNameInFile(const std::string& path, std::string_view cellKey);
+std::optional<std::string> findCellNameInFile(const std::string& path, std::string_view cellKey);
 
 // Caption for the site: the line from character 14 on (a blank, the name) of
 // the first line whose characters 1-6 and 8-13 together are `positionKey`.
-std::optional<std::string> FindSiteName(const std::vector<std::string>& lines,
+std::optional<std::string> findSiteName(const std::vector<std::string>& lines,
                                         std::string_view positionKey);
-std::optional<std::string> FindSiteNameInFile(const std::string& path,
+std::optional<std::string> findSiteNameInFile(const std::string& path,
                                               std::string_view positionKey);
 
 // The record lines to append. Line breaks in a name would split the record,

@@ -14,7 +14,7 @@ GeoPosition finiteOrZero(GeoPosition p) {
 
 }  // namespace
 
-GeoPosition GridToBessel(double easting, double northing) {
+GeoPosition gridToBessel(double easting, double northing) {
     const double pi = 4 * std::atan(1.0);
     const double rho = 180 / pi;
 
@@ -52,7 +52,7 @@ GeoPosition GridToBessel(double easting, double northing) {
     return finiteOrZero(p);
 }
 
-GeoPosition BesselToWgs84(double latitude, double longitude) {
+GeoPosition besselToWgs84(double latitude, double longitude) {
     const double a = 6377397.155;
     const double f = 1 / 299.152812838;
     const double e2 = 2 * f - f * f;
@@ -78,9 +78,9 @@ GeoPosition BesselToWgs84(double latitude, double longitude) {
     return finiteOrZero({(phi + dPhi) * 180 / pi, (lambda + dLambda) * 180 / pi});
 }
 
-GeoPosition GridToWgs84(double easting, double northing) {
-    const GeoPosition bessel = GridToBessel(easting, northing);
-    return BesselToWgs84(bessel.latitude, bessel.longitude);
+GeoPosition gridToWgs84(double easting, double northing) {
+    const GeoPosition bessel = gridToBessel(easting, northing);
+    return besselToWgs84(bessel.latitude, bessel.longitude);
 }
 
 }  // namespace funkor

@@ -14,16 +14,16 @@ struct GeoPosition {
 // 500000 m) and northing N in metres to Bessel latitude B and longitude L in
 // degrees. Uses a five-term footpoint series and adds the fixed correction
 // of +0.0001 degree latitude and +0.0002 degree longitude.
-GeoPosition GridToBessel(double easting, double northing);
+GeoPosition gridToBessel(double easting, double northing);
 
 // Molodensky datum shift Bessel 1841 -> WGS84 at height 0 with the shift
 // vector (606, 23, 413) m. Works with pi as 3.141592654 and the meridian
 // radius a(1-e²)/sqrt(1-3e²sin²φ); the digits of the result depend on both.
-GeoPosition BesselToWgs84(double latitude, double longitude);
+GeoPosition besselToWgs84(double latitude, double longitude);
 
 // Both steps. 4598700 / 5819940 gives 52.5037951 / 13.4522282. Input far
 // outside the grid's range gives meaningless but finite numbers (never NaN
 // or infinity; 0 where the formulas break down).
-GeoPosition GridToWgs84(double easting, double northing);
+GeoPosition gridToWgs84(double easting, double northing);
 
 }  // namespace funkor

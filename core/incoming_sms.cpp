@@ -15,11 +15,11 @@ SmsKind kindOf(std::string_view text) {
 
 }  // namespace
 
-std::string SmsNumberToolTip(std::string_view index) {
+std::string smsNumberToolTip(std::string_view index) {
     return "SMS-Nr:" + std::string(index) + " (<=SMS von SIM lesen)";
 }
 
-std::string SmsMapLink(std::string_view base, std::string_view coordinates, std::string_view sender,
+std::string smsMapLink(std::string_view base, std::string_view coordinates, std::string_view sender,
                        std::string_view hhmm) {
     const std::string_view c = coordinates;
     std::string out(base);
@@ -35,12 +35,12 @@ std::string SmsMapLink(std::string_view base, std::string_view coordinates, std:
     return out;
 }
 
-IncomingSms ReadIncomingSms(const IncomingSmsInput& in) {
+IncomingSms readIncomingSms(const IncomingSmsInput& in) {
     IncomingSms out;
-    const DeliveredSms sms = ReadSmsDeliver(in.pdu, in.tpduLength);
+    const DeliveredSms sms = readSmsDeliver(in.pdu, in.tpduLength);
     out.sender = sms.sender;
     out.timeStamp = sms.timeStamp;
-    out.callerName = FindCallerName(out.sender, in.phoneBook);
+    out.callerName = findCallerName(out.sender, in.phoneBook);
     if (out.callerName.empty())
         out.senderLine = out.sender + std::string(10, ' ') + out.timeStamp;
     else
@@ -49,21 +49,21 @@ IncomingSms ReadIncomingSms(const IncomingSmsInput& in) {
     // The fill bits of a full last octet unpack as one more character of
     // value 0 when the length octet does not say otherwise; it is no part of
     // the text.
-    out.text = MapGsmUmlauts(sms.text);
+    out.text = mapGsmUmlauts(sms.text);
     while (!out.text.empty() && out.text.back() == '\0') out.text.pop_back();
-    out.senderToolTip = SmsNumberToolTip(in.index);
+    out.senderToolTip = smsNumberToolTip(in.index);
 
     out.kind = kindOf(out.text);
     if (out.kind == SmsKind::Position) {
-        out.position = ReadPositionSms(out.text, out.timeStamp);
+        out.position = readPositionSms(out.text, out.timeStamp);
         if (out.position)
             out.mapLink =
-                SmsMapLink(in.mapBase, out.position->coordinates, out.sender, in.receivedAt);
+                smsMapLink(in.mapBase, out.position->coordinates, out.sender, in.receivedAt);
     }
     return out;
 }
 
-std::optional<int> NextCacheSlot(const SmsCache& cache, int cursor) {
+std::optional<int> nextCacheSlot(const SmsCache& cache, int cursor) {
     int slot = (cursor < 0 || cursor >= kSmsCacheSlots) ? 0 : cursor;
     for (int step = 0; step < kSmsCacheSlots; ++step) {
         slot = slot + 1 >= kSmsCacheSlots ? 0 : slot + 1;
@@ -72,7 +72,7 @@ std::optional<int> NextCacheSlot(const SmsCache& cache, int cursor) {
     return std::nullopt;
 }
 
-CachedSms SplitCacheEntry(std::string_view entry) {
+CachedSms splitCacheEntry(std::string_view entry) {
     const std::size_t colon = entry.find(':');
     if (colon == std::string_view::npos) return {0, std::string(entry)};
     return {fields::valInt(entry.substr(0, colon)), std::string(entry.substr(colon + 1))};

@@ -47,14 +47,14 @@ struct IncomingSms {
     std::string mapLink;
 };
 
-IncomingSms ReadIncomingSms(const IncomingSmsInput& in);
+IncomingSms readIncomingSms(const IncomingSmsInput& in);
 
 // Tooltip of the sender line for the message at storage index `index`.
-std::string SmsNumberToolTip(std::string_view index);
+std::string smsNumberToolTip(std::string_view index);
 
 // Map link of a received position: base "/map.aspx?L=EUR&C=" c "&A=2&P=|" c
 // "|1|" sender " " hh:mm "|L1|", where c is "lat,lon" with "." decimals.
-std::string SmsMapLink(std::string_view base, std::string_view coordinates, std::string_view sender,
+std::string smsMapLink(std::string_view base, std::string_view coordinates, std::string_view sender,
                        std::string_view hhmm);
 
 // ---- Message cache ----
@@ -64,7 +64,7 @@ using SmsCache = std::array<std::string, kSmsCacheSlots>;
 
 // The next filled slot after `cursor`, wrapping from 50 to 0; the slot
 // `cursor` itself comes last. Nothing when every slot is empty (one pass).
-std::optional<int> NextCacheSlot(const SmsCache& cache, int cursor);
+std::optional<int> nextCacheSlot(const SmsCache& cache, int cursor);
 
 // A cache entry "length:PDU" split into its TPDU length (read leniently) and
 // PDU. An entry without ":" is all PDU, of length 0.
@@ -72,7 +72,7 @@ struct CachedSms {
     int tpduLength = 0;
     std::string pdu;
 };
-CachedSms SplitCacheEntry(std::string_view entry);
+CachedSms splitCacheEntry(std::string_view entry);
 
 // ---- Test button ----
 

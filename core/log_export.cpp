@@ -110,9 +110,9 @@ std::string coordinate(double v) {
 
 }  // namespace
 
-LogWaypoints ReadLogWaypoints(std::string_view logText) {
+LogWaypoints readLogWaypoints(std::string_view logText) {
     LogWaypoints out;
-    for (const auto& e : ReadPositionLog(logText)) {
+    for (const auto& e : readPositionLog(logText)) {
         const std::string_view rmc = e.rmc;
         auto lat = degrees(field(rmc, 3), 2, 90);
         auto lon = degrees(field(rmc, 5), 3, 180);
@@ -133,7 +133,7 @@ LogWaypoints ReadLogWaypoints(std::string_view logText) {
     return out;
 }
 
-std::string WriteGpx(const std::vector<LogWaypoint>& points) {
+std::string writeGpx(const std::vector<LogWaypoint>& points) {
     std::string s =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<gpx version=\"1.1\" creator=\"Funkor\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
@@ -149,7 +149,7 @@ std::string WriteGpx(const std::vector<LogWaypoint>& points) {
     return s;
 }
 
-std::string WriteKml(const std::vector<LogWaypoint>& points, std::string_view title) {
+std::string writeKml(const std::vector<LogWaypoint>& points, std::string_view title) {
     std::string s =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"

@@ -25,12 +25,12 @@ struct LogWaypoints {
 //   $GPRMC,hhmmss,A,ddmm.mmmm,N,dddmm.mmmm,E,,,ddmmyy,0,E*hh
 // An entry whose RMC has no position (cut off, garbled) is counted as
 // skipped.
-LogWaypoints ReadLogWaypoints(std::string_view logText);
+LogWaypoints readLogWaypoints(std::string_view logText);
 
 // A GPX 1.1 document with one <wpt> per waypoint (time, name, desc).
-std::string WriteGpx(const std::vector<LogWaypoint>& points);
+std::string writeGpx(const std::vector<LogWaypoint>& points);
 // A KML 2.2 document named `title` (8-bit text) with one Placemark per
 // waypoint.
-std::string WriteKml(const std::vector<LogWaypoint>& points, std::string_view title);
+std::string writeKml(const std::vector<LogWaypoint>& points, std::string_view title);
 
 }  // namespace funkor

@@ -38,15 +38,15 @@ std::string twoDigits(int a, int b, int c) {
 std::string degreesMinutesField(double degrees, double maximum, int degreeDigits) {
     if (!std::isfinite(degrees) || degrees < 0) degrees = 0;
     if (degrees > maximum) degrees = maximum;
-    const DegreesMinutes dm = SplitDegreesMinutes(degrees);
+    const DegreesMinutes dm = splitDegreesMinutes(degrees);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%0*d", degreeDigits, dm.degrees);
-    return buf + NmeaMinutesText(dm.minutes10k);
+    return buf + nmeaMinutesText(dm.minutes10k);
 }
 
 }  // namespace
 
-CivilTime AddHours(const CivilTime& t, int hours) {
+CivilTime addHours(const CivilTime& t, int hours) {
     const long long seconds = daysFromCivil(t.year, t.month, t.day) * 86400LL + t.hour * 3600LL +
                               t.minute * 60LL + t.second + hours * 3600LL;
     long long days = seconds / 86400;
@@ -63,15 +63,15 @@ CivilTime AddHours(const CivilTime& t, int hours) {
     return r;
 }
 
-std::string NmeaTime(const CivilTime& t) {
+std::string nmeaTime(const CivilTime& t) {
     return twoDigits(t.hour, t.minute, t.second);
 }
 
-std::string NmeaDate(const CivilTime& t) {
+std::string nmeaDate(const CivilTime& t) {
     return twoDigits(t.day, t.month, t.year);
 }
 
-std::string NmeaChecksum(std::string_view body) {
+std::string nmeaChecksum(std::string_view body) {
     unsigned sum = 0;
     for (char c : body) sum ^= static_cast<unsigned char>(c);
     char buf[4];
@@ -79,16 +79,16 @@ std::string NmeaChecksum(std::string_view body) {
     return buf;
 }
 
-std::string NmeaSentence(std::string_view body) {
+std::string nmeaSentence(std::string_view body) {
     std::string s = "$";
     s += body;
     s += '*';
-    s += NmeaChecksum(body);
+    s += nmeaChecksum(body);
     s += "\r\n";
     return s;
 }
 
-DegreesMinutes SplitDegreesMinutes(double degrees) {
+DegreesMinutes splitDegreesMinutes(double degrees) {
     if (!std::isfinite(degrees)) degrees = 0;
     DegreesMinutes dm;
     const double whole = std::floor(degrees);
@@ -103,21 +103,21 @@ DegreesMinutes SplitDegreesMinutes(double degrees) {
     return dm;
 }
 
-std::string NmeaMinutesText(long minutes10k) {
+std::string nmeaMinutesText(long minutes10k) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02ld.%04ld", minutes10k / 10000, minutes10k % 10000);
     return buf;
 }
 
-std::string NmeaLatitude(double degrees) {
+std::string nmeaLatitude(double degrees) {
     return degreesMinutesField(degrees, 90, 2);
 }
 
-std::string NmeaLongitude(double degrees) {
+std::string nmeaLongitude(double degrees) {
     return degreesMinutesField(degrees, 180, 3);
 }
 
-std::string RmcBody(std::string_view hhmmss, std::string_view lat, std::string_view lon,
+std::string rmcBody(std::string_view hhmmss, std::string_view lat, std::string_view lon,
                     std::string_view ddmmyy) {
     std::string s = "GPRMC,";
     s.append(hhmmss).append(",A,").append(lat).append(",N,").append(lon).append(",E,,,");
@@ -125,21 +125,21 @@ std::string RmcBody(std::string_view hhmmss, std::string_view lat, std::string_v
     return s;
 }
 
-std::string GgaBody(std::string_view hhmmss, std::string_view lat, std::string_view lon) {
+std::string ggaBody(std::string_view hhmmss, std::string_view lat, std::string_view lon) {
     std::string s = "GPGGA,";
     s.append(hhmmss).append(",").append(lat).append(",N,").append(lon);
     s.append(",E,1,12,,,M,,M,,,");
     return s;
 }
 
-SentencePair BuildPositionSentences(double latitude, double longitude, const CivilTime& localTime,
+SentencePair buildPositionSentences(double latitude, double longitude, const CivilTime& localTime,
                                     int utcOffsetHours) {
-    const CivilTime utc = AddHours(localTime, -utcOffsetHours);
-    const std::string time = NmeaTime(utc);
-    const std::string lat = NmeaLatitude(latitude);
-    const std::string lon = NmeaLongitude(longitude);
-    return {NmeaSentence(RmcBody(time, lat, lon, NmeaDate(utc))),
-            NmeaSentence(GgaBody(time, lat, lon))};
+    const CivilTime utc = addHours(localTime, -utcOffsetHours);
+    const std::string time = nmeaTime(utc);
+    const std::string lat = nmeaLatitude(latitude);
+    const std::string lon = nmeaLongitude(longitude);
+    return {nmeaSentence(rmcBody(time, lat, lon, nmeaDate(utc))),
+            nmeaSentence(ggaBody(time, lat, lon))};
 }
 
 }  // namespace funkor

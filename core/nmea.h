@@ -19,16 +19,16 @@ struct CivilTime {
 };
 
 // `t` moved by `hours` as a whole date-time (days, months and years roll).
-CivilTime AddHours(const CivilTime& t, int hours);
+CivilTime addHours(const CivilTime& t, int hours);
 // "hhmmss" and "ddmmyy" (two digits each, yy the last two of the year).
-std::string NmeaTime(const CivilTime& t);
-std::string NmeaDate(const CivilTime& t);
+std::string nmeaTime(const CivilTime& t);
+std::string nmeaDate(const CivilTime& t);
 
 // Exclusive-or of every character of `body` (the text between "$" and
 // "*") as two upper-case hex digits: "PHSMID,GSM" -> "7E", 10 -> "0A".
-std::string NmeaChecksum(std::string_view body);
+std::string nmeaChecksum(std::string_view body);
 // "$" body "*" checksum CR LF.
-std::string NmeaSentence(std::string_view body);
+std::string nmeaSentence(std::string_view body);
 
 // A value in degrees split into whole degrees and minutes rounded to four
 // decimals (in units of 1/10000 minute, 0..599999); a rounding that reaches
@@ -37,23 +37,23 @@ struct DegreesMinutes {
     int degrees = 0;
     long minutes10k = 0;
 };
-DegreesMinutes SplitDegreesMinutes(double degrees);
+DegreesMinutes splitDegreesMinutes(double degrees);
 // "mm.mmmm" of a minutes value in 1/10000 minute: 52500 -> "05.2500".
-std::string NmeaMinutesText(long minutes10k);
+std::string nmeaMinutesText(long minutes10k);
 
 // Latitude "ddmm.mmmm" and longitude "dddmm.mmmm" fields: 48.5 -> 4830.0000,
 // 9.5 -> 00930.0000, 13.4522282 -> 01327.1337. No sign: the fields hold
 // north and east positions; a value below 0 (or not a number) is written as
 // 0, one above 90 / 180 as 90 / 180, so the fields keep their fixed width.
-std::string NmeaLatitude(double degrees);
-std::string NmeaLongitude(double degrees);
+std::string nmeaLatitude(double degrees);
+std::string nmeaLongitude(double degrees);
 
 // Bodies of the position pair from ready field texts:
 //   GPRMC,hhmmss,A,<lat>,N,<lon>,E,,,ddmmyy,0,E
 //   GPGGA,hhmmss,<lat>,N,<lon>,E,1,12,,,M,,M,,,
-std::string RmcBody(std::string_view hhmmss, std::string_view lat, std::string_view lon,
+std::string rmcBody(std::string_view hhmmss, std::string_view lat, std::string_view lon,
                     std::string_view ddmmyy);
-std::string GgaBody(std::string_view hhmmss, std::string_view lat, std::string_view lon);
+std::string ggaBody(std::string_view hhmmss, std::string_view lat, std::string_view lon);
 
 // A position as the complete sentences (each with "$", checksum, CR LF).
 struct SentencePair {
@@ -63,7 +63,7 @@ struct SentencePair {
 // The pair of a computed position: time and date are `localTime` minus
 // `utcOffsetHours`. In the RMC sentence the time stands at characters 8-13,
 // the latitude at 17-25, the longitude at 29-38 and the date at 44-49.
-SentencePair BuildPositionSentences(double latitude, double longitude, const CivilTime& localTime,
+SentencePair buildPositionSentences(double latitude, double longitude, const CivilTime& localTime,
                                     int utcOffsetHours);
 
 // Sentences that precede a pair to name its source, each with CR LF.

@@ -5,34 +5,34 @@
 
 namespace funkor {
 
-std::string SmsRecipient(std::string_view listText) {
+std::string smsRecipient(std::string_view listText) {
     const std::size_t colon = listText.find(':');
     if (colon == std::string_view::npos) return fields::trim(listText);
     return fields::trim(listText.substr(colon + 1));
 }
 
-std::string DialNumber(std::string_view listText) {
+std::string dialNumber(std::string_view listText) {
     const std::size_t colon = listText.find(':');
     if (colon == std::string_view::npos) return std::string(listText);
     if (colon + 2 >= listText.size()) return {};
     return std::string(listText.substr(colon + 2));
 }
 
-bool IsStarCode(std::string_view number) {
+bool isStarCode(std::string_view number) {
     return !number.empty() && number.front() == '*';
 }
 
-bool IsDialable(std::string_view number) {
+bool isDialable(std::string_view number) {
     if (number.empty()) return false;
     for (char c : number)
         if (!((c >= '0' && c <= '9') || c == '+' || c == '*' || c == '#')) return false;
     return true;
 }
 
-OutgoingSms PrepareSms(std::string_view text, std::string_view recipient) {
+OutgoingSms prepareSms(std::string_view text, std::string_view recipient) {
     if (recipient.empty())
         return {{}, "Kein Empf\xE4nger: bitte erst einen Eintrag im Telefonbuch w\xE4hlen."};
-    const EncodedPdu encoded = EncodeSmsPdu(text, recipient);
+    const EncodedPdu encoded = encodeSmsPdu(text, recipient);
     switch (encoded.error) {
         case PduError::None:
             return {encoded.pdu, {}};

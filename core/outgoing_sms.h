@@ -11,20 +11,20 @@ namespace funkor {
 
 // The recipient of an SMS: the text after the first ":" with blanks trimmed
 // at both ends; without ":", the whole text trimmed.
-std::string SmsRecipient(std::string_view listText);
+std::string smsRecipient(std::string_view listText);
 
 // The number dialled: from the second character after the first ":" on
 // (one blank after the colon is skipped, nothing trimmed); without ":", the
 // whole text.
-std::string DialNumber(std::string_view listText);
+std::string dialNumber(std::string_view listText);
 
 // A network service code ("*100#") rather than a call.
-bool IsStarCode(std::string_view number);
+bool isStarCode(std::string_view number);
 
 // Whether a dial string is safe to put into "ATD...;": digits, "+", "*" and
 // "#" only. A ";" or line end from a phone-book entry would end the dial
 // command and start another.
-bool IsDialable(std::string_view number);
+bool isDialable(std::string_view number);
 
 // An SMS ready for the command cycle, or the reason it is not sent.
 struct OutgoingSms {
@@ -36,7 +36,7 @@ struct OutgoingSms {
 // `text` to `recipient`. Refused: no recipient, a number over 15 digits or
 // with other characters than digits (after a leading "+" or "00"), a text
 // over 160 characters.
-OutgoingSms PrepareSms(std::string_view text, std::string_view recipient);
+OutgoingSms prepareSms(std::string_view text, std::string_view recipient);
 
 // The reason given when neither the GPS receiver nor the cell gives a
 // position to send.

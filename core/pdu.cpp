@@ -58,7 +58,7 @@ unsigned octetValue(std::string_view pair) {
 
 }  // namespace
 
-EncodedPdu EncodeSmsPdu(std::string_view text, std::string_view number) {
+EncodedPdu encodeSmsPdu(std::string_view text, std::string_view number) {
     EncodedPdu result;
     if (text.size() > 160) {
         result.error = PduError::TextTooLong;
@@ -119,11 +119,11 @@ EncodedPdu EncodeSmsPdu(std::string_view text, std::string_view number) {
     return result;
 }
 
-int TpduLength(std::string_view pdu) {
+int tpduLength(std::string_view pdu) {
     return pdu.size() < 2 ? 0 : static_cast<int>(pdu.size() / 2) - 1;
 }
 
-std::string DecodeSeptets(std::string_view hex) {
+std::string decodeSeptets(std::string_view hex) {
     std::string out;
     out.reserve(hex.size() / 2 + hex.size() / 14 + 1);
     unsigned carry = 0;
@@ -149,7 +149,7 @@ std::string DecodeSeptets(std::string_view hex) {
     return out;
 }
 
-std::string MapGsmUmlauts(std::string_view text) {
+std::string mapGsmUmlauts(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
         for (const auto& u : kUmlauts) {
@@ -162,7 +162,7 @@ std::string MapGsmUmlauts(std::string_view text) {
     return out;
 }
 
-DeliveredSms ReadSmsDeliver(std::string_view pdu, int tpduLength) {
+DeliveredSms readSmsDeliver(std::string_view pdu, int tpduLength) {
     DeliveredSms sms;
     const std::string tpdu = fields::right(pdu, 2L * tpduLength);
 
@@ -186,18 +186,18 @@ DeliveredSms ReadSmsDeliver(std::string_view pdu, int tpduLength) {
     sms.timeStamp =
         pair(6) + "." + pair(4) + "." + pair(2) + " " + pair(8) + ":" + pair(10) + ":" + pair(12);
 
-    std::string text = DecodeSeptets(mid(rest, 17));
+    std::string text = decodeSeptets(mid(rest, 17));
     // Seven septets fill seven octets exactly, and unpacking those yields an
     // eighth character from the zero fill bits. Drop it when the message's
     // own length says it is not part of the text.
     const long declared = fields::hexValue(mid(rest, 15, 2));
     if (!text.empty() && text.back() == '\0' && declared == static_cast<long>(text.size()) - 1)
         text.pop_back();
-    sms.text = MapGsmUmlauts(text);
+    sms.text = mapGsmUmlauts(text);
     return sms;
 }
 
-std::string FindCallerName(std::string_view number, std::span<const std::string> entries) {
+std::string findCallerName(std::string_view number, std::span<const std::string> entries) {
     std::string wanted(number);
     if (!wanted.empty() && wanted[0] == '+') wanted = mid(wanted, 4);
     if (wanted.empty()) return {};
@@ -207,7 +207,7 @@ std::string FindCallerName(std::string_view number, std::span<const std::string>
         if (comma == 0) return {};
         std::string name = mid(entry, comma + 6);
         if (!name.empty()) name.pop_back();
-        return MapGsmUmlauts(name);
+        return mapGsmUmlauts(name);
     }
     return {};
 }

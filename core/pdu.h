@@ -38,11 +38,11 @@ struct EncodedPdu {
 // low seven bits of its code. An empty number gives an empty address (the
 // phone answers for it). Refuses (error set, no PDU) a number over 15 digits
 // or with other characters, and a text over 160 characters.
-EncodedPdu EncodeSmsPdu(std::string_view text, std::string_view number);
+EncodedPdu encodeSmsPdu(std::string_view text, std::string_view number);
 
 // Octets of the TPDU, as "at+cmgs=" wants it: half the PDU's characters less
 // the SMSC length octet.
-int TpduLength(std::string_view pdu);
+int tpduLength(std::string_view pdu);
 
 // Unpacks GSM 7-bit septets from hex text: every complete pair of hex
 // characters is one octet, 7 octets give 8 characters; a trailing odd
@@ -50,13 +50,13 @@ int TpduLength(std::string_view pdu);
 // digits (as "4G" -> 4). No length is consulted: 7 octets holding 7 septets
 // give the 7 characters and one of value 0. Septet 30 (GSM "ß") is delivered
 // as 223 ("ß"); all other septets as their own value.
-std::string DecodeSeptets(std::string_view hex);
+std::string decodeSeptets(std::string_view hex);
 
 // Translates the German letters of the GSM default alphabet delivered as
 // plain characters: [ \ ^ { | ~ become Ä Ö Ü ä ö ü, and the GSM code of ß
 // (30, which phone-book names carry as it is) becomes ß. Nothing else
 // changes.
-std::string MapGsmUmlauts(std::string_view text);
+std::string mapGsmUmlauts(std::string_view text);
 
 // The readable parts of an SMS-DELIVER PDU.
 struct DeliveredSms {
@@ -73,7 +73,7 @@ struct DeliveredSms {
 // semi-octets, TZ ignored), user data length, user data. The data coding is
 // not examined: every message is read as 7-bit text. Short or malformed
 // input gives what can be read; missing time stamp digits read as "0".
-DeliveredSms ReadSmsDeliver(std::string_view pdu, int tpduLength);
+DeliveredSms readSmsDeliver(std::string_view pdu, int tpduLength);
 
 // The name of the first phone-book entry that contains `number`, or "" when
 // none does. Entries are the texts of "+CPBR:" answers after the index and
@@ -81,6 +81,6 @@ DeliveredSms ReadSmsDeliver(std::string_view pdu, int tpduLength);
 // searched without the "+" and a two-digit country code, so that entries in
 // national form match too. The search is a plain substring test in entry
 // order. An empty search text finds nothing.
-std::string FindCallerName(std::string_view number, std::span<const std::string> entries);
+std::string findCallerName(std::string_view number, std::span<const std::string> entries);
 
 }  // namespace funkor

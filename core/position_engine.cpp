@@ -16,7 +16,7 @@ std::string twoDigits(int v) {
 
 }  // namespace
 
-bool IsHexDigits(std::string_view s, std::size_t n) {
+bool isHexDigits(std::string_view s, std::size_t n) {
     if (s.size() != n) return false;
     for (char c : s) {
         const bool hex = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -25,7 +25,7 @@ bool IsHexDigits(std::string_view s, std::size_t n) {
     return true;
 }
 
-PositionEngineResult ComputeCellPosition(const PositionEngineInput& in) {
+PositionEngineResult computeCellPosition(const PositionEngineInput& in) {
     PositionEngineResult r;
     // Without a serving cell or the SIM's zones there is nothing to relate
     // the position to.
@@ -34,50 +34,50 @@ PositionEngineResult ComputeCellPosition(const PositionEngineInput& in) {
     if (in.homeDisplay) {
         r.positionKey = std::string(in.homeKey);
     } else {
-        if (!IsPositionPage(in.cbPage)) {
+        if (!isPositionPage(in.cbPage)) {
             r.stage = PositionStage::OtherChannel;
             return r;
         }
         r.broadcast = true;
         r.stage = PositionStage::Repeated;
-        const std::string hex = PagePositionHex(in.cbPage);
+        const std::string hex = pagePositionHex(in.cbPage);
         r.lastCbPosition = std::string(in.lastCbPosition);
         // The network repeats its page; only a changed position goes on.
         if (hex == in.lastCbPosition) return r;
         // A cut or garbled page would give a position far off the grid that
         // the output, the log and the names would carry on.
-        if (!IsHexDigits(hex, 22)) return r;
-        const auto key = CellBroadcastPosition(in.cbPage);
-        if (!key || !IsPositionKey(*key)) return r;
+        if (!isHexDigits(hex, 22)) return r;
+        const auto key = cellBroadcastPosition(in.cbPage);
+        if (!key || !isPositionKey(*key)) return r;
         r.lastCbPosition = hex;
         r.positionKey = *key;
     }
     r.stage = PositionStage::Computed;
 
-    GridPoint p = PositionKeyToGrid(r.positionKey);
+    GridPoint p = positionKeyToGrid(r.positionKey);
     if (!in.homeDisplay) {
-        p = ApplySectorOffset(p, in.sectorLetter);
-        if (in.cellDisplay) p = ApplyTimingAdvanceMove(p, in.sectorLetter, in.taDistance);
+        p = applySectorOffset(p, in.sectorLetter);
+        if (in.cellDisplay) p = applyTimingAdvanceMove(p, in.sectorLetter, in.taDistance);
     }
     r.grid = p;
-    r.wgs84 = GridToWgs84(p.easting, p.northing);
+    r.wgs84 = gridToWgs84(p.easting, p.northing);
     const double lat = r.wgs84.latitude;
     const double lon = r.wgs84.longitude;
 
     r.hhmm = twoDigits(in.localTime.hour) + ":" + twoDigits(in.localTime.minute);
-    r.mapAddress = MapAddress(in.mapBase, lat, lon, CellMapLabel(in.cellKey, r.hhmm));
+    r.mapAddress = mapAddress(in.mapBase, lat, lon, cellMapLabel(in.cellKey, r.hhmm));
     if (!r.positionKey.empty()) {
-        r.caption = PositionCaption(r.hhmm, lat, lon);
-        r.toolTip = PositionToolTip(r.positionKey, lat, lon, in.decimalSeparator);
+        r.caption = positionCaption(r.hhmm, lat, lon);
+        r.toolTip = positionToolTip(r.positionKey, lat, lon, in.decimalSeparator);
     }
-    r.sentences = BuildPositionSentences(lat, lon, in.localTime, in.utcOffsetHours);
+    r.sentences = buildPositionSentences(lat, lon, in.localTime, in.utcOffsetHours);
 
-    const RegionMatch region = FindRegionCircle(r.positionKey, in.regionLines);
+    const RegionMatch region = findRegionCircle(r.positionKey, in.regionLines);
     r.zoneCaption = std::string(in.regionText) + region.text;
     r.zoneToolTip = region.toolTip;
 
-    r.zones = EvaluateSimZones(r.positionKey, in.home, in.city);
-    r.distanceCaption = DistanceCaption(r.zones.homeDistance, in.decimalSeparator);
+    r.zones = evaluateSimZones(r.positionKey, in.home, in.city);
+    r.distanceCaption = distanceCaption(r.zones.homeDistance, in.decimalSeparator);
     return r;
 }
 

@@ -66,9 +66,9 @@ struct PositionEngineResult {
 // `lastCbPosition`. A page whose position is not 22 hex digits packing 12
 // decimal digits is not a position and changes nothing beyond the shown
 // controls.
-PositionEngineResult ComputeCellPosition(const PositionEngineInput& in);
+PositionEngineResult computeCellPosition(const PositionEngineInput& in);
 
 // True for `n` hexadecimal digits exactly.
-bool IsHexDigits(std::string_view s, std::size_t n);
+bool isHexDigits(std::string_view s, std::size_t n);
 
 }  // namespace funkor

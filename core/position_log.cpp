@@ -15,7 +15,7 @@ bool isHeader(std::string_view line) {
 
 }  // namespace
 
-std::string PositionLogEntry(std::string_view cellKey, std::string_view positionKey,
+std::string positionLogEntry(std::string_view cellKey, std::string_view positionKey,
                              std::string_view cellName, std::string_view rmc,
                              std::string_view gga) {
     std::string e = "$GPTXT,";
@@ -25,7 +25,7 @@ std::string PositionLogEntry(std::string_view cellKey, std::string_view position
     return e;
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
+std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -41,14 +41,14 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
-bool LogHoldsCell(std::string_view logText, std::string_view cellKey) {
-    for (const auto& line : SplitLines(logText))
+bool logHoldsCell(std::string_view logText, std::string_view cellKey) {
+    for (const auto& line : splitLines(logText))
         if (mid(line, 8, 13) == cellKey) return true;
     return false;
 }
 
-std::vector<LoggedPosition> ReadPositionLog(std::string_view logText) {
-    const std::vector<std::string> lines = SplitLines(logText);
+std::vector<LoggedPosition> readPositionLog(std::string_view logText) {
+    const std::vector<std::string> lines = splitLines(logText);
     std::vector<LoggedPosition> entries;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& l = lines[i];
@@ -58,7 +58,7 @@ std::vector<LoggedPosition> ReadPositionLog(std::string_view logText) {
         e.cellKey = mid(l, 8, 13);
         e.siteKey = mid(l, 22, 6) + " " + mid(l, 28, 6);
         e.name = mid(l, 35);
-        e.siteKeyValid = IsPositionKey(mid(l, 22, 12));
+        e.siteKeyValid = isPositionKey(mid(l, 22, 12));
         // The sentences follow, unless the log ends or the next entry begins.
         if (i + 1 < lines.size() && !isHeader(lines[i + 1])) {
             e.rmc = lines[++i];
@@ -69,7 +69,7 @@ std::vector<LoggedPosition> ReadPositionLog(std::string_view logText) {
     return entries;
 }
 
-bool AnyLineStartsWith(const std::vector<std::string>& lines, std::string_view key) {
+bool anyLineStartsWith(const std::vector<std::string>& lines, std::string_view key) {
     for (const auto& line : lines)
         if (fields::left(line, 13) == key) return true;
     return false;

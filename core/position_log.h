@@ -22,16 +22,16 @@ inline constexpr const char* kPositionLogFile = "Funkor.log";
 // The three lines of one entry as one text, so that they go to the file in
 // a single write: header with the name trimmed of blanks, then `rmc` and
 // `gga` as they are (they carry their own CR LF).
-std::string PositionLogEntry(std::string_view cellKey, std::string_view positionKey,
+std::string positionLogEntry(std::string_view cellKey, std::string_view positionKey,
                              std::string_view cellName, std::string_view rmc, std::string_view gga);
 
 // The lines of a text whose lines end in CR LF, LF or CR alone; a last line
 // without a line end counts as well.
-std::vector<std::string> SplitLines(std::string_view text);
+std::vector<std::string> splitLines(std::string_view text);
 
 // True when a line of the log holds `cellKey` at characters 8-20, as the
 // header of an entry for that cell does.
-bool LogHoldsCell(std::string_view logText, std::string_view cellKey);
+bool logHoldsCell(std::string_view logText, std::string_view cellKey);
 
 struct LoggedPosition {
     std::string header;
@@ -47,9 +47,9 @@ struct LoggedPosition {
 // header are passed over. A sentence line missing at the end of the log is
 // empty, and a header that follows its header too early starts an entry of
 // its own instead of being taken as a sentence.
-std::vector<LoggedPosition> ReadPositionLog(std::string_view logText);
+std::vector<LoggedPosition> readPositionLog(std::string_view logText);
 
 // True when `key` (13 characters) starts one of `lines`.
-bool AnyLineStartsWith(const std::vector<std::string>& lines, std::string_view key);
+bool anyLineStartsWith(const std::vector<std::string>& lines, std::string_view key);
 
 }  // namespace funkor

@@ -64,7 +64,7 @@ bool safeFieldCharacter(char c) {
 
 }  // namespace
 
-std::string PositionSmsFromCellRmc(std::string_view rmc) {
+std::string positionSmsFromCellRmc(std::string_view rmc) {
     if (mid(rmc, 1, 7) != "$GPRMC," || mid(rmc, 21, 1) != "." || mid(rmc, 34, 1) != ".") return {};
     const std::string lat = mid(rmc, 17, 4) + mid(rmc, 22, 3);
     const std::string lon = mid(rmc, 29, 5) + mid(rmc, 35, 3);
@@ -72,7 +72,7 @@ std::string PositionSmsFromCellRmc(std::string_view rmc) {
     return "$" + lat + "," + lon;
 }
 
-std::string PositionSmsFromGpsRmc(std::string_view rmc) {
+std::string positionSmsFromGpsRmc(std::string_view rmc) {
     const auto f = splitFields(rmc);
     if (f.size() < 7 || f[2] != "A" || f[4] != "N" || f[6] != "E") return {};
     const std::string lat = minutesField(f[3], 4);
@@ -81,19 +81,19 @@ std::string PositionSmsFromGpsRmc(std::string_view rmc) {
     return "$" + lat + "," + lon;
 }
 
-OutgoingPosition BuildPositionSms(std::string_view gpsRmc, std::string_view cellRmc) {
+OutgoingPosition buildPositionSms(std::string_view gpsRmc, std::string_view cellRmc) {
     if (!gpsRmc.empty()) {
-        std::string text = PositionSmsFromGpsRmc(gpsRmc);
+        std::string text = positionSmsFromGpsRmc(gpsRmc);
         if (!text.empty()) return {std::move(text), "GPS"};
     }
     if (!cellRmc.empty()) {
-        std::string text = PositionSmsFromCellRmc(cellRmc);
+        std::string text = positionSmsFromCellRmc(cellRmc);
         if (!text.empty()) return {std::move(text), "GSM"};
     }
     return {};
 }
 
-std::optional<ReceivedPosition> ReadPositionSms(std::string_view text, std::string_view timeStamp) {
+std::optional<ReceivedPosition> readPositionSms(std::string_view text, std::string_view timeStamp) {
     if (text.size() < 17 || text[0] != '$') return std::nullopt;
     for (std::size_t i = 1; i < 17; ++i)
         if (i != 8 && !safeFieldCharacter(text[i])) return std::nullopt;
@@ -107,13 +107,13 @@ std::optional<ReceivedPosition> ReadPositionSms(std::string_view text, std::stri
     const std::string date = stamp(1, 4, 7);
 
     ReceivedPosition p;
-    p.sentences.rmc = NmeaSentence(RmcBody(time, lat, lon, date));
-    p.sentences.gga = NmeaSentence(GgaBody(time, lat, lon));
+    p.sentences.rmc = nmeaSentence(rmcBody(time, lat, lon, date));
+    p.sentences.gga = nmeaSentence(ggaBody(time, lat, lon));
     p.latitude = fields::val(mid(text, 2, 2)) + fields::val(mid(text, 4, 2)) / 60 +
                  fields::val(mid(text, 6, 3)) / 60000;
     p.longitude = fields::val(mid(text, 10, 3)) + fields::val(mid(text, 13, 2)) / 60 +
                   fields::val(mid(text, 15, 3)) / 60000;
-    p.coordinates = MapNumber(p.latitude) + "," + MapNumber(p.longitude);
+    p.coordinates = mapNumber(p.latitude) + "," + mapNumber(p.longitude);
     return p;
 }
 

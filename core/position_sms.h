@@ -21,14 +21,14 @@ inline constexpr std::string_view kPositionRequestText = "$SendPosition!";
 // position (latitude at characters 17-25, longitude at 29-38); the fourth
 // decimal of the minutes is cut off. "" when the sentence does not have
 // that layout.
-std::string PositionSmsFromCellRmc(std::string_view rmc);
+std::string positionSmsFromCellRmc(std::string_view rmc);
 
 // Position SMS from a GPS receiver's RMC sentence: its latitude and
 // longitude fields (ddmm.m..., dddmm.m...) with three decimals of the minute
 // (cut, or filled with zeros). "" when the receiver reports no valid fix
 // (status "V"), a field is empty or malformed, or the position is south or
 // west (the text has no room for a sign).
-std::string PositionSmsFromGpsRmc(std::string_view rmc);
+std::string positionSmsFromGpsRmc(std::string_view rmc);
 
 // The text to send as own position: from the GPS receiver's sentence when
 // it gives one, otherwise from the cell sentence. `source` names it ("GPS",
@@ -37,7 +37,7 @@ struct OutgoingPosition {
     std::string text;
     std::string source;
 };
-OutgoingPosition BuildPositionSms(std::string_view gpsRmc, std::string_view cellRmc);
+OutgoingPosition buildPositionSms(std::string_view gpsRmc, std::string_view cellRmc);
 
 // A received position SMS turned into an NMEA pair and map coordinates.
 struct ReceivedPosition {
@@ -55,6 +55,6 @@ struct ReceivedPosition {
 // read leniently. Nothing for a text shorter than 17 characters, or whose
 // field characters are not printable or would break an NMEA sentence
 // ("$", "*", ",", "!", "\", "^", "~").
-std::optional<ReceivedPosition> ReadPositionSms(std::string_view text, std::string_view timeStamp);
+std::optional<ReceivedPosition> readPositionSms(std::string_view text, std::string_view timeStamp);
 
 }  // namespace funkor

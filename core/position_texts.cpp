@@ -67,37 +67,37 @@ std::optional<double> degreesFromMinutesField(std::string_view f, std::size_t de
 
 }  // namespace
 
-bool IsPositionPage(std::string_view pageHex) {
+bool isPositionPage(std::string_view pageHex) {
     return mid(pageHex, 7, 2) == "DD";
 }
 
-std::string PagePositionHex(std::string_view pageHex) {
+std::string pagePositionHex(std::string_view pageHex) {
     return mid(pageHex, 13, 22);
 }
 
-std::optional<std::string> CellBroadcastPosition(std::string_view pageHex) {
-    if (!IsPositionPage(pageHex)) return std::nullopt;
-    const std::string hex = PagePositionHex(pageHex);
+std::optional<std::string> cellBroadcastPosition(std::string_view pageHex) {
+    if (!isPositionPage(pageHex)) return std::nullopt;
+    const std::string hex = pagePositionHex(pageHex);
     if (hex.size() < 22) return std::nullopt;
-    return DecodeSeptets(hex);
+    return decodeSeptets(hex);
 }
 
-bool IsPositionKey(std::string_view key) {
+bool isPositionKey(std::string_view key) {
     return key.size() == 12 && allDigits(key);
 }
 
-GridPoint PositionKeyToGrid(std::string_view positionKey) {
+GridPoint positionKeyToGrid(std::string_view positionKey) {
     return {val(mid(positionKey, 1, 6) + "0"), val(mid(positionKey, 7, 6) + "0")};
 }
 
-GridPoint ApplySectorOffset(GridPoint p, std::string_view sector) {
+GridPoint applySectorOffset(GridPoint p, std::string_view sector) {
     if (sector == "A") p.northing -= 50;
     if (sector == "B") p.easting -= 40;
     if (sector == "C") p.easting += 40;
     return p;
 }
 
-GridPoint ApplyTimingAdvanceMove(GridPoint p, std::string_view sector, double distance) {
+GridPoint applyTimingAdvanceMove(GridPoint p, std::string_view sector, double distance) {
     if (sector == "A") {
         p.northing += distance;
     } else if (sector == "B") {
@@ -110,7 +110,7 @@ GridPoint ApplyTimingAdvanceMove(GridPoint p, std::string_view sector, double di
     return p;
 }
 
-Dms ToDms(double degrees) {
+Dms toDms(double degrees) {
     // Whole seconds counted with a margin far below a second, so that a value
     // like 48.3 (48.29999999999999716 in binary) is not cut to 17' 59".
     const double seconds = std::floor(nonNegative(degrees) * 3600 + 1e-6);
@@ -121,38 +121,38 @@ Dms ToDms(double degrees) {
     return d;
 }
 
-std::string PositionCaption(std::string_view hhmm, double latitude, double longitude) {
+std::string positionCaption(std::string_view hhmm, double latitude, double longitude) {
     auto part = [](double v) {
-        const Dms d = ToDms(v);
+        const Dms d = toDms(v);
         return std::to_string(d.degrees) + kDegree + " " + std::to_string(d.minutes) + "' " +
                std::to_string(d.seconds) + "\"";
     };
     return std::string(hhmm) + "  " + part(latitude) + " N  " + part(longitude) + " O";
 }
 
-std::string FormatDecimals(double value, int decimals, char decimalSeparator) {
+std::string formatDecimals(double value, int decimals, char decimalSeparator) {
     if (!std::isfinite(value)) value = 0;
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
     return withSeparator(stripTrailingZeros(buf), decimalSeparator);
 }
 
-std::string PositionToolTip(std::string_view positionKey, double latitude, double longitude,
+std::string positionToolTip(std::string_view positionKey, double latitude, double longitude,
                             char decimalSeparator) {
     auto part = [decimalSeparator](double v) {
         v = nonNegative(v);
-        const DegreesMinutes dm = SplitDegreesMinutes(v);
+        const DegreesMinutes dm = splitDegreesMinutes(v);
         char deg[16];
         std::snprintf(deg, sizeof deg, "%02d", dm.degrees);
-        return FormatDecimals(v, 5, decimalSeparator) + kDegree + " " + deg + kDegree +
-               NmeaMinutesText(dm.minutes10k) + "'";
+        return formatDecimals(v, 5, decimalSeparator) + kDegree + " " + deg + kDegree +
+               nmeaMinutesText(dm.minutes10k) + "'";
     };
     return "R=" + mid(positionKey, 1, 4) + "." + mid(positionKey, 5, 2) +
            " H=" + mid(positionKey, 7, 4) + "." + mid(positionKey, 11, 2) + " N:" + part(latitude) +
            " O:" + part(longitude);
 }
 
-std::string DistanceCaption(double metres, char decimalSeparator) {
+std::string distanceCaption(double metres, char decimalSeparator) {
     if (!std::isfinite(metres)) metres = 0;
     // Whole hundreds of metres, halves away from zero: 150 m is 0.2 km (a
     // binary 0.15 km would round down).
@@ -162,7 +162,7 @@ std::string DistanceCaption(double metres, char decimalSeparator) {
     return withSeparator(buf, decimalSeparator) + " km";
 }
 
-std::string MapNumber(double value) {
+std::string mapNumber(double value) {
     if (!std::isfinite(value)) return "0";
     char buf[512];
     std::snprintf(buf, sizeof buf, "%.15g", value);
@@ -178,25 +178,25 @@ std::string MapNumber(double value) {
     return withSeparator(s, '.');
 }
 
-std::string MapAddress(std::string_view baseAddress, double latitude, double longitude,
+std::string mapAddress(std::string_view baseAddress, double latitude, double longitude,
                        std::string_view label) {
-    const std::string c = MapNumber(latitude) + "," + MapNumber(longitude);
+    const std::string c = mapNumber(latitude) + "," + mapNumber(longitude);
     return std::string(baseAddress) + "/map.aspx?L=EUR&C=" + c + "&A=2&P=|" + c + "|1|" +
            std::string(label) + "|L1|";
 }
 
-std::string CellMapLabel(std::string_view cellKey, std::string_view hhmm) {
+std::string cellMapLabel(std::string_view cellKey, std::string_view hhmm) {
     return "o2-" + fields::left(cellKey, 8) + " " + std::string(hhmm);
 }
 
-std::optional<GeoPosition> RmcMapPosition(std::string_view rmc) {
+std::optional<GeoPosition> rmcMapPosition(std::string_view rmc) {
     const auto lat = degreesFromMinutesField(fieldAfterCommas(rmc, 3), 2);
     const auto lon = degreesFromMinutesField(fieldAfterCommas(rmc, 5), 3);
     if (!lat || !lon) return std::nullopt;
     return GeoPosition{*lat, *lon};
 }
 
-RegionMatch FindRegionCircle(std::string_view positionKey, std::span<const std::string> lines) {
+RegionMatch findRegionCircle(std::string_view positionKey, std::span<const std::string> lines) {
     const double ce = val(mid(positionKey, 1, 4));
     const double cn = val(mid(positionKey, 7, 4));
     RegionMatch match;
@@ -210,13 +210,13 @@ RegionMatch FindRegionCircle(std::string_view positionKey, std::span<const std::
         if (d < r && d < best) {
             match.text = " / " + mid(line, 21);
             best = d;
-            match.toolTip = "Region/City-Zone (r=" + MapNumber(r) + "km)";
+            match.toolTip = "Region/City-Zone (r=" + mapNumber(r) + "km)";
         }
     }
     return match;
 }
 
-ZoneDecision EvaluateSimZones(std::string_view positionKey, const ZoneCentre& home,
+ZoneDecision evaluateSimZones(std::string_view positionKey, const ZoneCentre& home,
                               const ZoneCentre& city) {
     const double pe = val(mid(positionKey, 1, 6));
     const double pn = val(mid(positionKey, 7, 6));

@@ -20,14 +20,14 @@ namespace funkor {
 
 // True when characters 7-8 of the page's hex text are "DD": the low octet of
 // the message identifier, channel 221, which carries the cell's position.
-bool IsPositionPage(std::string_view pageHex);
+bool isPositionPage(std::string_view pageHex);
 // Characters 13-34 of the page: the first 11 octets of its text.
-std::string PagePositionHex(std::string_view pageHex);
+std::string pagePositionHex(std::string_view pageHex);
 // The 12 characters packed in a position page, or nothing for a page of
 // another channel or one too short to hold 11 octets of text.
-std::optional<std::string> CellBroadcastPosition(std::string_view pageHex);
+std::optional<std::string> cellBroadcastPosition(std::string_view pageHex);
 // True for exactly 12 decimal digits.
-bool IsPositionKey(std::string_view key);
+bool isPositionKey(std::string_view key);
 
 // --- Grid position and offsets ----------------------------------------------
 
@@ -38,13 +38,13 @@ struct GridPoint {
 
 // Metres of a position key: characters 1-6 and 7-12 read as numbers, times
 // 10 (read leniently: leading digits count, none give 0).
-GridPoint PositionKeyToGrid(std::string_view positionKey);
+GridPoint positionKeyToGrid(std::string_view positionKey);
 // Broadcast positions lie off the antenna by a fixed amount per sector
 // "A": 50 m south; "B": 40 m west; "C": 40 m east. Other sectors: unchanged.
-GridPoint ApplySectorOffset(GridPoint p, std::string_view sector);
+GridPoint applySectorOffset(GridPoint p, std::string_view sector);
 // Moves `distance` metres (from the timing advance) along the sector's main
 // direction: "A" north; "B" south-east; "C" south-west (factors 0.5, 0.86).
-GridPoint ApplyTimingAdvanceMove(GridPoint p, std::string_view sector, double distance);
+GridPoint applyTimingAdvanceMove(GridPoint p, std::string_view sector, double distance);
 
 // --- Display texts ----------------------------------------------------------
 
@@ -55,38 +55,38 @@ struct Dms {
     int minutes = 0;
     int seconds = 0;
 };
-Dms ToDms(double degrees);
+Dms toDms(double degrees);
 
 // "hh:mm  52° 30' 13\" N  13° 27' 8\" O"
-std::string PositionCaption(std::string_view hhmm, double latitude, double longitude);
+std::string positionCaption(std::string_view hhmm, double latitude, double longitude);
 // "R=4598.70 H=5819.94 N:52,5038° 52°30.2277' O:13,45223° 13°27.1337'":
 // the grid in km (from the key's characters), each coordinate with up to
 // five decimals in the user's separator, then degrees and NMEA minutes.
-std::string PositionToolTip(std::string_view positionKey, double latitude, double longitude,
+std::string positionToolTip(std::string_view positionKey, double latitude, double longitude,
                             char decimalSeparator);
 // A number with up to `decimals` decimals, trailing zeros dropped, in the
 // user's separator: 52.50379511 -> "52,5038" (4 decimals with ",").
-std::string FormatDecimals(double value, int decimals, char decimalSeparator);
+std::string formatDecimals(double value, int decimals, char decimalSeparator);
 // Distance to the home zone: metres as km with one decimal (halves away
 // from zero), " km" after.
-std::string DistanceCaption(double metres, char decimalSeparator);
+std::string distanceCaption(double metres, char decimalSeparator);
 
 // --- Map address ------------------------------------------------------------
 
 // A coordinate for other programs: up to 15 significant digits, "." as the
 // decimal separator, never an exponent (52.5037951085233).
-std::string MapNumber(double value);
+std::string mapNumber(double value);
 // base + "/map.aspx?L=EUR&C=" lat,lon + "&A=2&P=|" lat,lon + "|1|" label + "|L1|"
-std::string MapAddress(std::string_view baseAddress, double latitude, double longitude,
+std::string mapAddress(std::string_view baseAddress, double latitude, double longitude,
                        std::string_view label);
 // Label of the cell position: "o2-" + CI and LAC (first 8 characters of the
 // cell key) + " " + hh:mm.
-std::string CellMapLabel(std::string_view cellKey, std::string_view hhmm);
+std::string cellMapLabel(std::string_view cellKey, std::string_view hhmm);
 // The position an RMC sentence holds, as the map shows a logged position:
 // dd + mm.mmm/60 from the field after the third comma, ddd + mm.mmm/60
 // from the field after the fifth (three decimals of the minute are used).
 // Nothing when a field is missing or not "digits.digits".
-std::optional<GeoPosition> RmcMapPosition(std::string_view rmc);
+std::optional<GeoPosition> rmcMapPosition(std::string_view rmc);
 
 // --- Region circles and SIM zones -------------------------------------------
 
@@ -99,7 +99,7 @@ struct RegionMatch {
 // the key's position (characters 1-4 and 7-10 in km) most closely: distance
 // (whole km) strictly below the radius and strictly below the best so far,
 // so that among equal distances the first line wins.
-RegionMatch FindRegionCircle(std::string_view positionKey, std::span<const std::string> lines);
+RegionMatch findRegionCircle(std::string_view positionKey, std::span<const std::string> lines);
 
 // A zone of the SIM as the distance check needs it.
 struct ZoneCentre {
@@ -115,7 +115,7 @@ struct ZoneDecision {
 };
 // Distances of the key's position to both zone centres and the zone the
 // position lies in (strictly inside the radius; the home zone wins).
-ZoneDecision EvaluateSimZones(std::string_view positionKey, const ZoneCentre& home,
+ZoneDecision evaluateSimZones(std::string_view positionKey, const ZoneCentre& home,
                               const ZoneCentre& city);
 
 }  // namespace funkor

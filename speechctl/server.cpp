@@ -171,6 +171,10 @@ SPRELO_EXPORT HRESULT DllUnregisterServer() {
     return registry::saveHive(registry::Hive::ClassesRoot, keys) ? S_OK : E_ACCESSDENIED;
 }
 
+SPRELO_EXPORT std::int32_t SpreloPreloadEngine() {
+    return processEngine().EnsureEngine() ? 1 : 0;
+}
+
 SPRELO_EXPORT BSTR SysAllocString(const char16_t* text) {
     return allocString(text);
 }

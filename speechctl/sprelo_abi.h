@@ -340,4 +340,9 @@ using SpreloDllSimpleFn = sprelo::HRESULT (*)();
 using SpreloSysAllocStringFn = sprelo::BSTR (*)(const char16_t* text);
 using SpreloSysFreeStringFn = void (*)(sprelo::BSTR text);
 using SpreloSysStringLenFn = std::uint32_t (*)(const char16_t* text);
+// SpreloPreloadEngine: finds and loads the speech engine now, from any
+// thread, so that a host can have it loaded away from its own thread before
+// the control's first call (loading an engine with its audio libraries can
+// take a noticeable fraction of a second). 1 when the engine is loaded.
+using SpreloPreloadEngineFn = std::int32_t (*)();
 }

@@ -26,10 +26,8 @@ bool isFinalResult(const std::string& line) {
 }  // namespace
 
 PhoneLine::PhoneLine(Form1& form) : f(form) {
-    drainTimer_.setSingleShot(true);
-    drainTimer_.setTimerType(Qt::PreciseTimer);
     drainTimer_.setInterval(kReceiveWaitMs);
-    QObject::connect(&drainTimer_, &QTimer::timeout, [this] { drainInput(); });
+    QObject::connect(&drainTimer_, &TimerElement::Timer, [this] { drainInput(); });
     quit_ = [this] {
         f.close();
         QCoreApplication::quit();
@@ -67,9 +65,9 @@ void PhoneLine::Comm1_OnComm() {
     if (isFinalResult(ready_.back())) {
         // The answer is complete: nothing more to wait for.
         handOver();
-    } else if (!drainTimer_.isActive()) {
+    } else if (!drainTimer_.Enabled()) {
         // The first lines of an answer give the rest a moment to arrive.
-        drainTimer_.start();
+        drainTimer_.setEnabled(true);
     }
 }
 
@@ -90,7 +88,7 @@ void PhoneLine::takeInput() {
 }
 
 void PhoneLine::handOver() {
-    drainTimer_.stop();
+    drainTimer_.setEnabled(false);
     // The dispatcher may let events run, and a receive event in there may
     // hand on later lines first; each line is still taken exactly once.
     while (!ready_.empty()) {

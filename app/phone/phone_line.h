@@ -2,12 +2,12 @@
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <deque>
 #include <functional>
 #include <string>
 
 #include "app/window/async_wait.h"
+#include "app/window/elements.h"
 #include "core/line_framer.h"
 
 class Form1;
@@ -51,7 +51,7 @@ class PhoneLine {
     // line on now.
     void drainInput();
     // Whether received lines wait to be handed on.
-    bool receivePending() const { return drainTimer_.isActive(); }
+    bool receivePending() const { return drainTimer_.Enabled(); }
     // Bytes taken from Comm1 so far.
     qint64 bytesTaken() const { return bytesTaken_; }
     // Whether the timing-advance probe is running.
@@ -72,7 +72,8 @@ class PhoneLine {
     funkor::LineFramer framer_;
     std::deque<std::string> ready_;
     qint64 bytesTaken_ = 0;
-    QTimer drainTimer_;
+    // Runs while received lines wait for the rest of their answer.
+    TimerElement drainTimer_;
     bool probeRunning_ = false;
     std::function<void()> quit_;
     // Owner of suspended waits: destroyed first, so no wait resumes on a

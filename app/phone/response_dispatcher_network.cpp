@@ -78,7 +78,7 @@ void ResponseDispatcher::cellChange() {
     // The user's name for the cell; a missing file names nothing.
     const std::string path =
         QFile::encodeName(f.folderFile(QString::fromLatin1(funkor::kCellNameFile))).toStdString();
-    if (const auto caption = funkor::FindCellNameInFile(path, n.cellKey))
+    if (const auto caption = funkor::findCellNameInFile(path, n.cellKey))
         f.Cell->setText(fromCp1252(*caption));
     f.Cell->show();
     f.TAV->show();

@@ -111,5 +111,5 @@ void ResponseDispatcher::phoneBookEntry(const std::string& line) {
     if (c.phoneBookCount >= funkor::kPhoneBookCapacity) return;
     c.phoneBookCount += 1;
     c.phoneBook[static_cast<std::size_t>(c.phoneBookCount)] = entry->stored;
-    f.Combo1->addItem(fromCp1252(funkor::MapGsmUmlauts(entry->display)));
+    f.Combo1->addItem(fromCp1252(funkor::mapGsmUmlauts(entry->display)));
 }

@@ -290,4 +290,5 @@ void SerialPortComponent::onError(QSerialPort::SerialPortError error) {
     port_.clearError();
     lastError_ = QStringLiteral("Die Verbindung über %1 ist abgebrochen: %2").arg(device, reason);
     emit portProblem(lastError_);
+    emit Broken();
 }

@@ -60,6 +60,8 @@ class SerialPortComponent : public QObject {
     void portProblem(const QString& reason);
     // The port was opened.
     void portOpened();
+    // The device failed or vanished while open; the port is closed then.
+    void Broken();
 
   private:
     void onReadyRead();

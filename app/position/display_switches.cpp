@@ -45,7 +45,7 @@ void DisplaySwitches::ShHome_Click() {
     } else {
         f.Entf->setToolTip(
             QStringLiteral("Entfernung Home (r=%1m)")
-                .arg(QString::fromStdString(funkor::MapNumber(f.network.homeZone.radius))));
+                .arg(QString::fromStdString(funkor::mapNumber(f.network.homeZone.radius))));
         f.Cell->setText(fromCp1252(p.shHomeCellCaption));
         f.network.networkText = p.shHomeNetworkText;
         f.network.zoneName = p.shHomeZoneName;

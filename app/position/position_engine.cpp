@@ -44,7 +44,7 @@ void PositionEngine::ComputeCellPosition() {
     in.mapBase = f.position.mapBase;
     in.decimalSeparator = separator.isEmpty() ? '.' : separator.at(0).toLatin1();
 
-    const funkor::PositionEngineResult r = funkor::ComputeCellPosition(in);
+    const funkor::PositionEngineResult r = funkor::computeCellPosition(in);
     using Stage = funkor::PositionStage;
     if (r.stage == Stage::NotReady || r.stage == Stage::OtherChannel) return;
 
@@ -65,7 +65,7 @@ void PositionEngine::ComputeCellPosition() {
         f.position.positionKey = r.positionKey;
         // A cell without a name of its own may stand on a named site.
         if (f.Cell->text().isEmpty()) {
-            const auto site = funkor::FindSiteNameInFile(
+            const auto site = funkor::findSiteNameInFile(
                 QFile::encodeName(f.folderFile(QString::fromLatin1(funkor::kSiteNameFile)))
                     .toStdString(),
                 f.position.positionKey);

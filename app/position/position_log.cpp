@@ -42,8 +42,8 @@ void PositionLog::Trace_Click() {
     // Before the first position there are no sentences to log.
     if (f.position.gsmRmc.empty() || f.position.positionKey.empty()) return;
     const std::string log = path(funkor::kPositionLogFile);
-    if (f.TrNew->isChecked() && funkor::LogHoldsCell(readText(log), f.network.cellKey)) return;
-    if (!appendEntry(log, funkor::PositionLogEntry(f.network.cellKey, f.position.positionKey,
+    if (f.TrNew->isChecked() && funkor::logHoldsCell(readText(log), f.network.cellKey)) return;
+    if (!appendEntry(log, funkor::positionLogEntry(f.network.cellKey, f.position.positionKey,
                                                    cellName, f.position.gsmRmc, f.position.gsmGga)))
         return;
     f.NewL->setVisible(true);
@@ -61,15 +61,15 @@ void PositionLog::NewL_Click() {
     std::string text = readText(log);
     std::size_t merged = 0;
     while (merged < text.size()) {
-        const auto entries = funkor::ReadPositionLog(std::string_view(text).substr(merged));
+        const auto entries = funkor::readPositionLog(std::string_view(text).substr(merged));
         merged = text.size();
         for (const auto& e : entries) {
             f.position.reviewRmc = e.rmc;
             f.position.reviewGga = e.gga;
             // A header without a readable position has nothing to name.
             if (!e.siteKeyValid) continue;
-            if (funkor::AnyLineStartsWith(funkor::readLines(sites), e.siteKey) ||
-                funkor::AnyLineStartsWith(funkor::readLines(cells), e.cellKey))
+            if (funkor::anyLineStartsWith(funkor::readLines(sites), e.siteKey) ||
+                funkor::anyLineStartsWith(funkor::readLines(cells), e.cellKey))
                 continue;
             // While the name is asked, the position is replayed to the
             // output and the map.

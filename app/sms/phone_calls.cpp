@@ -40,10 +40,10 @@ void PhoneCalls::CALLb_Click() {
         f.platform().Beep();
         return;
     }
-    const std::string number = funkor::DialNumber(text);
+    const std::string number = funkor::dialNumber(text);
     // A ";" or line end in a phone-book entry would end the dial command and
     // hand the rest to the phone as a command of its own.
-    if (!funkor::IsDialable(number)) {
+    if (!funkor::isDialable(number)) {
         f.platform().Beep();
         f.platform().MsgBox(
             QStringLiteral("Diese Nummer kann nicht gewählt werden: %1").arg(fromCp1252(number)),
@@ -61,7 +61,7 @@ void PhoneCalls::CALLb_Click() {
         f.ReqPosEn->hide();
         return;
     }
-    if (funkor::IsStarCode(number)) {
+    if (funkor::isStarCode(number)) {
         // The network's answer takes a while; the cycle waits for it. A
         // stopped cycle stays stopped.
         f.Timer1->setInterval(5000);
@@ -93,7 +93,7 @@ void PhoneCalls::Timer3_Timer() {
     in.label = label;
     in.nowMs = f.platform().Now().toMSecsSinceEpoch();
     in.nextAnnounceMs = f.calls.nextAnnounceTime;
-    const funkor::CallerAnnouncement said = funkor::AnnounceCaller(in);
+    const funkor::CallerAnnouncement said = funkor::announceCaller(in);
     if (!said.speak) return;
     f.Sprelo->Speak(fromCp1252(said.text), 0);
     showSpeaking();
@@ -112,7 +112,7 @@ void PhoneCalls::SpeakSms() {
     in.callerName = f.calls.callerName;
     in.sender = f.sms.smsSender;
     in.text = text;
-    f.Sprelo->Speak(fromCp1252(funkor::SmsAnnouncement(in)), 0);
+    f.Sprelo->Speak(fromCp1252(funkor::smsAnnouncement(in)), 0);
     if (in.senderShown) showSpeaking();
 }
 

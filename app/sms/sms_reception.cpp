@@ -25,7 +25,7 @@ void SmsReception::ShowReceivedSms() {
         std::span<const std::string>(f.calls.phoneBook.data() + 1, static_cast<std::size_t>(count));
     in.mapBase = f.position.mapBase;
     in.receivedAt = hhmm;
-    const funkor::IncomingSms sms = funkor::ReadIncomingSms(in);
+    const funkor::IncomingSms sms = funkor::readIncomingSms(in);
 
     f.sms.smsSender = sms.sender;
     f.calls.callerName = sms.callerName;
@@ -73,16 +73,16 @@ void SmsReception::answerPositionRequest() {
 }
 
 void SmsReception::showNextCached() {
-    const auto slot = funkor::NextCacheSlot(f.sms.smsCache, f.sms.smsCursor);
+    const auto slot = funkor::nextCacheSlot(f.sms.smsCache, f.sms.smsCursor);
     if (!slot) return;
     f.sms.smsCursor = *slot;
     const funkor::CachedSms entry =
-        funkor::SplitCacheEntry(f.sms.smsCache[static_cast<std::size_t>(*slot)]);
+        funkor::splitCacheEntry(f.sms.smsCache[static_cast<std::size_t>(*slot)]);
     f.sms.smsIndex = std::to_string(*slot);
     f.sms.smsLength = entry.tpduLength;
     f.sms.smsPdu = entry.pdu;
     f.ShowReceivedSms();
-    f.Text1->setToolTip(fromCp1252(funkor::SmsNumberToolTip(std::to_string(*slot))));
+    f.Text1->setToolTip(fromCp1252(funkor::smsNumberToolTip(std::to_string(*slot))));
 }
 
 void SmsReception::SMSrd_Click() {

@@ -10,8 +10,8 @@
 SmsSending::SmsSending(Form1& form) : f(form) {}
 
 bool SmsSending::queue(const std::string& text) {
-    const std::string recipient = funkor::SmsRecipient(toCp1252(f.Combo1->currentText()));
-    const funkor::OutgoingSms sms = funkor::PrepareSms(text, recipient);
+    const std::string recipient = funkor::smsRecipient(toCp1252(f.Combo1->currentText()));
+    const funkor::OutgoingSms sms = funkor::prepareSms(text, recipient);
     if (!sms.ok()) {
         f.platform().Beep();
         f.platform().MsgBox(fromCp1252(sms.message), QStringLiteral(" SMS"));
@@ -24,7 +24,7 @@ bool SmsSending::queue(const std::string& text) {
 void SmsSending::SMSb_Click() {
     if (f.Combo1->currentText().isEmpty()) {
         f.platform().Beep();
-        f.platform().MsgBox(fromCp1252(funkor::PrepareSms({}, {}).message), QStringLiteral(" SMS"));
+        f.platform().MsgBox(fromCp1252(funkor::prepareSms({}, {}).message), QStringLiteral(" SMS"));
         return;
     }
     const QString text = f.platform().InputBox(QStringLiteral("\nText:"), QStringLiteral("  SMS"));
@@ -35,7 +35,7 @@ void SmsSending::SMSb_Click() {
 void SmsSending::SendPos_Click() {
     if (!f.SendPos->isChecked()) return;
     const funkor::OutgoingPosition position =
-        funkor::BuildPositionSms(f.output.gpsRmc, f.position.gsmRmc);
+        funkor::buildPositionSms(f.output.gpsRmc, f.position.gsmRmc);
     bool queued = false;
     if (position.text.empty()) {
         f.platform().Beep();

@@ -135,6 +135,15 @@ bool seedDemoFolder(const QString& folder, const QString& phoneLink, const DemoP
     bool ok = funkor::ini::writeString(ini, "Devices", "COM1", localPath(phoneLink)) &&
               funkor::ini::writeString(ini, "Ports", "GSM", "1") &&
               funkor::ini::writeString(ini, "Ports", "Baud", "0");
+    // The position goes to the LAN on the usual NMEA port, for gpsd and
+    // navigation programs on this machine, unless the user chose otherwise
+    // in an earlier demo.
+    auto seed = [&ini](const char* section, const char* key, const char* value) {
+        if (funkor::ini::getString(ini, section, key)) return true;
+        return funkor::ini::writeString(ini, section, key, value);
+    };
+    ok = seed("Ports", "NMEA", "20") && seed("LAN", "Port", "10110") &&
+         seed("LAN", "Address", "127.0.0.1") && seed("Sources", "GSM", "1") && ok;
     const QString dir = folder + QLatin1Char('/');
     ok = copyIfMissing(parts.countryCodes, dir + QStringLiteral("GSMcodes.txt")) && ok;
     ok = copyIfMissing(parts.regions, dir + QStringLiteral("O2.txt")) && ok;
@@ -235,7 +244,8 @@ void DemoSession::reportTo(Form1& form, std::FILE* out, int everyMs) {
 
 void DemoSession::reportNow() {
     if (!form_ || !out_) return;
-    const double seconds = (QDateTime::currentMSecsSinceEpoch() - startedMs_) / 1000.0;
+    const double seconds =
+        static_cast<double>(QDateTime::currentMSecsSinceEpoch() - startedMs_) / 1000.0;
     const QByteArray line = demoStatusLine(demoStatusOf(*form_), seconds).toUtf8();
     std::fprintf(out_, "%s\n", line.constData());
     std::fflush(out_);

@@ -26,6 +26,14 @@ bool isWritableDir(const QString& path) {
     return fi.isDir() && fi.isWritable();
 }
 
+// An installed program lies in a "bin" folder with the shipped files in
+// "../share/funkor". Such a tree keeps no settings beside the program, also
+// where it could (unpacked by its user, or run as root).
+bool isInstalledTree(const QString& executableDir) {
+    return QFileInfo(executableDir).fileName() == QLatin1String("bin") &&
+           QFileInfo(executableDir + QStringLiteral("/../share/funkor")).isDir();
+}
+
 }  // namespace
 
 ProgramFolder findProgramFolder(const ProgramFolderInputs& in) {
@@ -34,7 +42,8 @@ ProgramFolder findProgramFolder(const ProgramFolderInputs& in) {
         f.dir = cleaned(in.dataDirOption);
     } else if (!in.funkorHome.isEmpty()) {
         f.dir = cleaned(in.funkorHome);
-    } else if (!in.executableDir.isEmpty() && isWritableDir(in.executableDir)) {
+    } else if (!in.executableDir.isEmpty() && isWritableDir(in.executableDir) &&
+               !isInstalledTree(in.executableDir)) {
         f.dir = cleaned(in.executableDir);
     } else {
         QString base = in.xdgDataHome.isEmpty() ? in.homeDir + QStringLiteral("/.local/share")

@@ -8,7 +8,9 @@
 //
 // Chosen in this order: an explicit folder (--data-dir), the FUNKOR_HOME
 // environment variable, the executable's folder when it is writable (a build
-// tree or a portable copy), else $XDG_DATA_HOME/funkor (~/.local/share/funkor).
+// tree or a portable copy) and not an installed tree ("bin" beside
+// "share/funkor", wherever it was unpacked), else $XDG_DATA_HOME/funkor
+// (~/.local/share/funkor).
 // In that last case the shipped country-code and region files are read from
 // the installed share folder until the user puts own copies in the folder.
 struct ProgramFolder {

@@ -22,7 +22,7 @@ QString StallProbe::fileFromEnvironment() {
 
 void StallProbe::tick() {
     const qint64 now = clock_.nsecsElapsed();
-    const double lateMs = std::max(0.0, (now - lastNs_) / 1e6 - kPeriodMs);
+    const double lateMs = std::max(0.0, static_cast<double>(now - lastNs_) / 1e6 - kPeriodMs);
     lastNs_ = now;
     ++ticks_;
     worst_ = std::max(worst_, lateMs);
@@ -33,7 +33,7 @@ void StallProbe::tick() {
     const int step = f.phone.pollStep;
     if (lastStep_ >= 9 && step <= 3) {
         firstPassDone_ = true;
-        firstPassSeconds_ = now / 1e9;
+        firstPassSeconds_ = static_cast<double>(now) / 1e9;
         write();
     }
     lastStep_ = step;

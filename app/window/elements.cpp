@@ -133,9 +133,22 @@ ImageElement::ImageElement(Picture picture, QWidget* parent) : QLabel(parent), p
     setAlignment(Qt::AlignCenter);
 }
 
+namespace {
+TimerDriver* timerDriver = nullptr;
+}  // namespace
+
 TimerElement::TimerElement(QObject* parent) : QObject(parent) {
     timer_.setSingleShot(false);
-    connect(&timer_, &QTimer::timeout, this, &TimerElement::onTimeout);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &TimerElement::tick);
+}
+
+TimerElement::~TimerElement() {
+    if (timerDriver) timerDriver->stop(*this);
+}
+
+void TimerElement::setDriver(TimerDriver* driver) {
+    timerDriver = driver;
 }
 
 void TimerElement::setEnabled(bool on) {
@@ -151,13 +164,21 @@ void TimerElement::setInterval(int ms) {
 }
 
 void TimerElement::apply() {
-    if (enabled_ && interval_ > 0)
-        timer_.start(interval_);
-    else
+    const bool run = enabled_ && interval_ > 0;
+    if (timerDriver) {
         timer_.stop();
+        if (run)
+            timerDriver->start(*this, interval_);
+        else
+            timerDriver->stop(*this);
+    } else if (run) {
+        timer_.start(interval_);
+    } else {
+        timer_.stop();
+    }
 }
 
-void TimerElement::onTimeout() {
+void TimerElement::tick() {
     if (inTick_) return;
     inTick_ = true;
     emit Timer();

@@ -105,6 +105,21 @@ class ImageElement : public QLabel {
     Picture picture_;
 };
 
+class TimerElement;
+
+// Where the window's timers take their periods from. Without a driver each
+// timer runs on the event loop; a test installs one of its own to move time by
+// hand, so that no result depends on how fast the machine is.
+class TimerDriver {
+  public:
+    virtual ~TimerDriver() = default;
+    // `timer` begins a new period of `intervalMs` (switched on, or its
+    // interval set while on).
+    virtual void start(TimerElement& timer, int intervalMs) = 0;
+    // `timer` was switched off or is going away.
+    virtual void stop(TimerElement& timer) = 0;
+};
+
 // A timer switched on and off like the window's timers: Enabled starts and
 // stops it (switching on a running timer changes nothing), Interval in
 // milliseconds (setting it while on starts the period afresh). An interval of 0 never ticks. A tick
@@ -114,6 +129,14 @@ class TimerElement : public QObject {
     Q_OBJECT
   public:
     explicit TimerElement(QObject* parent = nullptr);
+    ~TimerElement() override;
+
+    // Hands the periods of every timer switched on from now on to `driver`;
+    // null gives them back to the event loop.
+    static void setDriver(TimerDriver* driver);
+    // The end of a period: one tick, unless the previous tick's handler is
+    // still running.
+    void tick();
 
     bool Enabled() const { return enabled_; }
     void setEnabled(bool on);
@@ -121,13 +144,14 @@ class TimerElement : public QObject {
     void setInterval(int ms);
     // Whether a tick handler is running right now.
     bool inTick() const { return inTick_; }
+    // Qt::PreciseTimer for a timer whose period others rely on.
+    void setTimerType(Qt::TimerType type) { timer_.setTimerType(type); }
 
   signals:
     void Timer();
 
   private:
     void apply();
-    void onTimeout();
 
     QTimer timer_;
     bool enabled_ = false;

@@ -1,5 +1,12 @@
 #include "app/window/form1.h"
 
+#include "app/output/gps_input.h"
+#include "app/output/lan_output.h"
+#include "app/output/map_link.h"
+#include "app/output/map_server.h"
+#include "app/output/nmea_output.h"
+#include "app/output/source_selection.h"
+#include "app/output/winsock_control.h"
 #include "app/phone/command_cycle.h"
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
@@ -43,6 +50,12 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     displaySwitches = std::make_unique<DisplaySwitches>(*this);
     positionLog = std::make_unique<PositionLog>(*this);
     new PortProblemDisplay(*this);
+    gpsInput = std::make_unique<GpsInput>(*this);
+    sourceSelection = std::make_unique<SourceSelection>(*this);
+    lanOutput = std::make_unique<LanOutput>(*this);
+    nmeaOutput = std::make_unique<NmeaOutput>(*this);
+    mapLink = std::make_unique<MapLink>(*this);
+    mapServer = std::make_unique<MapServer>();
     smsReception = std::make_unique<SmsReception>(*this);
     smsSending = std::make_unique<SmsSending>(*this);
     phoneCalls = std::make_unique<PhoneCalls>(*this);
@@ -218,7 +231,7 @@ void Form1::createElements() {
     Comm2 = serial(QStringLiteral("Comm2"));
     NMEA = combo(QStringLiteral("NMEA"));
     Label4 = label(QStringLiteral("Label4"), QStringLiteral("NMEA Out"));
-    Winsock = new SocketElement(this);
+    Winsock = new WinsockControl(this);
     addElement(Winsock, QStringLiteral("Winsock"), QStringLiteral("socket"));
     TCPstat = shape(QStringLiteral("TCPstat"), ShapeElement::Form::Circle, false);
     cGSM = check(QStringLiteral("cGSM"));
@@ -280,6 +293,13 @@ void Form1::connectHandlers() {
     connect(cMULTI, &QCheckBox::toggled, this, [this] { cMULTI_Click(); });
     connect(AsendS, &QScrollBar::valueChanged, this, [this] { AsendS_Change(); });
     connect(Timer6, &TimerElement::Timer, this, [this] { Timer6_Timer(); });
+    connect(Comm3, &SerialPortComponent::Broken, this, [this] { gpsInput->receiveError(); });
+    connect(Winsock, &WinsockControl::ConnectionRequest, this,
+            [this] { lanOutput->ConnectionRequest(); });
+    connect(Winsock, &WinsockControl::DataArrival, this,
+            [this](qint64 n) { lanOutput->DataArrival(n); });
+    connect(Winsock, &WinsockControl::Error, this,
+            [this](int n, const QString& d) { lanOutput->Error(n, d); });
 
     // SMS, calls, phone book, announcements
     connect(SMSrd, &QPushButton::clicked, this, [this] { SMSrd_Click(); });

@@ -1,3 +1,4 @@
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -42,6 +43,25 @@ class PanelGrid : public QGridLayout {
     std::function<void()> placeOverlays_;
 };
 
+// Tells when the window moved or changed its size: the report window beside
+// it follows. The window manager moves a window that is maximized after the
+// state change, so its place on the screen is known only then.
+class MoveWatcher : public QObject {
+  public:
+    MoveWatcher(QWidget* window, std::function<void()> moved)
+        : QObject(window), moved_(std::move(moved)) {
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize) moved_();
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    std::function<void()> moved_;
+};
+
 // Grid columns and rows of the panel. The last column and row take what the
 // panel does not use while the window is maximized.
 constexpr int kPhoneCol = 0;
@@ -80,6 +100,9 @@ void Form1::layoutElements() {
     auto* grid = new PanelGrid(area, [this] {
         placeTraceList();
         if (form2->isVisible()) placeForm2();
+    });
+    new MoveWatcher(this, [this] {
+        if (form2->isVisible() && isMaximized()) placeForm2();
     });
     grid->setContentsMargins(margin, margin, margin, margin);
     grid->setHorizontalSpacing(margin);
@@ -309,7 +332,14 @@ void Form1::placeForm2() {
         QPoint(Cell->geometry().right() + Shape1->x() + 1, Shape1->y()));
     const int width = Info->width() + Netz->width();
     const int height = Text2->geometry().bottom() - Shape1->y();
-    form2->setGeometry(QRect(topLeft, QSize(width, std::max(height, 200))));
+    QRect placed(topLeft, QSize(width, std::max(height, 200)));
+    // On the window's screen, also when the panel leaves little room.
+    if (const QScreen* screen = this->screen()) {
+        const QRect avail = screen->availableGeometry();
+        if (placed.right() > avail.right()) placed.moveRight(avail.right());
+        if (placed.bottom() > avail.bottom()) placed.moveBottom(avail.bottom());
+    }
+    form2->setGeometry(placed);
 }
 
 void Form1::setInitialStates() {

@@ -4,6 +4,8 @@
 #include <QSignalBlocker>
 #include <QtDebug>
 
+#include "app/output/map_server.h"
+#include "app/output/source_selection.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
 #include "core/data_files.h"
@@ -81,6 +83,8 @@ void Form1::Form_Load() {
     Trace->setChecked(readSetting("Trace", "on", 0, 0, 1) == 1);
     TrNew->setChecked(readSetting("Trace", "new", 1, 0, 1) == 1);
     TrNew->setEnabled(Trace->isChecked());
+    // Position sources and automatic sending, through their handlers.
+    sourceSelection->restoreSettings();
 
     // No serving cell known yet.
     network.cellKey.assign(1, '*');
@@ -139,6 +143,11 @@ void Form1::Form_Load() {
 
     // Nothing to take over without a position log.
     if (!QFileInfo::exists(folderFile(QStringLiteral("Funkor.log")))) NewL->hide();
+
+    // The map page, unless the map addresses point elsewhere ("Map"/"Base");
+    // without a base they point at it, on "Map"/"Port".
+    position.mapBase = mapBaseAddress(settingsPath());
+    startMapServer(*mapServer, settingsPath());
 }
 
 void Form1::Form_QueryUnload() {
@@ -200,6 +209,7 @@ void Form1::SAVE_Click() {
     }
     put("Trace", "on", Trace->isChecked() ? 1 : 0);
     put("Trace", "new", TrNew->isChecked() ? 1 : 0);
+    for (const auto& [key, value] : sourceSelection->settingsToSave()) put("Sources", key, value);
     // The beep tells the user the settings are stored; a failed write says
     // so instead.
     if (ok)

@@ -1,5 +1,9 @@
 #include "app/window/form1.h"
 
+#include "app/output/gps_input.h"
+#include "app/output/map_link.h"
+#include "app/output/nmea_output.h"
+#include "app/output/source_selection.h"
 #include "app/phone/command_cycle.h"
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
@@ -67,7 +71,7 @@ void Form1::FindCallerName(const std::string& number) {
     // Entries 1..phoneBookCount of the table are the phone books read so far.
     const int count =
         std::clamp(calls.phoneBookCount, 0, static_cast<int>(calls.phoneBook.size()) - 1);
-    calls.callerName = funkor::FindCallerName(
+    calls.callerName = funkor::findCallerName(
         number,
         std::span<const std::string>(calls.phoneBook.data() + 1, static_cast<std::size_t>(count)));
 }
@@ -84,18 +88,42 @@ void Form1::NewL_Click() {
     positionLog->NewL_Click();
 }
 
-void Form1::GPS_Click() {}
-void Form1::Comm3_OnComm() {}
-void Form1::NMEA_Click() {}
-void Form1::Timer2_Timer() {}
-void Form1::Timer5_Timer() {}
-void Form1::MBlast_Click() {}
-void Form1::cGSM_Click() {}
-void Form1::cGPS_Click() {}
-void Form1::cSMS_Click() {}
-void Form1::cMULTI_Click() {}
-void Form1::AsendS_Change() {}
-void Form1::Timer6_Timer() {}
+void Form1::GPS_Click() {
+    gpsInput->GPS_Click();
+}
+void Form1::Comm3_OnComm() {
+    gpsInput->Comm3_OnComm();
+}
+void Form1::NMEA_Click() {
+    nmeaOutput->NMEA_Click();
+}
+void Form1::Timer2_Timer() {
+    nmeaOutput->Timer2_Timer();
+}
+void Form1::Timer5_Timer() {
+    mapLink->Timer5_Timer();
+}
+void Form1::MBlast_Click() {
+    mapLink->MBlast_Click();
+}
+void Form1::cGSM_Click() {
+    sourceSelection->cGSM_Click();
+}
+void Form1::cGPS_Click() {
+    sourceSelection->cGPS_Click();
+}
+void Form1::cSMS_Click() {
+    sourceSelection->cSMS_Click();
+}
+void Form1::cMULTI_Click() {
+    sourceSelection->cMULTI_Click();
+}
+void Form1::AsendS_Change() {
+    sourceSelection->AsendS_Change();
+}
+void Form1::Timer6_Timer() {
+    sourceSelection->Timer6_Timer();
+}
 
 void Form1::SMSrd_Click() {
     smsReception->SMSrd_Click();

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QThread>
 
 #include "speechctl/sprelo_abi.h"
 
@@ -193,6 +194,15 @@ SpreloControlElement::SpreloControlElement(QWidget* parent) : SpeechElement(pare
         }
         c->Release();
     }
+    // The engine is loaded away from this thread; the calls wait for it.
+    if (auto preload =
+            reinterpret_cast<SpreloPreloadEngineFn>(dlsym(library, "SpreloPreloadEngine"))) {
+        loading_ = true;
+        preload_ = QThread::create([preload] { preload(); });
+        connect(preload_, &QThread::finished, this, &SpreloControlElement::engineLoaded);
+        preload_->start();
+    }
+
     void* channel = nullptr;
     std::int32_t fd = -1;
     if (Succeeded(control_->QueryInterface(IID_ISpreloNotifyChannel, &channel))) {
@@ -206,6 +216,10 @@ SpreloControlElement::SpreloControlElement(QWidget* parent) : SpeechElement(pare
 }
 
 SpreloControlElement::~SpreloControlElement() {
+    if (preload_) {
+        preload_->wait();
+        delete preload_;
+    }
     delete notifier_;
     if (control_ && cookie_) {
         void* container = nullptr;
@@ -223,17 +237,46 @@ SpreloControlElement::~SpreloControlElement() {
     if (control_) control_->Release();
 }
 
-long SpreloControlElement::Initialize() {
-    if (!control_) return SpeechElement::Initialize();
+void SpreloControlElement::engineLoaded() {
+    loading_ = false;
+    if (initializePending_) initializeNow();
+    initializePending_ = false;
+    const auto pending = pendingSpeech_;
+    pendingSpeech_.clear();
+    for (const auto& [text, action] : pending) speakNow(text, action);
+}
+
+long SpreloControlElement::initializeNow() {
     std::int32_t state = 0;
     control_->Initialize(&state);
     return state;
 }
 
-long SpreloControlElement::Speak(const QString& text, int action) {
-    SpeechElement::Speak(text, action);
-    if (!control_) return 0;
+long SpreloControlElement::speakNow(const QString& text, int action) {
     std::int32_t state = 0;
     control_->Speak(reinterpret_cast<const char16_t*>(text.utf16()), action, &state);
     return state;
+}
+
+long SpreloControlElement::Initialize() {
+    if (!control_) return SpeechElement::Initialize();
+    if (loading_) {
+        // Reported as not ready yet; it is done once the engine is loaded.
+        initializePending_ = true;
+        return 0;
+    }
+    return initializeNow();
+}
+
+long SpreloControlElement::Speak(const QString& text, int action) {
+    SpeechElement::Speak(text, action);
+    if (!control_) return 0;
+    if (loading_) {
+        // Texts that come while the engine is still loading wait for it (a
+        // few at most: announcements do not pile up in that time).
+        if (pendingSpeech_.size() >= 8) return 0;
+        pendingSpeech_.append({text, action});
+        return 1;
+    }
+    return speakNow(text, action);
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <memory>
 
 #include "app/window/elements.h"
 
 class QSocketNotifier;
+class QThread;
 namespace sprelo {
 struct ISprelo4Control;
 struct ISpreloNotifyChannel;
@@ -17,6 +20,10 @@ struct ISpreloNotifyChannel;
 // Speak to it, and turns the engine's notifications into Qt signals on the
 // GUI thread (a socket notifier watches the control's channel). Without the
 // library, or without an engine behind it, the program goes on silently.
+//
+// The engine, with its audio libraries, is loaded on a thread of its own
+// when the element is made, so that the window never waits for it: an
+// Initialize or Speak that comes earlier is carried out once it is loaded.
 class SpreloControlElement : public SpeechElement {
     Q_OBJECT
   public:
@@ -41,12 +48,20 @@ class SpreloControlElement : public SpeechElement {
     class Sink;
     friend class Sink;
 
+    void engineLoaded();
+    long initializeNow();
+    long speakNow(const QString& text, int action);
+
     sprelo::ISprelo4Control* control_ = nullptr;
     sprelo::ISpreloNotifyChannel* channel_ = nullptr;
     QSocketNotifier* notifier_ = nullptr;
     std::unique_ptr<Sink> sink_;
     std::uint32_t cookie_ = 0;
     QString libraryPath_;
+    QThread* preload_ = nullptr;
+    bool loading_ = false;
+    bool initializePending_ = false;
+    QList<QPair<QString, int>> pendingSpeech_;
 };
 
 // Where the control library is looked for, in order: beside the program,

@@ -25,16 +25,16 @@ TEST(CellFiles, CellNameLookup) {
         {"1234C67C26201", " Fremdnetz"}, {"4E21C67C26201", std::nullopt},
         {"4e21c67c26207", std::nullopt},  // exact comparison
     };
-    for (const auto& c : cases) EXPECT_EQ(FindCellName(lines, c.key), c.caption) << c.key;
+    for (const auto& c : cases) EXPECT_EQ(findCellName(lines, c.key), c.caption) << c.key;
 }
 
 TEST(CellFiles, SiteNameLookup) {
     const std::vector<std::string> lines = {"451818 582197 Tower", "459870 581994 Fernsehturm",
                                             "451818 582197 Sp\xE4ter", "4518"};
-    EXPECT_EQ(FindSiteName(lines, "451818582197"), " Tower");
-    EXPECT_EQ(FindSiteName(lines, "459870581994"), " Fernsehturm");
-    EXPECT_EQ(FindSiteName(lines, "451818582198"), std::nullopt);
-    EXPECT_EQ(FindSiteName(lines, ""), std::nullopt);
+    EXPECT_EQ(findSiteName(lines, "451818582197"), " Tower");
+    EXPECT_EQ(findSiteName(lines, "459870581994"), " Fernsehturm");
+    EXPECT_EQ(findSiteName(lines, "451818582198"), std::nullopt);
+    EXPECT_EQ(findSiteName(lines, ""), std::nullopt);
 }
 
 TEST(CellFiles, RecordLines) {
@@ -51,14 +51,14 @@ TEST(CellFiles, AppendedRecordsAreFoundAndMissingFilesMatchNothing) {
     const std::string clf = (dir / kCellNameFile).string();
     const std::string txt = (dir / kSiteNameFile).string();
 
-    EXPECT_EQ(FindCellNameInFile(clf, "4E21C67C26207"), std::nullopt);  // file missing
-    EXPECT_EQ(FindSiteNameInFile(txt, "451818582197"), std::nullopt);
+    EXPECT_EQ(findCellNameInFile(clf, "4E21C67C26207"), std::nullopt);  // file missing
+    EXPECT_EQ(findSiteNameInFile(txt, "451818582197"), std::nullopt);
 
     EXPECT_TRUE(appendRecordLine(clf, cellNameLine("4E21C67C26207", "Bahnhof")));
     EXPECT_TRUE(appendRecordLine(clf, cellNameLine("4E21C67C26207", "Sp\xE4ter")));
     EXPECT_TRUE(appendRecordLine(txt, siteNameLine("451818582197", "Tower")));
-    EXPECT_EQ(FindCellNameInFile(clf, "4E21C67C26207"), " Bahnhof");
-    EXPECT_EQ(FindSiteNameInFile(txt, "451818582197"), " Tower");
+    EXPECT_EQ(findCellNameInFile(clf, "4E21C67C26207"), " Bahnhof");
+    EXPECT_EQ(findSiteNameInFile(txt, "451818582197"), " Tower");
 
     std::ifstream in(clf, std::ios::binary);
     std::stringstream bytes;
@@ -136,9 +136,9 @@ TEST(CellFiles, AppendingToAFileWithoutFinalLineEndKeepsBothRecords) {
         std::stringstream bytes;
         bytes << in.rdbuf();
         EXPECT_EQ(bytes.str(), c.after) << c.legend;
-        EXPECT_EQ(FindCellNameInFile(clf, "4E21C67C26207"), " Bahnhof") << c.legend;
+        EXPECT_EQ(findCellNameInFile(clf, "4E21C67C26207"), " Bahnhof") << c.legend;
         EXPECT_EQ(
-            FindCellNameInFile(clf, "1111C67C26207"),
+            findCellNameInFile(clf, "1111C67C26207"),
             std::string(c.before).empty() ? std::nullopt : std::optional<std::string>(" Markt"))
             << c.legend;
     }

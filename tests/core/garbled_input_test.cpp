@@ -145,14 +145,14 @@ TEST(GarbledInput, PduAndPageReadersStayInsideTheirInput) {
     std::mt19937 rng(7);
     for (const auto& pdu : mutations(kPdu, rng)) {
         for (int length : {-5, 0, 1, 23, 24, 400}) {
-            const auto sms = ReadSmsDeliver(pdu, length);
+            const auto sms = readSmsDeliver(pdu, length);
             EXPECT_LE(sms.text.size(), 160u + 8u) << pdu;
         }
-        EXPECT_LE(DecodeSeptets(pdu).size(), pdu.size() / 2 * 8 / 7 + 1) << pdu;
-        (void)TpduLength(pdu);
+        EXPECT_LE(decodeSeptets(pdu).size(), pdu.size() / 2 * 8 / 7 + 1) << pdu;
+        (void)tpduLength(pdu);
     }
     for (const auto& page : mutations(kPage, rng)) {
-        if (auto key = CellBroadcastPosition(page)) {
+        if (auto key = cellBroadcastPosition(page)) {
             EXPECT_EQ(key->size(), 12u) << page;
         }
     }
@@ -163,14 +163,14 @@ TEST(GarbledInput, PositionTextsNeverBecomeNan) {
     const std::vector<std::string> lines = {"4595.4 5821.6    17 Berlin", "", "x",
                                             "9999999999999999999"};
     for (const auto& text : mutations("$523022N,0132708E", rng)) {
-        if (auto p = ReadPositionSms(text, "07.12.26 23:30:00")) {
+        if (auto p = readPositionSms(text, "07.12.26 23:30:00")) {
             EXPECT_TRUE(std::isfinite(p->latitude)) << text;
             EXPECT_TRUE(std::isfinite(p->longitude)) << text;
         }
     }
     for (const auto& key : mutations("459547582169", rng)) {
-        (void)FindRegionCircle(key, lines);
-        (void)CellMapLabel(key, "23:30");
+        (void)findRegionCircle(key, lines);
+        (void)cellMapLabel(key, "23:30");
     }
 }
 

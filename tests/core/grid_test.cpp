@@ -7,13 +7,13 @@
 using namespace funkor;
 
 TEST(Grid, WorkedConversionToSevenDecimals) {
-    const GeoPosition bessel = GridToBessel(4598700, 5819940);
+    const GeoPosition bessel = gridToBessel(4598700, 5819940);
     EXPECT_NEAR(bessel.latitude, 52.5051989, 0.5e-7);
     EXPECT_NEAR(bessel.longitude, 13.4539755, 0.5e-7);
-    const GeoPosition wgs = BesselToWgs84(bessel.latitude, bessel.longitude);
+    const GeoPosition wgs = besselToWgs84(bessel.latitude, bessel.longitude);
     EXPECT_NEAR(wgs.latitude, 52.5037951, 0.5e-7);
     EXPECT_NEAR(wgs.longitude, 13.4522282, 0.5e-7);
-    const GeoPosition both = GridToWgs84(4598700, 5819940);
+    const GeoPosition both = gridToWgs84(4598700, 5819940);
     EXPECT_DOUBLE_EQ(both.latitude, wgs.latitude);
     EXPECT_DOUBLE_EQ(both.longitude, wgs.longitude);
     // The map address writes 15 significant digits of these.
@@ -34,7 +34,7 @@ TEST(Grid, ZoneComesFromTheMillionsDigit) {
         {2500000, 5600000, 50.53, 6.0},    // zone 2 meridian
     };
     for (const auto& c : cases) {
-        const GeoPosition p = GridToWgs84(c.easting, c.northing);
+        const GeoPosition p = gridToWgs84(c.easting, c.northing);
         EXPECT_NEAR(p.latitude, c.lat, 0.05) << c.easting;
         EXPECT_NEAR(p.longitude, c.lon, 0.05) << c.easting;
     }
@@ -44,11 +44,11 @@ TEST(Grid, InputFarOutsideGivesFiniteNumbers) {
     const double values[] = {0, -1e7, 1, 9999990, 1e7, 1e9, 1e300, -1e300, 4.9e-324};
     for (double e : values) {
         for (double n : values) {
-            const GeoPosition p = GridToWgs84(e, n);
+            const GeoPosition p = gridToWgs84(e, n);
             EXPECT_TRUE(std::isfinite(p.latitude)) << e << " " << n;
             EXPECT_TRUE(std::isfinite(p.longitude)) << e << " " << n;
         }
     }
-    const GeoPosition nanIn = GridToWgs84(std::nan(""), std::nan(""));
+    const GeoPosition nanIn = gridToWgs84(std::nan(""), std::nan(""));
     EXPECT_TRUE(std::isfinite(nanIn.latitude) && std::isfinite(nanIn.longitude));
 }

@@ -25,13 +25,13 @@ std::string golden(const char* name) {
 // unnamed cell, then a garbled and a torn entry.
 std::string sampleLog() {
     const CivilTime t{2026, 12, 2, 9, 20, 5};
-    const SentencePair a = BuildPositionSentences(52.5037951, 13.4522282, t, 1);
-    const SentencePair b = BuildPositionSentences(52.5166, 13.2419, AddHours(t, 25), 1);
-    return PositionLogEntry("4E21C67C26207", "459870581994",
+    const SentencePair a = buildPositionSentences(52.5037951, 13.4522282, t, 1);
+    const SentencePair b = buildPositionSentences(52.5166, 13.2419, addHours(t, 25), 1);
+    return positionLogEntry("4E21C67C26207", "459870581994",
                             " Stra\xDF"
                             "e & <Dach> ",
                             a.rmc, a.gga) +
-           PositionLogEntry("0407526E26207", "451818582197", "", b.rmc, b.gga) +
+           positionLogEntry("0407526E26207", "451818582197", "", b.rmc, b.gga) +
            "$GPTXT,5217526D26207,459916582072,Kaputt\r\n$GPRMC,082005,A,52xx.2277,N\r\n"
            "$GPTXT,04B3533926207,458805582165,Halb";
 }
@@ -39,7 +39,7 @@ std::string sampleLog() {
 }  // namespace
 
 TEST(LogExport, WaypointsFromTheRmcSentences) {
-    const LogWaypoints w = ReadLogWaypoints(sampleLog());
+    const LogWaypoints w = readLogWaypoints(sampleLog());
     ASSERT_EQ(w.points.size(), 2u);
     EXPECT_EQ(w.skipped, 2);
     EXPECT_NEAR(w.points[0].latitude, 52 + 30.2277 / 60, 1e-12);
@@ -72,20 +72,20 @@ TEST(LogExport, RmcFieldsThatGiveNoWaypoint) {
     };
     for (const auto& c : cases) {
         const std::string log = std::string("$GPTXT,4E21C67C26207,459870581994,X\r\n") + c.rmc;
-        const LogWaypoints w = ReadLogWaypoints(log);
+        const LogWaypoints w = readLogWaypoints(log);
         ASSERT_EQ(w.points.size(), c.point ? 1u : 0u) << c.legend;
         if (c.point) {
             EXPECT_EQ(w.points[0].time, c.time) << c.legend;
         }
     }
     const LogWaypoints sw =
-        ReadLogWaypoints(std::string("$GPTXT,4E21C67C26207,459870581994,X\r\n") + cases[0].rmc);
+        readLogWaypoints(std::string("$GPTXT,4E21C67C26207,459870581994,X\r\n") + cases[0].rmc);
     EXPECT_DOUBLE_EQ(sw.points[0].latitude, -33.5);
     EXPECT_DOUBLE_EQ(sw.points[0].longitude, -70.5);
 }
 
 TEST(LogExport, GpxAndKmlDocuments) {
-    const LogWaypoints w = ReadLogWaypoints(sampleLog());
-    EXPECT_EQ(WriteGpx(w.points), golden("drive.gpx"));
-    EXPECT_EQ(WriteKml(w.points, "Funkor.log"), golden("drive.kml"));
+    const LogWaypoints w = readLogWaypoints(sampleLog());
+    EXPECT_EQ(writeGpx(w.points), golden("drive.gpx"));
+    EXPECT_EQ(writeKml(w.points, "Funkor.log"), golden("drive.kml"));
 }

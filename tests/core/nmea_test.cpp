@@ -18,10 +18,10 @@ TEST(Nmea, ChecksumsAreTwoUpperCaseHexDigits) {
         {"GPGGA,145000,4807.12A,N,01134.567,E,1,12,,,M,,M,,,", "09"},
         {"GPRMC,145000,A,4807.123,N,01134.567,E,,,121104,0,E", "67"},
     };
-    for (const auto& [body, sum] : cases) EXPECT_EQ(NmeaChecksum(body), sum) << body;
-    EXPECT_EQ(NmeaSentence("PHSMID,GSM"), kGsmSourceSentence);
-    EXPECT_EQ(NmeaSentence("PHSMID,GPS"), kGpsSourceSentence);
-    EXPECT_EQ(NmeaSentence("PHSMID,SMS"), kSmsSourceSentence);
+    for (const auto& [body, sum] : cases) EXPECT_EQ(nmeaChecksum(body), sum) << body;
+    EXPECT_EQ(nmeaSentence("PHSMID,GSM"), kGsmSourceSentence);
+    EXPECT_EQ(nmeaSentence("PHSMID,GPS"), kGpsSourceSentence);
+    EXPECT_EQ(nmeaSentence("PHSMID,SMS"), kSmsSourceSentence);
 }
 
 TEST(Nmea, LatitudeAndLongitudeFields) {
@@ -48,8 +48,8 @@ TEST(Nmea, LatitudeAndLongitudeFields) {
         {200, "9000.0000", "18000.0000"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(NmeaLatitude(c.degrees), c.lat) << c.degrees;
-        EXPECT_EQ(NmeaLongitude(c.degrees), c.lon) << c.degrees;
+        EXPECT_EQ(nmeaLatitude(c.degrees), c.lat) << c.degrees;
+        EXPECT_EQ(nmeaLongitude(c.degrees), c.lon) << c.degrees;
     }
 }
 
@@ -71,8 +71,8 @@ TEST(Nmea, FieldsKeepTheirWidthOverASweep) {
     };
     for (int i = 0; i < 20000; ++i) {
         const double a = lat(rng), o = lon(rng);
-        check(NmeaLatitude(a), 9, a);
-        check(NmeaLongitude(o), 10, o);
+        check(nmeaLatitude(a), 9, a);
+        check(nmeaLongitude(o), 10, o);
     }
     // Every tenth of a thousandth of a minute around whole degrees and minutes.
     for (int d = 0; d < 90; ++d) {
@@ -80,8 +80,8 @@ TEST(Nmea, FieldsKeepTheirWidthOverASweep) {
             for (double eps : {-1e-7, -4e-9, 0.0, 4e-9, 1e-7}) {
                 const double v = d + m / 60.0 + eps;
                 if (v < 0) continue;
-                check(NmeaLatitude(v), 9, v);
-                check(NmeaLongitude(v), 10, v);
+                check(nmeaLatitude(v), 9, v);
+                check(nmeaLongitude(v), 10, v);
             }
         }
     }
@@ -104,19 +104,19 @@ TEST(Nmea, TimeIsLocalMinusOffsetAsAWholeDateTime) {
         {{2000, 2, 29, 12, 0, 0}, 0, "120000", "290200"},
     };
     for (const auto& c : cases) {
-        const CivilTime utc = AddHours(c.local, -c.offset);
-        EXPECT_EQ(NmeaTime(utc), c.time) << c.time;
-        EXPECT_EQ(NmeaDate(utc), c.date) << c.date;
+        const CivilTime utc = addHours(c.local, -c.offset);
+        EXPECT_EQ(nmeaTime(utc), c.time) << c.time;
+        EXPECT_EQ(nmeaDate(utc), c.date) << c.date;
     }
 }
 
 TEST(Nmea, PositionPairOfTheWorkedExample) {
     const SentencePair p =
-        BuildPositionSentences(52.5037951085233, 13.4522282368411, {2004, 11, 12, 14, 50, 7}, 1);
-    const std::string rmcBody = "GPRMC,135007,A,5230.2277,N,01327.1337,E,,,121104,0,E";
-    const std::string ggaBody = "GPGGA,135007,5230.2277,N,01327.1337,E,1,12,,,M,,M,,,";
-    EXPECT_EQ(p.rmc, "$" + rmcBody + "*" + NmeaChecksum(rmcBody) + "\r\n");
-    EXPECT_EQ(p.gga, "$" + ggaBody + "*" + NmeaChecksum(ggaBody) + "\r\n");
+        buildPositionSentences(52.5037951085233, 13.4522282368411, {2004, 11, 12, 14, 50, 7}, 1);
+    const std::string rmcText = "GPRMC,135007,A,5230.2277,N,01327.1337,E,,,121104,0,E";
+    const std::string ggaText = "GPGGA,135007,5230.2277,N,01327.1337,E,1,12,,,M,,M,,,";
+    EXPECT_EQ(p.rmc, "$" + rmcText + "*" + nmeaChecksum(rmcText) + "\r\n");
+    EXPECT_EQ(p.gga, "$" + ggaText + "*" + nmeaChecksum(ggaText) + "\r\n");
     // Fixed positions others read (counted from 1).
     ASSERT_EQ(p.rmc.size(), 58u);
     EXPECT_EQ(p.rmc.substr(7, 6), "135007");

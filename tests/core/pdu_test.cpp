@@ -28,7 +28,7 @@ std::string packReference(const std::vector<unsigned>& septets) {
     return hex;
 }
 
-// The user data of a PDU built by EncodeSmsPdu: everything after "1FF0" and
+// The user data of a PDU built by encodeSmsPdu: everything after "1FF0" and
 // the two length characters.
 std::string userData(const std::string& pdu) {
     return pdu.substr(pdu.find("1FF0") + 6);
@@ -54,7 +54,7 @@ TEST(Pdu, SubmitPdusForTheAddressForms) {
         {"0123456789", "$", "0001000A8110325476981FF00124"},     // "$" stays 0x24
     };
     for (const auto& c : cases) {
-        const auto r = EncodeSmsPdu(c.text, c.number);
+        const auto r = encodeSmsPdu(c.text, c.number);
         EXPECT_TRUE(r.ok()) << c.number;
         EXPECT_EQ(r.pdu, c.pdu) << c.number << " / " << c.text;
     }
@@ -63,7 +63,7 @@ TEST(Pdu, SubmitPdusForTheAddressForms) {
 TEST(Pdu, UserDataLengthHasTwoHexDigits) {
     const std::pair<std::size_t, const char*> cases[] = {{15, "0F"}, {16, "10"}, {160, "A0"}};
     for (const auto& [n, field] : cases) {
-        const auto pdu = EncodeSmsPdu(std::string(n, 'x'), "0123").pdu;
+        const auto pdu = encodeSmsPdu(std::string(n, 'x'), "0123").pdu;
         EXPECT_EQ(pdu.substr(pdu.find("1FF0") + 4, 2), field) << n;
     }
 }
@@ -86,15 +86,15 @@ TEST(Pdu, RefusesWhatDoesNotFitOrIsNoNumber) {
         {"x", "+4+9+1", PduError::NumberInvalid},  // only the first inner "+" goes
     };
     for (const auto& c : cases) {
-        const auto r = EncodeSmsPdu(c.text, c.number);
+        const auto r = encodeSmsPdu(c.text, c.number);
         EXPECT_EQ(r.error, c.error) << c.number;
         EXPECT_EQ(r.pdu.empty(), c.error != PduError::None) << c.number;
     }
 }
 
 TEST(Pdu, TpduLengthLeavesOutTheSmscOctet) {
-    EXPECT_EQ(TpduLength("0001000B919421436587F91FF00361F118"), 16);
-    EXPECT_EQ(TpduLength(""), 0);
+    EXPECT_EQ(tpduLength("0001000B919421436587F91FF00361F118"), 16);
+    EXPECT_EQ(tpduLength(""), 0);
 }
 
 TEST(Pdu, UmlautsArriveAsTheGermanLetters) {
@@ -105,8 +105,8 @@ TEST(Pdu, UmlautsArriveAsTheGermanLetters) {
         "Stra\xDF"
         "e 5 $"};
     for (const char* t : texts) {
-        const auto pdu = EncodeSmsPdu(t, "0123").pdu;
-        EXPECT_EQ(MapGsmUmlauts(DecodeSeptets(userData(pdu))).substr(0, std::string(t).size()), t);
+        const auto pdu = encodeSmsPdu(t, "0123").pdu;
+        EXPECT_EQ(mapGsmUmlauts(decodeSeptets(userData(pdu))).substr(0, std::string(t).size()), t);
     }
 }
 
@@ -120,7 +120,7 @@ TEST(Pdu, SeptetsUnpackKnownOctets) {
         {"6G", "\x06"},  // a pair with a non-hex digit counts by its leading digits
         {"ZZ", std::string(1, '\0')},
     };
-    for (const auto& [hex, text] : cases) EXPECT_EQ(DecodeSeptets(hex), text) << hex;
+    for (const auto& [hex, text] : cases) EXPECT_EQ(decodeSeptets(hex), text) << hex;
 }
 
 TEST(Pdu, SeptetZeroAndThirtyInEveryPositionOfAGroup) {
@@ -130,7 +130,7 @@ TEST(Pdu, SeptetZeroAndThirtyInEveryPositionOfAGroup) {
             septets[pos] = special;
             std::string expected(8, 'A');
             expected[pos] = special == 30 ? '\xDF' : '\0';
-            EXPECT_EQ(DecodeSeptets(packReference(septets)), expected) << pos << "/" << special;
+            EXPECT_EQ(decodeSeptets(packReference(septets)), expected) << pos << "/" << special;
         }
     }
 }
@@ -146,9 +146,9 @@ TEST(Pdu, RoundTripOfRandomSevenBitTexts) {
             while (c == 30);  // septet 30 comes back as "ß" by design
             text += c;
         }
-        const auto r = EncodeSmsPdu(text, "+49170123456");
+        const auto r = encodeSmsPdu(text, "+49170123456");
         ASSERT_TRUE(r.ok());
-        const std::string decoded = DecodeSeptets(userData(r.pdu));
+        const std::string decoded = decodeSeptets(userData(r.pdu));
         // The packer's fill bits may add one character of value 0 at the end.
         EXPECT_EQ(decoded.substr(0, n), text);
         EXPECT_LE(decoded.size(), n + 1);
@@ -159,15 +159,15 @@ TEST(Pdu, RoundTripOfRandomSevenBitTexts) {
 }
 
 TEST(Pdu, MapGsmUmlautsTranslatesTheGermanLetters) {
-    EXPECT_EQ(MapGsmUmlauts("[\\^{|~"), "\xC4\xD6\xDC\xE4\xF6\xFC");
+    EXPECT_EQ(mapGsmUmlauts("[\\^{|~"), "\xC4\xD6\xDC\xE4\xF6\xFC");
     // A phone-book name as the phone sends it: ß as its GSM code 30.
-    EXPECT_EQ(MapGsmUmlauts("B{ckerei Wei\x1E"),
+    EXPECT_EQ(mapGsmUmlauts("B{ckerei Wei\x1E"),
               "B\xE4"
               "ckerei Wei\xDF");
-    EXPECT_EQ(MapGsmUmlauts("M{rz ~ber [pfel, ] } @ $"),
+    EXPECT_EQ(mapGsmUmlauts("M{rz ~ber [pfel, ] } @ $"),
               "M\xE4rz \xFC"
               "ber \xC4pfel, ] } @ $");
-    EXPECT_EQ(MapGsmUmlauts(""), "");
+    EXPECT_EQ(mapGsmUmlauts(""), "");
 }
 
 TEST(Pdu, ReadsSmsDeliver) {
@@ -206,7 +206,7 @@ TEST(Pdu, ReadsSmsDeliver) {
         {"nothing", "", 0, "", "00.00.00 00:00:00", ""},
     };
     for (const auto& c : cases) {
-        const auto sms = ReadSmsDeliver(c.pdu, c.length);
+        const auto sms = readSmsDeliver(c.pdu, c.length);
         EXPECT_EQ(sms.sender, c.sender) << c.label;
         EXPECT_EQ(sms.timeStamp, c.time) << c.label;
         EXPECT_EQ(sms.text, c.text) << c.label;
@@ -233,9 +233,9 @@ TEST(Pdu, CallerNameLookup) {
         {"", ""},
         {"+49", ""},  // nothing left to search for
     };
-    for (const auto& c : cases) EXPECT_EQ(FindCallerName(c.number, book), c.name) << c.number;
+    for (const auto& c : cases) EXPECT_EQ(findCallerName(c.number, book), c.name) << c.number;
     const std::vector<std::string> ordered(book.begin() + 1, book.end());
-    EXPECT_EQ(FindCallerName("+49123456789", ordered), "Hans");
-    EXPECT_EQ(FindCallerName("+49123456789", std::vector<std::string>{}), "");
-    EXPECT_EQ(FindCallerName("123", std::vector<std::string>{"123"}), "");  // no comma: no name
+    EXPECT_EQ(findCallerName("+49123456789", ordered), "Hans");
+    EXPECT_EQ(findCallerName("+49123456789", std::vector<std::string>{}), "");
+    EXPECT_EQ(findCallerName("123", std::vector<std::string>{"123"}), "");  // no comma: no name
 }

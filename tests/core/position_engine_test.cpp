@@ -40,7 +40,7 @@ struct Engine {
     }
     PositionEngineResult run() {
         in.regionLines = regions;
-        return ComputeCellPosition(in);
+        return computeCellPosition(in);
     }
 };
 

@@ -13,7 +13,7 @@ using namespace funkor;
 TEST(PositionSms, TextFromTheCellSentence) {
     const std::pair<std::string, const char*> cases[] = {
         {"$GPRMC,101500,A,4807.1234,N,01134.5678,E,,,121104,0,E*00\r\n", "$4807123,01134567"},
-        {BuildPositionSentences(52.5037951085233, 13.4522282368411, {2004, 11, 12, 14, 50, 0}, 1)
+        {buildPositionSentences(52.5037951085233, 13.4522282368411, {2004, 11, 12, 14, 50, 0}, 1)
              .rmc,
          "$5230227,01327133"},
         {"$GPRMC,101500,A,4807.1234,N,0113", ""},  // cut short
@@ -21,7 +21,7 @@ TEST(PositionSms, TextFromTheCellSentence) {
         {"$GPRMC,101500,A,48x7.1234,N,01134.5678,E,,,121104,0,E*00", ""},
         {"", ""},
     };
-    for (const auto& [rmc, text] : cases) EXPECT_EQ(PositionSmsFromCellRmc(rmc), text) << rmc;
+    for (const auto& [rmc, text] : cases) EXPECT_EQ(positionSmsFromCellRmc(rmc), text) << rmc;
 }
 
 TEST(PositionSms, TextFromTheGpsReceiverSentence) {
@@ -38,7 +38,7 @@ TEST(PositionSms, TextFromTheGpsReceiverSentence) {
         {"$GPRMC,101500,A,4807.12a4,N,01134.5678,E,,,121104,,", ""},
         {"$GPRMC", ""},
     };
-    for (const auto& [rmc, text] : cases) EXPECT_EQ(PositionSmsFromGpsRmc(rmc), text) << rmc;
+    for (const auto& [rmc, text] : cases) EXPECT_EQ(positionSmsFromGpsRmc(rmc), text) << rmc;
 }
 
 TEST(PositionSms, GpsTakesPrecedenceWhenItHasAPosition) {
@@ -60,7 +60,7 @@ TEST(PositionSms, GpsTakesPrecedenceWhenItHasAPosition) {
         {noFix, "", "", ""},
     };
     for (const auto& c : cases) {
-        const OutgoingPosition p = BuildPositionSms(c.gps, c.cell);
+        const OutgoingPosition p = buildPositionSms(c.gps, c.cell);
         EXPECT_EQ(p.text, c.text) << c.gps << " / " << c.cell;
         EXPECT_EQ(p.source, c.source) << c.gps << " / " << c.cell;
     }
@@ -86,7 +86,7 @@ TEST(PositionSms, ReceivedTextBecomesSentencesAndMapCoordinates) {
          "$GPGGA,145000,4800.000,N,01100.000,E,1,12,,,M,,M,,,*7F\r\n", "48,11"},
     };
     for (const auto& c : cases) {
-        const auto p = ReadPositionSms(c.text, "12.11.04 14:50:00");
+        const auto p = readPositionSms(c.text, "12.11.04 14:50:00");
         ASSERT_TRUE(p) << c.text;
         EXPECT_EQ(p->sentences.rmc, c.rmc) << c.text;
         EXPECT_EQ(p->sentences.gga, c.gga) << c.text;
@@ -107,7 +107,7 @@ TEST(PositionSms, MalformedTextsAreNoPosition) {
         "$48071\xE4"
         "3,01134567",
     };
-    for (const char* t : texts) EXPECT_FALSE(ReadPositionSms(t, "12.11.04 14:50:00")) << t;
+    for (const char* t : texts) EXPECT_FALSE(readPositionSms(t, "12.11.04 14:50:00")) << t;
 }
 
 TEST(PositionSms, SentAndReceivedPositionAgreeToAThousandthMinute) {
@@ -115,10 +115,10 @@ TEST(PositionSms, SentAndReceivedPositionAgreeToAThousandthMinute) {
     std::uniform_real_distribution<double> lat(47, 55.5), lon(5.5, 15.5);
     for (int i = 0; i < 2000; ++i) {
         const double a = lat(rng), o = lon(rng);
-        const auto pair = BuildPositionSentences(a, o, {2024, 5, 1, 12, 0, 0}, 2);
-        const std::string text = PositionSmsFromCellRmc(pair.rmc);
+        const auto pair = buildPositionSentences(a, o, {2024, 5, 1, 12, 0, 0}, 2);
+        const std::string text = positionSmsFromCellRmc(pair.rmc);
         ASSERT_EQ(text.size(), 17u) << a << " " << o;
-        const auto p = ReadPositionSms(text, "01.05.24 10:00:00");
+        const auto p = readPositionSms(text, "01.05.24 10:00:00");
         ASSERT_TRUE(p);
         EXPECT_NEAR(p->latitude, a, 0.00106 / 60) << a;
         EXPECT_NEAR(p->longitude, o, 0.00106 / 60) << o;

@@ -27,13 +27,13 @@ TEST(PositionTexts, BroadcastPagePosition) {
         {"too short", "001000DD0111B45A0E7783D570B15C8E", std::nullopt},
         {"nothing", "", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(CellBroadcastPosition(c.page), c.key) << c.label;
-    EXPECT_EQ(PagePositionHex(cases[0].page), "B45A0E7783D570B15C8E06");
-    EXPECT_TRUE(IsPositionPage("001000DD"));
-    EXPECT_FALSE(IsPositionPage("001000dd"));
-    EXPECT_TRUE(IsPositionKey("459870581994"));
-    EXPECT_FALSE(IsPositionKey("45987058199"));
-    EXPECT_FALSE(IsPositionKey("45987058199x"));
+    for (const auto& c : cases) EXPECT_EQ(cellBroadcastPosition(c.page), c.key) << c.label;
+    EXPECT_EQ(pagePositionHex(cases[0].page), "B45A0E7783D570B15C8E06");
+    EXPECT_TRUE(isPositionPage("001000DD"));
+    EXPECT_FALSE(isPositionPage("001000dd"));
+    EXPECT_TRUE(isPositionKey("459870581994"));
+    EXPECT_FALSE(isPositionKey("45987058199"));
+    EXPECT_FALSE(isPositionKey("45987058199x"));
 }
 
 TEST(PositionTexts, SectorOffsetThenTimingAdvanceMove) {
@@ -53,16 +53,16 @@ TEST(PositionTexts, SectorOffsetThenTimingAdvanceMove) {
         {"C", 1365, true, -1133.9, -682.5},
         {"D", 1365, true, 0, 0},
     };
-    const GridPoint base = PositionKeyToGrid("451818582197");
+    const GridPoint base = positionKeyToGrid("451818582197");
     EXPECT_EQ(base.easting, 4518180);
     EXPECT_EQ(base.northing, 5821970);
     for (const auto& c : cases) {
-        GridPoint p = ApplySectorOffset(base, c.sector);
-        if (c.move) p = ApplyTimingAdvanceMove(p, c.sector, c.ta);
+        GridPoint p = applySectorOffset(base, c.sector);
+        if (c.move) p = applyTimingAdvanceMove(p, c.sector, c.ta);
         EXPECT_NEAR(p.easting - base.easting, c.dE, 1e-6) << c.sector << c.ta;
         EXPECT_NEAR(p.northing - base.northing, c.dN, 1e-6) << c.sector << c.ta;
     }
-    const GridPoint odd = PositionKeyToGrid("4598");
+    const GridPoint odd = positionKeyToGrid("4598");
     EXPECT_EQ(odd.easting, 45980);
     EXPECT_EQ(odd.northing, 0);
 }
@@ -77,7 +77,7 @@ TEST(PositionTexts, DegreesMinutesSecondsAreTruncated) {
         {48.999999, 48, 59, 59}, {9.5, 9, 30, 0},    {-1, 0, 0, 0},     {NAN, 0, 0, 0},
     };
     for (const auto& c : cases) {
-        const Dms d = ToDms(c.v);
+        const Dms d = toDms(c.v);
         EXPECT_EQ(d.degrees, c.d) << c.v;
         EXPECT_EQ(d.minutes, c.m) << c.v;
         EXPECT_EQ(d.seconds, c.s) << c.v;
@@ -85,17 +85,17 @@ TEST(PositionTexts, DegreesMinutesSecondsAreTruncated) {
 }
 
 TEST(PositionTexts, CaptionAndToolTipOfTheWorkedExample) {
-    EXPECT_EQ(PositionCaption("14:50", kLat, kLon), "14:50  52\xB0 30' 13\" N  13\xB0 27' 8\" O");
-    EXPECT_EQ(PositionToolTip("459870581994", kLat, kLon, ','),
+    EXPECT_EQ(positionCaption("14:50", kLat, kLon), "14:50  52\xB0 30' 13\" N  13\xB0 27' 8\" O");
+    EXPECT_EQ(positionToolTip("459870581994", kLat, kLon, ','),
               "R=4598.70 H=5819.94 N:52,5038\xB0 52\xB0"
               "30.2277' O:13,45223\xB0 13\xB0"
               "27.1337'");
-    EXPECT_EQ(PositionToolTip("459870581994", 48.3, 9.5, '.'),
+    EXPECT_EQ(positionToolTip("459870581994", 48.3, 9.5, '.'),
               "R=4598.70 H=5819.94 N:48.3\xB0 48\xB0"
               "18.0000' O:9.5\xB0 09\xB0"
               "30.0000'");
     // A short key shifts nothing out of bounds.
-    EXPECT_EQ(PositionToolTip("4598", 48, 9, '.'),
+    EXPECT_EQ(positionToolTip("4598", 48, 9, '.'),
               "R=4598. H=. N:48\xB0 48\xB0"
               "00.0000' O:9\xB0 09\xB0"
               "00.0000'");
@@ -113,38 +113,38 @@ TEST(PositionTexts, NumberTexts) {
         {-0.0, "0"},
         {INFINITY, "0"},
     };
-    for (const auto& [v, text] : mapCases) EXPECT_EQ(MapNumber(v), text) << v;
+    for (const auto& [v, text] : mapCases) EXPECT_EQ(mapNumber(v), text) << v;
 
-    EXPECT_EQ(FormatDecimals(48, 5, ','), "48");
-    EXPECT_EQ(FormatDecimals(0.5, 5, '.'), "0.5");
-    EXPECT_EQ(FormatDecimals(-0.000001, 5, '.'), "0");
-    EXPECT_EQ(DistanceCaption(0, ','), "0,0 km");
-    EXPECT_EQ(DistanceCaption(12360, '.'), "12.4 km");
-    EXPECT_EQ(DistanceCaption(13200, ','), "13,2 km");
-    EXPECT_EQ(DistanceCaption(150, ','), "0,2 km");  // halves away from zero
-    EXPECT_EQ(DistanceCaption(1250, '.'), "1.3 km");
+    EXPECT_EQ(formatDecimals(48, 5, ','), "48");
+    EXPECT_EQ(formatDecimals(0.5, 5, '.'), "0.5");
+    EXPECT_EQ(formatDecimals(-0.000001, 5, '.'), "0");
+    EXPECT_EQ(distanceCaption(0, ','), "0,0 km");
+    EXPECT_EQ(distanceCaption(12360, '.'), "12.4 km");
+    EXPECT_EQ(distanceCaption(13200, ','), "13,2 km");
+    EXPECT_EQ(distanceCaption(150, ','), "0,2 km");  // halves away from zero
+    EXPECT_EQ(distanceCaption(1250, '.'), "1.3 km");
 }
 
 TEST(PositionTexts, MapAddressLayout) {
     EXPECT_EQ(
-        MapAddress("http://127.0.0.1:8080", kLat, kLon, CellMapLabel("4E21C67C26207", "14:50")),
+        mapAddress("http://127.0.0.1:8080", kLat, kLon, cellMapLabel("4E21C67C26207", "14:50")),
         "http://127.0.0.1:8080/map.aspx?L=EUR&C=52.5037951085233,13.4522282368411&A=2&P=|"
         "52.5037951085233,13.4522282368411|1|o2-4E21C67C 14:50|L1|");
-    EXPECT_EQ(MapAddress("http://m", 48.1234, 11.575, "Log"),
+    EXPECT_EQ(mapAddress("http://m", 48.1234, 11.575, "Log"),
               "http://m/map.aspx?L=EUR&C=48.1234,11.575&A=2&P=|48.1234,11.575|1|Log|L1|");
 }
 
 TEST(PositionTexts, LoggedRmcGivesTheMapPosition) {
-    const auto p = RmcMapPosition("$GPRMC,101500,A,4807.4040,N,01134.5000,E,,,121104,0,E*4A");
+    const auto p = rmcMapPosition("$GPRMC,101500,A,4807.4040,N,01134.5000,E,,,121104,0,E*4A");
     ASSERT_TRUE(p);
-    EXPECT_EQ(MapNumber(p->latitude), "48.1234");
-    EXPECT_EQ(MapNumber(p->longitude), "11.575");
+    EXPECT_EQ(mapNumber(p->latitude), "48.1234");
+    EXPECT_EQ(mapNumber(p->longitude), "11.575");
     const char* unreadable[] = {
         "$GPRMC,101500,V,,N,,E,,,121104,0,E",
         "$GPRMC,101500,A,4807.40,N,01134.5000,E",  // two decimals only
         "$GPRMC,101500,A,48x7.4040,N,01134.5000,E", "$GPRMC,101500", "",
     };
-    for (const char* rmc : unreadable) EXPECT_FALSE(RmcMapPosition(rmc)) << rmc;
+    for (const char* rmc : unreadable) EXPECT_FALSE(rmcMapPosition(rmc)) << rmc;
 }
 
 TEST(PositionTexts, RegionCircleNearestContainingFirstWins) {
@@ -172,7 +172,7 @@ TEST(PositionTexts, RegionCircleNearestContainingFirstWins) {
         {"garbage lines", {"", "xx", "4598"}, "", "Region/City-Zone"},
     };
     for (const auto& c : cases) {
-        const RegionMatch m = FindRegionCircle("459870581994", c.lines);
+        const RegionMatch m = findRegionCircle("459870581994", c.lines);
         EXPECT_EQ(m.text, c.text) << c.label;
         EXPECT_EQ(m.toolTip, c.toolTip) << c.label;
     }
@@ -195,7 +195,7 @@ TEST(PositionTexts, SimZonesHomeWinsStrictRadius) {
         {"neither", {460870, 581994, 2000, "Zuhause"}, {0, 0, 0, ""}, 10000, 7417520, ""},
     };
     for (const auto& c : cases) {
-        const ZoneDecision z = EvaluateSimZones("459870581994", c.home, c.city);
+        const ZoneDecision z = evaluateSimZones("459870581994", c.home, c.city);
         EXPECT_EQ(z.homeDistance, c.dHome) << c.label;
         EXPECT_EQ(z.cityDistance, c.dCity) << c.label;
         EXPECT_EQ(z.zoneName, c.zone) << c.label;

@@ -17,7 +17,7 @@ namespace {
 // field as given, PID and DCS 00, the time stamp, and the text packed by the
 // submit encoder (its user data length and septets).
 std::string deliver(const std::string& address, const std::string& stamp, const std::string& text) {
-    const std::string submit = EncodeSmsPdu(text, "1").pdu;
+    const std::string submit = encodeSmsPdu(text, "1").pdu;
     return "0004" + address + "0000" + stamp + submit.substr(submit.find("1FF0") + 4);
 }
 
@@ -36,7 +36,7 @@ IncomingSms read(const std::string& pdu, const std::vector<std::string>& book = 
     in.phoneBook = book;
     in.mapBase = "http://map";
     in.receivedAt = "15:02";
-    return ReadIncomingSms(in);
+    return readIncomingSms(in);
 }
 
 }  // namespace
@@ -86,10 +86,10 @@ TEST(IncomingSms, PositionSmsGivesSentencesAndMapLink) {
     ASSERT_TRUE(sms.position);
     EXPECT_EQ(sms.position->sentences.rmc,
               "$GPRMC,145000,A,4807.123,N,01134.567,E,,,121104,0,E*" +
-                  NmeaChecksum("GPRMC,145000,A,4807.123,N,01134.567,E,,,121104,0,E") + "\r\n");
+                  nmeaChecksum("GPRMC,145000,A,4807.123,N,01134.567,E,,,121104,0,E") + "\r\n");
     EXPECT_EQ(sms.position->sentences.gga,
               "$GPGGA,145000,4807.123,N,01134.567,E,1,12,,,M,,M,,,*" +
-                  NmeaChecksum("GPGGA,145000,4807.123,N,01134.567,E,1,12,,,M,,M,,,") + "\r\n");
+                  nmeaChecksum("GPGGA,145000,4807.123,N,01134.567,E,1,12,,,M,,M,,,") + "\r\n");
     EXPECT_EQ(sms.mapLink,
               "http://map/map.aspx?L=EUR&C=48.1187166666667,11.5761166666667&A=2&P=|"
               "48.1187166666667,11.5761166666667|1|+49123456789 15:02|L1|");
@@ -130,23 +130,23 @@ TEST(IncomingSms, BadPdusGiveATextAndNoCrash) {
             IncomingSmsInput in;
             in.pdu = pdu;
             in.tpduLength = length;
-            const IncomingSms sms = ReadIncomingSms(in);
+            const IncomingSms sms = readIncomingSms(in);
             EXPECT_EQ(sms.timeStamp.size(), 17u) << pdu;
         }
 }
 
 TEST(SmsCache, NextFilledSlotWrapsAndEndsAfterOnePass) {
     SmsCache cache;
-    EXPECT_FALSE(NextCacheSlot(cache, 0));
+    EXPECT_FALSE(nextCacheSlot(cache, 0));
     cache[3] = "23:AA";
     cache[7] = "23:BB";
     struct Case {
         int cursor, next;
     } cases[] = {{0, 3}, {3, 7}, {7, 3}, {50, 3}, {-1, 3}, {99, 3}};
-    for (const auto& c : cases) EXPECT_EQ(NextCacheSlot(cache, c.cursor), c.next) << c.cursor;
+    for (const auto& c : cases) EXPECT_EQ(nextCacheSlot(cache, c.cursor), c.next) << c.cursor;
     SmsCache one;
     one[50] = "1:00";
-    EXPECT_EQ(NextCacheSlot(one, 50), 50);
+    EXPECT_EQ(nextCacheSlot(one, 50), 50);
 
     struct Split {
         const char* entry;
@@ -157,7 +157,7 @@ TEST(SmsCache, NextFilledSlotWrapsAndEndsAfterOnePass) {
                   {"0791AB", 0, "0791AB"},
                   {"12:34:56", 12, "34:56"}};
     for (const auto& s : splits) {
-        const CachedSms e = SplitCacheEntry(s.entry);
+        const CachedSms e = splitCacheEntry(s.entry);
         EXPECT_EQ(e.tpduLength, s.length) << s.entry;
         EXPECT_EQ(e.pdu, s.pdu) << s.entry;
     }
@@ -166,7 +166,7 @@ TEST(SmsCache, NextFilledSlotWrapsAndEndsAfterOnePass) {
 TEST(SmsTestButton, SamplePduReadsAsItsText) {
     // Eight octets of service centre in front of the TPDU.
     EXPECT_EQ(std::string_view(kTestSmsPdu).size() / 2 - 8, std::size_t{kTestSmsTpduLength});
-    const DeliveredSms sms = ReadSmsDeliver(kTestSmsPdu, kTestSmsTpduLength);
+    const DeliveredSms sms = readSmsDeliver(kTestSmsPdu, kTestSmsTpduLength);
     EXPECT_EQ(sms.sender, kTestCallerNumber);
     EXPECT_EQ(sms.text, "Dies ist ein Funktest!");
 }
@@ -185,14 +185,14 @@ TEST(OutgoingSms, RecipientAndDialNumberFromTheListText) {
         {"", "", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(SmsRecipient(c.text), c.recipient) << c.text;
-        EXPECT_EQ(DialNumber(c.text), c.dialled) << c.text;
+        EXPECT_EQ(smsRecipient(c.text), c.recipient) << c.text;
+        EXPECT_EQ(dialNumber(c.text), c.dialled) << c.text;
     }
-    EXPECT_TRUE(IsStarCode("*100#"));
-    EXPECT_FALSE(IsStarCode("+49*"));
-    for (const char* ok : {"*100#", "+49123456789", "0123"}) EXPECT_TRUE(IsDialable(ok)) << ok;
+    EXPECT_TRUE(isStarCode("*100#"));
+    EXPECT_FALSE(isStarCode("+49*"));
+    for (const char* ok : {"*100#", "+49123456789", "0123"}) EXPECT_TRUE(isDialable(ok)) << ok;
     for (const char* bad : {"", "0123;+CMGD=1", "012\r3", "Anna"})
-        EXPECT_FALSE(IsDialable(bad)) << bad;
+        EXPECT_FALSE(isDialable(bad)) << bad;
 }
 
 TEST(OutgoingSms, RefusalsNameTheProblem) {
@@ -209,11 +209,11 @@ TEST(OutgoingSms, RefusalsNameTheProblem) {
         {"abc", std::string(1000, '1'), "", "mehr als 15 Ziffern"},
     };
     for (const auto& c : cases) {
-        const OutgoingSms sms = PrepareSms(c.text, c.recipient);
+        const OutgoingSms sms = prepareSms(c.text, c.recipient);
         EXPECT_EQ(sms.pdu, c.pdu) << c.recipient;
         EXPECT_NE(sms.message.find(c.message), std::string::npos) << sms.message;
     }
-    EXPECT_EQ(PrepareSms(std::string(160, 'x'), "0171").ok(), true);
+    EXPECT_EQ(prepareSms(std::string(160, 'x'), "0171").ok(), true);
 }
 
 TEST(Announcements, CallerTexts) {
@@ -231,7 +231,7 @@ TEST(Announcements, CallerTexts) {
         {"09:20  1\rX", "Anruf von #CTX=SPELL#1\rX#CTX#"},
     };
     for (const auto& c : cases) {
-        const CallerAnnouncement a = AnnounceCaller({c.label, 1000, 0});
+        const CallerAnnouncement a = announceCaller({c.label, 1000, 0});
         EXPECT_TRUE(a.speak) << c.label;
         EXPECT_EQ(a.text, c.text) << c.label;
         EXPECT_EQ(a.nextAnnounceMs, 1000 + kAnnounceHoldOffMs);
@@ -252,7 +252,7 @@ TEST(Announcements, HoldOffOfTwentySeconds) {
         {midnight, midnight + 3600000, true},  // the clock went back an hour
     };
     for (const auto& c : cases) {
-        const CallerAnnouncement a = AnnounceCaller({"09:20  +49", c.now, c.next});
+        const CallerAnnouncement a = announceCaller({"09:20  +49", c.now, c.next});
         EXPECT_EQ(a.speak, c.speak) << c.now - midnight;
         EXPECT_EQ(a.nextAnnounceMs, c.speak ? c.now + kAnnounceHoldOffMs : c.next);
     }
@@ -276,5 +276,5 @@ TEST(Announcements, SmsTexts) {
         {false, "Anna", "+49123456789", "Hallo"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SmsAnnouncement({c.shown, c.name, c.sender, "Hallo"}), c.text) << c.name;
+        EXPECT_EQ(smsAnnouncement({c.shown, c.name, c.sender, "Hallo"}), c.text) << c.name;
 }

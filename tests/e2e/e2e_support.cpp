@@ -107,6 +107,23 @@ bool waitForLogLine(const QString& log, const QString& needle, int timeoutMs) {
     return countLogLines(log, needle) > 0;
 }
 
+bool waitForCommandAfter(const QString& log, const QString& needle, int timeoutMs) {
+    auto movedOn = [&] {
+        bool seen = false;
+        for (const QByteArray& line : readText(log).split('\n')) {
+            if (seen && !line.trimmed().isEmpty()) return true;
+            if (QString::fromLatin1(line).contains(needle)) seen = true;
+        }
+        return false;
+    };
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (movedOn()) return true;
+        QThread::msleep(100);
+    }
+    return movedOn();
+}
+
 Program::Program() : env_(QProcessEnvironment::systemEnvironment()) {
     env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
 }

@@ -55,6 +55,10 @@ class Simulator {
 bool waitForLogLine(const QString& log, const QString& needle, int timeoutMs);
 // How many command lines of the log contain `needle`.
 int countLogLines(const QString& log, const QString& needle);
+// Waits until the phone has received a further command after the first line
+// containing `needle`: the program has taken the answer to that line and
+// moved on. False after `timeoutMs`.
+bool waitForCommandAfter(const QString& log, const QString& needle, int timeoutMs);
 
 // The program `funkor` with its arguments, headless unless `env` says else.
 class Program {

@@ -82,8 +82,7 @@ TEST(PhoneDialogue, FirstPassShowsThePhoneState) {
     funkor.start({QStringLiteral("--data-dir"), folder.dir.path(), QStringLiteral("--snapshot"),
                   snapFile, QStringLiteral("--quit-after"), QStringLiteral("90")});
     // The SMS list ends the first pass; its answer needs a moment.
-    const bool passDone = waitForLogLine(log, QStringLiteral("AT+CMGL=0;+CMGL=1"), 80000);
-    QThread::msleep(2500);
+    const bool passDone = waitForCommandAfter(log, QStringLiteral("AT+CMGL=0;+CMGL=1"), 85000);
     ASSERT_TRUE(funkor.stop()) << funkor.errors().toStdString();
     const QJsonObject snap = readSnapshot(snapFile);
     ASSERT_FALSE(snap.isEmpty());
@@ -162,7 +161,7 @@ TEST(PhoneDialogue, FirstPassShowsThePhoneState) {
 
     // The broadcast page carries the cell's grid position.
     const std::string page = variable(snap, QStringLiteral("cbPage")).toString().toStdString();
-    EXPECT_EQ(funkor::CellBroadcastPosition(page).value_or("no position"), "459547582169");
+    EXPECT_EQ(funkor::cellBroadcastPosition(page).value_or("no position"), "459547582169");
 }
 
 // The phone is unplugged mid-run (the simulator dies and its terminal goes
@@ -196,8 +195,7 @@ TEST(PhoneDialogue, FindsThePhoneAgainAfterUnplugging) {
     ASSERT_TRUE(second.start(scenarioB, link, logB));
     // The new phone is asked for its battery and signal once the program
     // has found it again.
-    const bool found = waitForLogLine(logB, QStringLiteral("+CSQ"), 45000);
-    QThread::msleep(1500);
+    const bool found = waitForCommandAfter(logB, QStringLiteral("+CSQ"), 60000);
     ASSERT_TRUE(funkor.stop()) << "the program did not keep running: "
                                << funkor.errors().toStdString();
     ASSERT_TRUE(found) << "the program never polled the phone plugged in again";

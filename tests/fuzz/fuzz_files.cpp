@@ -15,6 +15,8 @@
 #include "core/cell_files.h"
 #include "core/data_files.h"
 #include "core/ini_file.h"
+#include "core/log_export.h"
+#include "core/position_log.h"
 #include "fuzz_input.h"
 
 using namespace funkor;
@@ -50,9 +52,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     readO2Lines(path, regions);
     require(regions.count >= 0 && regions.count <= 300, "at most 300 region lines");
     const auto lines = readLines(path);
-    FindCellName(lines, "5217526D26207");
-    FindCellNameInFile(path, "5217526D26207");
-    FindSiteNameInFile(path, "459916582072");
+    findCellName(lines, "5217526D26207");
+    findCellNameInFile(path, "5217526D26207");
+    findSiteNameInFile(path, "459916582072");
+
+    // The same text as a position log, as the merge and the export read it.
+    for (const auto& e : ReadPositionLog(text))
+        require(e.siteKey.size() <= 13 && e.cellKey.size() <= 13, "log keys within the layout");
+    LogHoldsCell(text, "5217526D26207");
+    const LogWaypoints w = ReadLogWaypoints(text);
+    for (const auto& p : w.points)
+        require(p.latitude >= -90 && p.latitude <= 90 && p.longitude >= -180 && p.longitude <= 180,
+                "waypoint on the globe");
+    WriteGpx(w.points);
+    WriteKml(w.points, "Funkor.log");
 
     ini::getInt(path, "Ports", "GSM", 0);
     ini::getString(path, "Funkor", "Trace");

@@ -40,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // First line: a PDU as text, read with a TPDU length that fits, lies
     // high, lies low or is negative.
     const std::string_view pdu = lines[0];
-    const int lengths[] = {TpduLength(pdu), static_cast<int>(pdu.size()), steer, -steer, 0};
+    const int lengths[] = {tpduLength(pdu), static_cast<int>(pdu.size()), steer, -steer, 0};
     for (int length : lengths) {
-        const DeliveredSms sms = ReadSmsDeliver(pdu, length);
+        const DeliveredSms sms = readSmsDeliver(pdu, length);
         require(sms.timeStamp.empty() || sms.timeStamp.size() == 17,
                 "time stamp DD.MM.YY hh:mm:ss");
     }
@@ -50,31 +50,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // a caller label and a phone-book list entry.
     IncomingSmsInput in;
     in.pdu = pdu;
-    in.tpduLength = TpduLength(pdu);
-    const IncomingSms incoming = ReadIncomingSms(in);
+    in.tpduLength = tpduLength(pdu);
+    const IncomingSms incoming = readIncomingSms(in);
     require(incoming.text.empty() || incoming.text.back() != '\0', "no trailing NUL shown");
-    if (const auto position = ReadPositionSms(pdu, incoming.timeStamp))
+    if (const auto position = readPositionSms(pdu, incoming.timeStamp))
         require(position->sentences.rmc.find('\n') == position->sentences.rmc.size() - 1,
                 "one sentence per line");
-    AnnounceCaller({pdu, 0, 0});
-    const OutgoingSms outgoing = PrepareSms(pdu, SmsRecipient(pdu));
+    announceCaller({pdu, 0, 0});
+    const OutgoingSms outgoing = prepareSms(pdu, smsRecipient(pdu));
     require(outgoing.ok() != !outgoing.message.empty(), "a PDU or a reason");
     require(
-        !IsDialable(DialNumber(pdu)) || DialNumber(pdu).find_first_of(";\r\n") == std::string::npos,
+        !isDialable(dialNumber(pdu)) || dialNumber(pdu).find_first_of(";\r\n") == std::string::npos,
         "nothing dialled ends the command");
     // The same bytes as binary octets, hex-encoded as the phone would send them.
-    ReadSmsDeliver(hexOf(pdu), static_cast<int>(pdu.size()) - 1);
-    const std::string septets = DecodeSeptets(pdu);
+    readSmsDeliver(hexOf(pdu), static_cast<int>(pdu.size()) - 1);
+    const std::string septets = decodeSeptets(pdu);
     require(septets.size() <= (pdu.size() / 2) * 8 / 7 + 1, "eight characters per seven octets");
-    MapGsmUmlauts(pdu);
+    mapGsmUmlauts(pdu);
 
     // Second line: a message text, third: a number. A 7-bit text accepted
     // for sending unpacks to itself.
     if (lines.size() > 2) {
-        const EncodedPdu out = EncodeSmsPdu(lines[1], lines[2]);
+        const EncodedPdu out = encodeSmsPdu(lines[1], lines[2]);
         require(out.ok() != out.pdu.empty(), "a PDU exactly when accepted");
         if (out.ok()) {
-            require(TpduLength(out.pdu) == static_cast<int>(out.pdu.size() / 2) - 1,
+            require(tpduLength(out.pdu) == static_cast<int>(out.pdu.size() / 2) - 1,
                     "announced length");
             // Printable ASCII whose GSM code is the same character.
             const std::string_view differs = "$@[\\]^_`{|}~";
@@ -85,14 +85,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 // User data: after the address, "1FF0" and the length octet.
                 const std::size_t ud = out.pdu.find("1FF0", 8);
                 require(ud != std::string::npos, "protocol and coding octets present");
-                std::string back = DecodeSeptets(out.pdu.substr(ud + 6));
+                std::string back = decodeSeptets(out.pdu.substr(ud + 6));
                 back.resize(std::min(back.size(), lines[1].size()));
                 require(back == lines[1], "packed text unpacks to itself");
             }
         }
         // The phone-book lookup over the remaining lines as entries.
         std::vector<std::string> entries(lines.begin() + 2, lines.end());
-        FindCallerName(lines[1], entries);
+        findCallerName(lines[1], entries);
     }
     return 0;
 }

@@ -285,7 +285,7 @@ TEST(Dialogue, CallsAndServiceCodes) {
     // A data call to "0" followed by hanging up, as the program forces a
     // timing-advance measurement.
     sim.send("ATD0\r");
-    EXPECT_EQ(sim.readFor(0.3), "ATD0\r");
+    EXPECT_EQ(sim.readUntil("ATD0\r"), "ATD0\r");
     EXPECT_EQ(sim.command("ATH0"), (Lines{"ATH0", "OK"}));
 }
 

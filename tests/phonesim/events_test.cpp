@@ -33,7 +33,7 @@ TEST(Broadcast, PageDecodesToTheServingCellsPosition) {
     for (const auto& page : got) {
         ASSERT_EQ(page.size(), 176u);
         EXPECT_EQ(f::mid(page, 5, 4), "00DD");  // channel 221
-        positions.push_back(funkor::DecodeSeptets(f::mid(page, 13, 22)));
+        positions.push_back(funkor::decodeSeptets(f::mid(page, 13, 22)));
     }
     EXPECT_EQ(positions.front(), "459870581994");
     EXPECT_EQ(positions.back(), "451818582197");  // cell C broadcasts nothing
@@ -59,7 +59,11 @@ TEST(Broadcast, OnlyWhenSelectedAndRoutedToTheLine) {
     for (const auto& c : cases) {
         Sim sim(testScenario());
         EXPECT_EQ(sim.command(c.commands).back(), "OK") << c.legend;
-        EXPECT_EQ(!pages(sim.readFor(1.0)).empty(), c.pages) << c.legend;
+        // A page is out within a second; a page that must come is waited
+        // for longer, so that a loaded machine does not fail the case.
+        std::string out = sim.readFor(1.0);
+        for (int i = 0; c.pages && pages(out).empty() && i < 300; ++i) out += sim.readFor(0.1);
+        EXPECT_EQ(!pages(out).empty(), c.pages) << c.legend;
     }
 }
 

@@ -37,10 +37,10 @@ class Sim {
     // Everything that arrives within `seconds`.
     std::string readFor(double seconds);
     // Reads until `needle` has arrived (or the time is up); returns all read.
-    std::string readUntil(std::string_view needle, double timeout = 3.0);
+    std::string readUntil(std::string_view needle, double timeout = 30.0);
     // Sends `line` + CR and reads until a final result code; returns the
     // non-empty lines (the echo first, if echo is on).
-    std::vector<std::string> command(const std::string& line, double timeout = 3.0);
+    std::vector<std::string> command(const std::string& line, double timeout = 30.0);
 
   private:
     pid_t pid_ = -1;

@@ -167,7 +167,7 @@ TEST(CellNaming, SiteMovedWhileTheDialogIsOpen) {
     f.Cell_MouseDown(1);
     EXPECT_EQ(fx.read("Funkor.txt"), QByteArray("451818 582197 Tower\r\n"));
     EXPECT_EQ(f.Cell->text(), QString());
-    EXPECT_EQ(funkor::FindSiteNameInFile(fx.path("Funkor.txt").toStdString(), "451818582197"),
+    EXPECT_EQ(funkor::findSiteNameInFile(fx.path("Funkor.txt").toStdString(), "451818582197"),
               std::optional<std::string>(" Tower"));
 }
 

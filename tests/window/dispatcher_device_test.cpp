@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "tests/window/dispatcher_test_support.h"
+#include "tests/window/manual_timers.h"
 
 namespace {
 
@@ -187,42 +188,35 @@ TEST(DispatcherFinalCodes, PacingOfTheCommandCycle) {
     }
 }
 
-// Milliseconds from `feed` to Timer1's first tick, Timer1 running with
-// 400 ms since 250 ms before the line.
-qint64 firstTickAfterFeed(DispatcherFixture& fx, const std::function<void()>& feed) {
+// Times of Timer1's ticks, Timer1 running with 400 ms and a line fed 250 ms
+// into its period; time moves by hand up to 1000 ms.
+QList<qint64> ticksAroundFeed(DispatcherFixture& fx, const std::function<void()>& feed) {
+    ManualTimers timers;
     Form1& f = fx.f;
     QObject::disconnect(f.Timer1, &TimerElement::Timer, &f, nullptr);
-    qint64 tickAt = -1;
-    QElapsedTimer clock;
-    QObject::connect(f.Timer1, &TimerElement::Timer, &f, [&] {
-        if (tickAt < 0) tickAt = clock.elapsed();
-    });
+    QList<qint64> ticks;
+    QObject::connect(f.Timer1, &TimerElement::Timer, &f, [&] { ticks << timers.now(); });
     f.Timer1->setInterval(400);
     f.Timer1->setEnabled(true);
-    clock.start();
-    while (clock.elapsed() < 250) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    if (tickAt >= 0) return -1;  // the machine stalled: no verdict possible
-    const qint64 fedAt = clock.elapsed();
+    timers.advance(250);
     feed();
-    while (tickAt < 0 && clock.elapsed() < 3000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return tickAt - fedAt;
+    timers.advance(750);
+    QObject::disconnect(f.Timer1, &TimerElement::Timer, &f, nullptr);
+    return ticks;
 }
 
 TEST(DispatcherFinalCodes, EveryOtherLineMakesTheCycleWaitForQuietAgain) {
     DispatcherFixture fx;
     fx.f.phone.pollStep = 5;
-    const qint64 afterLine = firstTickAfterFeed(fx, [&] { fx.feed("+CSQ: 17,99"); });
-    if (afterLine < 0) GTEST_SKIP() << "event loop stalled";
-    EXPECT_GE(afterLine, 300);  // a full interval from the line on
+    // A full interval from the line on.
+    EXPECT_EQ(ticksAroundFeed(fx, [&] { fx.feed("+CSQ: 17,99"); }), (QList<qint64>{650}));
 }
 
 TEST(DispatcherFinalCodes, OkOutsideThePhoneBooksKeepsTheRunningInterval) {
     DispatcherFixture fx;
     fx.f.phone.pollStep = 5;
-    const qint64 afterOk = firstTickAfterFeed(fx, [&] { fx.feed("OK"); });
-    if (afterOk < 0) GTEST_SKIP() << "event loop stalled";
-    EXPECT_LT(afterOk, 300);  // the tick due 150 ms later was not pushed back
+    // The tick due 150 ms after the line is not pushed back.
+    EXPECT_EQ(ticksAroundFeed(fx, [&] { fx.feed("OK"); }), (QList<qint64>{400, 800}));
 }
 
 TEST(DispatcherFinalCodes, AStoppedCycleStaysStopped) {

@@ -6,14 +6,9 @@
 
 #include "app/window/elements.h"
 #include "app/window/snapshot.h"
+#include "tests/window/manual_timers.h"
 
 namespace {
-
-void runEventsFor(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 struct Recorded {
     QList<int> downs, clicks;
@@ -64,20 +59,21 @@ TEST(Elements, LabelAndGaugeReportButtonsAndClicks) {
     }
 }
 
-TEST(Elements, TimerTicksOnlyWhenOnWithAPeriod) {
+TEST(Elements, TimerTicksOncePerPeriodOnlyWhenOnWithAPeriod) {
     struct Case {
         const char* label;
         bool enabled;
         int interval;
-        bool ticks;
+        int ticks;  // in 85 ms
     };
     const Case cases[] = {
-        {"on with period", true, 10, true},
-        {"off", false, 10, false},
-        {"on without period", true, 0, false},
+        {"on with period", true, 10, 8},
+        {"off", false, 10, 0},
+        {"on without period", true, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
+        ManualTimers timers;
         TimerElement t;
         int ticks = 0;
         QObject::connect(&t, &TimerElement::Timer, [&] { ++ticks; });
@@ -85,12 +81,28 @@ TEST(Elements, TimerTicksOnlyWhenOnWithAPeriod) {
         t.setEnabled(c.enabled);
         EXPECT_EQ(t.Enabled(), c.enabled);
         EXPECT_EQ(t.Interval(), c.interval);
-        runEventsFor(80);
-        EXPECT_EQ(ticks > 0, c.ticks) << ticks;
+        timers.advance(85);
+        EXPECT_EQ(ticks, c.ticks);
     }
 }
 
+TEST(Elements, TimerIntervalSetWhileOnStartsThePeriodAfresh) {
+    ManualTimers timers;
+    TimerElement t;
+    QList<qint64> at;
+    QObject::connect(&t, &TimerElement::Timer, [&] { at << timers.now(); });
+    t.setInterval(100);
+    t.setEnabled(true);
+    timers.advance(60);
+    t.setEnabled(true);  // already on: the running period goes on
+    timers.advance(60);
+    t.setInterval(100);  // a new period from 120 on
+    timers.advance(200);
+    EXPECT_EQ(at, (QList<qint64>{100, 220, 320}));
+}
+
 TEST(Elements, TimerSwitchedOffInItsTickStaysOff) {
+    ManualTimers timers;
     TimerElement t;
     int ticks = 0;
     QObject::connect(&t, &TimerElement::Timer, [&] {
@@ -99,27 +111,45 @@ TEST(Elements, TimerSwitchedOffInItsTickStaysOff) {
     });
     t.setInterval(5);
     t.setEnabled(true);
-    runEventsFor(60);
+    timers.advance(60);
     EXPECT_EQ(ticks, 1);
     EXPECT_FALSE(t.Enabled());
 }
 
 TEST(Elements, TimerTickIsNotEnteredAgainWhileItsHandlerLetsEventsRun) {
+    ManualTimers timers;
     TimerElement t;
     int ticks = 0, depth = 0, deepest = 0;
     QObject::connect(&t, &TimerElement::Timer, [&] {
         ++ticks;
         ++depth;
         deepest = std::max(deepest, depth);
-        if (ticks == 1) runEventsFor(60);  // many periods pass meanwhile
+        EXPECT_TRUE(t.inTick());
+        if (ticks == 1) timers.advance(60);  // twelve periods end meanwhile
         --depth;
     });
     t.setInterval(5);
     t.setEnabled(true);
-    runEventsFor(100);
-    t.setEnabled(false);
+    timers.advance(100);  // the long tick at 5, then the periods ending at 70 .. 100
     EXPECT_EQ(deepest, 1);
-    EXPECT_GT(ticks, 1);  // it goes on ticking after the long tick
+    EXPECT_EQ(ticks, 1 + 7);
+    EXPECT_FALSE(t.inTick());
+}
+
+TEST(Elements, TimerRunsOnTheEventLoopWithoutADriver) {
+    TimerElement t;
+    int ticks = 0;
+    QObject::connect(&t, &TimerElement::Timer, [&] {
+        if (++ticks == 3) t.setEnabled(false);
+    });
+    t.setInterval(5);
+    t.setEnabled(true);
+    // However slow the machine, three periods end well within the deadline.
+    QElapsedTimer deadline;
+    deadline.start();
+    while (t.Enabled() && deadline.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(ticks, 3);
 }
 
 TEST(Elements, ShapeKeepsItsFillColour) {

@@ -5,6 +5,7 @@
 #include "core/grid.h"
 #include "core/nmea.h"
 #include "tests/window/dispatcher_test_support.h"
+#include "tests/window/pty_phone.h"
 
 namespace {
 
@@ -35,8 +36,8 @@ struct EngineFixture : DispatcherFixture {
     void page(const char* p) { feed({"+CBM: 88,4370,1,1,1", p}); }
     // The sentence fields a grid position in metres gives.
     static std::string fields(double e, double n) {
-        const funkor::GeoPosition g = funkor::GridToWgs84(e, n);
-        return funkor::NmeaLatitude(g.latitude) + ",N," + funkor::NmeaLongitude(g.longitude);
+        const funkor::GeoPosition g = funkor::gridToWgs84(e, n);
+        return funkor::nmeaLatitude(g.latitude) + ",N," + funkor::nmeaLongitude(g.longitude);
     }
     std::string rmcPosition() const { return f.position.gsmRmc.substr(16, 22); }
 };
@@ -160,4 +161,47 @@ TEST(PositionEngineWindow, ActiveTickedAgainResumesPolling) {
     f.Active->setChecked(false);
     f.Active->setChecked(true);
     EXPECT_FALSE(f.Timer1->Enabled());
+}
+
+TEST(PositionEngineWindow, GpsPortOpensWithTheFirstPositionOrIsPassedOver) {
+    PtyPhone receiver;
+    ASSERT_TRUE(receiver.ok());
+    const struct {
+        const char* legend;
+        int gps, gsm;
+        bool present;
+        bool open;
+    } cases[] = {
+        {"GPS receiver on COM 3", 3, 1, true, true},
+        {"GPS on the phone's port", 1, 1, true, false},
+        {"port missing: no message", 3, 1, false, false},
+        {"no GPS", 0, 1, true, false},
+    };
+    for (const auto& c : cases) {
+        EngineFixture fx;
+        Form1& f = fx.f;
+        const QString device = c.present ? receiver.slave() : fx.path(QStringLiteral("nix"));
+        f.Comm3->setDeviceResolver([device](int) { return device; });
+        {
+            QSignalBlocker block(f.GPS);
+            f.GPS->setCurrentIndex(c.gps);
+        }
+        {
+            QSignalBlocker block(f.GSM);
+            f.GSM->setCurrentIndex(c.gsm);
+        }
+        fx.page(kBerlinPage);
+        EXPECT_EQ(f.Comm3->PortOpen(), c.open) << c.legend;
+        if (c.open) {
+            EXPECT_EQ(f.Comm3->CommPort(), c.gps) << c.legend;
+        }
+        EXPECT_TRUE(fx.platform->messages.isEmpty()) << c.legend;
+        f.Comm3->setPortOpen(false);
+    }
+}
+
+TEST(PositionEngineWindow, MapBaseComesFromTheSettings) {
+    WindowFixture w;
+    w.writeFile(QStringLiteral("Funkor.ini"), "[Map]\r\nBase=https://karte.example\r\n");
+    EXPECT_EQ(w.make().position.mapBase, "https://karte.example");
 }

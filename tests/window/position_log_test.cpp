@@ -132,6 +132,7 @@ TEST(PositionLog, MergeNamesEachUnknownSiteOnce) {
         "$GPTXT,5217526D26207,459870581994,\r\n$GPRMC,C*01\r\n$GPGGA,C*02\r\n";
     fx.write("Funkor.log", log);
     fx.write("Funkor.clf", "0407526E26207 Kollwitzplatz\r\n");  // second entry known by its cell
+    fx.write("Funkor.txt", "111111 222222 Irgendwo");           // edited by hand: no line end
     fx.platform->inputAnswers = {QStringLiteral("Fernsehturm")};
     fx.platform->yesNoAnswers = {true};
     QStringList seen;
@@ -143,7 +144,7 @@ TEST(PositionLog, MergeNamesEachUnknownSiteOnce) {
     EXPECT_EQ(fx.platform->titles, QStringList{QStringLiteral("  459870 581994")});
     EXPECT_EQ(seen, (QStringList{QStringLiteral("1"), QStringLiteral("$GPRMC,A*01")}));
     EXPECT_FALSE(f.Timer5->Enabled());
-    EXPECT_EQ(fx.read("Funkor.txt"), "459870 581994 Fernsehturm\r\n");
+    EXPECT_EQ(fx.read("Funkor.txt"), "111111 222222 Irgendwo\r\n459870 581994 Fernsehturm\r\n");
     EXPECT_EQ(fx.platform->questions, QStringList{QStringLiteral("Log-Datei löschen ?")});
     EXPECT_EQ(fx.read("Funkor.log"), "<none>");
     EXPECT_TRUE(f.NewL->isHidden());

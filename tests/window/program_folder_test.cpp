@@ -35,6 +35,20 @@ TEST(ProgramFolder, ChosenInOrderOfPrecedence) {
                      {"", "", r + "/usr/bin", "", r + "/user"},
                      r + "/user/.local/share/funkor",
                      r + "/usr/share/funkor"});
+    // An installed tree unpacked where its user may write (a package
+    // unpacked into a folder of one's own) keeps no settings in its "bin".
+    QDir().mkpath(r + "/unpacked/usr/bin");
+    QDir().mkpath(r + "/unpacked/usr/share/funkor");
+    cases.push_back({"installed tree in a writable folder",
+                     {"", "", r + "/unpacked/usr/bin", r + "/xdg", r},
+                     r + "/xdg/funkor",
+                     r + "/unpacked/usr/share/funkor"});
+    // A portable copy in a folder named "bin" without the shipped tree.
+    QDir().mkpath(r + "/portable/bin");
+    cases.push_back({"writable bin folder alone",
+                     {"", "", r + "/portable/bin", "", r},
+                     r + "/portable/bin",
+                     ""});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         ProgramFolder f = findProgramFolder(c.in);

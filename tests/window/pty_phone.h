@@ -13,8 +13,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-// Runs the event loop until `done` holds or `ms` have passed.
-inline bool runUntil(const std::function<bool()>& done, int ms = 3000) {
+// Runs the event loop until `done` holds or `ms` have passed. The default
+// deadline only ends a wait that has failed: it is far beyond what a loaded
+// machine needs.
+inline bool runUntil(const std::function<bool()>& done, int ms = 30000) {
     QElapsedTimer t;
     t.start();
     while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -71,7 +73,7 @@ class PtyPhone {
     }
     // Waits (running events) until `needle` has arrived; returns everything
     // taken meanwhile.
-    std::string takeUntil(const std::string& needle, int ms = 3000) {
+    std::string takeUntil(const std::string& needle, int ms = 30000) {
         runUntil(
             [&] {
                 collect();

@@ -27,7 +27,7 @@ void ensureApp() {
 }
 
 // Runs the event loop until `done` holds or `ms` have passed.
-bool runUntil(const std::function<bool()>& done, int ms = 2000) {
+bool runUntil(const std::function<bool()>& done, int ms = 30000) {
     QElapsedTimer t;
     t.start();
     while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -54,7 +54,7 @@ class Pty {
     }
     // Reads from the master until `n` bytes came or the time is up; the event
     // loop runs meanwhile, as the component writes from it.
-    QByteArray receive(qsizetype n, int ms = 2000) {
+    QByteArray receive(qsizetype n, int ms = 30000) {
         QByteArray got;
         runUntil(
             [&] {

@@ -18,7 +18,7 @@ const char* const kGsmRmc = "$GPRMC,101500,A,4807.1234,N,01134.5678,E,,,021226,0
 // An SMS-DELIVER with an SMSC part in front, from +49123456789 at
 // 12.11.04 14:50:00, the text packed by the submit encoder.
 std::string deliver(const std::string& text) {
-    const std::string submit = funkor::EncodeSmsPdu(text, "1").pdu;
+    const std::string submit = funkor::encodeSmsPdu(text, "1").pdu;
     return std::string("0791947106004034") + "04" + "0B919421436587F9" + "0000" + "40112141050080" +
            submit.substr(submit.find("1FF0") + 4);
 }
@@ -61,7 +61,7 @@ struct SmsWindow : WindowFixture {
 
 // The PDU queued for `text` to `number`.
 std::string pduFor(const std::string& text, const std::string& number) {
-    return funkor::EncodeSmsPdu(text, number).pdu;
+    return funkor::encodeSmsPdu(text, number).pdu;
 }
 
 }  // namespace

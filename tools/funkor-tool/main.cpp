@@ -96,8 +96,8 @@ int cmdGrid(const std::vector<std::string>& a) {
     if (a.size() != 2) return usage("grid needs E and N");
     const auto e = parseNumber(a[0]), n = parseNumber(a[1]);
     if (!e || !n) return refuse("E and N must be numbers (metres)");
-    const GeoPosition bessel = GridToBessel(*e, *n);
-    const GeoPosition wgs = BesselToWgs84(bessel.latitude, bessel.longitude);
+    const GeoPosition bessel = gridToBessel(*e, *n);
+    const GeoPosition wgs = besselToWgs84(bessel.latitude, bessel.longitude);
     std::printf("bessel_lat=%.7f\nbessel_lon=%.7f\nlat=%.7f\nlon=%.7f\n", bessel.latitude,
                 bessel.longitude, wgs.latitude, wgs.longitude);
     return 0;
@@ -111,7 +111,7 @@ std::optional<CivilTime> parseUtc(const std::string& s) {
         used != static_cast<int>(s.size()))
         return std::nullopt;
     // Round trip through the calendar catches 31 April and the like.
-    const CivilTime check = AddHours(t, 0);
+    const CivilTime check = addHours(t, 0);
     if (t.month < 1 || t.month > 12 || t.day < 1 || t.hour > 23 || t.minute > 59 || t.second > 59 ||
         t.hour < 0 || t.minute < 0 || t.second < 0 || check.day != t.day || check.month != t.month)
         return std::nullopt;
@@ -147,14 +147,14 @@ int cmdNmea(const std::vector<std::string>& a) {
         utc = CivilTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                         tm.tm_hour,        tm.tm_min,     tm.tm_sec};
     }
-    const SentencePair p = BuildPositionSentences(*lat, *lon, *utc, 0);
+    const SentencePair p = buildPositionSentences(*lat, *lon, *utc, 0);
     std::cout << withoutLineEnd(p.rmc) << "\n" << withoutLineEnd(p.gga) << "\n";
     return 0;
 }
 
 int cmdPduEncode(const std::vector<std::string>& a) {
     if (a.size() != 2) return usage("pdu-encode needs NUMBER and TEXT");
-    const EncodedPdu r = EncodeSmsPdu(toCp1252(a[1]), a[0]);
+    const EncodedPdu r = encodeSmsPdu(toCp1252(a[1]), a[0]);
     switch (r.error) {
         case PduError::None:
             std::cout << r.pdu << "\n";
@@ -177,7 +177,7 @@ int cmdPduDecode(const std::vector<std::string>& a) {
         return refuse("TPDU_LENGTH must be a whole number of octets");
     if (*length * 2 > static_cast<double>(a[0].size()))
         return refuse("TPDU_LENGTH is longer than the PDU");
-    const DeliveredSms sms = ReadSmsDeliver(a[0], static_cast<int>(*length));
+    const DeliveredSms sms = readSmsDeliver(a[0], static_cast<int>(*length));
     std::cout << "sender=" << printable(sms.sender) << "\ntime=" << sms.timeStamp
               << "\ntext=" << printable(sms.text) << "\n";
     return 0;
@@ -186,17 +186,17 @@ int cmdPduDecode(const std::vector<std::string>& a) {
 int cmdSeptets(const std::vector<std::string>& a) {
     if (a.size() != 1) return usage("septets needs HEX");
     if (!isHexText(a[0])) return refuse("HEX must be pairs of hex digits");
-    std::cout << printable(DecodeSeptets(a[0])) << "\n";
+    std::cout << printable(decodeSeptets(a[0])) << "\n";
     return 0;
 }
 
 int cmdCbPosition(const std::vector<std::string>& a) {
     if (a.size() != 1) return usage("cb-position needs PAGE_HEX");
     if (!isHexText(a[0])) return refuse("PAGE_HEX must be pairs of hex digits");
-    if (!IsPositionPage(a[0])) return refuse("not a page of channel 221");
-    const auto key = CellBroadcastPosition(a[0]);
+    if (!isPositionPage(a[0])) return refuse("not a page of channel 221");
+    const auto key = cellBroadcastPosition(a[0]);
     if (!key) return refuse("page too short for a position");
-    if (!IsPositionKey(*key)) return refuse("page holds no position: " + printable(*key));
+    if (!isPositionKey(*key)) return refuse("page holds no position: " + printable(*key));
     std::cout << *key << "\n";
     return 0;
 }
@@ -231,10 +231,10 @@ int cmdLogExport(const std::vector<std::string>& a) {
     if (!in) return refuse("cannot read " + log);
     std::ostringstream text;
     text << in.rdbuf();
-    const LogWaypoints w = ReadLogWaypoints(text.str());
+    const LogWaypoints w = readLogWaypoints(text.str());
     const std::string title = toCp1252(log.substr(log.find_last_of('/') + 1));
-    if (!gpx.empty() && !writeOutput(gpx, WriteGpx(w.points))) return refuse("cannot write " + gpx);
-    if (!kml.empty() && !writeOutput(kml, WriteKml(w.points, title)))
+    if (!gpx.empty() && !writeOutput(gpx, writeGpx(w.points))) return refuse("cannot write " + gpx);
+    if (!kml.empty() && !writeOutput(kml, writeKml(w.points, title)))
         return refuse("cannot write " + kml);
     // The counts go to stderr, so that "-" leaves a clean document.
     std::cerr << "waypoints=" << w.points.size() << "\nskipped=" << w.skipped << "\n";

@@ -233,7 +233,8 @@ int main(int argc, char** argv) {
         const ssize_t written = write(line.fd(), unsent.data(), chunk);
         if (written > 0) {
             unsent.erase(0, static_cast<std::size_t>(written));
-            if (rate > 0) lineFreeAt = std::max(lineFreeAt, now) + written * 10.0 / rate;
+            if (rate > 0)
+                lineFreeAt = std::max(lineFreeAt, now) + static_cast<double>(written) * 10.0 / rate;
         }
     }
     return 0;

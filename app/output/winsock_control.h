@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QPointer>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include "app/window/elements.h"
+
+// The window's TCP socket: one socket that listens and, once a client asks,
+// becomes the connection to that client (the listener is given up, so
+// further clients are refused until it listens again).
+//
+// States as the window uses them: 0 closed, 2 listening, 7 connected,
+// 8 closing (the client has closed its side; Close() finishes). Errors
+// arrive as Error(number, description) with the socket control's numbers:
+// 10013 no permission for the port, 10048 port in use, 10049 address not
+// available, 10053 connection aborted by the peer, 10054 reset by the peer,
+// 10055 no buffer space, 10060 timed out, 10022 anything else.
+class WinsockControl : public SocketElement {
+    Q_OBJECT
+  public:
+    // Bytes that may wait for a client at most: a client that stops reading
+    // gets nothing more until they have gone out.
+    static constexpr qint64 kSendBacklogLimit = 64 * 1024;
+    // Bytes of a client's data read at once at most.
+    static constexpr qint64 kReadBufferSize = 16 * 1024;
+
+    // SendData results.
+    static constexpr int kSent = 0;
+    static constexpr int kWrongState = 40006;  // not connected
+    static constexpr int kBacklogFull = -1;    // the text was dropped
+
+    explicit WinsockControl(QObject* parent = nullptr);
+    ~WinsockControl() override;
+
+    int State() const override;
+    void Close();
+    void setLocalPort(quint16 port) { localPort_ = port; }
+    quint16 LocalPort() const { return localPort_; }
+    // The address Listen binds to; all interfaces by default.
+    void setBindAddress(const QHostAddress& address) { bindAddress_ = address; }
+    // Starts listening on LocalPort. On failure Error is raised and the
+    // socket stays closed.
+    void Listen();
+    // Takes the connection request just announced as this socket's own
+    // connection.
+    void Accept();
+    // Writes the text unchanged; kSent, kWrongState or kBacklogFull.
+    int SendData(const QByteArray& data);
+    // Everything the client sent that is waiting.
+    QByteArray GetData();
+    // Bytes written but not yet handed to the network.
+    qint64 BytesToSend() const;
+    // The port actually listened on (the chosen one, or the one the system
+    // gave for port 0); 0 when not listening.
+    quint16 ListeningPort() const;
+
+  signals:
+    void ConnectionRequest();
+    void DataArrival(qint64 bytes);
+    void Error(int number, const QString& description);
+
+  private:
+    void onNewConnection();
+    void onSocketError(QAbstractSocket::SocketError error);
+    void dropSocket(QTcpSocket*& socket);
+    static int errorNumber(QAbstractSocket::SocketError error);
+
+    QTcpServer server_;
+    QTcpSocket* connection_ = nullptr;  // the client being served
+    QTcpSocket* request_ = nullptr;     // a client that asked and waits for Accept
+    bool peerClosed_ = false;
+    quint16 localPort_ = 1000;
+    QHostAddress bindAddress_ = QHostAddress::Any;
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The map page Funkor serves itself on the local machine: it reads the map
+// address layout
+//   /map.aspx?L=EUR&C=<lat>,<lon>&A=2&P=|<lat>,<lon>|1|<label>|L1|
+// and shows the marker with its label on OpenStreetMap tiles with Leaflet.
+// Here: reading a request, the page and its script, and the answers; the
+// window's server only moves the bytes.
+namespace funkor::mappage {
+
+inline constexpr int kDefaultPort = 8787;
+// Bytes of a request head read at most; a longer head is refused.
+inline constexpr std::size_t kMaxRequestHead = 4096;
+// Where Debian's libjs-leaflet puts Leaflet.
+inline constexpr std::string_view kLeafletFolder = "/usr/share/javascript/leaflet";
+
+// "http://127.0.0.1:<port>", the map service's base address by default.
+std::string DefaultBase(int port);
+
+struct Marker {
+    double latitude = 0;  // the marker
+    double longitude = 0;
+    double centreLatitude = 0;  // the centre of the view
+    double centreLongitude = 0;
+    std::string label;  // UTF-8
+};
+// The marker of a map address's query (the text after "?", percent-escapes
+// allowed). P is the last parameter, so its label may hold any character;
+// a "+" stays a "+". Nothing when C or P is missing, a coordinate is not a
+// plain decimal number or lies outside -90..90 / -180..180.
+std::optional<Marker> ParseMapQuery(std::string_view query);
+
+enum class Resource {
+    None,
+    Page,         // /map.aspx
+    PageScript,   // /map.js
+    PageStyle,    // /map.css
+    LeafletFile,  // /leaflet/<file>: one of Leaflet's own files
+};
+struct Request {
+    int status = 400;  // 200 when the resource is served
+    bool headOnly = false;
+    Resource resource = Resource::None;
+    std::string leafletFile;  // "leaflet.js", "images/marker-icon.png" ...
+    std::string contentType;
+    Marker marker;
+};
+// Reads a request head (the request line and the header lines up to the
+// empty line). Only GET and HEAD of the page, its script and style and
+// Leaflet's files are served: 405 for other methods, 404 for other paths,
+// 400 for a request or a map address that cannot be read.
+Request ParseRequest(std::string_view head);
+
+// The page for a marker.
+std::string PageHtml(const Marker& marker);
+std::string_view PageScript();
+std::string_view PageStyle();
+
+// A whole answer: status line, headers (length, type, no caching of the
+// page, the page's content security policy) and the body unless
+// `headOnly`. The connection closes after every answer.
+std::string Response(int status, std::string_view contentType, std::string_view body,
+                     bool headOnly);
+// An answer with a short plain-text body for an error status.
+std::string ErrorResponse(int status, bool headOnly = false);
+
+}  // namespace funkor::mappage

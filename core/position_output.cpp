@@ -1,0 +1,186 @@
+#include "core/position_output.h"
+
+#include "core/fields.h"
+#include "core/nmea.h"
+
+namespace funkor {
+
+namespace {
+
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+GpsInputResult FrameGpsInput(const GpsInputFrame& in) {
+    GpsInputResult out;
+    out.buffer = in.buffer;
+    for (const char c : in.bytes) {
+        if (c == '\r') {
+            // A line that hit the limit lost its end: it is no sentence.
+            if (out.buffer.size() < kMaxGpsLine) {
+                if (startsWith(out.buffer, "$GPRMC")) {
+                    out.rmc = out.buffer + "\r\n";
+                    out.sentenceTaken = true;
+                    out.indicator = Indicator::Green;
+                } else if (startsWith(out.buffer, "$GPGGA")) {
+                    out.gga = out.buffer + "\r\n";
+                    out.sentenceTaken = true;
+                    out.indicator = Indicator::Idle;
+                }
+            }
+            out.buffer.clear();
+        } else if (c != '\n' && out.buffer.size() < kMaxGpsLine) {
+            out.buffer += c;
+        }
+    }
+    return out;
+}
+
+SourceBoxes ApplySourceClick(SourceBox clicked, SourceBoxes now) {
+    switch (clicked) {
+        case SourceBox::Gsm:
+            if (now.gsm && !now.multi) now.gps = now.sms = false;
+            break;
+        case SourceBox::Gps:
+            if (now.gps && !now.multi) now.gsm = now.sms = false;
+            break;
+        case SourceBox::Sms:
+            if (now.sms && !now.multi) now.gsm = now.gps = false;
+            break;
+        case SourceBox::Multi:
+            if (!now.multi) now.gsm = now.gps = now.sms = false;
+            break;
+    }
+    return now;
+}
+
+AutoSendMinute CountAutoSendMinute(int minutesCounted, int interval) {
+    // The count never needs to pass the largest interval; capping it keeps
+    // it in the 16-bit range however long the timer runs without a limit.
+    constexpr int kMaxCount = 32767;
+    AutoSendMinute out;
+    out.minutes = minutesCounted < kMaxCount ? minutesCounted + 1 : kMaxCount;
+    if (interval > 0 && out.minutes >= interval) {
+        out.minutes = 0;
+        out.send = true;
+    }
+    return out;
+}
+
+std::string AutoSendCaption(int interval) {
+    return interval != 0 ? std::to_string(interval) : std::string("-");
+}
+
+OutputTickGate GateOutputTick(const OutputTickState& in) {
+    if (in.replayRunning) return OutputTickGate::Idle;
+    if (in.outputIndex <= 0 || in.phonePort == "STOP") return OutputTickGate::Idle;
+    if (in.operatorCode != kO2Germany) return OutputTickGate::LeaveOutput;
+    return OutputTickGate::Send;
+}
+
+OutputPair ChooseOutputPair(const OutputSources& in) {
+    OutputPair out;
+    out.sourceRotation = in.sourceRotation;
+    const SourceBoxes& b = in.boxes;
+    auto take = [&out](std::string_view rmc, std::string_view gga) {
+        out.first = std::string(rmc);
+        out.second = std::string(gga);
+    };
+    if (!b.multi) {
+        if (b.gsm) take(in.gsmRmc, in.gsmGga);
+        if (b.gps) take(in.gpsRmc, in.gpsGga);
+        if (b.sms) take(in.smsRmc, in.smsGga);
+        return out;
+    }
+    int r = in.sourceRotation + 1;
+    if (r == 4) r = 1;
+    if (!b.gsm && r == 1) r = 2;
+    if (!b.gps && r == 2) r = 3;
+    if (!b.sms && r == 3) r = 1;
+    out.sourceRotation = r;
+    switch (r) {
+        case 1:
+            out.identification = std::string(kGsmSourceSentence);
+            take(in.gsmRmc, in.gsmGga);
+            break;
+        case 2:
+            out.identification = std::string(kGpsSourceSentence);
+            take(in.gpsRmc, in.gpsGga);
+            break;
+        case 3:
+            out.identification = std::string(kSmsSourceSentence);
+            take(in.smsRmc, in.smsGga);
+            break;
+        default:
+            // A counter outside 1..3 (never set so by the rotation itself)
+            // names no source and sends nothing.
+            break;
+    }
+    return out;
+}
+
+OutputTarget ParseOutputTarget(std::string_view itemText) {
+    OutputTarget t;
+    if (startsWith(itemText, "Port")) {
+        t.kind = OutputKind::HardwarePort;
+        t.address = itemText == "Port2" ? 0x2F8u : 0x3F8u;
+    } else if (itemText == "LPT1") {
+        t.kind = OutputKind::Printer;
+    } else if (startsWith(itemText, "COM")) {
+        t.kind = OutputKind::Serial;
+        t.port = fields::valInt(fields::mid(itemText, 5));
+    } else if (itemText == "LAN") {
+        t.kind = OutputKind::Lan;
+    }
+    return t;
+}
+
+Indicator SerialOutputIndicator(int sourceRotation) {
+    return sourceRotation < 2 ? Indicator::Orange : Indicator::Yellow;
+}
+
+int TraceTopIndex(int count) {
+    return count > 10 ? count - 10 : -1;
+}
+
+LanSendPlan PlanLanSend(int socketState) {
+    LanSendPlan p;
+    switch (socketState) {
+        case kLanClosed:
+            p.paint = true;
+            p.indicator = Indicator::Red;
+            p.lanClose = true;
+            break;
+        case kLanListening:
+            p.paint = true;
+            p.indicator = Indicator::Yellow;
+            break;
+        case kLanClosing:
+            p.paint = true;
+            p.indicator = Indicator::Black;
+            p.closeSocket = true;
+            break;
+        case kLanConnected:
+            p.paint = true;
+            p.indicator = Indicator::Green;
+            p.send = true;
+            break;
+        default:
+            break;
+    }
+    return p;
+}
+
+std::string LanErrorMessage(int number, std::string_view description) {
+    if (number == kLanErrorConnectionAborted || number == kLanErrorConnectionReset) return {};
+    return "Winsock-Error No: " + std::to_string(number) + "   " + std::string(description);
+}
+
+std::string LanSendErrorMessage(int number, std::string_view description) {
+    if (number == kLanErrorWrongState) return {};
+    return "Unknown sending error No: " + std::to_string(number) + "   " + std::string(description);
+}
+
+}  // namespace funkor

@@ -1,0 +1,221 @@
+// The LAN output against real peers: gpsd reading it as a GPS receiver, and
+// clients that misbehave.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QTimer>
+#include <cmath>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include "app/output/lan_output.h"
+#include "app/output/winsock_control.h"
+#include "app/phone/phone_line.h"
+#include "tests/window/output_test_support.h"
+#include "tests/window/pty_phone.h"
+
+namespace {
+
+// The GSM pair's position as the NMEA fields carry it (four decimals of
+// the minute): 5230.2277 N, 01327.1337 E.
+constexpr double kGsmLat = 52 + 30.2277 / 60;
+constexpr double kGsmLon = 13 + 27.1337 / 60;
+// The GPS pair used in rotation: Munich.
+constexpr double kGpsLat = 48 + 7.4040 / 60;
+constexpr double kGpsLon = 11 + 34.5 / 60;
+
+// Resident memory of this process in bytes.
+long residentBytes() {
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts[1].toLong() * 4096 : 0;
+}
+
+// A window sending the GSM position to the LAN every `periodMs`.
+struct LanWindow : OutputWindow {
+    Form1& start(int periodMs) {
+        Form1& f = makeOutput("[LAN]\r\nPort=0\r\nAddress=127.0.0.1\r\n");
+        chooseOutput(QStringLiteral("LAN"));
+        const auto pair = berlinPair(QDateTime::currentDateTimeUtc());
+        f.position.gsmRmc = pair.rmc;
+        f.position.gsmGga = pair.gga;
+        f.cGSM->setChecked(true);
+        f.Timer2_Timer();  // listening from the first tick
+        f.Timer2->setInterval(periodMs);
+        f.Timer2->setEnabled(true);
+        return f;
+    }
+    quint16 port() const { return form->Winsock->ListeningPort(); }
+};
+
+// The positions of the fixes gpsd reports through gpspipe.
+std::vector<std::pair<double, double>> gpsdFixes(LanWindow& w, int reports) {
+    const quint16 gpsdPort = freeTcpPort();
+    QProcess gpsd;
+    gpsd.start(QStringLiteral("gpsd"),
+               {QStringLiteral("-N"), QStringLiteral("-n"), QStringLiteral("-S"),
+                QString::number(gpsdPort), QStringLiteral("tcp://127.0.0.1:%1").arg(w.port())});
+    EXPECT_TRUE(runUntil([&] { return gpsd.state() == QProcess::Running; }, 10000));
+    // gpsd answers once its control port is up.
+    QTcpSocket probe;
+    runUntil(
+        [&] {
+            if (probe.state() == QAbstractSocket::ConnectedState) return true;
+            if (probe.state() == QAbstractSocket::UnconnectedState)
+                probe.connectToHost(QHostAddress::LocalHost, gpsdPort);
+            return false;
+        },
+        10000);
+    probe.abort();
+
+    QProcess pipe;
+    pipe.start(QStringLiteral("gpspipe"),
+               {QStringLiteral("-w"), QStringLiteral("-n"), QString::number(reports),
+                QStringLiteral("127.0.0.1:%1").arg(gpsdPort)});
+    runUntil([&] { return pipe.state() == QProcess::NotRunning; }, 60000);
+    const QList<QByteArray> lines = pipe.readAllStandardOutput().split('\n');
+    gpsd.terminate();
+    runUntil([&] { return gpsd.state() == QProcess::NotRunning; }, 5000);
+    std::vector<std::pair<double, double>> fixes;
+    for (const QByteArray& line : lines) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        if (o.value(QStringLiteral("class")).toString() == QLatin1String("TPV") &&
+            o.contains(QStringLiteral("lat")))
+            fixes.emplace_back(o.value(QStringLiteral("lat")).toDouble(),
+                               o.value(QStringLiteral("lon")).toDouble());
+    }
+    return fixes;
+}
+
+bool near(const std::pair<double, double>& fix, double lat, double lon) {
+    return std::fabs(fix.first - lat) < 1e-6 && std::fabs(fix.second - lon) < 1e-6;
+}
+
+TEST(LanPeers, GpsdReportsTheFixFunkorSends) {
+    LanWindow w;
+    Form1& f = w.start(250);
+    const auto fixes = gpsdFixes(w, 20);
+    ASSERT_FALSE(fixes.empty());
+    for (const auto& fix : fixes)
+        EXPECT_TRUE(near(fix, kGsmLat, kGsmLon)) << fix.first << "," << fix.second;
+    EXPECT_TRUE(w.platform->messages.isEmpty());
+    (void)f;
+}
+
+TEST(LanPeers, GpsdReadsBothSourcesInRotation) {
+    LanWindow w;
+    Form1& f = w.start(250);
+    const auto gps = funkor::buildPositionSentences(
+        kGpsLat, kGpsLon,
+        [] {
+            const QDateTime t = QDateTime::currentDateTimeUtc();
+            return funkor::CivilTime{t.date().year(), t.date().month(),  t.date().day(),
+                                     t.time().hour(), t.time().minute(), t.time().second()};
+        }(),
+        0);
+    f.output.gpsRmc = gps.rmc;
+    f.output.gpsGga = gps.gga;
+    f.cMULTI->setChecked(true);
+    f.cGSM->setChecked(true);
+    f.cGPS->setEnabled(true);
+    f.cGPS->setChecked(true);
+    const auto fixes = gpsdFixes(w, 30);
+    bool sawGsm = false, sawGps = false;
+    for (const auto& fix : fixes) {
+        sawGsm = sawGsm || near(fix, kGsmLat, kGsmLon);
+        sawGps = sawGps || near(fix, kGpsLat, kGpsLon);
+        EXPECT_TRUE(near(fix, kGsmLat, kGsmLon) || near(fix, kGpsLat, kGpsLon))
+            << fix.first << "," << fix.second;
+    }
+    EXPECT_TRUE(sawGsm);
+    EXPECT_TRUE(sawGps);
+}
+
+// ---- Hostile clients ------------------------------------------------------------
+
+// Plain blocking connects, as a port scanner makes them: true when accepted.
+bool connectOnce(quint16 port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+TEST(LanHostile, FloodStallAndConnectionStormLeaveTheNextClientWholeSentences) {
+    LanWindow w;
+    Form1& f = w.start(1000000);  // ticks driven below
+    f.List2->show();
+    const quint16 port = w.port();
+    const long before = residentBytes();
+
+    // A client that floods its input and never reads, with a small window
+    // so that the system's buffers fill soon.
+    const int hog = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int small = 4096;
+    ::setsockopt(hog, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(hog, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_TRUE(runUntil([&] { return f.Winsock->State() == funkor::kLanConnected; }));
+    ::fcntl(hog, F_SETFL, O_NONBLOCK);
+    const std::string flood(64 * 1024, 'x');
+    // Long sentences, so that what the system buffers is soon exceeded.
+    const funkor::SentencePair normal{f.position.gsmRmc, f.position.gsmGga};
+    f.position.gsmRmc = "$GPRMC," + std::string(8000, '0') + "*00\r\n";
+
+    // Half an hour of ticks while it floods and does not read; in between, a
+    // thousand others try to connect and are refused.
+    const QString note = QStringLiteral("# LAN: der Client liest nicht, Sätze werden verworfen");
+    int refused = 0;
+    bool noted = false;
+    for (int tick = 0; tick < 900; ++tick) {
+        (void)::write(hog, flood.data(), flood.size());
+        f.Timer2_Timer();
+        if (tick % 2 == 0 && !connectOnce(port)) ++refused;
+        // The trace is read and emptied as it goes: laying out thousands of
+        // long entries is not what is measured here.
+        for (int i = 0; i < f.List2->count(); ++i)
+            noted = noted || f.List2->item(i)->text() == note;
+        f.List2->clear();
+    }
+    for (int i = refused; i < 1000; ++i)
+        if (!connectOnce(port)) ++refused;
+    EXPECT_EQ(refused, 1000);
+    EXPECT_LE(f.Winsock->BytesToSend(), WinsockControl::kSendBacklogLimit);
+    EXPECT_GT(f.lanOutput->droppedSentences(), 0);
+    EXPECT_TRUE(noted);
+    EXPECT_LT(residentBytes() - before, 5L * 1024 * 1024);
+
+    // It goes away; no message, and the next client gets whole sentences.
+    f.position.gsmRmc = normal.rmc;
+    ::close(hog);
+    ASSERT_TRUE(runUntil([&] { return f.Winsock->State() == funkor::kLanClosing; }));
+    f.Timer2_Timer();
+    f.Timer2_Timer();
+    ASSERT_EQ(f.Winsock->State(), funkor::kLanListening);
+    QTcpSocket next;
+    next.connectToHost(QHostAddress::LocalHost, f.Winsock->ListeningPort());
+    ASSERT_TRUE(runUntil([&] { return f.Winsock->State() == funkor::kLanConnected; }));
+    for (int i = 0; i < 3; ++i) f.Timer2_Timer();
+    const std::string expected = (f.position.gsmRmc + f.position.gsmGga);
+    ASSERT_TRUE(runUntil(
+        [&] { return next.bytesAvailable() >= static_cast<qint64>(3 * expected.size()); }));
+    EXPECT_EQ(next.readAll().toStdString(), expected + expected + expected);
+    EXPECT_TRUE(w.platform->messages.isEmpty()) << w.platform->messages.join('\n').toStdString();
+}
+
+}  // namespace
