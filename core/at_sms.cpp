@@ -54,8 +54,9 @@ std::optional<int> parseCmgrLength(std::string_view line) {
 std::optional<NewMessageNotice> parseCmti(std::string_view line) {
     if (charAt(line, 8) != '"' || charAt(line, 11) != '"' || charAt(line, 12) != ',')
         return std::nullopt;
+    // Any storage index is read; only 0..50 have a cache slot.
     const std::string index = fields::trim(mid(line, 13));
-    if (!smsCacheSlot(index)) return std::nullopt;
+    if (!allDigits(index) || index.size() > 3) return std::nullopt;
     return NewMessageNotice{mid(line, 8, 4), index};
 }
 

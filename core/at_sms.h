@@ -33,7 +33,8 @@ struct NewMessageNotice {
     std::string storage;  // with its quotes: "\"SM\""
     std::string index;    // decimal text, as sent to "+CMGR="
 };
-// Nothing when the storage is not quoted or the index is not in 0..50.
+// Nothing when the storage is not quoted or the index is not a number of at
+// most three digits. Indexes above 50 are read too, though not cached.
 std::optional<NewMessageNotice> parseCmti(std::string_view line);
 
 // One cache entry: TPDU length, ":", PDU.

@@ -232,6 +232,14 @@ void DemoSession::reportTo(Form1& form, std::FILE* out, int everyMs) {
         std::fprintf(out_, "Sprachausgabe in %s\n", qPrintable(wav));
     std::fflush(out_);
     reportTimer_.start(everyMs);
+    // Nobody hears the speech control either: what it is asked to say goes
+    // to the terminal.
+    connect(form.Sprelo, &SpeechElement::Spoken, this, [this](const QString& text, int) {
+        const qint64 ms = QDateTime::currentMSecsSinceEpoch() - startedMs_;
+        std::fprintf(out_, "[%4lld s] Ansage: %s\n", static_cast<long long>(ms / 1000),
+                     text.toUtf8().constData());
+        std::fflush(out_);
+    });
 }
 
 void DemoSession::reportNow() {

@@ -171,15 +171,19 @@ class SocketElement : public QObject {
 
 // The place of the speech control on the window; it is invisible while the
 // program runs. Speaking comes with the speech control itself; until then
-// every call reports success and says nothing.
+// every call reports success and says nothing. Every text handed to Speak is
+// announced by Spoken (a control that speaks calls this base Speak too), so
+// that the headless demo can print what is said.
 class SpeechElement : public QWidget {
     Q_OBJECT
   public:
     explicit SpeechElement(QWidget* parent = nullptr);
     virtual long Initialize() { return 0; }
     virtual long Speak(const QString& text, int action) {
-        (void)text;
-        (void)action;
+        emit Spoken(text, action);
         return 0;
     }
+
+  signals:
+    void Spoken(const QString& text, int action);
 };

@@ -14,6 +14,9 @@
 #include "app/position/display_switches.h"
 #include "app/position/position_engine.h"
 #include "app/position/position_log.h"
+#include "app/sms/phone_calls.h"
+#include "app/sms/sms_reception.h"
+#include "app/sms/sms_sending.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -53,6 +56,9 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     nmeaOutput = std::make_unique<NmeaOutput>(*this);
     mapLink = std::make_unique<MapLink>(*this);
     mapServer = std::make_unique<MapServer>();
+    smsReception = std::make_unique<SmsReception>(*this);
+    smsSending = std::make_unique<SmsSending>(*this);
+    phoneCalls = std::make_unique<PhoneCalls>(*this);
 }
 
 Form1::~Form1() = default;
@@ -306,7 +312,7 @@ void Form1::connectHandlers() {
     // The phone book fills this list from code; only a choice of an entry
     // (by the user or by setting the index) counts as a click, not the
     // first entry that filling it selects.
-    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1_Click(); });
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(CALLb, &QPushButton::clicked, this, [this] { CALLb_Click(); });
     connect(RingL, &LabelElement::clicked, this, [this] { RingL_Click(); });

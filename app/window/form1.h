@@ -35,6 +35,9 @@ class LanOutput;
 class MapLink;
 class MapServer;
 class WinsockControl;
+class SmsReception;
+class SmsSending;
+class PhoneCalls;
 class QButtonGroup;
 
 // The main window. It holds every element under its own name (its Qt object
@@ -197,6 +200,9 @@ class Form1 : public QMainWindow {
     std::unique_ptr<NmeaOutput> nmeaOutput;
     std::unique_ptr<MapLink> mapLink;
     std::unique_ptr<MapServer> mapServer;
+    std::unique_ptr<SmsReception> smsReception;
+    std::unique_ptr<SmsSending> smsSending;
+    std::unique_ptr<PhoneCalls> phoneCalls;
 
     // ---- Procedures shared between topics ----
     // Sends one command line to the phone (and traces it).
@@ -214,6 +220,9 @@ class Form1 : public QMainWindow {
     // not exist or that another program holds is passed over without a
     // message; false then.
     bool OpenGpsPort(int portNumber);
+    // Reads the shown SMS aloud (with its sender while the sender line is
+    // shown).
+    void SpeakSms();
 
     // ---- Start-up and settings ----
     // Fills the port lists, shows the window, reads the settings, data files

@@ -11,6 +11,9 @@
 #include "app/position/display_switches.h"
 #include "app/position/position_engine.h"
 #include "app/position/position_log.h"
+#include "app/sms/phone_calls.h"
+#include "app/sms/sms_reception.h"
+#include "app/sms/sms_sending.h"
 #include "core/pdu.h"
 
 #include <algorithm>
@@ -58,7 +61,12 @@ bool Form1::OpenGpsPort(int portNumber) {
     Comm3->setCommPort(portNumber);
     return Comm3->setPortOpen(true);
 }
-void Form1::ShowReceivedSms() {}
+void Form1::ShowReceivedSms() {
+    smsReception->ShowReceivedSms();
+}
+void Form1::SpeakSms() {
+    phoneCalls->SpeakSms();
+}
 void Form1::FindCallerName(const std::string& number) {
     // Entries 1..phoneBookCount of the table are the phone books read so far.
     const int count =
@@ -117,16 +125,43 @@ void Form1::Timer6_Timer() {
     sourceSelection->Timer6_Timer();
 }
 
-void Form1::SMSrd_Click() {}
-void Form1::SMSc_Click() {}
-void Form1::Text1_Click() {}
-void Form1::Text2_MouseDown(int) {}
-void Form1::SMSb_Click() {}
-void Form1::SendPos_Click() {}
-void Form1::CallPos_Click() {}
-void Form1::Combo1_Click() {}
-void Form1::Check1_Click() {}
-void Form1::CALLb_Click() {}
-void Form1::RingL_Click() {}
-void Form1::Timer3_Timer() {}
-void Form1::Timer4_Timer() {}
+void Form1::SMSrd_Click() {
+    smsReception->SMSrd_Click();
+}
+void Form1::SMSc_Click() {
+    smsReception->SMSc_Click();
+}
+void Form1::Text1_Click() {
+    smsReception->Text1_Click();
+}
+void Form1::Text2_MouseDown(int button) {
+    smsReception->Text2_MouseDown(button);
+}
+void Form1::SMSb_Click() {
+    smsSending->SMSb_Click();
+}
+void Form1::SendPos_Click() {
+    smsSending->SendPos_Click();
+}
+void Form1::CallPos_Click() {
+    smsSending->CallPos_Click();
+}
+void Form1::Combo1_Click() {
+    smsSending->Combo1_Click();
+}
+void Form1::Check1_Click() {
+    phoneCalls->Check1_Click();
+}
+void Form1::CALLb_Click() {
+    phoneCalls->CALLb_Click();
+}
+void Form1::RingL_Click() {
+    phoneCalls->RingL_Click();
+}
+void Form1::Timer3_Timer() {
+    phoneCalls->Timer3_Timer();
+}
+void Form1::Timer4_Timer() {
+    phoneCalls->Timer4_Timer();
+}
+

@@ -55,7 +55,8 @@ TEST(Cmti, NewMessageNotices) {
         {"+CMTI: \"SM\",12", true, "\"SM\"", "12"},
         {"+CMTI: \"ME\",0", true, "\"ME\"", "0"},
         {"+CMTI: \"SM\",50", true, "\"SM\"", "50"},
-        {"+CMTI: \"SM\",60", false, "", ""},
+        {"+CMTI: \"SM\",60", true, "\"SM\"", "60"},  // read, though not cached
+        {"+CMTI: \"SM\",1000", false, "", ""},
         {"+CMTI: \"SM\",abc", false, "", ""},
         {"+CMTI: \"SM\",", false, "", ""},
         {"+CMTI: SM,12", false, "", ""},

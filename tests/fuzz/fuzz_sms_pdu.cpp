@@ -9,6 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/announcements.h"
+#include "core/incoming_sms.h"
+#include "core/outgoing_sms.h"
 #include "core/pdu.h"
 #include "fuzz_input.h"
 
@@ -43,6 +46,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(sms.timeStamp.empty() || sms.timeStamp.size() == 17,
                 "time stamp DD.MM.YY hh:mm:ss");
     }
+    // The window's reading of the message; the same text as a position SMS,
+    // a caller label and a phone-book list entry.
+    IncomingSmsInput in;
+    in.pdu = pdu;
+    in.tpduLength = tpduLength(pdu);
+    const IncomingSms incoming = readIncomingSms(in);
+    require(incoming.text.empty() || incoming.text.back() != '\0', "no trailing NUL shown");
+    if (const auto position = readPositionSms(pdu, incoming.timeStamp))
+        require(position->sentences.rmc.find('\n') == position->sentences.rmc.size() - 1,
+                "one sentence per line");
+    announceCaller({pdu, 0, 0});
+    const OutgoingSms outgoing = prepareSms(pdu, smsRecipient(pdu));
+    require(outgoing.ok() != !outgoing.message.empty(), "a PDU or a reason");
+    require(
+        !isDialable(dialNumber(pdu)) || dialNumber(pdu).find_first_of(";\r\n") == std::string::npos,
+        "nothing dialled ends the command");
     // The same bytes as binary octets, hex-encoded as the phone would send them.
     readSmsDeliver(hexOf(pdu), static_cast<int>(pdu.size()) - 1);
     const std::string septets = decodeSeptets(pdu);

@@ -41,7 +41,7 @@ TEST(DispatcherBadInput, UnusableAnswersKeepTheLastGoodState) {
         "+COPS: (2,\"o2 - de\",,",
         "+CMTI: \"SM\",x",
         "+CMTI: SM,12",
-        "+CMTI: \"SM\",60",
+        "+CMTI: \"SM\",1000",
         "+CMTI:",
         "+CMGR: 0,,xx",
         "+CMGR:",

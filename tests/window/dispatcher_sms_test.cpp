@@ -47,7 +47,7 @@ TEST(DispatcherSmsRead, NewMessageNoticeRequestsTheRead) {
         const char* storage;
     } cases[] = {
         {"+CMTI: \"SM\",12", 1, "12", "\"SM\""}, {"+CMTI: \"ME\",0", 1, "0", "\"ME\""},
-        {"+CMTI: \"SM\",60", 0, "", ""},  // beyond the cache: ignored
+        {"+CMTI: \"SM\",60", 1, "60", "\"SM\""},  // beyond the cache: read all the same
         {"+CMTI: \"SM\",x", 0, "", ""},          {"+CMTI: SM,12", 0, "", ""},
     };
     for (const auto& c : cases) {

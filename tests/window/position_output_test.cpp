@@ -147,6 +147,9 @@ TEST_F(OutputCycle, SmsSourceTickedFromCodeTakesOver) {
 TEST(AutoSend, IntervalStartsTheMinutesAndALoweredIntervalStillSends) {
     OutputWindow w;
     Form1& f = w.makeOutput();
+    // A position and a recipient, so that the position SMS really goes out.
+    f.position.gsmRmc = "$GPRMC,101500,A,4807.1234,N,01134.5678,E,,,021226,0,E*00\r\n";
+    f.Combo1->addItem(QStringLiteral("Anna : +49123456789"));
     f.AsendS->setValue(10);
     EXPECT_EQ(f.AsendL->text(), QStringLiteral("10"));
     EXPECT_TRUE(f.Timer6->Enabled());

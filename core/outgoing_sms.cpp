@@ -1,0 +1,53 @@
+#include "core/outgoing_sms.h"
+
+#include "core/fields.h"
+#include "core/pdu.h"
+
+namespace funkor {
+
+std::string smsRecipient(std::string_view listText) {
+    const std::size_t colon = listText.find(':');
+    if (colon == std::string_view::npos) return fields::trim(listText);
+    return fields::trim(listText.substr(colon + 1));
+}
+
+std::string dialNumber(std::string_view listText) {
+    const std::size_t colon = listText.find(':');
+    if (colon == std::string_view::npos) return std::string(listText);
+    if (colon + 2 >= listText.size()) return {};
+    return std::string(listText.substr(colon + 2));
+}
+
+bool isStarCode(std::string_view number) {
+    return !number.empty() && number.front() == '*';
+}
+
+bool isDialable(std::string_view number) {
+    if (number.empty()) return false;
+    for (char c : number)
+        if (!((c >= '0' && c <= '9') || c == '+' || c == '*' || c == '#')) return false;
+    return true;
+}
+
+OutgoingSms prepareSms(std::string_view text, std::string_view recipient) {
+    if (recipient.empty())
+        return {{}, "Kein Empf\xE4nger: bitte erst einen Eintrag im Telefonbuch w\xE4hlen."};
+    const EncodedPdu encoded = encodeSmsPdu(text, recipient);
+    switch (encoded.error) {
+        case PduError::None:
+            return {encoded.pdu, {}};
+        case PduError::NumberTooLong:
+            return {{}, "Die Nummer hat mehr als 15 Ziffern; die SMS wird nicht gesendet."};
+        case PduError::NumberInvalid:
+            return {{},
+                    "Die Nummer enth\xE4lt andere Zeichen als Ziffern; die SMS wird nicht "
+                    "gesendet."};
+        case PduError::TextTooLong:
+            return {{},
+                    "Der Text hat mehr als 160 Zeichen (" + std::to_string(text.size()) +
+                        "); die SMS wird nicht gesendet."};
+    }
+    return {};
+}
+
+}  // namespace funkor
