@@ -164,4 +164,3 @@ void Form1::Timer3_Timer() {
 void Form1::Timer4_Timer() {
     phoneCalls->Timer4_Timer();
 }
-
