@@ -2,6 +2,7 @@
 #include <QGuiApplication>
 #include <QTimer>
 #include <QtDebug>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -13,6 +14,10 @@
 #include "app/window/snapshot.h"
 
 int main(int argc, char** argv) {
+    // A file grown to the size limit (ulimit -f) or a reader gone from a
+    // pipe must fail the write, which the program reports, not end it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     // The demo runs without a display too; the platform must be chosen
     // before the application object exists.
     const bool demoMode = demoRequested(argc, argv);

@@ -1,9 +1,8 @@
 #include "core/cell_files.h"
 
-#include <fstream>
-
 #include "core/data_files.h"
 #include "core/fields.h"
+#include "core/file_writes.h"
 #include "core/operators.h"
 #include "core/position_texts.h"
 
@@ -53,21 +52,14 @@ std::string siteNameLine(std::string_view positionKey, std::string_view name) {
     return left(positionKey, 6) + " " + right(positionKey, 6) + " " + oneLine(name);
 }
 
+int appendRecord(const std::string& path, std::string_view line) {
+    std::string record(line);
+    record.append("\r\n");
+    return appendWhole(path, record);
+}
+
 bool appendRecordLine(const std::string& path, std::string_view line) {
-    bool lastLineOpen = false;
-    {
-        std::ifstream in(path, std::ios::binary | std::ios::ate);
-        if (in && in.tellg() > 0) {
-            in.seekg(-1, std::ios::end);
-            lastLineOpen = in.get() != '\n';
-        }
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    if (!out) return false;
-    if (lastLineOpen) out << "\r\n";
-    out << line << "\r\n";
-    out.close();
-    return !out.fail();
+    return appendRecord(path, line) == 0;
 }
 
 NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,

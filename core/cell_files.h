@@ -38,10 +38,12 @@ std::optional<std::string> findSiteNameInFile(const std::string& path,
 std::string cellNameLine(std::string_view cellKey, std::string_view name);
 std::string siteNameLine(std::string_view positionKey, std::string_view name);
 
-// Appends `line` with CR LF, creating the file when needed; false when the
-// file cannot be written. A file edited by hand may lack the line end of its
-// last record: it gets one first, so that the new record does not run into
-// that record and both stay readable.
+// Appends `line` with CR LF, creating the file when needed, whole or not at
+// all; 0, or the errno when the file cannot be written. A file edited by
+// hand may lack the line end of its last record: it gets one first, so that
+// the new record does not run into that record and both stay readable.
+int appendRecord(const std::string& path, std::string_view line);
+// The same, true when written.
 bool appendRecordLine(const std::string& path, std::string_view line);
 
 // Which file a mouse press on the unnamed cell label names.

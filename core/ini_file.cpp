@@ -8,6 +8,8 @@
 #include <sstream>
 #include <vector>
 
+#include "core/file_writes.h"
+
 namespace funkor::ini {
 
 namespace {
@@ -154,85 +156,67 @@ int getInt(const std::string& path, const std::string& section, const std::strin
     return static_cast<int>(n);
 }
 
-bool writeString(const std::string& path, const std::string& section, const std::string& key,
-                 const std::string& value) {
-    // A name or value that would break the line layout cannot be stored.
-    if (section.empty() || key.empty() || hasLineBreak(section) || hasLineBreak(key) ||
-        hasLineBreak(value) || section.find(']') != std::string::npos ||
-        key.find('=') != std::string::npos)
-        return false;
+namespace {
 
-    FileText file;
-    if (!loadFile(path, file)) return false;
-    auto& lines = file.lines;
-    const std::string newEntry = key + "=" + value;
+// A name or value that would break the line layout cannot be stored.
+bool storable(const Entry& e) {
+    return !e.section.empty() && !e.key.empty() && !hasLineBreak(e.section) &&
+           !hasLineBreak(e.key) && !hasLineBreak(e.value) &&
+           e.section.find(']') == std::string::npos && e.key.find('=') == std::string::npos;
+}
 
-    // Find the first section of that name and, in it, the key or the place
-    // after its last entry.
+// Sets one key in the file's lines: replaced in place in the first section
+// of that name, else added after the section's last entry, else in a new
+// section at the end.
+void setEntry(std::vector<std::string>& lines, const Entry& e) {
+    const std::string newEntry = e.key + "=" + e.value;
     std::size_t sectionLine = lines.size();
     std::size_t insertAt = lines.size();
-    bool replaced = false;
     std::string name;
     std::string k;
     std::string v;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (sectionName(lines[i], name)) {
             if (sectionLine != lines.size()) break;
-            if (sameName(name, section)) {
+            if (sameName(name, e.section)) {
                 sectionLine = i;
                 insertAt = i + 1;
             }
         } else if (sectionLine != lines.size()) {
-            if (entry(lines[i], k, v) && sameName(k, key)) {
+            if (entry(lines[i], k, v) && sameName(k, e.key)) {
                 lines[i] = newEntry;
-                replaced = true;
-                break;
+                return;
             }
             if (!trimBlanks(lines[i]).empty()) insertAt = i + 1;
         }
     }
-    if (!replaced) {
-        if (sectionLine == lines.size()) {
-            lines.push_back("[" + section + "]");
-            lines.push_back(newEntry);
-        } else {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), newEntry);
-        }
+    if (sectionLine == lines.size()) {
+        lines.push_back("[" + e.section + "]");
+        lines.push_back(newEntry);
+    } else {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), newEntry);
     }
+}
 
-    // Write beside the file and rename over it, so a full disk or a crash
-    // leaves the old file whole. A link is followed to the file it names.
-    std::error_code ec;
-    std::filesystem::path target = path;
-    if (std::filesystem::is_symlink(target, ec)) {
-        auto resolved = std::filesystem::canonical(target, ec);
-        if (ec) return false;
-        target = resolved;
-    }
-    const std::filesystem::path temp = target.string() + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        const char* eol = file.crlf ? "\r\n" : "\n";
-        for (const auto& line : lines) out << line << eol;
-        out.flush();
-        if (!out) {
-            out.close();
-            std::filesystem::remove(temp, ec);
-            return false;
-        }
-    }
-    if (file.exists) {
-        // Keep the file's permissions.
-        const auto perms = std::filesystem::status(target, ec).permissions();
-        if (!ec) std::filesystem::permissions(temp, perms, ec);
-    }
-    std::filesystem::rename(temp, target, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
-    return true;
+}  // namespace
+
+bool writeStrings(const std::string& path, const std::vector<Entry>& entries) {
+    for (const auto& e : entries)
+        if (!storable(e)) return false;
+    FileText file;
+    if (!loadFile(path, file)) return false;
+    for (const auto& e : entries) setEntry(file.lines, e);
+    const char* eol = file.crlf ? "\r\n" : "\n";
+    std::string text;
+    for (const auto& line : file.lines) text.append(line).append(eol);
+    // The whole file is replaced at once: a full disk or a program stopped
+    // in the middle leaves the old settings, never some keys of each.
+    return replaceWhole(path, text) == 0;
+}
+
+bool writeString(const std::string& path, const std::string& section, const std::string& key,
+                 const std::string& value) {
+    return writeStrings(path, {{section, key, value}});
 }
 
 }  // namespace funkor::ini

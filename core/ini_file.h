@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // Reading and writing settings files in the private-profile format: section
 // names in square brackets, one "key=value" per line. Section and key names
@@ -25,5 +26,16 @@ std::optional<std::string> getString(const std::string& path, const std::string&
 // never leaves half a file. False when the file cannot be read or written.
 bool writeString(const std::string& path, const std::string& section, const std::string& key,
                  const std::string& value);
+
+struct Entry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+// Sets several keys in one replacement of the file, in order: after a crash
+// or a full disk the file holds all of them or none. False (and the file
+// unchanged) when one of them cannot be stored or the file cannot be read
+// or written.
+bool writeStrings(const std::string& path, const std::vector<Entry>& entries);
 
 }  // namespace funkor::ini

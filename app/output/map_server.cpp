@@ -27,7 +27,13 @@ MapServer::MapServer(QObject* parent)
     connect(&server_, &QTcpServer::newConnection, this, &MapServer::onNewConnection);
 }
 
-MapServer::~MapServer() = default;
+MapServer::~MapServer() {
+    // The connections go first, while the books they are kept in still
+    // exist: the listener (and with it its sockets) is destroyed only
+    // after them.
+    server_.close();
+    qDeleteAll(server_.findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly));
+}
 
 bool MapServer::start(quint16 port) {
     if (server_.isListening()) return true;
@@ -36,15 +42,21 @@ bool MapServer::start(quint16 port) {
 
 void MapServer::onNewConnection() {
     while (QTcpSocket* s = server_.nextPendingConnection()) {
+        if (open_ >= kMaxConnections && !waiting_.isEmpty()) {
+            ++evicted_;
+            delete waiting_.first();
+        }
         if (open_ >= kMaxConnections) {
             s->abort();
             s->deleteLater();
             continue;
         }
         ++open_;
+        waiting_.append(s);
         connect(s, &QObject::destroyed, this, [this, s] {
             --open_;
             heads_.remove(s);
+            waiting_.removeOne(s);
         });
         // The socket itself stops taking bytes from the system once a
         // request head's worth waits.
@@ -106,6 +118,7 @@ void MapServer::answer(QTcpSocket* s, const QByteArray& response, int status) {
     // One answer per connection; whatever else the client sends is not read.
     disconnect(s, &QIODevice::readyRead, this, nullptr);
     heads_.remove(s);
+    waiting_.removeOne(s);
     s->write(response);
     s->disconnectFromHost();
 }

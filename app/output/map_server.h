@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTcpServer>
@@ -17,7 +18,10 @@ class QTcpSocket;
 class MapServer : public QObject {
     Q_OBJECT
   public:
-    // Connections served at the same time at most; more are turned away.
+    // Connections served at the same time at most. When all are taken, the
+    // one that has waited longest without sending a whole request makes
+    // room for the new one, so that idle or trickling connections cannot
+    // lock the page out.
     static constexpr int kMaxConnections = 16;
     // A connection that sends no complete request within this time is cut.
     static constexpr int kRequestTimeoutMs = 10000;
@@ -36,6 +40,9 @@ class MapServer : public QObject {
 
     // Requests answered so far, by status.
     int answered(int status) const { return answered_.value(status); }
+    // Connections open now, and those closed to make room for newer ones.
+    int openConnections() const { return open_; }
+    int evicted() const { return evicted_; }
 
   private:
     void onNewConnection();
@@ -47,8 +54,10 @@ class MapServer : public QObject {
     QString leafletFolder_;
     QHash<QString, QByteArray> leafletCache_;
     QHash<QTcpSocket*, QByteArray> heads_;  // request heads read so far
+    QList<QTcpSocket*> waiting_;            // not answered yet, oldest first
     QHash<int, int> answered_;
     int open_ = 0;
+    int evicted_ = 0;
 };
 
 class Form1;

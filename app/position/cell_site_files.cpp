@@ -35,11 +35,10 @@ void CellSiteFiles::Cell_MouseDown(int button) {
             const std::string name = askName(funkor::kCellNameFile);
             if (name.empty()) return;
             if (f.network.cellKey == clicked) f.Cell->setText(fromCp1252(" " + name));
-            if (!funkor::appendRecordLine(filePath(funkor::kCellNameFile),
-                                          funkor::cellNameLine(clicked, name)))
-                f.platform().MsgBox(QStringLiteral("%1 kann nicht geschrieben werden.")
-                                        .arg(QString::fromLatin1(funkor::kCellNameFile)),
-                                    QStringLiteral("Funkor"));
+            f.writeProblems.report(f.platform(), funkor::kCellNameFile,
+                                   funkor::appendRecord(filePath(funkor::kCellNameFile),
+                                                        funkor::cellNameLine(clicked, name)),
+                                   true);
             return;
         }
         case funkor::NamingChoice::SiteFile: {
@@ -47,11 +46,10 @@ void CellSiteFiles::Cell_MouseDown(int button) {
             const std::string name = askName(funkor::kSiteNameFile);
             if (name.empty()) return;
             if (f.position.positionKey == clicked) f.Cell->setText(fromCp1252(" " + name));
-            if (!funkor::appendRecordLine(filePath(funkor::kSiteNameFile),
-                                          funkor::siteNameLine(clicked, name)))
-                f.platform().MsgBox(QStringLiteral("%1 kann nicht geschrieben werden.")
-                                        .arg(QString::fromLatin1(funkor::kSiteNameFile)),
-                                    QStringLiteral("Funkor"));
+            f.writeProblems.report(f.platform(), funkor::kSiteNameFile,
+                                   funkor::appendRecord(filePath(funkor::kSiteNameFile),
+                                                        funkor::siteNameLine(clicked, name)),
+                                   true);
             return;
         }
     }

@@ -7,6 +7,7 @@
 #include "app/window/text_codec.h"
 #include "core/cell_files.h"
 #include "core/data_files.h"
+#include "core/file_writes.h"
 #include "core/operators.h"
 #include "core/position_log.h"
 
@@ -16,14 +17,6 @@ std::string readText(const std::string& path) {
     QFile file(QFile::decodeName(path.c_str()));
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll().toStdString();
-}
-
-// One entry goes to the file in one write on a file opened for appending,
-// so that a program stopped mid-way leaves whole earlier entries.
-bool appendEntry(const std::string& path, const std::string& entry) {
-    QFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) return false;
-    return file.write(bytesOf(entry)) == static_cast<qint64>(entry.size());
 }
 
 }  // namespace
@@ -43,9 +36,13 @@ void PositionLog::Trace_Click() {
     if (f.position.gsmRmc.empty() || f.position.positionKey.empty()) return;
     const std::string log = path(funkor::kPositionLogFile);
     if (f.TrNew->isChecked() && funkor::logHoldsCell(readText(log), f.network.cellKey)) return;
-    if (!appendEntry(log, funkor::positionLogEntry(f.network.cellKey, f.position.positionKey,
-                                                   cellName, f.position.gsmRmc, f.position.gsmGga)))
-        return;
+    // The entry goes to the file whole or not at all; a program stopped in
+    // the middle, or a full disk, leaves the earlier entries as they were.
+    const int error = funkor::appendWhole(
+        log, funkor::positionLogEntry(f.network.cellKey, f.position.positionKey, cellName,
+                                      f.position.gsmRmc, f.position.gsmGga));
+    f.writeProblems.report(f.platform(), funkor::kPositionLogFile, error);
+    if (error != 0) return;
     f.NewL->setVisible(true);
 }
 
@@ -78,14 +75,10 @@ void PositionLog::NewL_Click() {
                 QStringLiteral("Name:"), QStringLiteral("  ") + fromCp1252(e.siteKey)));
             f.Timer5->setEnabled(false);
             if (name.empty()) return;
-            if (!funkor::appendRecordLine(
-                    sites,
-                    funkor::siteNameLine(e.siteKey.substr(0, 6) + e.siteKey.substr(7), name))) {
-                f.platform().MsgBox(QStringLiteral("%1 kann nicht geschrieben werden.")
-                                        .arg(QString::fromLatin1(funkor::kSiteNameFile)),
-                                    QStringLiteral("Funkor"));
-                return;
-            }
+            const int error = funkor::appendRecord(
+                sites, funkor::siteNameLine(e.siteKey.substr(0, 6) + e.siteKey.substr(7), name));
+            f.writeProblems.report(f.platform(), funkor::kSiteNameFile, error, true);
+            if (error != 0) return;
         }
         text = readText(log);
     }
@@ -93,10 +86,11 @@ void PositionLog::NewL_Click() {
     if (!f.platform().YesNo(QStringLiteral("Log-Datei löschen ?"), QString())) return;
     // An entry logged during the question stays for the next merge.
     const std::string now = readText(log);
+    // The log is replaced as a whole: cut first and then written, a full
+    // disk would lose those entries.
     if (now.size() > merged && now.compare(0, merged, text, 0, merged) == 0) {
-        QFile file(QFile::decodeName(log.c_str()));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(bytesOf(now.substr(merged)));
+        f.writeProblems.report(f.platform(), funkor::kPositionLogFile,
+                               funkor::replaceWhole(log, now.substr(merged)), true);
         return;
     }
     QFile::remove(QFile::decodeName(log.c_str()));

@@ -19,6 +19,7 @@
 #include "app/window/elements.h"
 #include "app/window/form1_variables.h"
 #include "app/window/platform.h"
+#include "app/window/write_problems.h"
 
 class Form2;
 class PhoneLine;
@@ -185,6 +186,8 @@ class Form1 : public QMainWindow {
     OutputState output;
     SmsState sms;
     CallState calls;
+    // Files of the program folder that could not be written lately.
+    WriteProblems writeProblems;
 
     // ---- Topics: the behaviour behind the handlers, one object per topic ----
     std::unique_ptr<PhoneLine> phoneLine;

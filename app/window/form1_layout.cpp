@@ -513,8 +513,10 @@ void Form1::rememberPlacement() {
     const std::string ini = settingsPath();
     const std::pair<const char*, int> values[] = {
         {"Left", x()}, {"Top", y()}, {"Width", width()}, {"Height", height()}};
+    std::vector<funkor::ini::Entry> changed;
     for (const auto& [key, value] : values) {
         if (funkor::ini::getInt(ini, "Window", key, value - 1) != value)
-            funkor::ini::writeString(ini, "Window", key, std::to_string(value));
+            changed.push_back({"Window", key, std::to_string(value)});
     }
+    if (!changed.empty()) funkor::ini::writeStrings(ini, changed);
 }

@@ -194,9 +194,11 @@ void Form1::Active_Click() {
 
 void Form1::SAVE_Click() {
     const std::string ini = settingsPath();
-    bool ok = true;
+    // All keys go to the file in one replacement, so that the settings are
+    // either the old ones or the new ones, whenever the program is stopped.
+    std::vector<funkor::ini::Entry> entries;
     auto put = [&](const char* section, const char* key, int value) {
-        ok = funkor::ini::writeString(ini, section, key, std::to_string(value)) && ok;
+        entries.push_back({section, key, std::to_string(value)});
     };
     put("Ports", "GSM", GSM->currentIndex());
     put("Ports", "GPS", GPS->currentIndex());
@@ -212,7 +214,7 @@ void Form1::SAVE_Click() {
     for (const auto& [key, value] : sourceSelection->settingsToSave()) put("Sources", key, value);
     // The beep tells the user the settings are stored; a failed write says
     // so instead.
-    if (ok)
+    if (funkor::ini::writeStrings(ini, entries))
         platform_->Beep();
     else
         platform_->MsgBox(QStringLiteral("Die Einstellungen konnten nicht gespeichert werden:\n%1")

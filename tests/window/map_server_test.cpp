@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <memory>
+#include <vector>
 
 #include "app/output/map_link.h"
 #include "core/map_page.h"
@@ -68,6 +71,28 @@ TEST(MapServer, AnswersThePageAndLeafletAndRefusesEverythingElse) {
         EXPECT_TRUE(answer.contains(c.contains)) << c.legend;
     }
     EXPECT_EQ(server.answered(431), 1);
+}
+
+TEST(MapServer, IdleConnectionsMakeRoomAndClosingWithThemOpenIsClean) {
+    auto server = std::make_unique<MapServer>();
+    ASSERT_TRUE(server->start(0));
+    const quint16 port = server->port();
+    // More trickling connections than places, each with half a request.
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < MapServer::kMaxConnections + 4; ++i) {
+        idle.push_back(std::make_unique<QTcpSocket>());
+        idle.back()->connectToHost(QHostAddress::LocalHost, port);
+        idle.back()->write("GET /map.js HTTP/1.1\r\n");
+    }
+    ASSERT_TRUE(runUntil([&] { return server->evicted() == 4; }));
+    // The page is still served, at the cost of the oldest idle one.
+    EXPECT_TRUE(ask(port, "GET /map.js HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 200 OK"));
+    EXPECT_EQ(server->evicted(), 5);
+    EXPECT_LE(server->openConnections(), MapServer::kMaxConnections);
+    // Ending the program with connections open must not touch the server's
+    // books after they are gone (the sanitizer build sees it).
+    server.reset();
+    QCoreApplication::processEvents();
 }
 
 TEST(MapServer, ListensOnTheLoopbackOnly) {

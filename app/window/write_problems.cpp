@@ -1,0 +1,17 @@
+#include "app/window/write_problems.h"
+
+#include "app/window/platform.h"
+#include "app/window/text_codec.h"
+#include "core/file_writes.h"
+
+void WriteProblems::report(Platform& platform, const std::string& fileName, int error,
+                           bool userAsked) {
+    if (error == 0) {
+        failing_.erase(fileName);
+        return;
+    }
+    if (!failing_.insert(fileName).second && !userAsked) return;
+    platform.MsgBox(QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2")
+                        .arg(fromCp1252(fileName), fromCp1252(funkor::writeErrorReason(error))),
+                    QStringLiteral("Funkor"));
+}
