@@ -63,6 +63,10 @@ Record recordOf(long run, long index) {
     r.positionKey = digits6(400000 + index % 200000) + digits6(500000 + run % 400000);
     // 8-bit text as the files hold it: "Lauf 3 Nr 17 Straße".
     r.name = "Lauf " + std::to_string(run) + " Nr " + std::to_string(index) + " Stra\xDF" + "e";
+    // Every sixteenth name is long: a write of several pages is where a kill
+    // can land in the middle of a record (the system copies page by page and
+    // gives up at a page boundary when the process is being killed).
+    if (index % 16 == 15) r.name.append(16 * 1024, '.');
     funkor::CivilTime t{2026, 12, 8, 8, 0, 0};
     t.second = static_cast<int>(index % 60);
     t.minute = static_cast<int>((index / 60) % 60);
