@@ -49,8 +49,13 @@ void checkPositionSms(const std::string& rmc) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string_view text = fuzz::asText(data, size);
-    const std::uint8_t steer = fuzz::takeByte(text);
+    std::string_view input = fuzz::asText(data, size);
+    const std::uint8_t steer = fuzz::takeByte(input);
+    // The input once to four times over, so that a receiver babbling
+    // without line ends reaches the line cap.
+    std::string stream;
+    for (unsigned k = 0; k <= steer % 4u; ++k) stream.append(input);
+    const std::string_view text = stream;
 
     const GpsInputResult whole = frameGpsInput({std::string(), text});
     require(whole.buffer.size() <= kMaxGpsLine, "buffer within the cap");
