@@ -142,7 +142,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view stamp = lines.size() > 1 ? lines[1] : "21211241050080";
     const std::string sender = "49" + std::to_string(100000000u + steer * 12345u);
     const std::string pdu = deliverPdu(sender, message, stamp);
-    readMessage(pdu, tpduLength(pdu), "+" + sender);
+    // The TPDU follows the eight octets of the service centre part; the
+    // phone announces its length in the list header.
+    readMessage(pdu, static_cast<int>(pdu.size() / 2) - 8, "+" + sender);
 
     // The message text read directly with a time stamp of any content.
     if (const auto p = readPositionSms(message, lines.size() > 2 ? lines[2] : "24.12.26 18:30:05"))
