@@ -209,6 +209,9 @@ struct CallState {
     int phoneBookReceived = 0;
     int pbMissCount = 0;
     int ownNumberPending = 0;
+    // The entry chosen in the list before the phone was lost; chosen again
+    // when the books are read anew.
+    std::string phoneBookChoice;
     std::string callerName;
     // Milliseconds since the epoch before which no caller is announced;
     // 0 when none was announced yet.
@@ -226,6 +229,7 @@ struct CallState {
         v("phoneBookReceived", phoneBookReceived);
         v("pbMissCount", pbMissCount);
         v("ownNumberPending", ownNumberPending);
+        v("phoneBookChoice", phoneBookChoice);
         v("callerName", callerName);
         v("nextAnnounceTime", nextAnnounceTime);
     }

@@ -540,15 +540,43 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     ASSERT_TRUE(f.Comm1->setPortOpen(true));
     f.phone.phoneLinked = 1;
     f.phone.pollStep = 3;
+    // Read before: two phone-book entries (the second one chosen), a cached
+    // SMS, a PDU handed to the phone whose answer is still to come, a read
+    // under way and the start of an answer line.
+    f.InterpretResponse("+CPBS: \"SM\",2,100");
+    f.InterpretResponse("+CPBR: 1,\"+4917612345678\",145,\"Anna\"");
+    f.InterpretResponse("+CPBR: 2,\"03012345678\",129,\"Bernd\"");
+    f.Combo1->setCurrentIndex(1);
+    f.calls.phoneBookSum = 3;
+    f.sms.smsCache[2] = "22:07919471060040F9040B919421436587F90000401121410500800361F118";
+    f.sms.smsSendPending = 1;
+    f.sms.smsReadState = 2;
     tick();
     EXPECT_EQ(port(1).settle(), "AT+COPS=3,2;+COPS?;+COPS=3,0\r");
+    port(1).send("+CPBR: 3,\"0304");
+    ASSERT_TRUE(runUntil([&] { return !f.phone.lineBuffer.empty(); }));
 
     // Unplugged: the far end goes away while the port is open.
     port(1).close();
     ASSERT_TRUE(runUntil([&] { return !f.Comm1->PortOpen(); }));
+    // The answer line cut off is dropped with the line.
+    EXPECT_EQ(f.phone.lineBuffer, "");
     tick(true);
     EXPECT_EQ(f.phone.phoneLinked, 0);
     EXPECT_FALSE(f.Comm1->PortOpen());
+    // What the answers lost would have told is read anew: the schedule
+    // starts over, the books and the SMS list are emptied for it, the read
+    // is asked again, and the send's outcome is unknown, not "OK".
+    EXPECT_EQ(f.phone.pollStep, 0);
+    EXPECT_EQ(f.Combo1->count(), 0);
+    EXPECT_EQ(f.calls.phoneBookCount, 0);
+    EXPECT_EQ(f.calls.phoneBookSum, 0);
+    EXPECT_EQ(f.calls.phoneBookChoice, "Bernd : 03012345678");
+    EXPECT_EQ(f.sms.smsCache[2], "");
+    EXPECT_EQ(f.sms.smsReadState, 1);
+    EXPECT_EQ(f.sms.smsSendPending, 0);
+    EXPECT_EQ(f.Text1->text(),
+              QStringLiteral("SMS: Sendestatus unbekannt, Verbindung zum Handy unterbrochen"));
 
     // Back, on a new line under the same name.
     PtyPhone back;
@@ -558,8 +586,14 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     tick(true);
     EXPECT_TRUE(f.Comm1->PortOpen());
     EXPECT_EQ(back.settle(), "AT+CBC\r");
-    // The schedule is where it was.
-    EXPECT_EQ(f.phone.pollStep, 4);
+    EXPECT_EQ(f.phone.pollStep, 0);
+    // The entry chosen before is chosen again when the book brings it back.
+    f.InterpretResponse("+CPBS: \"SM\",2,100");
+    f.InterpretResponse("+CPBR: 1,\"+4917612345678\",145,\"Anna\"");
+    EXPECT_EQ(f.Combo1->currentIndex(), 0);
+    f.InterpretResponse("+CPBR: 2,\"03012345678\",129,\"Bernd\"");
+    EXPECT_EQ(f.Combo1->currentIndex(), 1);
+    EXPECT_EQ(f.calls.phoneBookChoice, "");
 }
 
 TEST(WaitSeconds, EndsByTheClockAlsoAcrossMidnight) {
