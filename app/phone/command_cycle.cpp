@@ -116,13 +116,10 @@ void CommandCycle::phoneLost() {
     phone.ussdDone = 0;
     f.position.cbPending = 0;
 
-    // The phone books are read into an empty list; the entry chosen in it
-    // is chosen again when it comes back.
-    if (f.Combo1->currentIndex() >= 0) calls.phoneBookChoice = toCp1252(f.Combo1->currentText());
-    {
-        QSignalBlocker block(f.Combo1);
-        f.Combo1->clear();
-    }
+    // The phone books are read anew; the list keeps its entries and its
+    // choice until the read is through.
+    calls.phoneBookRenew = 1;
+    for (std::string& item : calls.phoneBookRenewed) item.clear();
     calls.phoneBookCount = 0;
     calls.phoneBookIndex = 0;
     calls.phoneBookSum = 0;
@@ -146,6 +143,32 @@ void CommandCycle::phoneLost() {
         f.SendPos->setChecked(false);
         f.Text1->setToolTip(QStringLiteral("SMS-Sendestatus"));
     }
+}
+
+void CommandCycle::renewPhoneBookList() {
+    CallState& calls = f.calls;
+    calls.phoneBookRenew = 0;
+    QStringList items;
+    for (int i = 1; i <= calls.phoneBookCount; ++i) {
+        std::string& item = calls.phoneBookRenewed[static_cast<std::size_t>(i)];
+        items << fromCp1252(item);
+        item.clear();
+    }
+    QStringList listed;
+    for (int i = 0; i < f.Combo1->count(); ++i) listed << f.Combo1->itemText(i);
+    // The same phone again: the list and its choice stay as they are.
+    if (items == listed) return;
+    const QString chosen = f.Combo1->currentText();
+    const int at = static_cast<int>(items.indexOf(chosen));
+    {
+        QSignalBlocker block(f.Combo1);
+        f.Combo1->clear();
+        f.Combo1->addItems(items);
+        f.Combo1->setCurrentIndex(at >= 0 ? at : (items.isEmpty() ? -1 : 0));
+    }
+    // A list that was empty before gets its first choice as on the first
+    // read, with the buttons that need one.
+    if (f.Combo1->currentIndex() >= 0 && listed.isEmpty()) f.Combo1_Click();
 }
 
 bool CommandCycle::readNextPhoneBookEntry(int repeatStep) {
@@ -356,6 +379,7 @@ Async CommandCycle::runTick() {
             factor = 0.1;
             if (!readNextPhoneBookEntry(13)) {
                 factor = 1;
+                if (calls.phoneBookRenew == 1) renewPhoneBookList();
                 if (calls.phoneBookSum > 0) f.Check1->show();
             }
             break;

@@ -111,10 +111,10 @@ void ResponseDispatcher::phoneBookEntry(const std::string& line) {
     if (c.phoneBookCount >= funkor::kPhoneBookCapacity) return;
     c.phoneBookCount += 1;
     c.phoneBook[static_cast<std::size_t>(c.phoneBookCount)] = entry->stored;
-    const QString item = fromCp1252(funkor::mapGsmUmlauts(entry->display));
-    f.Combo1->addItem(item);
-    if (!c.phoneBookChoice.empty() && item == fromCp1252(c.phoneBookChoice)) {
-        c.phoneBookChoice.clear();
-        f.Combo1->setCurrentIndex(f.Combo1->count() - 1);
+    const std::string item = funkor::mapGsmUmlauts(entry->display);
+    if (c.phoneBookRenew == 1) {
+        c.phoneBookRenewed[static_cast<std::size_t>(c.phoneBookCount)] = item;
+        return;
     }
+    f.Combo1->addItem(fromCp1252(item));
 }

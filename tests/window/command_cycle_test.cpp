@@ -565,13 +565,15 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     EXPECT_EQ(f.phone.phoneLinked, 0);
     EXPECT_FALSE(f.Comm1->PortOpen());
     // What the answers lost would have told is read anew: the schedule
-    // starts over, the books and the SMS list are emptied for it, the read
-    // is asked again, and the send's outcome is unknown, not "OK".
+    // starts over, the books are read again (the list keeps its choice
+    // meanwhile), the SMS list is emptied for its new reading, the read is
+    // asked again, and the send's outcome is unknown, not "OK".
     EXPECT_EQ(f.phone.pollStep, 0);
-    EXPECT_EQ(f.Combo1->count(), 0);
+    EXPECT_EQ(f.calls.phoneBookRenew, 1);
     EXPECT_EQ(f.calls.phoneBookCount, 0);
     EXPECT_EQ(f.calls.phoneBookSum, 0);
-    EXPECT_EQ(f.calls.phoneBookChoice, "Bernd : 03012345678");
+    EXPECT_EQ(f.Combo1->count(), 2);
+    EXPECT_EQ(f.Combo1->currentText(), QStringLiteral("Bernd : 03012345678"));
     EXPECT_EQ(f.sms.smsCache[2], "");
     EXPECT_EQ(f.sms.smsReadState, 1);
     EXPECT_EQ(f.sms.smsSendPending, 0);
@@ -587,13 +589,27 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     EXPECT_TRUE(f.Comm1->PortOpen());
     EXPECT_EQ(back.settle(), "AT+CBC\r");
     EXPECT_EQ(f.phone.pollStep, 0);
-    // The entry chosen before is chosen again when the book brings it back.
+
+    // Another book this time. Its entries replace the list once the last
+    // book is through, and the entry chosen stays chosen.
+    f.phone.phoneLinked = 1;
     f.InterpretResponse("+CPBS: \"SM\",2,100");
-    f.InterpretResponse("+CPBR: 1,\"+4917612345678\",145,\"Anna\"");
-    EXPECT_EQ(f.Combo1->currentIndex(), 0);
+    f.InterpretResponse("+CPBR: 1,\"0401234\",129,\"Clara\"");
     f.InterpretResponse("+CPBR: 2,\"03012345678\",129,\"Bernd\"");
+    EXPECT_EQ(f.Combo1->count(), 2);
     EXPECT_EQ(f.Combo1->currentIndex(), 1);
-    EXPECT_EQ(f.calls.phoneBookChoice, "");
+    // The read cut off is asked again first.
+    f.sms.smsStorage = "\"SM\"";
+    f.sms.smsIndex = "4";
+    tick();
+    EXPECT_EQ(back.settle(), "AT+CPMS=\"SM\";+CMGR=4\r");
+    f.phone.pollStep = 14;
+    tick();
+    EXPECT_EQ(f.calls.phoneBookRenew, 0);
+    ASSERT_EQ(f.Combo1->count(), 2);
+    EXPECT_EQ(f.Combo1->itemText(0), QStringLiteral("Clara : 0401234"));
+    EXPECT_EQ(f.Combo1->currentText(), QStringLiteral("Bernd : 03012345678"));
+    EXPECT_EQ(f.calls.phoneBookCount, 2);
 }
 
 TEST(WaitSeconds, EndsByTheClockAlsoAcrossMidnight) {
