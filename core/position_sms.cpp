@@ -105,6 +105,10 @@ std::optional<ReceivedPosition> readPositionSms(std::string_view text, std::stri
     };
     const std::string time = stamp(10, 13, 16);
     const std::string date = stamp(1, 4, 7);
+    // The time stamp comes from the PDU line as it stands; a garbled line
+    // must not add fields or a checksum to the sentences either.
+    for (const char c : time + date)
+        if (!safeFieldCharacter(c)) return std::nullopt;
 
     ReceivedPosition p;
     p.sentences.rmc = nmeaSentence(rmcBody(time, lat, lon, date));

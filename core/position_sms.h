@@ -53,8 +53,8 @@ struct ReceivedPosition {
 // 6-8, lon = 10-14 "." 15-17; time and date come from the time stamp
 // unchanged. Map degrees are deg + min/60 + thousandths/60000, each part
 // read leniently. Nothing for a text shorter than 17 characters, or whose
-// field characters are not printable or would break an NMEA sentence
-// ("$", "*", ",", "!", "\", "^", "~").
+// field characters, or the time stamp's characters taken, are not printable
+// or would break an NMEA sentence ("$", "*", ",", "!", "\", "^", "~").
 std::optional<ReceivedPosition> readPositionSms(std::string_view text, std::string_view timeStamp);
 
 }  // namespace funkor

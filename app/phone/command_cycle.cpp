@@ -158,8 +158,13 @@ void CommandCycle::renewPhoneBookList() {
     for (int i = 0; i < f.Combo1->count(); ++i) listed << f.Combo1->itemText(i);
     // The same phone again: the list and its choice stay as they are.
     if (items == listed) return;
-    const QString chosen = f.Combo1->currentText();
-    const int at = static_cast<int>(items.indexOf(chosen));
+    // The list's first entry is chosen by the program itself as the list
+    // fills; any other was chosen by the user and is kept. A first entry of
+    // a list read only in part (a book skipped, the read cut off) is no
+    // choice to keep: the new list starts with its own first entry, as at
+    // the first reading.
+    const QString chosen = f.Combo1->currentIndex() > 0 ? f.Combo1->currentText() : QString();
+    const int at = chosen.isEmpty() ? -1 : static_cast<int>(items.indexOf(chosen));
     {
         QSignalBlocker block(f.Combo1);
         f.Combo1->clear();

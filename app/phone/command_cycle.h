@@ -59,8 +59,8 @@ class CommandCycle {
     // so the phone is read afresh once it is found again.
     void phoneLost();
     // The end of the books read anew: their entries replace the list's
-    // (unless they are the same), and the entry chosen stays chosen when the
-    // new list has it.
+    // (unless they are the same), and an entry the user chose stays chosen
+    // when the new list has it.
     void renewPhoneBookList();
     // The SMS requests taken before the next schedule step; true when one
     // was carried out (the tick ends then).

@@ -110,6 +110,18 @@ TEST(PositionSms, MalformedTextsAreNoPosition) {
     for (const char* t : texts) EXPECT_FALSE(readPositionSms(t, "12.11.04 14:50:00")) << t;
 }
 
+// The time stamp is read from the PDU line as the phone sent it: a garbled
+// one must not add fields or a checksum to the sentences.
+TEST(PositionSms, GarbledTimeStampIsNoPosition) {
+    const char* stamps[] = {"12.11.04 14:5,:00", "1*.11.04 14:50:00", "12.11.04 14:50:0$",
+                            "12.11.\\4 14:50:00", "12.11.04 1\r:50:00"};
+    for (const char* s : stamps) EXPECT_FALSE(readPositionSms("$4807123,01134567", s)) << s;
+    // Characters the sentence can carry stay as they are.
+    const auto p = readPositionSms("$4807123,01134567", "12.11.0F 14:50:0A");
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->sentences.rmc.substr(0, 14), "$GPRMC,14500A,");
+}
+
 TEST(PositionSms, SentAndReceivedPositionAgreeToAThousandthMinute) {
     std::mt19937 rng(3);
     std::uniform_real_distribution<double> lat(47, 55.5), lon(5.5, 15.5);
