@@ -31,6 +31,11 @@ GpsInputResult frameGpsInput(const GpsInputFrame& in) {
                 }
             }
             out.buffer.clear();
+        } else if (c == '$') {
+            // A sentence starts here: what the line held before is the
+            // beginning of one cut short (a receiver reset, a port opened
+            // mid-sentence) and would otherwise go out glued to this one.
+            out.buffer.assign(1, c);
         } else if (c != '\n' && out.buffer.size() < kMaxGpsLine) {
             out.buffer += c;
         }

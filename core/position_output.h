@@ -33,6 +33,9 @@ enum class Indicator {
 // NMEA sentence has at most 82): its further characters are dropped and the
 // line itself is dropped at its CR, so a receiver that babbles without CR
 // cannot make the buffer grow without bound.
+//
+// A "$" starts a sentence afresh: the part of a line before it is a
+// sentence cut short and is dropped, not glued to the one that follows.
 inline constexpr std::size_t kMaxGpsLine = 4096;
 
 struct GpsInputFrame {

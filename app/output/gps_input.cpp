@@ -9,12 +9,15 @@ GpsInput::GpsInput(Form1& form) : f(form) {
     burstTimer_.setTimerType(Qt::PreciseTimer);
     burstTimer_.setInterval(kBurstWaitMs);
     QObject::connect(&burstTimer_, &QTimer::timeout, [this] { drainInput(); });
+    reopenTimer_.setInterval(kReopenMs);
+    QObject::connect(&reopenTimer_, &QTimer::timeout, [this] { tryReopen(); });
 }
 
 void GpsInput::GPS_Click() {
     if (!f.GPS->isEnabled() || f.GPS->currentIndex() < 0) return;
     if (f.Comm3->PortOpen()) f.Comm3->setPortOpen(false);
     burstTimer_.stop();
+    reopenTimer_.stop();
     openChosenPort();
     if (f.GPS->currentIndex() == 0) {
         f.cGPS->setChecked(false);
@@ -53,8 +56,21 @@ void GpsInput::drainInput() {
 }
 
 void GpsInput::receiveError() {
-    // What came before the failure is still taken; the line it leaves
-    // unfinished waits for the port's next opening.
+    // What came before the failure is still taken. The line it leaves
+    // unfinished is dropped: the receiver's next bytes on a port opened
+    // again do not continue it, and glued to them it would go out as one
+    // torn sentence.
     drainInput();
+    f.output.gpsLineBuffer.clear();
     paintIndicator(f.GPSstat, funkor::Indicator::Red);
+    reopenTimer_.start();
+}
+
+void GpsInput::tryReopen() {
+    const int chosen = f.GPS->currentIndex();
+    if (f.Comm3->PortOpen() || chosen <= 0 || chosen == f.GSM->currentIndex()) {
+        reopenTimer_.stop();
+        return;
+    }
+    if (f.OpenGpsPort(chosen)) reopenTimer_.stop();
 }

@@ -14,6 +14,8 @@ class Form1;
 class GpsInput {
   public:
     static constexpr int kBurstWaitMs = 150;
+    // After the port broke, how often it is tried again.
+    static constexpr int kReopenMs = 1000;
 
     explicit GpsInput(Form1& form);
 
@@ -29,11 +31,17 @@ class GpsInput {
     bool receivePending() const { return burstTimer_.isActive(); }
     // Bytes taken from Comm3 so far.
     qint64 bytesTaken() const { return bytesTaken_; }
-    // A receive error: the port failed or vanished.
+    // A receive error: the port failed or vanished. It is opened again as
+    // soon as it is back (a receiver plugged in again under the same name).
     void receiveError();
+    // Whether the broken port is being tried again.
+    bool reopenPending() const { return reopenTimer_.isActive(); }
 
   private:
+    void tryReopen();
+
     Form1& f;
     QTimer burstTimer_;
+    QTimer reopenTimer_;
     qint64 bytesTaken_ = 0;
 };

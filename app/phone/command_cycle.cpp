@@ -1,6 +1,8 @@
 #include "app/phone/command_cycle.h"
 
+#include <QSignalBlocker>
 #include <QTime>
+#include <algorithm>
 #include <cmath>
 
 #include "app/phone/phone_line.h"
@@ -98,6 +100,82 @@ void CommandCycle::choosePortAndSettings() {
     }
 }
 
+void CommandCycle::phoneLost() {
+    PhoneLinkState& phone = f.phone;
+    SmsState& sms = f.sms;
+    CallState& calls = f.calls;
+    phone.phoneLinked = 0;
+    // Whatever answers were on their way are gone, and the phone found
+    // again may be another one: the schedule starts over with its identity,
+    // the SIM's zones, the phone books and the SMS list. Otherwise a book
+    // read cut short would stay short and an SMS that came meanwhile (its
+    // notice lost) would never be listed.
+    phone.pollStep = 0;
+    phone.homeZoneReadDone = 0;
+    if (phone.ussdPending == 2) phone.ussdPending = 0;
+    phone.ussdDone = 0;
+    f.position.cbPending = 0;
+
+    // The phone books are read anew; the list keeps its entries and its
+    // choice until the read is through.
+    calls.phoneBookRenew = 1;
+    for (std::string& item : calls.phoneBookRenewed) item.clear();
+    calls.phoneBookCount = 0;
+    calls.phoneBookIndex = 0;
+    calls.phoneBookSum = 0;
+    calls.phoneBookUsed = 0;
+    calls.phoneBookTotal = 0;
+    calls.phoneBookReceived = 0;
+    calls.pbMissCount = 0;
+    calls.ownNumberPending = 0;
+
+    for (std::string& entry : sms.smsCache) entry.clear();
+    sms.smsListPending = 0;
+    // A read whose answer was cut off is asked again.
+    if (sms.smsReadState == 2 || sms.smsReadState == 3) sms.smsReadState = 1;
+    // A sent PDU whose answer never came: the phone may or may not have sent
+    // it. The next "OK" of another command must not report it as sent.
+    if (sms.smsSendPending == 1) {
+        sms.smsSendPending = 0;
+        f.Text1->setText(
+            QStringLiteral("SMS: Sendestatus unbekannt, Verbindung zum Handy unterbrochen"));
+        f.Text1->show();
+        f.SendPos->setChecked(false);
+        f.Text1->setToolTip(QStringLiteral("SMS-Sendestatus"));
+    }
+}
+
+void CommandCycle::renewPhoneBookList() {
+    CallState& calls = f.calls;
+    calls.phoneBookRenew = 0;
+    QStringList items;
+    for (int i = 1; i <= calls.phoneBookCount; ++i) {
+        std::string& item = calls.phoneBookRenewed[static_cast<std::size_t>(i)];
+        items << fromCp1252(item);
+        item.clear();
+    }
+    QStringList listed;
+    for (int i = 0; i < f.Combo1->count(); ++i) listed << f.Combo1->itemText(i);
+    // The same phone again: the list and its choice stay as they are.
+    if (items == listed) return;
+    // The list's first entry is chosen by the program itself as the list
+    // fills; any other was chosen by the user and is kept. A first entry of
+    // a list read only in part (a book skipped, the read cut off) is no
+    // choice to keep: the new list starts with its own first entry, as at
+    // the first reading.
+    const QString chosen = f.Combo1->currentIndex() > 0 ? f.Combo1->currentText() : QString();
+    const int at = chosen.isEmpty() ? -1 : static_cast<int>(items.indexOf(chosen));
+    {
+        QSignalBlocker block(f.Combo1);
+        f.Combo1->clear();
+        f.Combo1->addItems(items);
+        f.Combo1->setCurrentIndex(at >= 0 ? at : (items.isEmpty() ? -1 : 0));
+    }
+    // A list that was empty before gets its first choice as on the first
+    // read, with the buttons that need one.
+    if (f.Combo1->currentIndex() >= 0 && listed.isEmpty()) f.Combo1_Click();
+}
+
 bool CommandCycle::readNextPhoneBookEntry(int repeatStep) {
     CallState& calls = f.calls;
     if (calls.phoneBookReceived < calls.phoneBookUsed &&
@@ -145,7 +223,7 @@ Async CommandCycle::runTick() {
     // A port that closed under a linked phone (unplugged, or the far end of
     // the line went away) sends the cycle back to searching, so that it picks
     // the phone up again once it is back.
-    if (phone.phoneLinked && !f.Comm1->PortOpen()) phone.phoneLinked = 0;
+    if (phone.phoneLinked && !f.Comm1->PortOpen()) phoneLost();
 
     if (phone.phoneLinked == 0) {
         choosePortAndSettings();
@@ -306,6 +384,7 @@ Async CommandCycle::runTick() {
             factor = 0.1;
             if (!readNextPhoneBookEntry(13)) {
                 factor = 1;
+                if (calls.phoneBookRenew == 1) renewPhoneBookList();
                 if (calls.phoneBookSum > 0) f.Check1->show();
             }
             break;
@@ -320,5 +399,13 @@ Async CommandCycle::runTick() {
             break;
     }
     phone.pollStep += 1;
-    f.Timer1->setInterval(static_cast<int>(std::lround(1000 * factor)));
+    int intervalMs = static_cast<int>(std::lround(1000 * factor));
+    // A port that broke during the step: the search follows soon.
+    if (!f.Comm1->PortOpen()) intervalMs = std::min(intervalMs, kSearchAfterLossMs);
+    f.Timer1->setInterval(intervalMs);
+}
+
+void CommandCycle::portBroken() {
+    if (f.Timer1->Enabled() && f.Timer1->Interval() > kSearchAfterLossMs)
+        f.Timer1->setInterval(kSearchAfterLossMs);
 }

@@ -20,11 +20,17 @@ class CommandCycle {
   public:
     // Seconds between two scans for the operators in reach.
     static constexpr double kOperatorScanPeriod = 300;
+    // Longest wait for the next search once the port broke under the phone.
+    static constexpr int kSearchAfterLossMs = 1000;
 
     explicit CommandCycle(Form1& form);
     ~CommandCycle();
 
     void Timer1_Timer();
+    // The phone's port broke (unplugged): the search for the phone starts
+    // within kSearchAfterLossMs, not after the step's interval, which can
+    // be a minute after the operator scan.
+    void portBroken();
 
     // Whether a tick is under way (possibly paused in a wait).
     bool busy() const { return busy_; }
@@ -49,6 +55,13 @@ class CommandCycle {
     // First half of the connection step: port number and line settings from
     // the command line, the "Auto" search or the window's choice.
     void choosePortAndSettings();
+    // The port closed under the linked phone: what was on its way is lost,
+    // so the phone is read afresh once it is found again.
+    void phoneLost();
+    // The end of the books read anew: their entries replace the list's
+    // (unless they are the same), and an entry the user chose stays chosen
+    // when the new list has it.
+    void renewPhoneBookList();
     // The SMS requests taken before the next schedule step; true when one
     // was carried out (the tick ends then).
     bool takeSmsRequest();

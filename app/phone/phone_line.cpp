@@ -76,6 +76,13 @@ void PhoneLine::drainInput() {
     handOver();
 }
 
+void PhoneLine::portBroken() {
+    takeInput();
+    handOver();
+    framer_ = funkor::LineFramer();
+    f.phone.lineBuffer.clear();
+}
+
 void PhoneLine::takeInput() {
     while (f.Comm1->InBufferCount() > 0) {
         const QByteArray one = f.Comm1->Input();

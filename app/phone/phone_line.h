@@ -50,6 +50,10 @@ class PhoneLine {
     // Reads and frames every byte waiting in Comm1 and hands every complete
     // line on now.
     void drainInput();
+    // The port broke: the lines that came whole are handed on, the line it
+    // cut off is dropped, so that it is not glued to the first line of the
+    // next opening.
+    void portBroken();
     // Whether received lines wait to be handed on.
     bool receivePending() const { return drainTimer_.Enabled(); }
     // Bytes taken from Comm1 so far.

@@ -111,5 +111,10 @@ void ResponseDispatcher::phoneBookEntry(const std::string& line) {
     if (c.phoneBookCount >= funkor::kPhoneBookCapacity) return;
     c.phoneBookCount += 1;
     c.phoneBook[static_cast<std::size_t>(c.phoneBookCount)] = entry->stored;
-    f.Combo1->addItem(fromCp1252(funkor::mapGsmUmlauts(entry->display)));
+    const std::string item = funkor::mapGsmUmlauts(entry->display);
+    if (c.phoneBookRenew == 1) {
+        c.phoneBookRenewed[static_cast<std::size_t>(c.phoneBookCount)] = item;
+        return;
+    }
+    f.Combo1->addItem(fromCp1252(item));
 }

@@ -267,6 +267,10 @@ void Form1::connectHandlers() {
 
     // Phone line and command cycle
     connect(Comm1, &SerialPortComponent::OnComm, this, [this] { Comm1_OnComm(); });
+    connect(Comm1, &SerialPortComponent::Broken, this, [this] {
+        phoneLine->portBroken();
+        commandCycle->portBroken();
+    });
     List2->viewport()->installEventFilter(this);
     connect(BattA, &GaugeElement::clicked, this, [this] { BattA_Click(); });
     connect(BattA, &GaugeElement::mouseDown, this, [this](int b) { BattA_MouseDown(b); });

@@ -209,6 +209,12 @@ struct CallState {
     int phoneBookReceived = 0;
     int pbMissCount = 0;
     int ownNumberPending = 0;
+    // 1 while the books are read anew after the phone was lost: the entries
+    // go into the table and into phoneBookRenewed, and replace the list
+    // only when the read is through, so that the entry chosen in it stays
+    // chosen meanwhile (an automatic position SMS may go at any moment).
+    int phoneBookRenew = 0;
+    std::array<std::string, 201> phoneBookRenewed;  // list texts from index 1
     std::string callerName;
     // Milliseconds since the epoch before which no caller is announced;
     // 0 when none was announced yet.
@@ -226,6 +232,8 @@ struct CallState {
         v("phoneBookReceived", phoneBookReceived);
         v("pbMissCount", pbMissCount);
         v("ownNumberPending", ownNumberPending);
+        v("phoneBookRenew", phoneBookRenew);
+        v("phoneBookRenewed", phoneBookRenewed);
         v("callerName", callerName);
         v("nextAnnounceTime", nextAnnounceTime);
     }

@@ -45,6 +45,10 @@ TEST(GpsInput, FramesReceiverBursts) {
         {"other talker is dropped", "", "$GNRMC,1*00\r\n", "", "", "", false, Indicator::Idle},
         {"two RMC in a burst keep the later", "", "$GPRMC,1*00\r\n$GPRMC,2*00\r\n",
          "$GPRMC,2*00\r\n", "", "", true, Indicator::Green},
+        {"a sentence cut short is not glued to the next", kRmc.substr(0, 30), kGga + "\r\n", "",
+         kGga + "\r\n", "", true, Indicator::Idle},
+        {"a cut RMC before a whole RMC in one burst", "", kRmc.substr(0, 12) + kRmc + "\r\n",
+         kRmc + "\r\n", "", "", true, Indicator::Green},
     };
     for (const auto& c : cases) {
         const GpsInputResult r = frameGpsInput({c.buffer, c.bytes});

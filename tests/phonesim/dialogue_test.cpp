@@ -5,9 +5,13 @@
 #include <ostream>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "core/fields.h"
@@ -151,6 +155,33 @@ TEST(Dialogue, KeepsItsSettingsWhenThePortIsReopened) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     sim.openPort(115200);
     EXPECT_EQ(sim.command("AT+CREG?"), (Lines{"+CREG: 2,1,\"526D\",\"4E21\"", "OK"}));
+}
+
+// Unplugged, the line hangs up and the link goes; plugged in again, a new
+// line is linked at the same path and the phone is as it was.
+TEST(Dialogue, UnpluggedAndPluggedInAgainUnderTheSameLink) {
+    const std::string link = simtest::writeTemp("phone", "");
+    std::remove(link.c_str());
+    Sim sim(testScenario(),
+            {"--baud", "off", "--delay", "0", "--link", link, "--replug-after", "300"});
+    const std::string first = std::filesystem::read_symlink(link);
+    EXPECT_EQ(sim.command("ATE0"), (Lines{"ATE0", "OK"}));
+    sim.unplug();
+    // The old line is gone: reading it ends, the link follows the new one.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    std::error_code ec;
+    while (std::chrono::steady_clock::now() < deadline &&
+           (!std::filesystem::is_symlink(link, ec) || std::filesystem::read_symlink(link) == first))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(std::filesystem::is_symlink(link, ec));
+    sim.closePort();
+    sim.usePath(link);
+    sim.openPort();
+    EXPECT_EQ(sim.command("AT+CGMI"), (Lines{"SIEMENS", "OK"}));
+    std::ifstream log(sim.logPath());
+    const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("(unplugged)"), std::string::npos);
+    EXPECT_LT(text.find("(unplugged)"), text.find("(plugged in)"));
 }
 
 TEST(Dialogue, SmsPromptThenSendOrRefuse) {

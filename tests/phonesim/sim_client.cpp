@@ -118,6 +118,10 @@ Sim::~Sim() {
     }
 }
 
+void Sim::unplug() {
+    if (pid_ > 0) kill(pid_, SIGUSR1);
+}
+
 void Sim::openPort(int baud) {
     fd_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd_ < 0) throw std::runtime_error("cannot open " + path_);

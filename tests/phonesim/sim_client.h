@@ -31,6 +31,10 @@ class Sim {
     const std::string& path() const { return path_; }
     const std::string& logPath() const { return log_; }
 
+    // Pulls the phone's cable (SIGUSR1): the simulator closes its end.
+    void unplug();
+    // Opens the port at `path` from now on (a link that follows the phone).
+    void usePath(const std::string& path) { path_ = path; }
     void openPort(int baud = 19200);
     void closePort();
     void send(std::string_view bytes);

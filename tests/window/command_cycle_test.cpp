@@ -540,15 +540,45 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     ASSERT_TRUE(f.Comm1->setPortOpen(true));
     f.phone.phoneLinked = 1;
     f.phone.pollStep = 3;
+    // Read before: two phone-book entries (the second one chosen), a cached
+    // SMS, a PDU handed to the phone whose answer is still to come, a read
+    // under way and the start of an answer line.
+    f.InterpretResponse("+CPBS: \"SM\",2,100");
+    f.InterpretResponse("+CPBR: 1,\"+4917612345678\",145,\"Anna\"");
+    f.InterpretResponse("+CPBR: 2,\"03012345678\",129,\"Bernd\"");
+    f.Combo1->setCurrentIndex(1);
+    f.calls.phoneBookSum = 3;
+    f.sms.smsCache[2] = "22:07919471060040F9040B919421436587F90000401121410500800361F118";
+    f.sms.smsSendPending = 1;
+    f.sms.smsReadState = 2;
     tick();
     EXPECT_EQ(port(1).settle(), "AT+COPS=3,2;+COPS?;+COPS=3,0\r");
+    port(1).send("+CPBR: 3,\"0304");
+    ASSERT_TRUE(runUntil([&] { return !f.phone.lineBuffer.empty(); }));
 
     // Unplugged: the far end goes away while the port is open.
     port(1).close();
     ASSERT_TRUE(runUntil([&] { return !f.Comm1->PortOpen(); }));
+    // The answer line cut off is dropped with the line.
+    EXPECT_EQ(f.phone.lineBuffer, "");
     tick(true);
     EXPECT_EQ(f.phone.phoneLinked, 0);
     EXPECT_FALSE(f.Comm1->PortOpen());
+    // What the answers lost would have told is read anew: the schedule
+    // starts over, the books are read again (the list keeps its choice
+    // meanwhile), the SMS list is emptied for its new reading, the read is
+    // asked again, and the send's outcome is unknown, not "OK".
+    EXPECT_EQ(f.phone.pollStep, 0);
+    EXPECT_EQ(f.calls.phoneBookRenew, 1);
+    EXPECT_EQ(f.calls.phoneBookCount, 0);
+    EXPECT_EQ(f.calls.phoneBookSum, 0);
+    EXPECT_EQ(f.Combo1->count(), 2);
+    EXPECT_EQ(f.Combo1->currentText(), QStringLiteral("Bernd : 03012345678"));
+    EXPECT_EQ(f.sms.smsCache[2], "");
+    EXPECT_EQ(f.sms.smsReadState, 1);
+    EXPECT_EQ(f.sms.smsSendPending, 0);
+    EXPECT_EQ(f.Text1->text(),
+              QStringLiteral("SMS: Sendestatus unbekannt, Verbindung zum Handy unterbrochen"));
 
     // Back, on a new line under the same name.
     PtyPhone back;
@@ -558,8 +588,28 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     tick(true);
     EXPECT_TRUE(f.Comm1->PortOpen());
     EXPECT_EQ(back.settle(), "AT+CBC\r");
-    // The schedule is where it was.
-    EXPECT_EQ(f.phone.pollStep, 4);
+    EXPECT_EQ(f.phone.pollStep, 0);
+
+    // Another book this time. Its entries replace the list once the last
+    // book is through, and the entry chosen stays chosen.
+    f.phone.phoneLinked = 1;
+    f.InterpretResponse("+CPBS: \"SM\",2,100");
+    f.InterpretResponse("+CPBR: 1,\"0401234\",129,\"Clara\"");
+    f.InterpretResponse("+CPBR: 2,\"03012345678\",129,\"Bernd\"");
+    EXPECT_EQ(f.Combo1->count(), 2);
+    EXPECT_EQ(f.Combo1->currentIndex(), 1);
+    // The read cut off is asked again first.
+    f.sms.smsStorage = "\"SM\"";
+    f.sms.smsIndex = "4";
+    tick();
+    EXPECT_EQ(back.settle(), "AT+CPMS=\"SM\";+CMGR=4\r");
+    f.phone.pollStep = 14;
+    tick();
+    EXPECT_EQ(f.calls.phoneBookRenew, 0);
+    ASSERT_EQ(f.Combo1->count(), 2);
+    EXPECT_EQ(f.Combo1->itemText(0), QStringLiteral("Clara : 0401234"));
+    EXPECT_EQ(f.Combo1->currentText(), QStringLiteral("Bernd : 03012345678"));
+    EXPECT_EQ(f.calls.phoneBookCount, 2);
 }
 
 TEST(WaitSeconds, EndsByTheClockAlsoAcrossMidnight) {

@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QSignalBlocker>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <algorithm>
+#include <memory>
 #include <random>
 
 #include "app/output/gps_input.h"
@@ -264,6 +266,43 @@ TEST_F(GpsPort, ReceiverThatVanishesPaintsRed) {
     EXPECT_TRUE(runUntil([&] { return !f().Comm3->PortOpen(); }));
     EXPECT_EQ(f().GPSstat->fillColor(), kRed);
     EXPECT_EQ(f().output.gpsRmc, "$GPRMC,1*00\r\n");
+}
+
+// Unplugged half-way through a sentence and plugged in again under the same
+// name: the port is opened again by itself, and the sentence cut short is
+// not glued to the first one of the new line.
+TEST(GpsReceiver, PluggedInAgainIsReadAgainWithoutTheCutSentence) {
+    const std::string rmc =
+        "$GPRMC,030721.000,A,3747.0876,S,17518.8934,E,0.89,181.39,311214,,,A*71";
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("gps"));
+    auto first = std::make_unique<PtyPhone>();
+    ASSERT_TRUE(first->ok());
+    ASSERT_TRUE(QFile::link(first->slave(), link));
+    OutputWindow w;
+    w.writeFile(QStringLiteral("Funkor.ini"), "[Devices]\r\nCOM3=" + link.toLocal8Bit() + "\r\n");
+    Form1& f = w.makeOutput();
+    f.GPS->setCurrentIndex(3);
+    ASSERT_TRUE(f.Comm3->PortOpen()) << f.Comm3->lastError().toStdString();
+
+    first->send(rmc.substr(0, 25));
+    ASSERT_TRUE(
+        runUntil([&] { return f.gpsInput->bytesTaken() >= 25 && !f.gpsInput->receivePending(); }));
+    first.reset();
+    QFile::remove(link);
+    ASSERT_TRUE(runUntil([&] { return !f.Comm3->PortOpen(); }));
+    EXPECT_EQ(f.output.gpsLineBuffer, "");
+    EXPECT_TRUE(f.gpsInput->reopenPending());
+
+    PtyPhone back;
+    ASSERT_TRUE(back.ok());
+    ASSERT_TRUE(QFile::link(back.slave(), link));
+    ASSERT_TRUE(runUntil([&] { return f.Comm3->PortOpen(); }, 60000));
+    EXPECT_FALSE(f.gpsInput->reopenPending());
+    // The new line starts mid-sentence, as a receiver's does.
+    back.send(rmc.substr(40) + "\r\n" + rmc + "\r\n");
+    ASSERT_TRUE(runUntil([&] { return !f.output.gpsRmc.empty(); }));
+    EXPECT_EQ(f.output.gpsRmc, rmc + "\r\n");
 }
 
 // Recorded receivers, replayed as they sent: CR LF line ends, a burst a

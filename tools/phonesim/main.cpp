@@ -21,9 +21,14 @@
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t unplugRequested = 0;
 
 void onSignal(int) {
     stopRequested = 1;
+}
+
+void onUnplugSignal(int) {
+    unplugRequested = 1;
 }
 
 double monotonicSeconds() {
@@ -34,13 +39,19 @@ double monotonicSeconds() {
 void usage(FILE* to) {
     std::fprintf(to,
                  "usage: funkor-phonesim [--scenario FILE] [--link PATH] [--log FILE]\n"
-                 "                       [--baud auto|off|RATE] [--delay MS]\n"
+                 "                       [--baud auto|off|RATE] [--delay MS] [--repeat SECONDS]\n"
+                 "                       [--replug-after MS]\n"
                  "  --scenario FILE  phone, SIM, cells and time line (default: the Berlin drive)\n"
                  "  --link PATH      keep a symbolic link PATH to the pseudo-terminal\n"
                  "  --log FILE       record every received command line with a time stamp\n"
                  "  --baud MODE      pace output like a serial line: at the rate the program\n"
                  "                   set (auto, default), at a fixed RATE, or not at all (off)\n"
-                 "  --delay MS       the phone's answer delay per command (default 40)\n");
+                 "  --delay MS       the phone's answer delay per command (default 40)\n"
+                 "  --repeat SECONDS run the time line again every SECONDS (0: once;\n"
+                 "                   default: as the scenario says)\n"
+                 "  --replug-after MS  SIGUSR1 unplugs the phone: the pseudo-terminal closes\n"
+                 "                   and its link goes; after MS (default 1000) a new one is\n"
+                 "                   linked at the same path\n");
 }
 
 std::string defaultScenario(const char* argv0) {
@@ -93,6 +104,8 @@ class RecordFile {
 int main(int argc, char** argv) {
     std::string scenarioPath, linkPath, logPath, baudMode = "auto";
     double delayMs = 40;
+    double repeatSeconds = -1;
+    double replugMs = 1000;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](std::string& out) {
@@ -114,6 +127,20 @@ int main(int argc, char** argv) {
         } else if (a == "--delay") {
             value(v);
             delayMs = std::atof(v.c_str());
+        } else if (a == "--repeat") {
+            value(v);
+            repeatSeconds = std::atof(v.c_str());
+            if (repeatSeconds < 0 || repeatSeconds > 1e6) {
+                std::fprintf(stderr, "funkor-phonesim: --repeat takes 0..1000000 seconds\n");
+                return 2;
+            }
+        } else if (a == "--replug-after") {
+            value(v);
+            replugMs = std::atof(v.c_str());
+            if (replugMs < 0 || replugMs > 600000) {
+                std::fprintf(stderr, "funkor-phonesim: --replug-after takes 0..600000 ms\n");
+                return 2;
+            }
         } else if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
@@ -142,6 +169,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "funkor-phonesim: %s\n", error.c_str());
         return 1;
     }
+    if (repeatSeconds >= 0) scenario.repeatEvery = repeatSeconds;
     RecordFile record;
     if (!logPath.empty() && !record.open(logPath)) {
         std::fprintf(stderr, "funkor-phonesim: cannot write %s: %s\n", logPath.c_str(),
@@ -159,6 +187,9 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    struct sigaction unplugAction {};
+    unplugAction.sa_handler = onUnplugSignal;
+    sigaction(SIGUSR1, &unplugAction, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     phonesim::ModemOptions options;
@@ -173,10 +204,37 @@ int main(int argc, char** argv) {
     std::string unsent;     // taken from the modem, not yet on the line
     double lineFreeAt = 0;  // when the emulated line has carried the last byte
     bool present = false;
+    double plugInAt = 0;  // while unplugged: when the line comes back
     char buf[4096];
 
     while (!stopRequested) {
         double now = monotonicSeconds();
+        if (unplugRequested) {
+            unplugRequested = 0;
+            if (line.plugged()) {
+                // The cable is pulled: the program's port hangs up, whatever
+                // was on its way is lost. The phone itself runs on.
+                if (present) modem.setConnected(false, now);
+                present = false;
+                unsent.clear();
+                line.unplug();
+                record.write("(unplugged)");
+                plugInAt = now + replugMs / 1000.0;
+            }
+        }
+        if (!line.plugged()) {
+            if (now >= plugInAt) {
+                if (!line.plugIn(error)) {
+                    std::fprintf(stderr, "funkor-phonesim: %s\n", error.c_str());
+                    return 1;
+                }
+                record.write("(plugged in)");
+                continue;
+            }
+            poll(nullptr, 0, static_cast<int>(std::clamp((plugInAt - now) * 1000.0, 1.0, 50.0)));
+            modem.tick(monotonicSeconds());
+            continue;
+        }
         const int rate = baudMode == "off" ? 0 : (fixedBaud ? fixedBaud : line.baud());
         double wake = modem.nextWakeup();
         if (!unsent.empty()) wake = std::min(wake, rate > 0 ? lineFreeAt : now);

@@ -11,12 +11,35 @@
 
 namespace phonesim {
 
+namespace {
+
+void removeLink(const std::string& path) {
+    if (path.empty()) return;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) unlink(path.c_str());
+}
+
+}  // namespace
+
 PtyLine::~PtyLine() {
-    if (!link_.empty()) {
-        struct stat st {};
-        if (lstat(link_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) unlink(link_.c_str());
-    }
+    removeLink(link_);
     if (master_ >= 0) close(master_);
+}
+
+void PtyLine::unplug() {
+    removeLink(link_);
+    if (master_ >= 0) close(master_);
+    master_ = -1;
+}
+
+bool PtyLine::plugIn(std::string& error) {
+    if (master_ >= 0) return true;
+    if (!open(error)) {
+        if (master_ >= 0) close(master_);
+        master_ = -1;
+        return false;
+    }
+    return link_.empty() || link(link_, error);
 }
 
 bool PtyLine::open(std::string& error) {

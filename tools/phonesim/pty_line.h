@@ -18,6 +18,13 @@ class PtyLine {
     // Keeps a symbolic link at `path` to the slave (replacing an old link).
     bool link(const std::string& path, std::string& error);
 
+    // Unplugging: the master is closed, so a program holding the slave sees
+    // the line hang up, and the link goes away as a device's does.
+    void unplug();
+    // Plugging in again: a new pseudo-terminal, linked at the same path.
+    bool plugIn(std::string& error);
+    bool plugged() const { return master_ >= 0; }
+
     int fd() const { return master_; }
     const std::string& slavePath() const { return slave_; }
 
