@@ -29,9 +29,20 @@ bool isDialable(std::string_view number) {
     return true;
 }
 
+bool isEmergencyNumber(std::string_view number) {
+    for (std::string_view prefix : {"+49", "0049"})
+        if (number.substr(0, prefix.size()) == prefix) number.remove_prefix(prefix.size());
+    return number == "112" || number == "110";
+}
+
 OutgoingSms prepareSms(std::string_view text, std::string_view recipient) {
     if (recipient.empty())
         return {{}, "Kein Empf\xE4nger: bitte erst einen Eintrag im Telefonbuch w\xE4hlen."};
+    // The SIM's service numbers stand in the phone-book list too; a position
+    // sent on its own must never go to an emergency line.
+    if (isEmergencyNumber(recipient))
+        return {{},
+                "An eine Notrufnummer (" + std::string(recipient) + ") wird keine SMS gesendet."};
     const EncodedPdu encoded = encodeSmsPdu(text, recipient);
     switch (encoded.error) {
         case PduError::None:

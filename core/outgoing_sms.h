@@ -33,9 +33,12 @@ struct OutgoingSms {
     bool ok() const { return !pdu.empty(); }
 };
 
-// `text` to `recipient`. Refused: no recipient, a number over 15 digits or
-// with other characters than digits (after a leading "+" or "00"), a text
-// over 160 characters.
+// The emergency numbers 112 and 110, also after "+49" or "0049".
+bool isEmergencyNumber(std::string_view number);
+
+// `text` to `recipient`. Refused: no recipient, an emergency number, a
+// number over 15 digits or with other characters than digits (after a
+// leading "+" or "00"), a text over 160 characters.
 OutgoingSms prepareSms(std::string_view text, std::string_view recipient);
 
 // The reason given when neither the GPS receiver nor the cell gives a

@@ -207,6 +207,10 @@ TEST(OutgoingSms, RefusalsNameTheProblem) {
         {"abc", "0171 123", "", "andere Zeichen"},
         {std::string(161, 'x'), "0171", "", "mehr als 160 Zeichen (161)"},
         {"abc", std::string(1000, '1'), "", "mehr als 15 Ziffern"},
+        {"abc", "112", "", "Notrufnummer (112)"},
+        {"abc", "+49110", "", "Notrufnummer (+49110)"},
+        {"abc", "0049112", "", "Notrufnummer"},
+        {"abc", "1120", "000100048111021FF00361F118", ""},
     };
     for (const auto& c : cases) {
         const OutgoingSms sms = prepareSms(c.text, c.recipient);
