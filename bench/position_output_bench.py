@@ -34,16 +34,10 @@ import tempfile
 import time
 import tty
 
+from funkor_rig import free_port
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-
-
-def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
 
 
 def rmc_position(line):

@@ -23,15 +23,19 @@ void PhoneCalls::Check1_Click() {
         f.CallPos->show();
         f.ReqPosEn->show();
     } else {
-        f.Combo1->hide();
-        f.CALLb->hide();
-        f.SMSb->hide();
-        f.SendPos->hide();
-        f.CallPos->hide();
-        f.GsmL->hide();
-        f.ReqPosEn->hide();
+        hidePhoneBookControls();
         f.Check1->setToolTip(QStringLiteral("Telefonbuch"));
     }
+}
+
+void PhoneCalls::hidePhoneBookControls() {
+    f.Combo1->hide();
+    f.CALLb->hide();
+    f.SMSb->hide();
+    f.SendPos->hide();
+    f.CallPos->hide();
+    f.GsmL->hide();
+    f.ReqPosEn->hide();
 }
 
 void PhoneCalls::CALLb_Click() {
@@ -51,14 +55,8 @@ void PhoneCalls::CALLb_Click() {
         return;
     }
     if (!f.platform().YesNo(fromCp1252(number), QStringLiteral(" wählen ?"))) {
-        f.Combo1->hide();
         f.Check1->setChecked(false);
-        f.CALLb->hide();
-        f.SMSb->hide();
-        f.SendPos->hide();
-        f.CallPos->hide();
-        f.GsmL->hide();
-        f.ReqPosEn->hide();
+        hidePhoneBookControls();
         return;
     }
     if (funkor::isStarCode(number)) {

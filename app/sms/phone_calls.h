@@ -24,6 +24,8 @@ class PhoneCalls {
     void SpeakSms();
 
   private:
+    // Leaves the phone-book mode's list and buttons hidden.
+    void hidePhoneBookControls();
     void showSpeaking();
 
     Form1& f;
