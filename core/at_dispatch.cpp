@@ -49,4 +49,9 @@ std::vector<AnswerStep> answerSteps(std::string_view line, const DispatchFlags& 
     return steps;
 }
 
+bool isFinalResult(std::string_view line) {
+    return line == "OK" || line == "ERROR" || at::startsWith(line, "+CME ERROR:") ||
+           at::startsWith(line, "+CMS ERROR:");
+}
+
 }  // namespace funkor

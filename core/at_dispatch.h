@@ -54,4 +54,8 @@ struct DispatchFlags {
 // in which case they are its status and the line goes on through the list.
 std::vector<AnswerStep> answerSteps(std::string_view line, const DispatchFlags& flags);
 
+// A line that ends the answer to a command: "OK", "ERROR", "+CME ERROR: n"
+// or "+CMS ERROR: n".
+bool isFinalResult(std::string_view line);
+
 }  // namespace funkor

@@ -114,6 +114,7 @@ void CommandCycle::phoneLost() {
     phone.homeZoneReadDone = 0;
     if (phone.ussdPending == 2) phone.ussdPending = 0;
     phone.ussdDone = 0;
+    phone.operatorScanPending = 0;
     f.position.cbPending = 0;
 
     // The phone books are read anew; the list keeps its entries and its
@@ -345,6 +346,7 @@ Async CommandCycle::runTick() {
             // start shortly after midnight must not wait five minutes.
             if (phone.lastOperatorScanTime < 0 || since > kOperatorScanPeriod) {
                 phone.lastOperatorScanTime = now;
+                phone.operatorScanPending = 1;
                 f.SendCommand("AT+COPS=?");
                 factor = 60;
             }

@@ -111,6 +111,16 @@ void ResponseDispatcher::InterpretResponse(const std::string& line) {
                 break;
         }
     }
+    if (f.phone.operatorScanPending == 1 && funkor::isFinalResult(line)) operatorScanEnded(line);
+}
+
+void ResponseDispatcher::operatorScanEnded(const std::string& line) {
+    // Without network a phone answers the scan with an empty list or an
+    // error. The scan's 60 s interval must end with that answer as it ends
+    // with a list: kept, every broadcast page or notice would push the next
+    // step back by another 60 s, and the schedule would never run again.
+    f.phone.operatorScanPending = 0;
+    if (line != "ERROR") restartCycle(2000);
 }
 
 // ---- Helpers ----
@@ -121,8 +131,24 @@ void ResponseDispatcher::restartCycle(int intervalMs) {
     // back on.
     if (intervalMs > 0) f.Timer1->setInterval(intervalMs);
     if (!f.Timer1->Enabled()) return;
+    if (intervalMs == 0 && heldTooLong()) return;
     f.Timer1->setEnabled(false);
     f.Timer1->setEnabled(true);
+}
+
+bool ResponseDispatcher::heldTooLong() {
+    // Every received line lets the cycle wait for quiet again. A phone that
+    // keeps talking (pages, notices, rings) must not hold the schedule off
+    // for good: lines postpone the next tick for at most twice the longest
+    // step of the regular pass in all; after that they no longer do until
+    // it has come.
+    const QDateTime now = f.platform().Now();
+    if (f.Timer1->tickCount() != heldSinceTick_ || !heldSince_.isValid()) {
+        heldSinceTick_ = f.Timer1->tickCount();
+        heldSince_ = now;
+        return false;
+    }
+    return heldSince_.msecsTo(now) > kLongestHoldMs;
 }
 
 std::string ResponseDispatcher::timeOfDay() const {

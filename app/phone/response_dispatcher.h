@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <string>
 
@@ -59,6 +60,8 @@ class ResponseDispatcher {
     // interval counts again from now. `intervalMs` > 0 sets a new interval
     // first. A cycle that is switched off stays off.
     void restartCycle(int intervalMs = 0);
+    bool heldTooLong();
+    void operatorScanEnded(const std::string& line);
     // "hh:mm" of the window's clock.
     std::string timeOfDay() const;
     // An 8-bit text for a caption or tooltip; the line break of the phone's
@@ -68,4 +71,10 @@ class ResponseDispatcher {
     static std::string held(const QString& text);
 
     Form1& f;
+    // Since when received lines have postponed Timer1's next tick, and the
+    // tick count at that moment.
+    QDateTime heldSince_;
+    long long heldSinceTick_ = -1;
+    // Twice the longest step of the regular pass (5 s).
+    static constexpr qint64 kLongestHoldMs = 10000;
 };

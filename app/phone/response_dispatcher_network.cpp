@@ -59,6 +59,11 @@ void ResponseDispatcher::registration(const std::string& line) {
         f.network.networkText.clear();
         f.network.sectorLetter.clear();
         f.Zone->setToolTip(QStringLiteral("City-Zone"));
+        // Leaving the network ends the output; back in the same cell, its
+        // page is the one last taken and would be passed over as a repeat,
+        // so the output would stay off until the next cell. The position is
+        // taken afresh instead.
+        f.position.lastCbPosition.clear();
         return;
     }
     // Registered, but the phone did not say where ("+CREG: 0,1" before the

@@ -181,6 +181,7 @@ void TimerElement::apply() {
 void TimerElement::tick() {
     if (inTick_) return;
     inTick_ = true;
+    ++tickCount_;
     emit Timer();
     inTick_ = false;
 }

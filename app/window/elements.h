@@ -144,6 +144,8 @@ class TimerElement : public QObject {
     void setInterval(int ms);
     // Whether a tick handler is running right now.
     bool inTick() const { return inTick_; }
+    // Ticks delivered so far.
+    long long tickCount() const { return tickCount_; }
     // Qt::PreciseTimer for a timer whose period others rely on.
     void setTimerType(Qt::TimerType type) { timer_.setTimerType(type); }
 
@@ -157,6 +159,7 @@ class TimerElement : public QObject {
     bool enabled_ = false;
     int interval_ = 0;
     bool inTick_ = false;
+    long long tickCount_ = 0;
 };
 
 // The place of the TCP socket on the window. Its listening and sending come

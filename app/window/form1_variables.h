@@ -37,6 +37,7 @@ struct PhoneLinkState {
     int homeZoneReadDone = 0;
     int autoSearchToggle = 0;
     double lastOperatorScanTime = -1;  // seconds since midnight; -1: none yet
+    int operatorScanPending = 0;       // "AT+COPS=?" sent, its answer not yet in
 
     template <class V>
     void visit(V&& v) {
@@ -55,6 +56,7 @@ struct PhoneLinkState {
         v("homeZoneReadDone", homeZoneReadDone);
         v("autoSearchToggle", autoSearchToggle);
         v("lastOperatorScanTime", lastOperatorScanTime);
+        v("operatorScanPending", operatorScanPending);
     }
 };
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace funkor;
@@ -95,6 +96,18 @@ TEST(AnswerSteps, LinesRunTheirStepsInOrder) {
 
 // Every answer kind cut short at every length, and with its bytes turned
 // into odd ones, must give a result or none, never a throw or a stray read.
+TEST(AnswerSteps, FinalResults) {
+    const std::pair<const char*, bool> cases[] = {{"OK", true},
+                                                  {"ERROR", true},
+                                                  {"+CME ERROR: 30", true},
+                                                  {"+CMS ERROR: 331", true},
+                                                  {"OK ", false},
+                                                  {"+CME ERROR", false},
+                                                  {"", false},
+                                                  {"+COPS: ,(0-4),(0,2)", false}};
+    for (const auto& [line, final] : cases) EXPECT_EQ(isFinalResult(line), final) << line;
+}
+
 TEST(AnswerSteps, TruncatedAndGarbledLinesNeverBreakAParser) {
     const std::string lines[] = {
         "+CBC: 1,100",

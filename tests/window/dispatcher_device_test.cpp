@@ -219,6 +219,57 @@ TEST(DispatcherFinalCodes, OkOutsideThePhoneBooksKeepsTheRunningInterval) {
     EXPECT_EQ(ticksAroundFeed(fx, [&] { fx.feed("OK"); }), (QList<qint64>{400, 800}));
 }
 
+TEST(DispatcherFinalCodes, TheOperatorScanEndsItsLongWaitWhateverItsAnswer) {
+    const struct {
+        std::vector<const char*> lines;
+        int pending;   // the scan's answer awaited
+        int interval;  // 60000 before
+    } cases[] = {
+        {{"+COPS: (2,\"o2 - de\",,\"26207\"),,(0-4),(0,2)", "OK"}, 1, 2000},
+        {{"+COPS: ,(0-4),(0,2)", "OK"}, 1, 2000},  // no network: an empty list
+        {{"+CME ERROR: 30"}, 1, 2000},
+        {{"ERROR"}, 1, 1},
+        {{"+CSQ: 7,99"}, 1, 60000},  // not the scan's end
+        {{"OK"}, 0, 60000},          // no scan sent: nothing changes
+    };
+    for (const auto& c : cases) {
+        DispatcherFixture fx;
+        Form1& f = fx.f;
+        QObject::disconnect(f.Timer1, &TimerElement::Timer, &f, nullptr);
+        f.Timer1->setInterval(60000);
+        f.Timer1->setEnabled(true);
+        f.phone.pollStep = 3;
+        f.phone.operatorScanPending = c.pending;
+        for (const char* line : c.lines) fx.feed(line);
+        EXPECT_EQ(f.Timer1->Interval(), c.interval) << c.lines.front();
+        EXPECT_EQ(f.phone.operatorScanPending, c.interval == 60000 ? c.pending : 0)
+            << c.lines.front();
+    }
+}
+
+TEST(DispatcherFinalCodes, LinesHoldTheCycleOffNoLongerThanItsLongestWait) {
+    // A line every 10 s, Timer1 at the scan's 60 s: without a limit each line
+    // would push the tick back for good.
+    DispatcherFixture fx;
+    Form1& f = fx.f;
+    ManualTimers timers;
+    QObject::disconnect(f.Timer1, &TimerElement::Timer, &f, nullptr);
+    QList<qint64> ticks;
+    QObject::connect(f.Timer1, &TimerElement::Timer, &f, [&] { ticks << timers.now(); });
+    f.phone.pollStep = 3;
+    f.Timer1->setInterval(60000);
+    f.Timer1->setEnabled(true);
+    for (int i = 0; i < 25; ++i) {
+        timers.advance(10000);
+        fx.platform->now = fx.platform->now.addSecs(10);
+        fx.feed("+CSQ: 17,99");
+    }
+    QObject::disconnect(f.Timer1, &TimerElement::Timer, &f, nullptr);
+    // The lines at 10 s and 20 s push the tick to 80 s, those after it are
+    // too late; each later tick is held the same way.
+    EXPECT_EQ(ticks, (QList<qint64>{80000, 150000, 220000}));
+}
+
 TEST(DispatcherFinalCodes, AStoppedCycleStaysStopped) {
     DispatcherFixture fx;
     ASSERT_FALSE(fx.f.Timer1->Enabled());

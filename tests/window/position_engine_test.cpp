@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <QSignalBlocker>
 
 #include "core/grid.h"
 #include "core/nmea.h"
@@ -134,6 +135,25 @@ TEST(PositionEngineWindow, NothingHappensWithoutCellZonesOrChannel) {
         fx.f.ComputeCellPosition();
         EXPECT_EQ(fx.state(), before) << c.legend;
     }
+}
+
+TEST(PositionEngineWindow, BackInTheSameCellAfterANetworkLossTheOutputResumes) {
+    EngineFixture fx;
+    Form1& f = fx.f;
+    {
+        QSignalBlocker blockPhone(f.GSM), blockOutput(f.NMEA);
+        f.GSM->setCurrentIndex(1);
+        f.NMEA->setCurrentIndex(f.NMEA->findText(QStringLiteral("COM 2")));
+    }
+    fx.page(kBerlinPage);
+    ASSERT_TRUE(f.Timer2->Enabled());
+    fx.feed("+CREG: 2");
+    f.Timer2_Timer();  // off the network: the output stops
+    ASSERT_FALSE(f.Timer2->Enabled());
+    fx.feed({"+COPS: 0,2,\"26207\"", "+CREG: 1,\"C67C\",\"4E21\""});
+    fx.page(kBerlinPage);
+    EXPECT_TRUE(f.Timer2->Enabled());
+    EXPECT_TRUE(f.PosL->text().startsWith(QStringLiteral("09:20  52\u00B0 30' ")));
 }
 
 TEST(PositionEngineWindow, SamePageTwiceLogsOnce) {
