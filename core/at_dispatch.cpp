@@ -14,7 +14,10 @@ std::vector<AnswerStep> answerSteps(std::string_view line, const DispatchFlags& 
         steps.push_back(S::FinalOk);
         if (!flags.smsSendPending) return steps;
     }
-    if (line == "ERROR") {
+    // A refused SMS comes back as "+CMS ERROR: n" (no network, for
+    // example); while a send status is awaited it is that status, so that a
+    // later unrelated "OK" does not report the message as sent.
+    if (line == "ERROR" || (flags.smsSendPending && isErrorResult(line))) {
         steps.push_back(S::FinalError);
         if (!flags.smsSendPending) return steps;
     }
@@ -49,9 +52,13 @@ std::vector<AnswerStep> answerSteps(std::string_view line, const DispatchFlags& 
     return steps;
 }
 
-bool isFinalResult(std::string_view line) {
-    return line == "OK" || line == "ERROR" || at::startsWith(line, "+CME ERROR:") ||
+bool isErrorResult(std::string_view line) {
+    return line == "ERROR" || at::startsWith(line, "+CME ERROR:") ||
            at::startsWith(line, "+CMS ERROR:");
+}
+
+bool isFinalResult(std::string_view line) {
+    return line == "OK" || isErrorResult(line);
 }
 
 }  // namespace funkor

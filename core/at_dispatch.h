@@ -55,7 +55,8 @@ struct DispatchFlags {
 std::vector<AnswerStep> answerSteps(std::string_view line, const DispatchFlags& flags);
 
 // A line that ends the answer to a command: "OK", "ERROR", "+CME ERROR: n"
-// or "+CMS ERROR: n".
+// or "+CMS ERROR: n"; the last three are errors.
 bool isFinalResult(std::string_view line);
+bool isErrorResult(std::string_view line);
 
 }  // namespace funkor

@@ -115,6 +115,7 @@ void ResponseDispatcher::operatorName(const std::string& line) {
 void ResponseDispatcher::operatorList(const std::string& line) {
     const std::vector<std::string> entries = funkor::parseCopsList(line);
     // The scan took long; the cycle goes on two seconds after the answer.
+    f.phone.operatorScanPending = 0;
     restartCycle(2000);
     // A list cut off before its first operator is no answer: a real scan
     // that finds nothing has no "(" up front.

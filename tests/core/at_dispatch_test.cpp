@@ -42,6 +42,8 @@ TEST(AnswerSteps, LinesRunTheirStepsInOrder) {
         {"OK after an SMS goes on", "OK", sms, {S::FinalOk, S::RestartTimer, S::IdentityLine}},
         {"ERROR ends at once", "ERROR", none, {S::FinalError}},
         {"ERROR after an SMS", "ERROR", sms, {S::FinalError, S::RestartTimer, S::IdentityLine}},
+        {"SMS refused by the network", "+CMS ERROR: 331", sms, {S::FinalError, S::RestartTimer}},
+        {"error code without an SMS", "+CMS ERROR: 331", none, {S::RestartTimer}},
         {"lower-case ok is no final code", "ok", none, {S::RestartTimer, S::IdentityLine}},
         {"RING is also a plain line", "RING", none, {S::RestartTimer, S::Ring, S::IdentityLine}},
         {"user star code swallows everything", "+CSQ: 17,99", user, {S::StarCode}},

@@ -140,7 +140,9 @@ TEST(DispatcherFinalCodes, SmsSendStatus) {
         const char* line;
         const char* text;
         int beeps;
-    } cases[] = {{"OK", "SMS: OK", 0}, {"ERROR", "SMS:ERROR", 1}};
+    } cases[] = {{"OK", "SMS: OK", 0},
+                 {"ERROR", "SMS:ERROR", 1},
+                 {"+CMS ERROR: 331", "SMS:+CMS ERROR: 331", 1}};
     for (const auto& c : cases) {
         DispatcherFixture fx;
         Form1& f = fx.f;
