@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QThread>
 #include <csignal>
@@ -82,12 +83,19 @@ bool Simulator::start(const QString& scenario, const QString& link, const QStrin
         if (!process_.waitForReadyRead(5000)) return false;
     }
     device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    link_ = link;
     return !device_.isEmpty();
 }
 
 void Simulator::kill() {
     process_.kill();
     process_.waitForFinished(3000);
+    // Killed, the simulator leaves its link behind, pointing at the freed
+    // pseudo-terminal number. The next pseudo-terminal opened on the machine
+    // gets that number, in a test running alongside as a GPS receiver, and
+    // the program searching for its phone would open it through the link
+    // and read that test's data.
+    if (!link_.isEmpty() && QFileInfo(link_).isSymLink()) QFile::remove(link_);
 }
 
 int countLogLines(const QString& log, const QString& needle) {

@@ -42,12 +42,14 @@ class Simulator {
                const QStringList& extra = {QStringLiteral("--baud"), QStringLiteral("off"),
                                            QStringLiteral("--delay"), QStringLiteral("10")});
     const QString& device() const { return device_; }
-    // Unplugs the phone the hard way: SIGKILL, the pseudo-terminal vanishes.
+    // Unplugs the phone the hard way: SIGKILL, the pseudo-terminal vanishes,
+    // and with it the link to it, as a device node goes with its device.
     void kill();
 
   private:
     QProcess process_;
     QString device_;
+    QString link_;
 };
 
 // Waits until a line of the simulator's command log contains `needle`;
