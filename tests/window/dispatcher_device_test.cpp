@@ -162,6 +162,13 @@ TEST(DispatcherFinalCodes, SmsSendStatus) {
     }
 }
 
+// Timer1 running with `intervalMs`; its ticks go nowhere.
+void runCycle(Form1& f, int intervalMs) {
+    QObject::disconnect(f.Timer1, &TimerElement::Timer, &f, nullptr);
+    f.Timer1->setInterval(intervalMs);
+    f.Timer1->setEnabled(true);
+}
+
 TEST(DispatcherFinalCodes, PacingOfTheCommandCycle) {
     const struct {
         const char* line;
@@ -176,9 +183,7 @@ TEST(DispatcherFinalCodes, PacingOfTheCommandCycle) {
     for (const auto& c : cases) {
         DispatcherFixture fx;
         Form1& f = fx.f;
-        QObject::disconnect(f.Timer1, &TimerElement::Timer, &f, nullptr);
-        f.Timer1->setInterval(5000);
-        f.Timer1->setEnabled(true);
+        runCycle(f, 5000);
         f.phone.pollStep = c.pollStep;
         const QJsonObject before = fx.state();
         fx.feed(c.line);
@@ -237,9 +242,7 @@ TEST(DispatcherFinalCodes, TheOperatorScanEndsItsLongWaitWhateverItsAnswer) {
     for (const auto& c : cases) {
         DispatcherFixture fx;
         Form1& f = fx.f;
-        QObject::disconnect(f.Timer1, &TimerElement::Timer, &f, nullptr);
-        f.Timer1->setInterval(60000);
-        f.Timer1->setEnabled(true);
+        runCycle(f, 60000);
         f.phone.pollStep = 3;
         f.phone.operatorScanPending = c.pending;
         for (const char* line : c.lines) fx.feed(line);
