@@ -10,6 +10,7 @@
 #include "app/support/demo.h"
 #include "app/support/stall_probe.h"
 #include "app/support/stop_signals.h"
+#include "app/support/worker_threads.h"
 #include "app/window/form1.h"
 #include "app/window/snapshot.h"
 
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Funkor"));
+    // Goes after the window and before the application object.
+    const WorkerThreadsEndedAtExit workerThreadsEnded;
 
     StartOptions options = parseStartOptions(QApplication::arguments().mid(1));
     for (const QString& problem : options.problems) qWarning().noquote() << problem;

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include "app/support/worker_threads.h"
 #include "speechctl/sprelo_abi.h"
 
 using namespace sprelo;
@@ -199,6 +200,7 @@ SpreloControlElement::SpreloControlElement(QWidget* parent) : SpeechElement(pare
             reinterpret_cast<SpreloPreloadEngineFn>(dlsym(library, "SpreloPreloadEngine"))) {
         loading_ = true;
         preload_ = QThread::create([preload] { preload(); });
+        preload_->setObjectName(QString::fromLatin1(kSpeechLoaderThreadName));
         connect(preload_, &QThread::finished, this, &SpreloControlElement::engineLoaded);
         preload_->start();
     }

@@ -1,0 +1,36 @@
+#include "app/support/worker_threads.h"
+
+#include <QDir>
+#include <QFile>
+#include <QThread>
+#include <QThreadPool>
+#include <chrono>
+
+namespace {
+
+// Qt names a pool's threads after their object name.
+constexpr char kPooledThreadName[] = "Thread (pooled)";
+
+// How many threads of this process run under one of these names.
+int threadsNamed(const char* const* names, int count) {
+    int found = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task) + QStringLiteral("/comm"));
+        if (!comm.open(QIODevice::ReadOnly)) continue;  // ended meanwhile
+        const QByteArray name = comm.readAll().trimmed();
+        for (int i = 0; i < count; ++i)
+            if (name == names[i]) ++found;
+    }
+    return found;
+}
+
+}  // namespace
+
+WorkerThreadsEndedAtExit::~WorkerThreadsEndedAtExit() {
+    QThreadPool::globalInstance()->waitForDone();
+    const char* const names[] = {kPooledThreadName, kSpeechLoaderThreadName};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (threadsNamed(names, 2) > 0 && std::chrono::steady_clock::now() < deadline)
+        QThread::msleep(2);
+}
