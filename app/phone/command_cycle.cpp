@@ -219,6 +219,13 @@ Async CommandCycle::runTick() {
     BusyGuard guard(busy_);
     PhoneLinkState& phone = f.phone;
 
+    // No call outlives its phone: a port that closed under a call (the
+    // phone unplugged) ends the call's pause, so that the cycle looks for
+    // the phone again instead of waiting for a hang-up nobody can give.
+    if (f.calls.callActive && phone.phoneLinked && !f.Comm1->PortOpen()) {
+        f.calls.callActive = 0;
+        f.Check1->setToolTip(QStringLiteral("Telefonbuch"));
+    }
     if (f.calls.callActive) co_return;
 
     // A port that closed under a linked phone (unplugged, or the far end of

@@ -612,6 +612,25 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     EXPECT_EQ(f.calls.phoneBookCount, 2);
 }
 
+TEST_F(CommandCycleTest, CallPausesTheCycleUntilItsPhoneIsUnplugged) {
+    linkOnPort1();
+    Form1& f = form();
+    f.calls.callActive = 1;
+    f.Check1->setToolTip(QStringLiteral("auflegen"));
+    f.phone.pollStep = 4;
+    tick();
+    EXPECT_EQ(port(1).settle(), "");
+    EXPECT_EQ(f.calls.callActive, 1);
+
+    port(1).close();
+    ASSERT_TRUE(runUntil([&] { return !f.Comm1->PortOpen(); }));
+    tick(true);
+    EXPECT_EQ(f.calls.callActive, 0);
+    EXPECT_EQ(f.phone.phoneLinked, 0);
+    EXPECT_EQ(f.phone.pollStep, 0);
+    EXPECT_EQ(f.Check1->toolTip(), QStringLiteral("Telefonbuch"));
+}
+
 TEST(WaitSeconds, EndsByTheClockAlsoAcrossMidnight) {
     WindowFixture w;
     Form1& f = w.make();
