@@ -129,6 +129,12 @@ void CommandCycle::phoneLost() {
     calls.phoneBookReceived = 0;
     calls.pbMissCount = 0;
     calls.ownNumberPending = 0;
+    // No call outlives its phone: its pause of the cycle ends, instead of
+    // waiting for a hang-up nobody can give.
+    if (calls.callActive) {
+        calls.callActive = 0;
+        f.Check1->setToolTip(QStringLiteral("Telefonbuch"));
+    }
 
     for (std::string& entry : sms.smsCache) entry.clear();
     sms.smsListPending = 0;
@@ -219,19 +225,12 @@ Async CommandCycle::runTick() {
     BusyGuard guard(busy_);
     PhoneLinkState& phone = f.phone;
 
-    // No call outlives its phone: a port that closed under a call (the
-    // phone unplugged) ends the call's pause, so that the cycle looks for
-    // the phone again instead of waiting for a hang-up nobody can give.
-    if (f.calls.callActive && phone.phoneLinked && !f.Comm1->PortOpen()) {
-        f.calls.callActive = 0;
-        f.Check1->setToolTip(QStringLiteral("Telefonbuch"));
-    }
-    if (f.calls.callActive) co_return;
-
     // A port that closed under a linked phone (unplugged, or the far end of
     // the line went away) sends the cycle back to searching, so that it picks
-    // the phone up again once it is back.
+    // the phone up again once it is back; a call under way ends with it.
     if (phone.phoneLinked && !f.Comm1->PortOpen()) phoneLost();
+
+    if (f.calls.callActive) co_return;
 
     if (phone.phoneLinked == 0) {
         choosePortAndSettings();

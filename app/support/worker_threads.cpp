@@ -5,6 +5,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <chrono>
+#include <initializer_list>
 
 namespace {
 
@@ -12,15 +13,15 @@ namespace {
 constexpr char kPooledThreadName[] = "Thread (pooled)";
 
 // How many threads of this process run under one of these names.
-int threadsNamed(const char* const* names, int count) {
+int threadsNamed(std::initializer_list<const char*> names) {
     int found = 0;
     const QDir tasks(QStringLiteral("/proc/self/task"));
     for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile comm(tasks.filePath(task) + QStringLiteral("/comm"));
         if (!comm.open(QIODevice::ReadOnly)) continue;  // ended meanwhile
         const QByteArray name = comm.readAll().trimmed();
-        for (int i = 0; i < count; ++i)
-            if (name == names[i]) ++found;
+        for (const char* wanted : names)
+            if (name == wanted) ++found;
     }
     return found;
 }
@@ -29,8 +30,8 @@ int threadsNamed(const char* const* names, int count) {
 
 WorkerThreadsEndedAtExit::~WorkerThreadsEndedAtExit() {
     QThreadPool::globalInstance()->waitForDone();
-    const char* const names[] = {kPooledThreadName, kSpeechLoaderThreadName};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (threadsNamed(names, 2) > 0 && std::chrono::steady_clock::now() < deadline)
+    while (threadsNamed({kPooledThreadName, kSpeechLoaderThreadName}) > 0 &&
+           std::chrono::steady_clock::now() < deadline)
         QThread::msleep(2);
 }
