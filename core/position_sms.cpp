@@ -62,6 +62,37 @@ bool safeFieldCharacter(char c) {
     return std::string_view("$*,!\\^~").find(c) == std::string_view::npos;
 }
 
+struct SmsDegrees {
+    double latitude;
+    double longitude;
+};
+
+// The degrees a position SMS names, each part read leniently.
+SmsDegrees smsDegrees(std::string_view text) {
+    return {fields::val(mid(text, 2, 2)) + fields::val(mid(text, 4, 2)) / 60 +
+                fields::val(mid(text, 6, 3)) / 60000,
+            fields::val(mid(text, 10, 3)) + fields::val(mid(text, 13, 2)) / 60 +
+                fields::val(mid(text, 15, 3)) / 60000};
+}
+
+// Whether a position SMS names a place on earth, north and east as its
+// sentences say: latitude 0-90°, longitude 0-180°, minutes 0-59. A garbled or foreign text can
+// name none, and its sentences would reach every NMEA reader as a position.
+bool onEarth(std::string_view text) {
+    const SmsDegrees d = smsDegrees(text);
+    const double latMinutes = fields::val(mid(text, 4, 2));
+    const double lonMinutes = fields::val(mid(text, 13, 2));
+    return d.latitude >= 0 && d.latitude <= 90 && d.longitude >= 0 && d.longitude <= 180 &&
+           latMinutes >= 0 && latMinutes < 60 && lonMinutes >= 0 && lonMinutes < 60;
+}
+
+// "$" lat "," lon, or "" for a place not on earth (a receiver reporting
+// latitude 99° has no position worth sending).
+std::string positionText(const std::string& lat, const std::string& lon) {
+    std::string text = "$" + lat + "," + lon;
+    return onEarth(text) ? text : std::string{};
+}
+
 }  // namespace
 
 std::string positionSmsFromCellRmc(std::string_view rmc) {
@@ -69,7 +100,7 @@ std::string positionSmsFromCellRmc(std::string_view rmc) {
     const std::string lat = mid(rmc, 17, 4) + mid(rmc, 22, 3);
     const std::string lon = mid(rmc, 29, 5) + mid(rmc, 35, 3);
     if (lat.size() != 7 || lon.size() != 8 || !allDigits(lat) || !allDigits(lon)) return {};
-    return "$" + lat + "," + lon;
+    return positionText(lat, lon);
 }
 
 std::string positionSmsFromGpsRmc(std::string_view rmc) {
@@ -78,7 +109,7 @@ std::string positionSmsFromGpsRmc(std::string_view rmc) {
     const std::string lat = minutesField(f[3], 4);
     const std::string lon = minutesField(f[5], 5);
     if (lat.empty() || lon.empty()) return {};
-    return "$" + lat + "," + lon;
+    return positionText(lat, lon);
 }
 
 OutgoingPosition buildPositionSms(std::string_view gpsRmc, std::string_view cellRmc) {
@@ -109,14 +140,14 @@ std::optional<ReceivedPosition> readPositionSms(std::string_view text, std::stri
     // must not add fields or a checksum to the sentences either.
     for (const char c : time + date)
         if (!safeFieldCharacter(c)) return std::nullopt;
+    if (!onEarth(text)) return std::nullopt;
 
     ReceivedPosition p;
     p.sentences.rmc = nmeaSentence(rmcBody(time, lat, lon, date));
     p.sentences.gga = nmeaSentence(ggaBody(time, lat, lon));
-    p.latitude = fields::val(mid(text, 2, 2)) + fields::val(mid(text, 4, 2)) / 60 +
-                 fields::val(mid(text, 6, 3)) / 60000;
-    p.longitude = fields::val(mid(text, 10, 3)) + fields::val(mid(text, 13, 2)) / 60 +
-                  fields::val(mid(text, 15, 3)) / 60000;
+    const SmsDegrees d = smsDegrees(text);
+    p.latitude = d.latitude;
+    p.longitude = d.longitude;
     p.coordinates = mapNumber(p.latitude) + "," + mapNumber(p.longitude);
     return p;
 }

@@ -26,8 +26,9 @@ std::string positionSmsFromCellRmc(std::string_view rmc);
 // Position SMS from a GPS receiver's RMC sentence: its latitude and
 // longitude fields (ddmm.m..., dddmm.m...) with three decimals of the minute
 // (cut, or filled with zeros). "" when the receiver reports no valid fix
-// (status "V"), a field is empty or malformed, or the position is south or
-// west (the text has no room for a sign).
+// (status "V"), a field is empty or malformed, the position is south or
+// west (the text has no room for a sign) or not on earth (latitude above
+// 90°, longitude above 180°).
 std::string positionSmsFromGpsRmc(std::string_view rmc);
 
 // The text to send as own position: from the GPS receiver's sentence when
@@ -54,7 +55,9 @@ struct ReceivedPosition {
 // unchanged. Map degrees are deg + min/60 + thousandths/60000, each part
 // read leniently. Nothing for a text shorter than 17 characters, or whose
 // field characters, or the time stamp's characters taken, are not printable
-// or would break an NMEA sentence ("$", "*", ",", "!", "\", "^", "~").
+// or would break an NMEA sentence ("$", "*", ",", "!", "\", "^", "~"),
+// nor for a place not on earth (latitude above 90°, longitude above 180°, a
+// minutes part of 60 or more).
 std::optional<ReceivedPosition> readPositionSms(std::string_view text, std::string_view timeStamp);
 
 }  // namespace funkor

@@ -36,6 +36,8 @@ TEST(PositionSms, TextFromTheGpsReceiverSentence) {
         {"$GPRMC,101500,A,4807.1234,N,01134.5678,W,,,121104,,", ""},
         {"$GPRMC,101500,A,4867.1234,N,01134.5678,E,,,121104,,", ""},  // 67 minutes
         {"$GPRMC,101500,A,4807.12a4,N,01134.5678,E,,,121104,,", ""},
+        {"$GPRMC,101500,A,9107.1234,N,01134.5678,E,,,121104,,", ""},  // not on earth
+        {"$GPRMC,101500,A,4807.1234,N,18134.5678,E,,,121104,,", ""},
         {"$GPRMC", ""},
     };
     for (const auto& [rmc, text] : cases) EXPECT_EQ(positionSmsFromGpsRmc(rmc), text) << rmc;
@@ -108,6 +110,20 @@ TEST(PositionSms, MalformedTextsAreNoPosition) {
         "3,01134567",
     };
     for (const char* t : texts) EXPECT_FALSE(readPositionSms(t, "12.11.04 14:50:00")) << t;
+}
+
+TEST(PositionSms, PlacesNotOnEarthAreNoPosition) {
+    const struct {
+        const char* text;
+        bool read;
+    } cases[] = {
+        {"$9000000,18000000", true},  {"$9000001,01100000", false}, {"$9100000,01100000", false},
+        {"$4800000,18000001", false}, {"$4860000,01100000", false}, {"$4859999,01159999", true},
+        {"$4800000,01160000", false}, {"$0000000,00000000", true},  {"$-100000,01100000", false},
+        {"$48-1000,01100000", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(readPositionSms(c.text, "12.11.04 14:50:00").has_value(), c.read) << c.text;
 }
 
 // The time stamp is read from the PDU line as the phone sent it: a garbled
