@@ -67,30 +67,27 @@ struct SmsDegrees {
     double longitude;
 };
 
-// The degrees a position SMS names, each part read leniently.
-SmsDegrees smsDegrees(std::string_view text) {
-    return {fields::val(mid(text, 2, 2)) + fields::val(mid(text, 4, 2)) / 60 +
-                fields::val(mid(text, 6, 3)) / 60000,
-            fields::val(mid(text, 10, 3)) + fields::val(mid(text, 13, 2)) / 60 +
-                fields::val(mid(text, 15, 3)) / 60000};
-}
-
-// Whether a position SMS names a place on earth, north and east as its
-// sentences say: latitude 0-90°, longitude 0-180°, minutes 0-59. A garbled or foreign text can
-// name none, and its sentences would reach every NMEA reader as a position.
-bool onEarth(std::string_view text) {
-    const SmsDegrees d = smsDegrees(text);
+// The degrees a position SMS names, each part read leniently, if they name
+// a place on earth, north and east as its sentences say: latitude 0-90°,
+// longitude 0-180°, minutes 0-59. A garbled or foreign text can name none,
+// and its sentences would reach every NMEA reader as a position.
+std::optional<SmsDegrees> placeOnEarth(std::string_view text) {
     const double latMinutes = fields::val(mid(text, 4, 2));
     const double lonMinutes = fields::val(mid(text, 13, 2));
-    return d.latitude >= 0 && d.latitude <= 90 && d.longitude >= 0 && d.longitude <= 180 &&
-           latMinutes >= 0 && latMinutes < 60 && lonMinutes >= 0 && lonMinutes < 60;
+    const SmsDegrees d{
+        fields::val(mid(text, 2, 2)) + latMinutes / 60 + fields::val(mid(text, 6, 3)) / 60000,
+        fields::val(mid(text, 10, 3)) + lonMinutes / 60 + fields::val(mid(text, 15, 3)) / 60000};
+    if (d.latitude < 0 || d.latitude > 90 || d.longitude < 0 || d.longitude > 180 ||
+        latMinutes < 0 || latMinutes >= 60 || lonMinutes < 0 || lonMinutes >= 60)
+        return std::nullopt;
+    return d;
 }
 
 // "$" lat "," lon, or "" for a place not on earth (a receiver reporting
 // latitude 99° has no position worth sending).
 std::string positionText(const std::string& lat, const std::string& lon) {
     std::string text = "$" + lat + "," + lon;
-    return onEarth(text) ? text : std::string{};
+    return placeOnEarth(text) ? text : std::string{};
 }
 
 }  // namespace
@@ -140,14 +137,14 @@ std::optional<ReceivedPosition> readPositionSms(std::string_view text, std::stri
     // must not add fields or a checksum to the sentences either.
     for (const char c : time + date)
         if (!safeFieldCharacter(c)) return std::nullopt;
-    if (!onEarth(text)) return std::nullopt;
+    const std::optional<SmsDegrees> d = placeOnEarth(text);
+    if (!d) return std::nullopt;
 
     ReceivedPosition p;
     p.sentences.rmc = nmeaSentence(rmcBody(time, lat, lon, date));
     p.sentences.gga = nmeaSentence(ggaBody(time, lat, lon));
-    const SmsDegrees d = smsDegrees(text);
-    p.latitude = d.latitude;
-    p.longitude = d.longitude;
+    p.latitude = d->latitude;
+    p.longitude = d->longitude;
     p.coordinates = mapNumber(p.latitude) + "," + mapNumber(p.longitude);
     return p;
 }
