@@ -165,22 +165,14 @@ void CommandCycle::renewPhoneBookList() {
     for (int i = 0; i < f.Combo1->count(); ++i) listed << f.Combo1->itemText(i);
     // The same phone again: the list and its choice stay as they are.
     if (items == listed) return;
-    // The list's first entry is chosen by the program itself as the list
-    // fills; any other was chosen by the user and is kept. A first entry of
-    // a list read only in part (a book skipped, the read cut off) is no
-    // choice to keep: the new list starts with its own first entry, as at
-    // the first reading.
-    const QString chosen = f.Combo1->currentIndex() > 0 ? f.Combo1->currentText() : QString();
+    // Only the user chooses an entry; the new list keeps that choice when it
+    // holds the entry, and has none otherwise.
+    const QString chosen = f.Combo1->currentIndex() >= 0 ? f.Combo1->currentText() : QString();
     const int at = chosen.isEmpty() ? -1 : static_cast<int>(items.indexOf(chosen));
-    {
-        QSignalBlocker block(f.Combo1);
-        f.Combo1->clear();
-        f.Combo1->addItems(items);
-        f.Combo1->setCurrentIndex(at >= 0 ? at : (items.isEmpty() ? -1 : 0));
-    }
-    // A list that was empty before gets its first choice as on the first
-    // read, with the buttons that need one.
-    if (f.Combo1->currentIndex() >= 0 && listed.isEmpty()) f.Combo1_Click();
+    QSignalBlocker block(f.Combo1);
+    f.Combo1->clear();
+    f.Combo1->addItems(items);
+    f.Combo1->setCurrentIndex(at);
 }
 
 bool CommandCycle::readNextPhoneBookEntry(int repeatStep) {
@@ -375,6 +367,9 @@ Async CommandCycle::runTick() {
             factor = 1;
             calls.phoneBookIndex = 0;
             calls.phoneBookReceived = 0;
+            // The empty positions at the end of the last book count nothing
+            // against this one.
+            calls.pbMissCount = 0;
             f.SendCommand("AT+CPBS=\"FD\";+CPBS?");
             break;
         case 12:
@@ -385,6 +380,7 @@ Async CommandCycle::runTick() {
             factor = 1;
             calls.phoneBookIndex = 0;
             calls.phoneBookReceived = 0;
+            calls.pbMissCount = 0;
             calls.ownNumberPending = 1;
             f.SendCommand("AT+CPBS=\"ON\";+CPBS?");
             break;
