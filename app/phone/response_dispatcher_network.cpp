@@ -1,5 +1,4 @@
 #include <QFile>
-#include <QLocale>
 
 #include "app/phone/response_dispatcher.h"
 #include "app/window/form1.h"
@@ -10,17 +9,6 @@
 
 // Answers about the network: the SIM's zones, the timing advance, the
 // registration with the serving cell, and the operators.
-
-namespace {
-
-// The user's decimal separator, for the one decimal of the distance.
-char localDecimalSeparator() {
-    const QString point = QLocale().decimalPoint();
-    const QChar c = point.isEmpty() ? QLatin1Char('.') : point.at(0);
-    return c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '.';
-}
-
-}  // namespace
 
 void ResponseDispatcher::simZoneFile(const std::string& line) {
     const funkor::SimZoneFile zones = funkor::parseCrsmZones(line);
