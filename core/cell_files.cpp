@@ -58,10 +58,6 @@ int appendRecord(const std::string& path, std::string_view line) {
     return appendWhole(path, record);
 }
 
-bool appendRecordLine(const std::string& path, std::string_view line) {
-    return appendRecord(path, line) == 0;
-}
-
 NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,
                               std::string_view cellCaption, std::string_view cellKey,
                               std::string_view positionKey) {

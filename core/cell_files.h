@@ -43,8 +43,6 @@ std::string siteNameLine(std::string_view positionKey, std::string_view name);
 // hand may lack the line end of its last record: it gets one first, so that
 // the new record does not run into that record and both stay readable.
 int appendRecord(const std::string& path, std::string_view line);
-// The same, true when written.
-bool appendRecordLine(const std::string& path, std::string_view line);
 
 // Which file a mouse press on the unnamed cell label names.
 struct NamingChoice {

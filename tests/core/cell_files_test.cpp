@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -54,9 +55,9 @@ TEST(CellFiles, AppendedRecordsAreFoundAndMissingFilesMatchNothing) {
     EXPECT_EQ(findCellNameInFile(clf, "4E21C67C26207"), std::nullopt);  // file missing
     EXPECT_EQ(findSiteNameInFile(txt, "451818582197"), std::nullopt);
 
-    EXPECT_TRUE(appendRecordLine(clf, cellNameLine("4E21C67C26207", "Bahnhof")));
-    EXPECT_TRUE(appendRecordLine(clf, cellNameLine("4E21C67C26207", "Sp\xE4ter")));
-    EXPECT_TRUE(appendRecordLine(txt, siteNameLine("451818582197", "Tower")));
+    EXPECT_EQ(appendRecord(clf, cellNameLine("4E21C67C26207", "Bahnhof")), 0);
+    EXPECT_EQ(appendRecord(clf, cellNameLine("4E21C67C26207", "Sp\xE4ter")), 0);
+    EXPECT_EQ(appendRecord(txt, siteNameLine("451818582197", "Tower")), 0);
     EXPECT_EQ(findCellNameInFile(clf, "4E21C67C26207"), " Bahnhof");
     EXPECT_EQ(findSiteNameInFile(txt, "451818582197"), " Tower");
 
@@ -65,7 +66,7 @@ TEST(CellFiles, AppendedRecordsAreFoundAndMissingFilesMatchNothing) {
     bytes << in.rdbuf();
     EXPECT_EQ(bytes.str(), "4E21C67C26207 Bahnhof\r\n4E21C67C26207 Sp\xE4ter\r\n");
 
-    EXPECT_FALSE(appendRecordLine((dir / "no" / "such" / "dir.clf").string(), "x"));
+    EXPECT_EQ(appendRecord((dir / "no" / "such" / "dir.clf").string(), "x"), ENOENT);
     fs::remove_all(dir);
 }
 
@@ -131,7 +132,7 @@ TEST(CellFiles, AppendingToAFileWithoutFinalLineEndKeepsBothRecords) {
     for (const auto& c : cases) {
         const std::string clf = (dir / kCellNameFile).string();
         std::ofstream(clf, std::ios::binary | std::ios::trunc) << c.before;
-        ASSERT_TRUE(appendRecordLine(clf, cellNameLine("4E21C67C26207", "Bahnhof"))) << c.legend;
+        ASSERT_EQ(appendRecord(clf, cellNameLine("4E21C67C26207", "Bahnhof")), 0) << c.legend;
         std::ifstream in(clf, std::ios::binary);
         std::stringstream bytes;
         bytes << in.rdbuf();
