@@ -205,13 +205,15 @@ TEST_F(SmsJourney, SavedAutoSendWaitsForTheRecipientTheUserPicks) {
     f.Combo1->setCurrentIndex(1);
     const QString chosen = f.Combo1->currentText();
     ASSERT_NE(chosen, f.Combo1->itemText(0));
+    // The cell's broadcast position has replaced the one set at the start.
+    const std::string text = funkor::buildPositionSms(f.output.gpsRmc, f.position.gsmRmc).text;
     f.Timer6_Timer();
     EXPECT_TRUE(f.SendPos->isChecked());
-    ASSERT_TRUE(runUntil([&] { return submitted().size() == 1; }, 30000)) << phoneLog();
     const std::string recipient = funkor::smsRecipient(toCp1252(chosen));
-    EXPECT_EQ(submitted()[0].toStdString(),
-              funkor::prepareSms(funkor::buildPositionSms("", kGsmRmc).text, recipient).pdu)
-        << recipient;
+    const std::string pdu = funkor::prepareSms(text, recipient).pdu;
+    EXPECT_EQ(f.sms.pduPending, pdu) << recipient;
+    ASSERT_TRUE(runUntil([&] { return submitted().size() == 1; }, 30000)) << phoneLog();
+    EXPECT_EQ(submitted()[0].toStdString(), pdu) << recipient;
     EXPECT_TRUE(platform->messages.isEmpty());
 }
 
