@@ -318,11 +318,9 @@ void Modem::executeLine(const std::string& line, double now) {
 
     std::vector<Command> commands;
     double t = std::max(now, lastRelease_);
-    bool known = true;
-    if (parseLine(std::string_view(command).substr(2), commands)) {
-        for (const auto& c : commands) known = known && knows(c);
-    }
-    if (!known || !parseLine(std::string_view(command).substr(2), commands)) {
+    bool valid = parseLine(std::string_view(command).substr(2), commands);
+    for (const auto& c : commands) valid = valid && knows(c);
+    if (!valid) {
         queue(finalCode(Result::Error, 0), t + opt_.answerDelay);
         return;
     }
