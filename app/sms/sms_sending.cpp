@@ -37,7 +37,13 @@ void SmsSending::SendPos_Click() {
     const funkor::OutgoingPosition position =
         funkor::buildPositionSms(f.output.gpsRmc, f.position.gsmRmc);
     bool queued = false;
-    if (position.text.empty()) {
+    if (!position.refusal.empty()) {
+        // Not a message box: automatic sending ticks this box from a timer.
+        f.platform().Beep();
+        f.Text1->setText(fromCp1252(position.refusal));
+        f.Text1->setToolTip(QStringLiteral("SMS-Sendestatus"));
+        f.Text1->show();
+    } else if (position.text.empty()) {
         f.platform().Beep();
         f.platform().MsgBox(fromCp1252(std::string(funkor::kNoPositionMessage)),
                             QStringLiteral(" SMS"));
