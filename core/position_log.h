@@ -20,6 +20,9 @@
 namespace funkor {
 
 inline constexpr const char* kPositionLogFile = "Funkor.log";
+// The position field of an entry whose position came from the cell
+// database: it has no grid position, and the merge has no site to name.
+inline constexpr std::string_view kNoGridKey = "------------";
 
 // The three lines of one entry as one text, so that they go to the file in
 // a single write: header with the name trimmed of blanks, then `rmc` and

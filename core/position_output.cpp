@@ -90,7 +90,8 @@ std::string autoSendCaption(int interval) {
 OutputTickGate gateOutputTick(const OutputTickState& in) {
     if (in.replayRunning) return OutputTickGate::Idle;
     if (in.outputIndex <= 0 || in.phonePort == "STOP") return OutputTickGate::Idle;
-    if (in.operatorCode != kO2Germany) return OutputTickGate::LeaveOutput;
+    if (in.cellDatabase ? in.operatorCode.empty() : in.operatorCode != kO2Germany)
+        return OutputTickGate::LeaveOutput;
     return OutputTickGate::Send;
 }
 

@@ -96,6 +96,9 @@ struct OutputTickState {
     int outputIndex = 0;         // NMEA list position
     std::string_view phonePort;  // text of the GSM list
     std::string_view operatorCode;
+    // With a cell database positions come on any network: the output stops
+    // only when the phone is on none ("" operator code).
+    bool cellDatabase = false;
 };
 OutputTickGate gateOutputTick(const OutputTickState& in);
 

@@ -1,6 +1,7 @@
 #include <QFile>
 
 #include "app/phone/response_dispatcher.h"
+#include "app/position/cell_db_position.h"
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
 #include "core/at_network.h"
@@ -100,6 +101,8 @@ void ResponseDispatcher::cellChange() {
     n.sectorLetter = funkor::sectorOf(n.cellKey).letter;
     n.regionText = funkor::regionText(n.cellKey);
     f.Netz->setToolTip(fromCp1252(funkor::networkTooltip(n.cellKey, n.operatorCode)));
+    // With a cell database the new cell's position is looked up at once.
+    f.cellDbPosition->ServingCellChanged("GSM");
 }
 
 void ResponseDispatcher::operatorNumeric(const std::string& line) {

@@ -129,6 +129,9 @@ struct PositionState {
     std::string gsmRmc;          // GSM-cell sentence pair, each ending in CR LF
     std::string gsmGga;
     std::string mapAddress;
+    // The pair above came from the offline cell database, not from the
+    // network's broadcast (which replaces it when the cell sends one).
+    bool gsmFromDatabase = false;
     // Address of the map page the map addresses lead to (settings "Map",
     // "Base").
     std::string mapBase = "http://127.0.0.1:8787";
@@ -152,6 +155,7 @@ struct PositionState {
         v("gsmRmc", gsmRmc);
         v("gsmGga", gsmGga);
         v("mapAddress", mapAddress);
+        v("gsmFromDatabase", gsmFromDatabase);
         v("mapBase", mapBase);
         v("o2Lines", o2Lines);
         v("utcOffsetHours", utcOffsetHours);
