@@ -80,6 +80,7 @@ void PositionEngine::ComputeCellPosition() {
     }
     f.position.gsmRmc = r.sentences.rmc;
     f.position.gsmGga = r.sentences.gga;
+    f.position.gsmFromDatabase = false;
 
     f.Zone->setToolTip(fromCp1252(r.zoneToolTip));
     f.Zone->setText(fromCp1252(r.zoneCaption));

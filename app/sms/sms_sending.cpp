@@ -61,7 +61,14 @@ void SmsSending::SendPos_Click() {
     const funkor::OutgoingPosition position =
         funkor::buildPositionSms(f.output.gpsRmc, f.position.gsmRmc);
     bool queued = false;
-    if (position.text.empty()) {
+    if (!position.refusal.empty()) {
+        // The SMS cannot carry this position: the reason stands in the send
+        // status, never a wrong text, and no box (a timer may have asked).
+        if (!unattended_) f.platform().Beep();
+        f.Text1->setText(fromCp1252(position.refusal));
+        f.Text1->setToolTip(QStringLiteral("SMS-Sendestatus"));
+        f.Text1->show();
+    } else if (position.text.empty()) {
         refuse(std::string(funkor::kNoPositionMessage));
     } else {
         f.GsmL->setText(QString::fromLatin1(position.source.c_str()));

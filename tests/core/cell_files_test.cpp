@@ -145,3 +145,28 @@ TEST(CellFiles, AppendingToAFileWithoutFinalLineEndKeepsBothRecords) {
     }
     fs::remove_all(dir);
 }
+
+// Long cell identities (UMTS, LTE) are filed under their 17-character key;
+// the key of a record is its text up to the first blank, so a long key and
+// a 13-character key never stand for each other.
+TEST(CellFiles, LongKeysAreFoundWholeUpToTheBlank) {
+    const std::vector<std::string> lines = {
+        "0079D9031F0026201 Rathaus", "0079D9031F0026202 Anderes Netz", "4E21C67C26207 Bahnhof",
+        "0079D903 kein Schluessel", "079D90311F0026201"};
+    const struct {
+        const char* key;
+        std::optional<std::string> caption;
+    } cases[] = {
+        {"0079D9031F0026201", " Rathaus"},
+        {"0079D9031F0026202", " Anderes Netz"},
+        {"4E21C67C26207", " Bahnhof"},
+        {"0079D9031F002620", std::nullopt},  // a key cut short matches nothing
+        {"0079D903", " kein Schluessel"},    // the whole key up to the blank
+        {"079D90311F0026201", " "},          // a key alone on its line
+    };
+    for (const auto& c : cases) EXPECT_EQ(findCellName(lines, c.key), c.caption) << c.key;
+    EXPECT_EQ(cellNameLine("0079D9031F0026201", "Rathaus"), "0079D9031F0026201 Rathaus");
+    EXPECT_EQ(chooseNamingFile(false, "26201", "", "0079D9031F0026201", "").file,
+              NamingChoice::CellFile);
+    EXPECT_EQ(chooseNamingFile(false, "26201", "", "0079D9031F00262", "").file, NamingChoice::None);
+}

@@ -319,20 +319,65 @@ TEST_F(CommandCycleTest, TimingAdvanceRequestDependsOnMakerAndModel) {
         std::string maker, model, sent;
     };
     const std::vector<Case> cases = {
-        {"SIEMENS", "S45i", ta},           {"SIEMENS", "S35i", "AT+CREG?\r"},
-        {"SIEMENS", "ME45", ta},           {"SIEMENS", "C35i", "AT+CREG?\r"},
-        {"NOKIA", "S45i", "AT+CREG?\r"},   {"SIEMENS", "", "AT+CREG?\r"},
-        {"siemens", "S45i", "AT+CREG?\r"},
+        {"SIEMENS", "S45i", ta},
+        {"SIEMENS", "S35i", "AT+CREG?\r"},
+        {"SIEMENS", "ME45", ta},
+        {"SIEMENS", "C35i", "AT+CREG?\r"},
+        // Other makers switch the location reports on in the same line.
+        {"NOKIA", "S45i", "AT+CREG=2;+CREG?\r"},
+        {"SIEMENS", "", "AT+CREG?\r"},
+        {"siemens", "S45i", "AT+CREG=2;+CREG?\r"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.maker + " " + c.model);
         f.phone.manufacturer = c.maker;
         f.phone.model = c.model;
         f.phone.pollStep = 6;
+        f.phone.registrationStep = 0;
         tick();
         EXPECT_EQ(port(1).settle(), c.sent);
         EXPECT_EQ(f.Timer1->Interval(), 800);
     }
+}
+
+// Another maker's device: the standard identity line, the SIM card number
+// through whichever command it answers, and the registration of every
+// domain it knows, one query a tick; a refused query is not asked again.
+TEST_F(CommandCycleTest, OtherMakersGetStandardCommandsOnly) {
+    linkOnPort1();
+    Form1& f = form();
+    f.phone.manufacturer = "Quectel";
+    f.phone.model = "EC25";
+    struct Tick {
+        int step;
+        std::string sent;
+        const char* answer;  // the device's final answer, "" for none
+        int nextStep;
+    };
+    const std::vector<Tick> ticks = {
+        {1, "AT+CGSN;+CIMI\r", "", 2},
+        {2, "AT+CCID\r", "ERROR", 2},
+        {2, "AT+ICCID\r", "+ICCID: 89490200001234567890", 2},
+        {2, "AT+CLIP=1;+CNMI=1,1,2\r", "", 3},
+        {6, "AT+CREG=2;+CREG?\r", "OK", 6},
+        {6, "AT+CGREG=2;+CGREG?\r", "ERROR", 6},
+        {6, "AT+CEREG=2;+CEREG?\r", "OK", 7},
+        {6, "AT+CREG=2;+CREG?\r", "OK", 6},
+        {6, "AT+CEREG=2;+CEREG?\r", "OK", 7},
+    };
+    for (const Tick& t : ticks) {
+        SCOPED_TRACE(t.sent);
+        f.phone.pollStep = t.step;
+        tick();
+        EXPECT_EQ(port(1).settle(), t.sent);
+        EXPECT_EQ(f.phone.pollStep, t.nextStep);
+        if (*t.answer) f.InterpretResponse(t.answer);
+        if (*t.answer == '+') f.InterpretResponse("OK");
+    }
+    EXPECT_EQ(f.phone.cgregRefused, 1);
+    EXPECT_EQ(f.phone.ceregRefused, 0);
+    EXPECT_EQ(f.phone.iccidStep, 3);
+    EXPECT_NE(f.Info->toolTip().indexOf(QStringLiteral(" SIM:89490200001234567890")), -1);
 }
 
 TEST_F(CommandCycleTest, OperatorScanAtMostEveryFiveMinutes) {
