@@ -195,14 +195,20 @@ void CommandCycle::renewPhoneBookList() {
     for (int i = 0; i < f.Combo1->count(); ++i) listed << f.Combo1->itemText(i);
     // The same phone again: the list and its choice stay as they are.
     if (items == listed) return;
-    // Only the user chooses an entry; the new list keeps that choice when it
-    // holds the entry, and has none otherwise.
-    const QString chosen = f.Combo1->currentIndex() >= 0 ? f.Combo1->currentText() : QString();
+    // Only the user chooses an entry (in the list, or before with
+    // --recipient); the new list keeps that choice when it holds the entry,
+    // and has none otherwise.
+    const bool hadChoice = f.Combo1->currentIndex() >= 0;
+    const QString chosen = hadChoice ? f.Combo1->currentText() : f.options().recipient;
     const int at = chosen.isEmpty() ? -1 : static_cast<int>(items.indexOf(chosen));
-    QSignalBlocker block(f.Combo1);
-    f.Combo1->clear();
-    f.Combo1->addItems(items);
-    f.Combo1->setCurrentIndex(at);
+    {
+        QSignalBlocker block(f.Combo1);
+        f.Combo1->clear();
+        f.Combo1->addItems(items);
+        f.Combo1->setCurrentIndex(at);
+    }
+    // The entry named at start, found only now, is chosen as a pick would be.
+    if (at >= 0 && !hadChoice) f.Combo1_Click();
 }
 
 bool CommandCycle::readNextPhoneBookEntry(int repeatStep) {

@@ -73,10 +73,12 @@ class SyscallTrace {
             // argument, or as what an openat returned.
             const std::size_t open = line.find('(');
             if (open == std::string::npos || line.find(onDevice) == std::string::npos) continue;
+            // strace pads the thread id to five places.
             const std::size_t space = line.find(' ');
+            const std::size_t name = line.find_first_not_of(' ', space);
             Call c;
             c.thread = std::stol(line.substr(0, space));
-            c.name = line.substr(space + 1, open - space - 1);
+            c.name = line.substr(name, open - name);
             c.line = line;
             const std::size_t first = line.find(", ", open);
             if (c.name == "ioctl" && first != std::string::npos) {
