@@ -8,7 +8,7 @@ namespace {
 
 bool takesValue(const QString& name) {
     return name == QLatin1String("--data-dir") || name == QLatin1String("--snapshot") ||
-           name == QLatin1String("--quit-after");
+           name == QLatin1String("--quit-after") || name == QLatin1String("--recipient");
 }
 
 void setOption(StartOptions& o, const QString& name, const QString& value) {
@@ -16,6 +16,8 @@ void setOption(StartOptions& o, const QString& name, const QString& value) {
         o.dataDir = value;
     } else if (name == QLatin1String("--snapshot")) {
         o.snapshotFile = value;
+    } else if (name == QLatin1String("--recipient")) {
+        o.recipient = value;
     } else if (name == QLatin1String("--quit-after")) {
         bool ok = false;
         double s = value.toDouble(&ok);
@@ -57,7 +59,7 @@ bool helpRequested(int argc, char** argv) {
 
 const char* helpText() {
     return "Aufruf: funkor [T | PORT | PORT,BAUD] [--data-dir DIR] [--snapshot DATEI]\n"
-           "              [--quit-after SEKUNDEN] [--demo]\n"
+           "              [--quit-after SEKUNDEN] [--recipient EINTRAG] [--demo]\n"
            "\n"
            "  T                     Testmodus: AT-Protokoll und Knopf \"Test\" von Anfang an\n"
            "  PORT                  das Handy an COM PORT, mit der im Fenster gewählten Rate\n"
@@ -65,6 +67,8 @@ const char* helpText() {
            "  --data-dir DIR        Programmordner: Einstellungen, Zell- und Mastnamen, Log\n"
            "  --snapshot DATEI      beim Beenden alle Elemente des Fensters als JSON in DATEI\n"
            "  --quit-after SEKUNDEN nach so vielen Sekunden sauber beenden\n"
+           "  --recipient EINTRAG   diesen Telefonbuch-Eintrag wählen, sobald das Buch\n"
+           "                        gelesen ist\n"
            "  --demo                mit dem simulierten Handy, ohne Hardware\n"
            "  -h, --help            diese Hilfe\n"
            "\n"
