@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
     // pipe must fail the write, which the program reports, not end it.
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
+    if (helpRequested(argc, argv)) {
+        std::fputs(helpText(), stdout);
+        return 0;
+    }
     // The demo runs without a display too; the platform must be chosen
     // before the application object exists.
     const bool demoMode = demoRequested(argc, argv);

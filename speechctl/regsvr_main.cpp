@@ -7,6 +7,7 @@
 //                                         for the user or, with --machine, for everyone
 //   sprelo-regsvr --engine-remove [--machine]
 //   sprelo-regsvr --show                  prints the engine the control would load
+//   sprelo-regsvr --help                  prints the usage
 //
 // Exit code 0 on success, 1 on failure, 2 on wrong usage.
 
@@ -28,12 +29,26 @@ namespace {
 
 const char kEngineKey[] = "SOFTWARE\\Tembrik\\Sprelo";
 
-int usage() {
-    std::fprintf(stderr,
+void printUsage(FILE* to) {
+    std::fprintf(to,
                  "usage: sprelo-regsvr [-u] LIBRARY\n"
                  "       sprelo-regsvr --engine FILE [--machine]\n"
                  "       sprelo-regsvr --engine-remove [--machine]\n"
-                 "       sprelo-regsvr --show\n");
+                 "       sprelo-regsvr --show\n"
+                 "       sprelo-regsvr --help\n"
+                 "  LIBRARY          register a control library (its DllRegisterServer)\n"
+                 "  -u LIBRARY       remove its registration (DllUnregisterServer)\n"
+                 "  --engine FILE    make FILE the speech engine, for this user\n"
+                 "  --engine-remove  take the engine's registration away\n"
+                 "  --machine        with --engine or --engine-remove: for every user\n"
+                 "  --show           print the engine the control would load\n"
+                 "  -h, --help       print this help\n"
+                 "The registry lives in $XDG_CONFIG_HOME/Sprelo4Cntrl (--machine:\n"
+                 "/etc/Sprelo4Cntrl), or in $SPRELO_REGISTRY when that is set.\n");
+}
+
+int usage() {
+    printUsage(stderr);
     return 2;
 }
 
@@ -97,6 +112,10 @@ int setEngine(const char* file, bool machine) {
 int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string first = argv[1];
+    if (first == "--help" || first == "-h") {
+        printUsage(stdout);
+        return 0;
+    }
     bool machine = false;
     for (int i = 2; i < argc; ++i)
         if (std::strcmp(argv[i], "--machine") == 0) machine = true;

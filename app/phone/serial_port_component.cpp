@@ -78,8 +78,9 @@ QString defaultDevice(int n) {
 }
 
 // Why an open failed that the port reports as a permission problem: either
-// the user lacks the rights (then the device's group is named) or another
-// program holds the port.
+// the user lacks the rights (then the device's group is named, and the
+// README's section on setting up the port, which also covers ModemManager
+// and gpsd, is pointed at) or another program holds the port.
 QString permissionReason(const QString& device) {
     const QByteArray path = device.toLocal8Bit();
     if (::access(path.constData(), R_OK | W_OK) != 0) {
@@ -91,7 +92,8 @@ QString permissionReason(const QString& device) {
         }
         return QStringLiteral(
                    "keine Berechtigung. Der Benutzer muss Mitglied der Gruppe "
-                   "\u201E%1\u201C sein (danach neu anmelden).")
+                   "\u201E%1\u201C sein (danach neu anmelden; siehe README, Abschnitt "
+                   "\u201ESetting up the serial port\u201C).")
             .arg(group);
     }
     return QStringLiteral("die Schnittstelle ist belegt (von einem anderen Programm geöffnet).");

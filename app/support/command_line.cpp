@@ -1,6 +1,7 @@
 #include "app/support/command_line.h"
 
 #include <cctype>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -47,6 +48,35 @@ std::optional<long> digitsValue(std::string_view s, std::size_t maxDigits) {
 }
 
 }  // namespace
+
+bool helpRequested(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) return false;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    }
+    return false;
+}
+
+const char* helpText() {
+    return "Aufruf: funkor [T | PORT | PORT,BAUD] [--data-dir DIR] [--snapshot DATEI]\n"
+           "              [--quit-after SEKUNDEN] [--recipient EINTRAG] [--demo]\n"
+           "\n"
+           "  T                     Testmodus: AT-Protokoll und Knopf \"Test\" von Anfang an\n"
+           "  PORT                  das Handy an COM PORT, mit der im Fenster gewählten Rate\n"
+           "  PORT,BAUD             das Handy an COM PORT mit BAUD Baud (BAUD,n,8,1)\n"
+           "  --data-dir DIR        Programmordner: Einstellungen, Zell- und Mastnamen, Log\n"
+           "  --snapshot DATEI      beim Beenden alle Elemente des Fensters als JSON in DATEI\n"
+           "  --quit-after SEKUNDEN nach so vielen Sekunden sauber beenden\n"
+           "  --recipient EINTRAG   diesen Telefonbuch-Eintrag wählen, sobald das Buch\n"
+           "                        gelesen ist\n"
+           "  --demo                mit dem simulierten Handy, ohne Hardware\n"
+           "  -h, --help            diese Hilfe\n"
+           "\n"
+           "Umgebung: FUNKOR_HOME (Programmordner), XDG_DATA_HOME, XDG_CONFIG_HOME,\n"
+           "FUNKOR_SPRELO4CNTRL (Sprachsteuerung, \"none\": keine), SPRELO_REGISTRY,\n"
+           "FUNKOR_SPEECH_WAV (Sprache in eine WAV-Datei), FUNKOR_STALL_PROBE.\n"
+           "Mehr in man funkor.\n";
+}
 
 StartOptions parseStartOptions(const QStringList& arguments) {
     StartOptions o;

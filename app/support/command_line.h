@@ -24,6 +24,15 @@ struct StartOptions {
 // rejected, so that later options can be added without breaking start-up.
 StartOptions parseStartOptions(const QStringList& arguments);
 
+// "--help" or "-h" before any "--": the program prints helpText() and ends.
+// Checked on the raw arguments, before the application object exists, so
+// that it needs no display.
+bool helpRequested(int argc, char** argv);
+
+// The usage text of --help: the classic command line, every option and the
+// environment variables the program reads.
+const char* helpText();
+
 // The phone port fixed on the command line: "n" selects port n at the rate
 // chosen in the window, "n,b" selects port n with the settings "b,n,8,1".
 struct PortCommand {

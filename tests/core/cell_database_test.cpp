@@ -228,8 +228,8 @@ TEST(CellDatabase, AKilledImportLeavesThePreviousDatabaseWhole) {
     const std::string tool = std::string(FUNKOR_BINARY_DIR) + "/tools/funkor-tool/funkor-tool";
     const pid_t child = fork();
     if (child == 0) {
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
+        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
+            _exit(126);
         execl(tool.c_str(), tool.c_str(), "celldb", "import", fifo.c_str(), "--db", db.c_str(),
               static_cast<char*>(nullptr));
         _exit(127);

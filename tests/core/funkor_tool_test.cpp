@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -180,7 +181,8 @@ TEST(FunkorTool, LogExportReadsBackInGpsbabel) {
         }
         EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << format << "\n" << csv;
     }
-    std::system(("rm -rf " + quoted(dir)).c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
 }
 
 TEST(FunkorTool, CellDatabaseImportLookupAndExport) {

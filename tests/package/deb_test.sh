@@ -31,7 +31,9 @@ for f in ./usr/bin/funkor ./usr/bin/funkor-tool ./usr/bin/funkor-phonesim \
   ./usr/share/applications/org.funkor.Funkor.desktop \
   ./usr/share/metainfo/org.funkor.Funkor.metainfo.xml \
   ./usr/share/icons/hicolor/scalable/apps/org.funkor.Funkor.svg \
-  ./usr/share/doc/funkor/copyright; do
+  ./usr/share/doc/funkor/copyright \
+  ./usr/share/man/man1/funkor.1.gz ./usr/share/man/man1/funkor-tool.1.gz \
+  ./usr/share/man/man1/funkor-phonesim.1.gz; do
   grep -qx "$f" "$work/files" || fail "package lacks $f"
 done
 
@@ -39,20 +41,39 @@ done
 if [ -f "$build/speechctl/libSprelo4Cntrl.so" ]; then
   grep -qx ./usr/lib/funkor/libSprelo4Cntrl.so "$work/files" || fail "package lacks the speech control"
   grep -qx ./usr/bin/sprelo-regsvr "$work/files" || fail "package lacks sprelo-regsvr"
+  grep -qx ./usr/share/man/man1/sprelo-regsvr.1.gz "$work/files" ||
+    fail "package lacks the manual page of sprelo-regsvr"
 fi
 if [ -f "$build/engines/espeak/libsprelo-espeak.so" ]; then
   grep -qx ./usr/lib/sprelo/libsprelo-espeak.so "$work/files" || fail "package lacks the engine"
 fi
 
+# What the package asks for beside the libraries.
+recommends=$(dpkg-deb -f "$deb" Recommends)
+echo "Recommends: $recommends"
+for p in gpsd gpsd-clients; do
+  grep -qw "$p" <<<"$recommends" || fail "Recommends lacks $p"
+done
+
 # Validators.
 dpkg -x "$deb" "$work/root"
+# Every manual page renders as man -l shows it, without a single warning.
+for page in "$work"/root/usr/share/man/man1/*.1.gz; do
+  warnings=$(zcat "$page" | groff -ww -z -man 2>&1) || fail "groff failed on $(basename "$page")"
+  [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
+done
 desktop-file-validate "$work/root/usr/share/applications/org.funkor.Funkor.desktop" ||
   fail "desktop-file-validate"
 appstreamcli validate --no-net \
   "$work/root/usr/share/metainfo/org.funkor.Funkor.metainfo.xml" || fail "appstreamcli validate"
-# lintian: no errors (warnings and notes are printed, not failed on).
-lintian --fail-on error "$deb" 2>&1 | tee "$work/lintian.log" ||
-  fail "lintian reports errors"
+# lintian: no errors and no warnings; of its notes and hints (-I), none on
+# hardening: every program and library is built with Debian's hardening
+# flags.
+lintian -I --fail-on error,warning "$deb" 2>&1 | tee "$work/lintian.log" ||
+  fail "lintian reports errors or warnings"
+if grep -E '^[EWIP]: .*hardening' "$work/lintian.log"; then
+  fail "lintian reports missing hardening"
+fi
 
 # The unpacked tree runs where it lies: the demo on its simulated phone,
 # settings and names under the user's data folder, nothing written beside
