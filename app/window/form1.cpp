@@ -327,9 +327,9 @@ void Form1::connectHandlers() {
     connect(SMSb, &QPushButton::clicked, this, [this] { SMSb_Click(); });
     connect(SendPos, &QCheckBox::toggled, this, [this] { SendPos_Click(); });
     connect(CallPos, &QCheckBox::toggled, this, [this] { CallPos_Click(); });
-    // The phone book fills this list from code; only a choice of an entry
-    // (by the user or by setting the index) counts as a click, not the
-    // first entry that filling it selects.
+    // The phone book fills this list from code with no entry chosen; only
+    // the user's choice of an entry counts as a click (filling and renewing
+    // the list block its signals).
     connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1_Click(); });
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(CALLb, &QPushButton::clicked, this, [this] { CALLb_Click(); });
