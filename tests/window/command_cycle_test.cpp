@@ -177,9 +177,10 @@ TEST_F(CommandCycleTest, EachPhoneBookCountsItsOwnEmptyPositions) {
     };
     std::map<std::string, Book> books = {
         // A sparse SIM book: its second entry lies beyond twenty empty places.
-        {"SM", {250, {{1, "\"+4917612345678\",145,\"Anna\""}, {40, "\"0301\",129,\"Zoe\""}}, 2}},
-        {"FD", {10, {{1, "\"112\",129,\"Notruf\""}, {2, "\"0304445566\",129,\"Zuhause\""}}, 2}},
-        {"ON", {4, {{1, "\"+4917600112233\",145,\"Eigene Nummer\""}}, 1}},
+        {"SM",
+         {250, {{1, "\"+4917612345678\",145,\"Anna\""}, {40, "\"0301\",129,\"Zoe\""}}, 2, {}}},
+        {"FD", {10, {{1, "\"112\",129,\"Notruf\""}, {2, "\"0304445566\",129,\"Zuhause\""}}, 2, {}}},
+        {"ON", {4, {{1, "\"+4917600112233\",145,\"Eigene Nummer\""}}, 1, {}}},
     };
     linkOnPort1();
     Form1& f = form();
