@@ -523,17 +523,26 @@ std::optional<CellDbPosition> CellDatabase::lookup(const CellDbKey& key) const {
 
 std::optional<CellDbKey> cellDbKeyFromPhone(std::string_view radio, std::string_view operatorCode,
                                             std::string_view areaHex, std::string_view cellHex) {
-    if (operatorCode.size() != 5 && operatorCode.size() != 6) return std::nullopt;
-    for (char c : operatorCode)
-        if (c < '0' || c > '9') return std::nullopt;
     auto hex = [](std::string_view s, std::int64_t& v) {
         if (s.empty() || s.size() > 8) return false;
         const auto r = std::from_chars(s.data(), s.data() + s.size(), v, 16);
         return r.ec == std::errc() && r.ptr == s.data() + s.size() && v >= 0;
     };
+    std::int64_t area = 0, cell = 0;
+    if (!hex(areaHex, area) || !hex(cellHex, cell)) return std::nullopt;
+    return cellDbKey(radio, operatorCode, area, cell);
+}
+
+std::optional<CellDbKey> cellDbKey(std::string_view radio, std::string_view operatorCode,
+                                   std::int64_t area, std::int64_t cell) {
+    if (operatorCode.size() != 5 && operatorCode.size() != 6) return std::nullopt;
+    for (char c : operatorCode)
+        if (c < '0' || c > '9') return std::nullopt;
+    if (area < 0 || cell < 0) return std::nullopt;
     CellDbKey k;
     k.radio.assign(radio);
-    if (!hex(areaHex, k.area) || !hex(cellHex, k.cell)) return std::nullopt;
+    k.area = area;
+    k.cell = cell;
     k.mcc = (operatorCode[0] - '0') * 100 + (operatorCode[1] - '0') * 10 + (operatorCode[2] - '0');
     k.net = 0;
     for (char c : operatorCode.substr(3)) k.net = k.net * 10 + (c - '0');

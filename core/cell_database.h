@@ -169,5 +169,9 @@ class CellDatabase {
 // hexadecimal (at most 8 digits).
 std::optional<CellDbKey> cellDbKeyFromPhone(std::string_view radio, std::string_view operatorCode,
                                             std::string_view areaHex, std::string_view cellHex);
+// The same from ids already read as numbers; nothing for a code that is not
+// 5 or 6 digits or a negative id.
+std::optional<CellDbKey> cellDbKey(std::string_view radio, std::string_view operatorCode,
+                                   std::int64_t area, std::int64_t cell);
 
 }  // namespace funkor

@@ -102,7 +102,7 @@ void ResponseDispatcher::cellChange() {
     n.regionText = funkor::regionText(n.cellKey);
     f.Netz->setToolTip(fromCp1252(funkor::networkTooltip(n.cellKey, n.operatorCode)));
     // With a cell database the new cell's position is looked up at once.
-    f.cellDbPosition->ServingCellChanged("GSM");
+    f.cellDbPosition->ServingCellChanged();
 }
 
 void ResponseDispatcher::operatorNumeric(const std::string& line) {

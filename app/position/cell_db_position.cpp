@@ -39,7 +39,7 @@ bool CellDbPosition::openDatabase(const std::string& path, QString* problem) {
     return db_.has_value();
 }
 
-void CellDbPosition::ServingCellChanged(const std::string& radio) {
+void CellDbPosition::ServingCellChanged() {
     if (!db_) return;
     // Nothing of the last cell's position is carried to the new one: until
     // this cell has a position of its own, no sentences go out.
@@ -51,12 +51,9 @@ void CellDbPosition::ServingCellChanged(const std::string& radio) {
     PosL_->setToolTip(QString());
 
     const std::string& key = network_.cellKey;
-    // Cell key: CI (4 hex digits), LAC (4 hex digits), MCC and MNC.
-    const auto dbKey = key.size() >= 13
-                           ? funkor::cellDbKeyFromPhone(radio, network_.operatorCode,
-                                                        std::string_view(key).substr(4, 4),
-                                                        std::string_view(key).substr(0, 4))
-                           : std::nullopt;
+    const std::string radio = network_.cellRadio.empty() ? "GSM" : network_.cellRadio;
+    const auto dbKey =
+        funkor::cellDbKey(radio, network_.operatorCode, network_.cellLac, network_.cellCi);
     if (!dbKey) return;
     const auto cell = db_->lookup(*dbKey);
     if (!cell) {

@@ -48,9 +48,9 @@ class CellDbPosition {
     bool openDatabase(const std::string& path, QString* problem);
     bool hasDatabase() const { return db_.has_value(); }
 
-    // The serving cell changed (network.cellKey, operatorCode): look it up.
-    // `radio` is the serving cell's radio ("GSM", "UMTS", "LTE").
-    void ServingCellChanged(const std::string& radio);
+    // The serving cell changed (network.cellRadio, cellLac, cellCi and
+    // operatorCode): look it up.
+    void ServingCellChanged();
 
   private:
     NetworkState& network_;

@@ -18,6 +18,7 @@
 #include "app/output/lan_output.h"
 #include "app/output/winsock_control.h"
 #include "app/phone/phone_line.h"
+#include "tests/window/gpsd_support.h"
 #include "tests/window/output_test_support.h"
 #include "tests/window/pty_phone.h"
 
@@ -67,32 +68,7 @@ struct LanWindow : OutputWindow {
 
 // The positions of the fixes gpsd reports through gpspipe.
 std::vector<std::pair<double, double>> gpsdFixes(LanWindow& w, int reports) {
-    const quint16 gpsdPort = freeTcpPort();
-    QProcess gpsd;
-    gpsd.start(QStringLiteral("gpsd"),
-               {QStringLiteral("-N"), QStringLiteral("-n"), QStringLiteral("-S"),
-                QString::number(gpsdPort), QStringLiteral("tcp://127.0.0.1:%1").arg(w.port())});
-    EXPECT_TRUE(runUntil([&] { return gpsd.state() == QProcess::Running; }, 10000));
-    // gpsd answers once its control port is up.
-    QTcpSocket probe;
-    runUntil(
-        [&] {
-            if (probe.state() == QAbstractSocket::ConnectedState) return true;
-            if (probe.state() == QAbstractSocket::UnconnectedState)
-                probe.connectToHost(QHostAddress::LocalHost, gpsdPort);
-            return false;
-        },
-        10000);
-    probe.abort();
-
-    QProcess pipe;
-    pipe.start(QStringLiteral("gpspipe"),
-               {QStringLiteral("-w"), QStringLiteral("-n"), QString::number(reports),
-                QStringLiteral("127.0.0.1:%1").arg(gpsdPort)});
-    runUntil([&] { return pipe.state() == QProcess::NotRunning; }, 60000);
-    const QList<QByteArray> lines = pipe.readAllStandardOutput().split('\n');
-    gpsd.terminate();
-    runUntil([&] { return gpsd.state() == QProcess::NotRunning; }, 5000);
+    const QList<QByteArray> lines = gpsdReports(w.port(), reports);
     std::vector<std::pair<double, double>> fixes;
     for (const QByteArray& line : lines) {
         const QJsonObject o = QJsonDocument::fromJson(line).object();

@@ -1,0 +1,173 @@
+// A drive on a network without broadcast positions: the simulated phone on
+// Orange France in a cell of the OpenCellID sample, then in a cell no
+// database knows. The program finds the first in its cell database, shows
+// and logs it, and sends nothing once the phone is in the second.
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QThread>
+
+#include "core/cell_database.h"
+#include "core/ini_file.h"
+#include "core/position_log.h"
+#include "tests/e2e/e2e_support.h"
+
+using namespace e2e;
+
+namespace {
+
+QJsonObject franceScenario() {
+    QJsonObject s = berlinScenario();
+    s[QStringLiteral("imsi")] = QStringLiteral("208011234567890");
+    s[QStringLiteral("networks")] = QJsonArray{
+        QJsonObject{{QStringLiteral("code"), QStringLiteral("20801")},
+                    {QStringLiteral("name"), QStringLiteral("Orange F")}},
+    };
+    // GSM,208,1,1795,33036 of the sample (LAC 0x0703, CI 0x810C), and its
+    // neighbour id that the sample does not hold.
+    s[QStringLiteral("cells")] = QJsonArray{
+        QJsonObject{{QStringLiteral("name"), QStringLiteral("Lyon")},
+                    {QStringLiteral("lac"), QStringLiteral("0703")},
+                    {QStringLiteral("ci"), QStringLiteral("810C")},
+                    {QStringLiteral("operator"), QStringLiteral("20801")},
+                    {QStringLiteral("ta"), 2}},
+        QJsonObject{{QStringLiteral("name"), QStringLiteral("Unbekannt")},
+                    {QStringLiteral("lac"), QStringLiteral("0703")},
+                    {QStringLiteral("ci"), QStringLiteral("810D")},
+                    {QStringLiteral("operator"), QStringLiteral("20801")},
+                    {QStringLiteral("ta"), 2}},
+    };
+    s[QStringLiteral("startCell")] = QStringLiteral("Lyon");
+    s[QStringLiteral("operatorScanSeconds")] = 1;
+    s.remove(QStringLiteral("repeatEvery"));
+    s[QStringLiteral("timeline")] =
+        QJsonArray{QJsonObject{{QStringLiteral("t"), 40}, {QStringLiteral("cell"), 1}}};
+    return s;
+}
+
+}  // namespace
+
+TEST(CellDbJourney, KnownCellIsShownAndLoggedAnUnknownOneEndsTheSentences) {
+    DataFolder folder;
+    ASSERT_TRUE(folder.dir.isValid());
+    const QString scenario = folder.path(QStringLiteral("scenario.json"));
+    ASSERT_TRUE(writeJson(scenario, franceScenario()));
+    const QString link = folder.path(QStringLiteral("phone"));
+    Simulator sim;
+    ASSERT_TRUE(sim.start(scenario, link, folder.path(QStringLiteral("phone.log"))));
+    folder.setUp(link);
+    const funkor::CellImportResult db = funkor::importCellCsv(
+        source(QStringLiteral("tests/data/opencellid/cells-sample.csv")).toStdString(),
+        QFile::encodeName(folder.path(QStringLiteral("Funkor-cells.db"))).toStdString());
+    ASSERT_TRUE(db.ok) << db.error;
+    const std::string ini =
+        QFile::encodeName(folder.path(QStringLiteral("Funkor.ini"))).toStdString();
+    funkor::ini::writeString(ini, "Trace", "on", "1");
+    funkor::ini::writeString(ini, "Trace", "new", "0");
+
+    const QString snapFile = folder.path(QStringLiteral("snapshot.json"));
+    const QString logFile = folder.path(QStringLiteral("Funkor.log"));
+    Program funkor;
+    funkor.start({QStringLiteral("--data-dir"), folder.dir.path(), QStringLiteral("--snapshot"),
+                  snapFile, QStringLiteral("--quit-after"), QStringLiteral("90")});
+    QDeadlineTimer deadline(60000);
+    while (!readText(logFile).contains("810C070320801") && !deadline.hasExpired())
+        QThread::msleep(500);
+    const auto entries = funkor::readPositionLog(readText(logFile).toStdString());
+    ASSERT_FALSE(entries.empty()) << funkor.errors().toStdString();
+    // 45.699417 N, 4.835367 E, estimated, HDOP 2901 m / 19.
+    EXPECT_EQ(entries[0].rmc.substr(16, 24), "4541.9650,N,00450.1220,E");
+    EXPECT_NE(entries[0].gga.find(",6,03,152.7,"), std::string::npos) << entries[0].gga;
+    // After the move to the unknown cell (t = 40 s), until the program ends.
+    ASSERT_TRUE(funkor.waitForExit(80000));
+
+    const QJsonObject snap = readSnapshot(snapFile);
+    EXPECT_TRUE(variable(snap, QStringLiteral("gsmRmc")).toString().isEmpty());
+    EXPECT_EQ(variable(snap, QStringLiteral("cellKey")).toString(),
+              QStringLiteral("810D070320801"));
+    EXPECT_TRUE(element(snap, QStringLiteral("PosL"))
+                    .value(QStringLiteral("caption"))
+                    .toString()
+                    .isEmpty());
+    EXPECT_EQ(funkor::readPositionLog(readText(logFile).toStdString()).size(), 1u);
+}
+
+namespace {
+
+// The LTE USB modem in an Australian cell of the sample
+// (LTE,505,1,12403,135919105: TAC 0x3073, ECI 0x819F601, south of the
+// equator, range 20467 m), then in a neighbour the sample does not hold.
+QJsonObject australianModemScenario() {
+    QFile file(source(QStringLiteral("tools/phonesim/scenarios/lte-modem.json")));
+    file.open(QIODevice::ReadOnly);
+    QJsonObject s = QJsonDocument::fromJson(file.readAll()).object();
+    QJsonObject sim = s.value(QStringLiteral("sim")).toObject();
+    sim[QStringLiteral("imsi")] = QStringLiteral("505011234567890");
+    s[QStringLiteral("sim")] = sim;
+    s[QStringLiteral("networks")] = QJsonArray{
+        QJsonObject{{QStringLiteral("code"), QStringLiteral("50501")},
+                    {QStringLiteral("name"), QStringLiteral("Telstra")}},
+    };
+    s[QStringLiteral("cells")] = QJsonArray{
+        QJsonObject{{QStringLiteral("name"), QStringLiteral("Victoria")},
+                    {QStringLiteral("lac"), QStringLiteral("3073")},
+                    {QStringLiteral("ci"), QStringLiteral("819F601")},
+                    {QStringLiteral("operator"), QStringLiteral("50501")}},
+        QJsonObject{{QStringLiteral("name"), QStringLiteral("Unbekannt")},
+                    {QStringLiteral("lac"), QStringLiteral("3073")},
+                    {QStringLiteral("ci"), QStringLiteral("819F602")},
+                    {QStringLiteral("operator"), QStringLiteral("50501")}},
+    };
+    s[QStringLiteral("startCell")] = QStringLiteral("Victoria");
+    s[QStringLiteral("operatorScanSeconds")] = 1;
+    s[QStringLiteral("timeline")] =
+        QJsonArray{QJsonObject{{QStringLiteral("t"), 40}, {QStringLiteral("cell"), 1}}};
+    return s;
+}
+
+}  // namespace
+
+TEST(CellDbJourney, LteModemInTheSouthIsShownAndAnUnknownCellEndsTheSentences) {
+    DataFolder folder;
+    ASSERT_TRUE(folder.dir.isValid());
+    const QString scenario = folder.path(QStringLiteral("scenario.json"));
+    ASSERT_TRUE(writeJson(scenario, australianModemScenario()));
+    const QString link = folder.path(QStringLiteral("modem"));
+    Simulator sim;
+    ASSERT_TRUE(sim.start(scenario, link, folder.path(QStringLiteral("modem.log"))));
+    folder.setUp(link);
+    const funkor::CellImportResult db = funkor::importCellCsv(
+        source(QStringLiteral("tests/data/opencellid/cells-sample.csv")).toStdString(),
+        QFile::encodeName(folder.path(QStringLiteral("Funkor-cells.db"))).toStdString());
+    ASSERT_TRUE(db.ok) << db.error;
+    const std::string ini =
+        QFile::encodeName(folder.path(QStringLiteral("Funkor.ini"))).toStdString();
+    funkor::ini::writeString(ini, "Trace", "on", "1");
+    funkor::ini::writeString(ini, "Trace", "new", "0");
+
+    const QString snapFile = folder.path(QStringLiteral("snapshot.json"));
+    const QString logFile = folder.path(QStringLiteral("Funkor.log"));
+    Program funkor;
+    funkor.start({QStringLiteral("--data-dir"), folder.dir.path(), QStringLiteral("--snapshot"),
+                  snapFile, QStringLiteral("--quit-after"), QStringLiteral("90")});
+    QDeadlineTimer deadline(60000);
+    while (!readText(logFile).contains("$GPRMC") && !deadline.hasExpired()) QThread::msleep(500);
+    const auto entries = funkor::readPositionLog(readText(logFile).toStdString());
+    ASSERT_FALSE(entries.empty()) << funkor.errors().toStdString();
+    // 37.148576 S, 146.449074 E, estimated, HDOP 20467 m / 19.
+    EXPECT_NE(entries[0].rmc.find(",3708.9146,S,14626.9444,E,"), std::string::npos)
+        << entries[0].rmc;
+    EXPECT_NE(entries[0].gga.find(",6,03,1077.2,"), std::string::npos) << entries[0].gga;
+    ASSERT_TRUE(funkor.waitForExit(80000));
+
+    const QJsonObject snap = readSnapshot(snapFile);
+    EXPECT_EQ(variable(snap, QStringLiteral("cellRadio")).toString(), QStringLiteral("LTE"));
+    EXPECT_TRUE(variable(snap, QStringLiteral("gsmRmc")).toString().isEmpty());
+    EXPECT_TRUE(element(snap, QStringLiteral("PosL"))
+                    .value(QStringLiteral("caption"))
+                    .toString()
+                    .isEmpty());
+}
