@@ -170,8 +170,11 @@ pids+=($!)
 sleep 1
 /usr/libexec/geoclue-2.0/demos/where-am-i -a 8 -t 45 >"$work/where-am-i.log" 2>&1 &
 pids+=($!)
-if ! wait_for 40 grep -q '^Accuracy:' "$work/where-am-i.log"; then
+# A location made of an RMC sentence alone has no accuracy (-1); the first
+# one with an accuracy is the answer.
+if ! wait_for 40 grep -Eq '^Accuracy: +[0-9]' "$work/where-am-i.log"; then
   cat "$work/where-am-i.log" >&2
   exit 1
 fi
-sed -n '/^New location/,/^Accuracy:/p' "$work/where-am-i.log" | sed -n '1,5p'
+awk '/^New location/ { block = "" } { block = block $0 "\n" }
+     /^Accuracy: +[0-9]/ { printf "%s", block; exit }' "$work/where-am-i.log"
