@@ -90,12 +90,5 @@ void LocalNmeaServer::stop() {
 }
 
 void LocalNmeaServer::onNewConnection() {
-    while (QLocalSocket* s = server_.nextPendingConnection()) {
-        if (readers_.full()) {
-            s->abort();
-            s->deleteLater();
-        } else {
-            readers_.add(s);
-        }
-    }
+    readers_.takeWaiting(server_);
 }

@@ -40,6 +40,20 @@ class NmeaReaders : public QObject {
         connect(socket, &Socket::errorOccurred, this, [this, socket] { remove(socket); });
     }
 
+    // Takes the clients waiting at `server` (QTcpServer or QLocalServer)
+    // while there is room and turns the others away.
+    template <class Server>
+    void takeWaiting(Server& server) {
+        while (auto* s = server.nextPendingConnection()) {
+            if (full()) {
+                s->abort();
+                s->deleteLater();
+            } else {
+                add(s);
+            }
+        }
+    }
+
     // Writes `data` to every reader that keeps up; returns how many readers
     // fell behind with it (their dropping starts here).
     int send(const QByteArray& data);

@@ -136,14 +136,7 @@ void WinsockControl::onNewConnection() {
 }
 
 void WinsockControl::takeClients() {
-    while (QTcpSocket* s = server_.nextPendingConnection()) {
-        if (readers_.full()) {
-            s->abort();
-            s->deleteLater();
-        } else {
-            readers_.add(s);
-        }
-    }
+    readers_.takeWaiting(server_);
     if (readers_.full()) {
         server_.close();
         fullClosed_ = true;
