@@ -319,7 +319,8 @@ def with_periodic_sms(scenario, every, text="Soak %d: Bin gleich da."):
 
 class Rig:
     def __init__(self, build, folder, scenario, output="LAN", gps=False, autosend=0,
-                 sim_args=(), replug_ms=1000, quit_after=None):
+                 sim_args=(), replug_ms=1000, quit_after=None,
+                 recipient="Mutti : +493098765432"):
         self.build = build
         self.folder = folder
         self.output = output
@@ -363,6 +364,10 @@ class Rig:
                 self.snapshot]
         if quit_after:
             args += ["--quit-after", str(quit_after)]
+        # The automatic position SMS goes only to an entry the user chose:
+        # here, one of the scenario's SIM book named at start.
+        if recipient:
+            args += ["--recipient", recipient]
         self.stderr = open(os.path.join(folder, "funkor.err"), "w")
         self.funkor = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL,
                                        stderr=self.stderr)

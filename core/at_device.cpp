@@ -98,6 +98,23 @@ bool takeScid(DeviceIdentity& id, std::string_view line) {
     return true;
 }
 
+std::optional<std::string> parseIccid(std::string_view line) {
+    std::string_view rest = line;
+    for (const std::string_view prefix : {"+CCID:", "+ICCID:"}) {
+        if (startsWith(line, prefix)) rest = line.substr(prefix.size());
+    }
+    std::string number = fields::trim(rest);
+    if (number.size() >= 2 && number.front() == '"' && number.back() == '"')
+        number = number.substr(1, number.size() - 2);
+    if (number.size() < 18 || number.size() > 22) return std::nullopt;
+    for (std::size_t i = 0; i < number.size(); ++i) {
+        const char c = number[i];
+        const bool filler = i + 1 == number.size() && (c == 'F' || c == 'f');
+        if (!(c >= '0' && c <= '9') && !filler) return std::nullopt;
+    }
+    return number;
+}
+
 StarCodeAnswer starCodeAnswer(std::string_view line) {
     if (startsWith(line, "AT") || startsWith(line, "+") || line.size() >= 60) return {};
     if (line == "OK") return {StarCodeAnswer::Done, {}};

@@ -67,6 +67,13 @@ bool takeIdentityLine(DeviceIdentity& identity, std::string_view line);
 // kInfoTooltipLimit characters.
 inline constexpr std::size_t kInfoTooltipLimit = 400;
 bool takeScid(DeviceIdentity& identity, std::string_view line);
+// The SIM card number of other makers' devices, asked with "AT+CCID" or
+// "AT+ICCID": "+CCID: <number>" (u-blox), "+ICCID: <number>" (Telit,
+// SIMCom SIM7600), the number alone (SIMCom SIM800), quoted or not. The
+// number is 18 to 22 digits, the last one may be the filler "F". Nothing for
+// any other line.
+//   SIM800: "89492071234567890123"   SIM7600: "+ICCID: 89490200001234567890"
+std::optional<std::string> parseIccid(std::string_view line);
 
 // Answers to star codes dialled by the user: lines that are neither echoes
 // ("AT...") nor answers ("+...") and are shorter than 60 characters.

@@ -30,14 +30,16 @@ std::vector<AnswerStep> answerSteps(std::string_view line, const DispatchFlags& 
     add(startsWith(line, "+CRSM:"), S::SimZoneFile);
     add(startsWith(line, "+CLIP:"), S::CallerId);
     add(startsWith(line, "+CBC:"), S::Battery);
-    add(startsWith(line, "^SCID:"), S::SimCardNumber);
+    add(startsWith(line, "^SCID:") || startsWith(line, "+CCID:") || startsWith(line, "+ICCID:"),
+        S::SimCardNumber);
     add(line.find('+') == std::string_view::npos, S::IdentityLine);
     add(startsWith(line, "+CSQ:"), S::Signal);
     add(flags.smsListPending, S::SmsListData);
     add(startsWith(line, "+CMGL:"), S::SmsListHeader);
     add(startsWith(line, "+CPAS:"), S::Activity);
     add(startsWith(line, "^SSTK:"), S::TimingAdvance);
-    add(startsWith(line, "+CREG:"), S::Registration);
+    add(startsWith(line, "+CREG:") || startsWith(line, "+CGREG:") || startsWith(line, "+CEREG:"),
+        S::Registration);
     add(flags.cbPending, S::BroadcastData);
     add(startsWith(line, "+CBM:"), S::BroadcastHeader);
     add(flags.smsReadState == 3, S::SmsReadData);

@@ -1,5 +1,6 @@
 #include "core/at_network.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -102,34 +103,189 @@ std::string timingAdvanceCaption(int distanceMetres, std::string_view operatorCo
     return caption;
 }
 
-std::optional<Registration> parseCreg(std::string_view line) {
-    if (!startsWith(line, "+CREG:")) return std::nullopt;
-    // The answer to "AT+CREG?" carries the mode first ("+CREG: 2,1,..." or
-    // "+CREG: 0,1"); the unsolicited report starts with the state. The
-    // unsolicited form gets a placeholder mode so that the state always
-    // stands at position 10.
-    const bool solicited = charAt(line, 9) == ',' && at::isDigit(charAt(line, 10)) &&
-                           (charAt(line, 11) == ',' || line.size() == 10);
-    const std::string norm = solicited ? std::string(line) : left(line, 7) + "*," + mid(line, 8);
+namespace {
+
+// One field of a registration answer: blanks around it and its quotes
+// taken off.
+struct RegField {
+    std::string text;
+    bool quoted = false;
+};
+
+RegField regField(std::string_view raw) {
+    RegField field;
+    field.text = fields::trim(raw);
+    const std::size_t quotes =
+        static_cast<std::size_t>(std::count(field.text.begin(), field.text.end(), '"'));
+    if (quotes == 0) return field;
+    // Quotes enclose the whole field or the field is garbled.
+    if (quotes != 2 || field.text.front() != '"' || field.text.back() != '"') {
+        field.text = "?";
+        return field;
+    }
+    field.quoted = true;
+    field.text = fields::trim(field.text.substr(1, field.text.size() - 2));
+    return field;
+}
+
+std::vector<RegField> regFields(std::string_view body) {
+    std::vector<RegField> out;
+    bool inQuotes = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        if (body[i] == '"') inQuotes = !inQuotes;
+        if (body[i] == ',' && !inQuotes) {
+            out.push_back(regField(body.substr(start, i - start)));
+            start = i + 1;
+        }
+    }
+    out.push_back(regField(body.substr(start)));
+    return out;
+}
+
+std::optional<int> decimalField(const std::string& text, std::size_t maxDigits) {
+    if (text.empty() || text.size() > maxDigits) return std::nullopt;
+    int v = 0;
+    for (const char c : text) {
+        if (!at::isDigit(c)) return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+// A hex field of up to `maxDigits` significant digits (leading zeros are
+// not counted), as its value.
+std::optional<std::uint32_t> hexNumber(const std::string& text, std::size_t maxDigits) {
+    if (text.empty()) return std::nullopt;
+    std::uint64_t v = 0;
+    std::size_t significant = 0;
+    for (const char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+        if (significant > 0 || c != '0') ++significant;
+        if (significant > maxDigits) return std::nullopt;
+        v = v * 16 + static_cast<std::uint64_t>(std::isdigit(static_cast<unsigned char>(c))
+                                                    ? c - '0'
+                                                    : std::toupper(c) - 'A' + 10);
+    }
+    return static_cast<std::uint32_t>(v);
+}
+
+std::string hexDigits(std::uint32_t value, int width) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*X", width, static_cast<unsigned>(value));
+    return buf;
+}
+
+Radio radioOf(std::optional<int> act, RegistrationKind kind) {
+    if (act) {
+        switch (*act) {
+            case 0:  // GSM
+            case 1:  // GSM Compact
+            case 3:  // GSM with EGPRS
+            case 8:  // EC-GSM-IoT
+                return Radio::Gsm;
+            case 2:  // UTRAN
+            case 4:  // UTRAN with HSDPA
+            case 5:  // UTRAN with HSUPA
+            case 6:  // UTRAN with HSDPA and HSUPA
+                return Radio::Umts;
+            case 7:   // E-UTRAN
+            case 9:   // E-UTRAN NB-S1
+            case 10:  // E-UTRA connected to a 5G core
+                return Radio::Lte;
+            default:
+                break;
+        }
+    }
+    return kind == RegistrationKind::Eps ? Radio::Lte : Radio::Gsm;
+}
+
+std::optional<Registration> parseRegistrationOf(std::string_view line, std::string_view prefix,
+                                                RegistrationKind kind) {
+    if (!startsWith(line, prefix)) return std::nullopt;
+    const std::vector<RegField> f = regFields(line.substr(prefix.size()));
+    // The answer to the read command carries the mode first ("+CREG: 2,1,..."
+    // or "+CREG: 0,1"); the unsolicited report starts with the state. A
+    // second field that is a plain small number is the state, so the first
+    // is the mode; a quoted or longer one is the LAC of an unsolicited report.
+    const bool solicited =
+        f.size() >= 2 && !f[1].quoted && decimalField(f[1].text, 3).value_or(99) <= 11;
+    const std::size_t s = solicited ? 1 : 0;
+    if (f[s].quoted) return std::nullopt;
+    const auto status = decimalField(f[s].text, 3);
+    if (!status) return std::nullopt;
+
     Registration r;
-    r.state = charAt(norm, 10);
-    if (!at::isDigit(r.state)) return std::nullopt;
-    r.registered = r.state == '1' || r.state == '5';
-    const std::string lac = mid(norm, 13, 4);
-    const std::string ci = mid(norm, 20, 4);
-    if (charAt(norm, 12) == '"' && charAt(norm, 17) == '"' && charAt(norm, 19) == '"' &&
-        charAt(norm, 24) == '"' && at::isHex(lac, 4) && at::isHex(ci, 4)) {
-        r.lac = lac;
-        r.ci = ci;
+    r.kind = kind;
+    r.status = *status;
+    r.state = *status <= 9 ? static_cast<char>('0' + *status) : 'X';
+    r.registered = *status == 1 || *status == 5 || *status == 6 || *status == 7 || *status == 9 ||
+                   *status == 10;
+
+    std::size_t lacAt = s + 1, ciAt = s + 2, actAt = s + 3;
+    // Novatel E362 puts one more field between the TAC and the CI:
+    // "+CEREG: 2,1, 1F00, 20 ,79D903 ,7". No standard form of +CEREG has
+    // four fields after the state.
+    if (kind == RegistrationKind::Eps && f.size() - s - 1 == 4) {
+        ciAt = s + 3;
+        actAt = s + 4;
+    }
+    if (actAt < f.size()) r.accessTechnology = decimalField(f[actAt].text, 3);
+    r.radio = radioOf(r.accessTechnology, kind);
+    if (ciAt < f.size()) {
+        const auto lac = hexNumber(f[lacAt].text, 4);
+        const auto ci = hexNumber(f[ciAt].text, 8);
+        if (lac && ci) {
+            r.lacValue = *lac;
+            r.ciValue = *ci;
+            r.lac = hexDigits(*lac, 4);
+            r.ci = hexDigits(*ci, *ci <= 0xFFFF ? 4 : 8);
+        }
     }
     return r;
+}
+
+}  // namespace
+
+const char* radioName(Radio radio) {
+    switch (radio) {
+        case Radio::Umts:
+            return "UMTS";
+        case Radio::Lte:
+            return "LTE";
+        default:
+            return "GSM";
+    }
+}
+
+std::optional<Registration> parseCreg(std::string_view line) {
+    return parseRegistrationOf(line, "+CREG:", RegistrationKind::Cs);
+}
+
+std::optional<Registration> parseCgreg(std::string_view line) {
+    return parseRegistrationOf(line, "+CGREG:", RegistrationKind::Ps);
+}
+
+std::optional<Registration> parseCereg(std::string_view line) {
+    return parseRegistrationOf(line, "+CEREG:", RegistrationKind::Eps);
+}
+
+std::optional<Registration> parseRegistration(std::string_view line) {
+    if (auto r = parseCreg(line)) return r;
+    if (auto r = parseCgreg(line)) return r;
+    return parseCereg(line);
 }
 
 std::string makeCellKey(std::string_view ci, std::string_view lac, std::string_view operatorCode) {
     return std::string(ci) + std::string(lac) + std::string(operatorCode);
 }
 
+bool isLongCellKey(std::string_view cellKey) {
+    return cellKey.size() == kLongCellKeyLength;
+}
+
 Sector sectorOf(std::string_view cellKey) {
+    if (isLongCellKey(cellKey)) return {};
     const int c = hexValue(left(cellKey, 4));
     if (c < 20000) return {"A", c};
     if (c < 40000) return {"B", c - 20000};
@@ -137,8 +293,17 @@ Sector sectorOf(std::string_view cellKey) {
 }
 
 namespace {
+// The LAC of a key: characters 5-8, or 9-12 behind the 8-digit CI of a long key.
+std::string lacOf(std::string_view cellKey) {
+    return isLongCellKey(cellKey) ? mid(cellKey, 9, 4) : mid(cellKey, 5, 4);
+}
+
+std::string ciOf(std::string_view cellKey) {
+    return isLongCellKey(cellKey) ? left(cellKey, 8) : left(cellKey, 4);
+}
+
 std::string lacDecimal(std::string_view cellKey) {
-    return std::to_string(hexValue(mid(cellKey, 5, 4)));
+    return std::to_string(hexValue(lacOf(cellKey)));
 }
 }  // namespace
 
@@ -177,10 +342,12 @@ std::string areaText(std::string_view cellKey) {
 }
 
 std::string networkTooltip(std::string_view cellKey, std::string_view operatorCode) {
+    const std::string common = "CC=" + left(operatorCode, 3) + " NC=" + right(operatorCode, 2) +
+                               " LAC=" + lacOf(cellKey) + " CI=" + ciOf(cellKey) +
+                               " LA=" + areaText(cellKey);
+    if (isLongCellKey(cellKey)) return common;
     const Sector s = sectorOf(cellKey);
-    return "CC=" + left(operatorCode, 3) + " NC=" + right(operatorCode, 2) +
-           " LAC=" + mid(cellKey, 5, 4) + " CI=" + left(cellKey, 4) + " LA=" + areaText(cellKey) +
-           " BS=" + std::to_string(s.baseStation) + " SK=" + s.letter;
+    return common + " BS=" + std::to_string(s.baseStation) + " SK=" + s.letter;
 }
 
 std::optional<std::string> parseCopsNumeric(std::string_view line) {

@@ -45,21 +45,53 @@ std::optional<TimingAdvance> parseSstk(std::string_view line);
 std::string timingAdvanceCaption(int distanceMetres, std::string_view operatorCode,
                                  std::string_view sectorLetter, char decimalSeparator = '.');
 
-// +CREG: <n>,<stat>[,"<lac>","<ci>"]   answer to "AT+CREG?"
-// +CREG: <stat>[,"<lac>","<ci>"]       unsolicited after a cell change
+// The registration answers of the three domains, solicited (the answer to
+// "AT+CREG?", with the mode first) and unsolicited (after a change, without
+// it), in every layout 3GPP TS 27.007 allows:
+// +CREG: [<n>,]<stat>[,[<lac>],[<ci>][,[<AcT>][,<cause_type>,<reject_cause>]]]
+// +CGREG: [<n>,]<stat>[,[<lac>],[<ci>][,[<AcT>][,<rac>][,<cause_type>,<reject_cause>]]]
+// +CEREG: [<n>,]<stat>[,[<tac>],[<ci>][,[<AcT>][,<cause_type>,<reject_cause>[,...]]]]
+// Fields may be quoted or not, with or without leading zeros and blanks,
+// hex digits in either case; LAC/TAC up to 4 hex digits, CI up to 8 (UMTS
+// and LTE cells have 28 bits).
 //   S45i: "+CREG: 2,1,\"C67C\",\"4E21\"", "+CREG: 1,\"C67C\",\"4E21\"", "+CREG: 0,1"
+//   SIM800: "+CREG: 2,1,4CA,81DE" (unquoted, no leading zeros)
+//   Novatel E362: "+CEREG: 2,1, 1F00, 20 ,79D903 ,7" (an extra field before the CI)
+enum class RegistrationKind { Cs, Ps, Eps };  // +CREG, +CGREG, +CEREG
+enum class Radio { Gsm, Umts, Lte };
+// "GSM", "UMTS", "LTE": the radio names of the cell databases.
+const char* radioName(Radio radio);
 struct Registration {
-    char state = '0';         // '1' home, '5' roaming, '0'/'2'/'3'/'4' not registered
-    bool registered = false;  // state 1 or 5
-    std::string lac;          // 4 hex digits as reported; empty when not given
-    std::string ci;           // 4 hex digits as reported; empty when not given
+    RegistrationKind kind = RegistrationKind::Cs;
+    char state = '0';  // <stat> as a digit ('1' home, '5' roaming ...); 'X' above 9
+    int status = 0;    // <stat> as a number
+    // Registered with a serving cell: home or roaming (1, 5), also for SMS
+    // only (6, 7) and with CSFB not preferred (9, 10).
+    bool registered = false;
+    // LAC/TAC and CI as upper-case hex: the LAC in 4 digits, the CI in 4 when
+    // it fits them (every Siemens cell), otherwise in 8; empty when not given.
+    std::string lac;
+    std::string ci;
+    std::uint32_t lacValue = 0;
+    std::uint32_t ciValue = 0;
+    std::optional<int> accessTechnology;  // <AcT> when given
+    Radio radio = Radio::Gsm;  // from <AcT>; without it GSM (+CREG, +CGREG) or LTE (+CEREG)
     bool hasCell() const { return !lac.empty() && !ci.empty(); }
 };
-// Nothing when the line has no registration state.
+// Nothing when the line is not of the named kind or has no registration state.
 std::optional<Registration> parseCreg(std::string_view line);
+std::optional<Registration> parseCgreg(std::string_view line);
+std::optional<Registration> parseCereg(std::string_view line);
+// Any of the three, by the line's prefix.
+std::optional<Registration> parseRegistration(std::string_view line);
 
-// The 13-character cell key: CI, LAC, operator code.
+// The cell key: CI, LAC, operator code. Cells whose CI fits 4 hex digits get
+// the 13 characters every existing cell file holds; a longer CI gives 17
+// (CI in 8 hex digits, LAC/TAC in 4, the operator code).
 std::string makeCellKey(std::string_view ci, std::string_view lac, std::string_view operatorCode);
+inline constexpr std::size_t kCellKeyLength = 13;
+inline constexpr std::size_t kLongCellKeyLength = 17;
+bool isLongCellKey(std::string_view cellKey);
 
 // The antenna sector from the CI (cell key characters 1-4): below 20000 "A",
 // below 40000 "B" (base station CI - 20000), above "C" (CI - 40000).
@@ -74,6 +106,8 @@ std::string regionText(std::string_view cellKey);
 // The LAC in decimal split after three digits: LAC 50812 gives "508-12".
 std::string areaText(std::string_view cellKey);
 // Tooltip of the operator label: "CC=262 NC=07 LAC=C67C CI=4E21 LA=508-12 BS=1 SK=B".
+// Sector and base station mean something only for the 4-digit CIs of O2
+// Germany; a long key gives "CC=262 NC=01 LAC=1F00 CI=0079D903 LA=793-36".
 std::string networkTooltip(std::string_view cellKey, std::string_view operatorCode);
 
 // +COPS: <mode>,2,"<numeric>"   answer to "AT+COPS=3,2;+COPS?"

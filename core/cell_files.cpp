@@ -1,5 +1,6 @@
 #include "core/cell_files.h"
 
+#include "core/at_network.h"
 #include "core/data_files.h"
 #include "core/fields.h"
 #include "core/file_writes.h"
@@ -14,8 +15,14 @@ using fields::right;
 
 std::optional<std::string> findCellName(const std::vector<std::string>& lines,
                                         std::string_view cellKey) {
-    for (const auto& line : lines)
-        if (left(line, 13) == cellKey) return " " + mid(line, 15);
+    // The key of a record is its text up to the first blank: 13 characters
+    // for the cells of every Siemens phone, 17 for the long cell identities
+    // of UMTS and LTE.
+    for (const auto& line : lines) {
+        const std::size_t blank = line.find(' ');
+        const std::string_view key = std::string_view(line).substr(0, blank);
+        if (key == cellKey) return " " + (blank == std::string::npos ? "" : line.substr(blank + 1));
+    }
     return std::nullopt;
 }
 
@@ -58,10 +65,6 @@ int appendRecord(const std::string& path, std::string_view line) {
     return appendWhole(path, record);
 }
 
-bool appendRecordLine(const std::string& path, std::string_view line) {
-    return appendRecord(path, line) == 0;
-}
-
 NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,
                               std::string_view cellCaption, std::string_view cellKey,
                               std::string_view positionKey) {
@@ -71,7 +74,8 @@ NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,
     // The cell key holds the operator code only once it has been reported;
     // a shorter key would file the name where no lookup finds it.
     const bool beep = leftButton;
-    if (cellKey.size() != 13) return {NamingChoice::None, true};
+    if (cellKey.size() != kCellKeyLength && cellKey.size() != kLongCellKeyLength)
+        return {NamingChoice::None, true};
     return {NamingChoice::CellFile, beep};
 }
 

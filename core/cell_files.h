@@ -10,6 +10,9 @@
 //
 //   "Funkor.clf"  cell names:  characters 1-13 the cell key (CI, LAC, operator
 //                 code), 14 a blank, 15 on the name.   "4E21C67C26207 Bahnhof"
+//                 A long cell identity (UMTS, LTE) has a 17-character key
+//                 (CI in 8 hex digits), then the blank and the name.
+//                                              "0079D9031F0026201 Rathaus"
 //   "Funkor.txt"  site names:  1-6 easting, 7 a blank, 8-13 northing (10 m
 //                 units), 14 a blank, 15 on the name.  "451818 582197 Tower"
 //
@@ -20,8 +23,9 @@ namespace funkor {
 inline constexpr const char* kCellNameFile = "Funkor.clf";
 inline constexpr const char* kSiteNameFile = "Funkor.txt";
 
-// Caption for the cell: " " + name of the first line whose characters 1-13
-// are `cellKey`. A line holding only the key and a blank gives " ".
+// Caption for the cell: " " + name of the first line whose key (the text up
+// to the first blank) is `cellKey`. A line holding only the key and a blank
+// gives " ".
 std::optional<std::string> findCellName(const std::vector<std::string>& lines,
                                         std::string_view cellKey);
 std::optional<std::string> findCellNameInFile(const std::string& path, std::string_view cellKey);
@@ -43,8 +47,6 @@ std::string siteNameLine(std::string_view positionKey, std::string_view name);
 // hand may lack the line end of its last record: it gets one first, so that
 // the new record does not run into that record and both stay readable.
 int appendRecord(const std::string& path, std::string_view line);
-// The same, true when written.
-bool appendRecordLine(const std::string& path, std::string_view line);
 
 // Which file a mouse press on the unnamed cell label names.
 struct NamingChoice {
@@ -57,7 +59,8 @@ struct NamingChoice {
 // `leftButton` names the site (only on "26207", where the network broadcasts
 // the site's position), any other button the cell; a label that already has
 // a caption is not renamed. A record is only written under a key that a
-// lookup can find again: a 12-digit position key, a 13-character cell key.
+// lookup can find again: a 12-digit position key, a 13- or 17-character
+// cell key.
 NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,
                               std::string_view cellCaption, std::string_view cellKey,
                               std::string_view positionKey);

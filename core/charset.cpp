@@ -69,12 +69,6 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-std::string cp1252ToUtf8(std::string_view text) {
-    std::string out;
-    for (char c : text) appendUtf8(out, fromCp1252(static_cast<unsigned char>(c)));
-    return out;
-}
-
 std::string utf8ToCp1252(std::string_view text) {
     std::string out;
     for (char32_t cp : decodeUtf8(text)) out += toCp1252(cp);

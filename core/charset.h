@@ -18,7 +18,6 @@ char toCp1252(char32_t cp);
 std::u32string decodeUtf8(std::string_view s);
 void appendUtf8(std::string& out, char32_t cp);
 
-std::string cp1252ToUtf8(std::string_view text);
 std::string utf8ToCp1252(std::string_view text);
 
 }  // namespace funkor::charset

@@ -1,6 +1,8 @@
 #include "core/log_export.h"
 
 #include <charconv>
+#include <chrono>
+#include <map>
 #include <optional>
 
 #include "core/charset.h"
@@ -131,6 +133,76 @@ LogWaypoints readLogWaypoints(std::string_view logText) {
         out.points.push_back(std::move(w));
     }
     return out;
+}
+
+namespace {
+
+// Unix seconds of an RMC's hhmmss and ddmmyy; 0 when either is unusable.
+std::int64_t unixTime(std::string_view hhmmss, std::string_view ddmmyy) {
+    const std::string iso = isoTime(hhmmss, ddmmyy);
+    if (iso.empty()) return 0;
+    using namespace std::chrono;
+    const year_month_day day{year{std::stoi(iso.substr(0, 4))},
+                             month{static_cast<unsigned>(std::stoi(iso.substr(5, 2)))},
+                             std::chrono::day{static_cast<unsigned>(std::stoi(iso.substr(8, 2)))}};
+    if (!day.ok()) return 0;
+    const auto secs = sys_days{day}.time_since_epoch() + hours{std::stoi(iso.substr(11, 2))} +
+                      minutes{std::stoi(iso.substr(14, 2))} + seconds{std::stoi(iso.substr(17, 2))};
+    return duration_cast<seconds>(secs).count();
+}
+
+}  // namespace
+
+LogCells readLogCells(std::string_view logText) {
+    LogCells out;
+    std::map<std::string, std::size_t> rowOf;  // cell key -> index in out.rows
+    for (const auto& e : readPositionLog(logText)) {
+        const std::string_view rmc = e.rmc;
+        auto lat = degrees(field(rmc, 3), 2, 90);
+        auto lon = degrees(field(rmc, 5), 3, 180);
+        const auto ns = field(rmc, 4), ew = field(rmc, 6);
+        // Cell key: CI (4 hex digits), LAC (4 hex digits), MCC and MNC.
+        const std::string_view k = e.cellKey;
+        const auto key = k.size() == 13 ? cellDbKeyFromPhone("GSM", k.substr(8, 5), k.substr(4, 4),
+                                                             k.substr(0, 4))
+                                        : std::nullopt;
+        if (!key || rmc.substr(0, 6) != "$GPRMC" || !lat || !lon || (ns != "N" && ns != "S") ||
+            (ew != "E" && ew != "W")) {
+            ++out.skipped;
+            continue;
+        }
+        if (field(e.gga, 6) == "6") {
+            ++out.estimated;
+            continue;
+        }
+        if (e.name == "Home") {
+            ++out.home;
+            continue;
+        }
+        const std::int64_t time = unixTime(field(rmc, 1), field(rmc, 9));
+        auto [it, fresh] = rowOf.emplace(e.cellKey, out.rows.size());
+        if (fresh) {
+            CellDbRow r;
+            r.key = *key;
+            r.created = time;
+            out.rows.push_back(r);
+        }
+        CellDbRow& r = out.rows[it->second];
+        r.latitude = ns == "S" ? -*lat : *lat;
+        r.longitude = ew == "W" ? -*lon : *lon;
+        r.changeable = false;
+        r.range = 0;
+        ++r.samples;
+        r.updated = time;
+    }
+    return out;
+}
+
+std::string writeCellCsv(const std::vector<CellDbRow>& rows) {
+    std::string s(kCellCsvHeader);
+    s += '\n';
+    for (const auto& r : rows) s += cellCsvRow(r) + '\n';
+    return s;
 }
 
 std::string writeGpx(const std::vector<LogWaypoint>& points) {

@@ -169,6 +169,13 @@ constexpr std::string_view kScript = R"JS((function () {
   label.className = 'funkor-label';
   label.textContent = data.label;
   marker.bindTooltip(label, {permanent: true, direction: 'top', offset: [0, -36]}).openTooltip();
+  // A position from a cell database is good to the cell's radius: the
+  // circle shows how far off it may be, and the view takes it in whole.
+  if (data.range > 0) {
+    var circle = L.circle([data.latitude, data.longitude], {radius: data.range}).addTo(map);
+    map.fitBounds(circle.getBounds());
+    document.body.setAttribute('data-range', String(data.range));
+  }
   document.title = data.label + ' \u2013 Funkor';
   // Where the marker stands, for whoever checks the page.
   var at = marker.getLatLng();
@@ -207,6 +214,13 @@ std::optional<Marker> parseMapQuery(std::string_view query) {
     if (!c) return std::nullopt;
     Marker m;
     if (!readPoint(percentDecode(*c), m.centreLatitude, m.centreLongitude)) return std::nullopt;
+    if (const auto r = queryValue(beforeP, "R")) {
+        long metres = 0;
+        const auto got = std::from_chars(r->data(), r->data() + r->size(), metres);
+        if (got.ec == std::errc() && got.ptr == r->data() + r->size() && metres >= 1 &&
+            metres <= 10000000)
+            m.range = static_cast<double>(metres);
+    }
 
     // "|lat,lon|1|label|L1|"
     const std::string p = percentDecode(pValue);
@@ -291,7 +305,7 @@ std::string pageHtml(const Marker& m) {
                        ",\"longitude\":" + number(m.longitude) +
                        ",\"centreLatitude\":" + number(m.centreLatitude) +
                        ",\"centreLongitude\":" + number(m.centreLongitude) +
-                       ",\"label\":" + jsonString(m.label) + "}";
+                       ",\"range\":" + number(m.range) + ",\"label\":" + jsonString(m.label) + "}";
     return "<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>Funkor</title>\n"

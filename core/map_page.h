@@ -28,11 +28,14 @@ struct Marker {
     double centreLatitude = 0;  // the centre of the view
     double centreLongitude = 0;
     std::string label;  // UTF-8
+    double range = 0;   // metres around the marker the position is good to; 0: none
 };
 // The marker of a map address's query (the text after "?", percent-escapes
 // allowed). P is the last parameter, so its label may hold any character;
 // a "+" stays a "+". Nothing when C or P is missing, a coordinate is not a
-// plain decimal number or lies outside -90..90 / -180..180.
+// plain decimal number or lies outside -90..90 / -180..180. An "R" of whole
+// metres (1..10,000,000) before P draws that radius around the marker; any
+// other R is passed over.
 std::optional<Marker> parseMapQuery(std::string_view query);
 
 enum class Resource {

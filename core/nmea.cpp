@@ -1,5 +1,6 @@
 #include "core/nmea.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -140,6 +141,38 @@ SentencePair buildPositionSentences(double latitude, double longitude, const Civ
     const std::string lon = nmeaLongitude(longitude);
     return {nmeaSentence(rmcBody(time, lat, lon, nmeaDate(utc))),
             nmeaSentence(ggaBody(time, lat, lon))};
+}
+
+std::string estimatedHdop(double rangeMetres) {
+    if (!std::isfinite(rangeMetres) || rangeMetres <= 0) rangeMetres = kUnknownCellRange;
+    const double hdop = std::max(1.0, std::round(rangeMetres / 19 * 10) / 10);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f", hdop);
+    return buf;
+}
+
+HemisphereField nmeaSignedLatitude(double degrees) {
+    if (!std::isfinite(degrees)) degrees = 0;
+    return {nmeaLatitude(std::fabs(degrees)), degrees < 0 ? 'S' : 'N'};
+}
+
+HemisphereField nmeaSignedLongitude(double degrees) {
+    if (!std::isfinite(degrees)) degrees = 0;
+    return {nmeaLongitude(std::fabs(degrees)), degrees < 0 ? 'W' : 'E'};
+}
+
+SentencePair buildEstimatedSentences(double latitude, double longitude, double rangeMetres,
+                                     const CivilTime& localTime, int utcOffsetHours) {
+    const CivilTime utc = addHours(localTime, -utcOffsetHours);
+    const std::string time = nmeaTime(utc);
+    const HemisphereField lat = nmeaSignedLatitude(latitude);
+    const HemisphereField lon = nmeaSignedLongitude(longitude);
+    std::string rmc = "GPRMC," + time + ",A," + lat.value + "," + lat.hemisphere + "," + lon.value +
+                      "," + lon.hemisphere + ",,," + nmeaDate(utc) + ",0,E,E";
+    std::string gga = "GPGGA," + time + "," + lat.value + "," + lat.hemisphere + "," + lon.value +
+                      "," + lon.hemisphere + ",6," + std::string(kEstimatedSatellites) + "," +
+                      estimatedHdop(rangeMetres) + ",,M,,M,,";
+    return {nmeaSentence(rmc), nmeaSentence(gga)};
 }
 
 }  // namespace funkor

@@ -66,6 +66,37 @@ struct SentencePair {
 SentencePair buildPositionSentences(double latitude, double longitude, const CivilTime& localTime,
                                     int utcOffsetHours);
 
+// A position estimated from a cell database, not measured: the cell's
+// recorded site or centre, good to about its coverage radius `rangeMetres`.
+// Its sentences say so, so that no reader takes it for a satellite fix:
+//   GPRMC,hhmmss,A,<lat>,N|S,<lon>,E|W,,,ddmmyy,0,E,E    (mode "E", estimated)
+//   GPGGA,hhmmss,<lat>,N|S,<lon>,E|W,6,03,<hdop>,,M,,M,,  (quality 6, estimated)
+// The fields keep the widths and character positions of the pair above,
+// with the hemisphere letters at 27 and 40 of the RMC sentence.
+//
+// HDOP: readers turn it into an error radius by a factor of about 19 m
+// (gpsd: eph = HDOP x 19 m), so the HDOP is the range divided by 19, one
+// decimal, at least 1.0; a cell whose range is unknown counts as
+// `kUnknownCellRange`.
+//
+// Satellites: "03". No satellite is involved, but gpsd drops the position of
+// a GGA naming fewer than three (an empty field as well), and would then
+// report every second fix without a position; the fix quality and the RMC
+// mode carry the truth.
+inline constexpr double kUnknownCellRange = 5000;
+inline constexpr std::string_view kEstimatedSatellites = "03";
+std::string estimatedHdop(double rangeMetres);
+// Latitude and longitude of any place on earth: the magnitudes in the
+// widths above and the hemisphere letter ("N"/"S", "E"/"W").
+struct HemisphereField {
+    std::string value;
+    char hemisphere = 'N';
+};
+HemisphereField nmeaSignedLatitude(double degrees);
+HemisphereField nmeaSignedLongitude(double degrees);
+SentencePair buildEstimatedSentences(double latitude, double longitude, double rangeMetres,
+                                     const CivilTime& localTime, int utcOffsetHours);
+
 // Sentences that precede a pair to name its source, each with CR LF.
 inline constexpr std::string_view kGsmSourceSentence = "$PHSMID,GSM*7E\r\n";
 inline constexpr std::string_view kGpsSourceSentence = "$PHSMID,GPS*63\r\n";

@@ -24,9 +24,11 @@ bool isStarCode(std::string_view number) {
 
 bool isDialable(std::string_view number) {
     if (number.empty()) return false;
-    for (char c : number)
-        if (!((c >= '0' && c <= '9') || c == '+' || c == '*' || c == '#')) return false;
-    return true;
+    // Digits, the keypad's "*#+ABCD", and the modifiers: "," pause, "T" tone
+    // and "P" pulse dialling, "W" wait for dial tone, "!" hook flash, "@"
+    // wait for quiet answer; letters in either case.
+    constexpr std::string_view kDialChars = "0123456789*#+ABCDabcd,TtPpWw!@";
+    return number.find_first_not_of(kDialChars) == std::string_view::npos;
 }
 
 bool isEmergencyNumber(std::string_view number) {

@@ -21,9 +21,10 @@ std::string dialNumber(std::string_view listText);
 // A network service code ("*100#") rather than a call.
 bool isStarCode(std::string_view number);
 
-// Whether a dial string is safe to put into "ATD...;": digits, "+", "*" and
-// "#" only. A ";" or line end from a phone-book entry would end the dial
-// command and start another.
+// Whether a dial string is safe to put into "ATD...;": the characters of a
+// GSM dial string only (digits, "*#+", "ABCD", the pause and wait modifiers
+// ",TPW!@", letters in either case). A ";", a quote or a line end from a
+// phone-book entry would end the dial command and start another.
 bool isDialable(std::string_view number);
 
 // An SMS ready for the command cycle, or the reason it is not sent.

@@ -119,10 +119,6 @@ EncodedPdu encodeSmsPdu(std::string_view text, std::string_view number) {
     return result;
 }
 
-int tpduLength(std::string_view pdu) {
-    return pdu.size() < 2 ? 0 : static_cast<int>(pdu.size() / 2) - 1;
-}
-
 std::string decodeSeptets(std::string_view hex) {
     std::string out;
     out.reserve(hex.size() / 2 + hex.size() / 14 + 1);

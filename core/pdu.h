@@ -40,10 +40,6 @@ struct EncodedPdu {
 // or with other characters, and a text over 160 characters.
 EncodedPdu encodeSmsPdu(std::string_view text, std::string_view number);
 
-// Octets of the TPDU, as "at+cmgs=" wants it: half the PDU's characters less
-// the SMSC length octet.
-int tpduLength(std::string_view pdu);
-
 // Unpacks GSM 7-bit septets from hex text: every complete pair of hex
 // characters is one octet, 7 octets give 8 characters; a trailing odd
 // character is ignored, a pair that is not hex counts by its leading hex

@@ -43,7 +43,7 @@ std::vector<std::string> splitLines(std::string_view text) {
 
 bool logHoldsCell(std::string_view logText, std::string_view cellKey) {
     for (const auto& line : splitLines(logText))
-        if (mid(line, 8, 13) == cellKey) return true;
+        if (mid(line, 8, static_cast<long>(cellKey.size())) == cellKey) return true;
     return false;
 }
 
@@ -55,10 +55,12 @@ std::vector<LoggedPosition> readPositionLog(std::string_view logText) {
         if (!isHeader(l)) continue;
         LoggedPosition e;
         e.header = l;
-        e.cellKey = mid(l, 8, 13);
-        e.siteKey = mid(l, 22, 6) + " " + mid(l, 28, 6);
-        e.name = mid(l, 35);
-        e.siteKeyValid = isPositionKey(mid(l, 22, 12));
+        // A long cell key (17 characters) moves the fields behind it by four.
+        const long d = mid(l, 21, 1) != "," && mid(l, 25, 1) == "," ? 4 : 0;
+        e.cellKey = mid(l, 8, 13 + d);
+        e.siteKey = mid(l, 22 + d, 6) + " " + mid(l, 28 + d, 6);
+        e.name = mid(l, 35 + d);
+        e.siteKeyValid = isPositionKey(mid(l, 22 + d, 12));
         // The sentences follow, unless the log ends or the next entry begins.
         if (i + 1 < lines.size() && !isHeader(lines[i + 1])) {
             e.rmc = lines[++i];
@@ -71,7 +73,7 @@ std::vector<LoggedPosition> readPositionLog(std::string_view logText) {
 
 bool anyLineStartsWith(const std::vector<std::string>& lines, std::string_view key) {
     for (const auto& line : lines)
-        if (fields::left(line, 13) == key) return true;
+        if (fields::left(line, static_cast<long>(key.size())) == key) return true;
     return false;
 }
 

@@ -13,11 +13,16 @@
 //   $GPRMC,...*hh                                   the position's sentences
 //   $GPGGA,...*hh                                   as sent on the output
 //
+// A long cell key (17 characters, for UMTS and LTE cells) takes
+// characters 8-24, and the fields behind it move by four.
 // The header is no NMEA sentence (no checksum). Readers take a line that
 // begins with "$GPTXT" as a header and the next two lines as its sentences.
 namespace funkor {
 
 inline constexpr const char* kPositionLogFile = "Funkor.log";
+// The position field of an entry whose position came from the cell
+// database: it has no grid position, and the merge has no site to name.
+inline constexpr std::string_view kNoGridKey = "------------";
 
 // The three lines of one entry as one text, so that they go to the file in
 // a single write: header with the name trimmed of blanks, then `rmc` and
@@ -49,7 +54,7 @@ struct LoggedPosition {
 // its own instead of being taken as a sentence.
 std::vector<LoggedPosition> readPositionLog(std::string_view logText);
 
-// True when `key` (13 characters) starts one of `lines`.
+// True when `key` (13 or 17 characters) starts one of `lines`.
 bool anyLineStartsWith(const std::vector<std::string>& lines, std::string_view key);
 
 }  // namespace funkor

@@ -11,6 +11,15 @@ bool startsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
 }
 
+// "$" + talker + sentence name: "$GPRMC", "$GNRMC", "$BDGGA" ...
+bool isSentence(std::string_view line, std::string_view name) {
+    if (line.size() < 6 || line[0] != '$' || line.substr(3, 3) != name) return false;
+    const std::string_view talker = line.substr(1, 2);
+    for (const std::string_view t : kGpsTalkers)
+        if (talker == t) return true;
+    return false;
+}
+
 }  // namespace
 
 GpsInputResult frameGpsInput(const GpsInputFrame& in) {
@@ -20,11 +29,11 @@ GpsInputResult frameGpsInput(const GpsInputFrame& in) {
         if (c == '\r') {
             // A line that hit the limit lost its end: it is no sentence.
             if (out.buffer.size() < kMaxGpsLine) {
-                if (startsWith(out.buffer, "$GPRMC")) {
+                if (isSentence(out.buffer, "RMC")) {
                     out.rmc = out.buffer + "\r\n";
                     out.sentenceTaken = true;
                     out.indicator = Indicator::Green;
-                } else if (startsWith(out.buffer, "$GPGGA")) {
+                } else if (isSentence(out.buffer, "GGA")) {
                     out.gga = out.buffer + "\r\n";
                     out.sentenceTaken = true;
                     out.indicator = Indicator::Idle;
@@ -81,7 +90,8 @@ std::string autoSendCaption(int interval) {
 OutputTickGate gateOutputTick(const OutputTickState& in) {
     if (in.replayRunning) return OutputTickGate::Idle;
     if (in.outputIndex <= 0 || in.phonePort == "STOP") return OutputTickGate::Idle;
-    if (in.operatorCode != kO2Germany) return OutputTickGate::LeaveOutput;
+    if (in.cellDatabase ? in.operatorCode.empty() : in.operatorCode != kO2Germany)
+        return OutputTickGate::LeaveOutput;
     return OutputTickGate::Send;
 }
 

@@ -24,9 +24,11 @@ enum class Indicator {
 
 // --- GPS receiver input -----------------------------------------------------
 
-// A receiver's bytes framed into lines: CR ends a line, LF is dropped. A
-// line beginning "$GPRMC" or "$GPGGA" (case as written) is kept whole with
-// CR LF appended; every other line is dropped. Checksums are not checked:
+// A receiver's bytes framed into lines: CR ends a line, LF is dropped. An
+// RMC or GGA sentence of any satellite system's talker ("$GPRMC", and from
+// receivers that combine several systems "$GNRMC", "$GLGGA", "$BDRMC" ...;
+// case as written) is kept whole with CR LF appended; every other line is
+// dropped. Checksums are not checked:
 // the receiver's sentences go on as it sent them.
 //
 // A line that reaches kMaxGpsLine characters without CR is no sentence (an
@@ -37,6 +39,8 @@ enum class Indicator {
 // A "$" starts a sentence afresh: the part of a line before it is a
 // sentence cut short and is dropped, not glued to the one that follows.
 inline constexpr std::size_t kMaxGpsLine = 4096;
+// GPS, combined systems, GLONASS, Galileo, BeiDou (both spellings), QZSS.
+inline constexpr std::string_view kGpsTalkers[] = {"GP", "GN", "GL", "GA", "GB", "BD", "GQ"};
 
 struct GpsInputFrame {
     std::string buffer;  // gpsLineBuffer before the bytes
@@ -92,6 +96,9 @@ struct OutputTickState {
     int outputIndex = 0;         // NMEA list position
     std::string_view phonePort;  // text of the GSM list
     std::string_view operatorCode;
+    // With a cell database positions come on any network: the output stops
+    // only when the phone is on none ("" operator code).
+    bool cellDatabase = false;
 };
 OutputTickGate gateOutputTick(const OutputTickState& in);
 

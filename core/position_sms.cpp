@@ -94,6 +94,9 @@ std::string positionText(const std::string& lat, const std::string& lon) {
 
 std::string positionSmsFromCellRmc(std::string_view rmc) {
     if (mid(rmc, 1, 7) != "$GPRMC," || mid(rmc, 21, 1) != "." || mid(rmc, 34, 1) != ".") return {};
+    // The text has no room for a hemisphere: a cell database's position in
+    // the south or west would reach the other side as its mirror image.
+    if (mid(rmc, 26, 3) != ",N," || mid(rmc, 39, 3) != ",E,") return {};
     const std::string lat = mid(rmc, 17, 4) + mid(rmc, 22, 3);
     const std::string lon = mid(rmc, 29, 5) + mid(rmc, 35, 3);
     if (lat.size() != 7 || lon.size() != 8 || !allDigits(lat) || !allDigits(lon)) return {};
@@ -109,15 +112,30 @@ std::string positionSmsFromGpsRmc(std::string_view rmc) {
     return positionText(lat, lon);
 }
 
+namespace {
+
+// An RMC sentence whose position lies south or west: status "A" and a
+// hemisphere field "S" or "W".
+bool southOrWest(std::string_view rmc) {
+    const auto f = splitFields(rmc);
+    return f.size() >= 7 && f[2] == "A" && (f[4] == "S" || f[6] == "W");
+}
+
+}  // namespace
+
 OutgoingPosition buildPositionSms(std::string_view gpsRmc, std::string_view cellRmc) {
+    bool refused = false;
     if (!gpsRmc.empty()) {
         std::string text = positionSmsFromGpsRmc(gpsRmc);
-        if (!text.empty()) return {std::move(text), "GPS"};
+        if (!text.empty()) return {std::move(text), "GPS", {}};
+        refused = southOrWest(gpsRmc);
     }
     if (!cellRmc.empty()) {
         std::string text = positionSmsFromCellRmc(cellRmc);
-        if (!text.empty()) return {std::move(text), "GSM"};
+        if (!text.empty()) return {std::move(text), "GSM", {}};
+        refused = refused || southOrWest(cellRmc);
     }
+    if (refused) return {{}, {}, std::string(kPositionSmsNorthEastOnly)};
     return {};
 }
 

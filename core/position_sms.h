@@ -34,10 +34,16 @@ std::string positionSmsFromGpsRmc(std::string_view rmc);
 // The text to send as own position: from the GPS receiver's sentence when
 // it gives one, otherwise from the cell sentence. `source` names it ("GPS",
 // "GSM"); both empty when neither gives a position.
+// A position that exists but that the text cannot carry (south of the
+// equator or west of Greenwich) is not sent: `refusal` then gives the
+// reason for the user, and `text` stays empty.
 struct OutgoingPosition {
     std::string text;
     std::string source;
+    std::string refusal;
 };
+inline constexpr std::string_view kPositionSmsNorthEastOnly =
+    "SMS: Position nicht gesendet - die Positions-SMS kennt nur Nord und Ost.";
 OutgoingPosition buildPositionSms(std::string_view gpsRmc, std::string_view cellRmc);
 
 // A received position SMS turned into an NMEA pair and map coordinates.

@@ -1,5 +1,6 @@
 #include "core/position_texts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -185,6 +186,15 @@ std::string mapAddress(std::string_view baseAddress, double latitude, double lon
            std::string(label) + "|L1|";
 }
 
+std::string mapAddress(std::string_view baseAddress, double latitude, double longitude,
+                       std::string_view label, double rangeMetres) {
+    std::string a = mapAddress(baseAddress, latitude, longitude, label);
+    if (!(rangeMetres >= 1)) return a;
+    const std::size_t p = a.find("&P=|");
+    a.insert(p, "&R=" + std::to_string(std::lround(std::min(rangeMetres, 1e7))));
+    return a;
+}
+
 std::string cellMapLabel(std::string_view cellKey, std::string_view hhmm) {
     return "o2-" + fields::left(cellKey, 8) + " " + std::string(hhmm);
 }
@@ -193,7 +203,10 @@ std::optional<GeoPosition> rmcMapPosition(std::string_view rmc) {
     const auto lat = degreesFromMinutesField(fieldAfterCommas(rmc, 3), 2);
     const auto lon = degreesFromMinutesField(fieldAfterCommas(rmc, 5), 3);
     if (!lat || !lon) return std::nullopt;
-    return GeoPosition{*lat, *lon};
+    // A cell database's positions lie in every hemisphere.
+    const bool south = fieldAfterCommas(rmc, 4).substr(0, 1) == "S";
+    const bool west = fieldAfterCommas(rmc, 6).substr(0, 1) == "W";
+    return GeoPosition{south ? -*lat : *lat, west ? -*lon : *lon};
 }
 
 RegionMatch findRegionCircle(std::string_view positionKey, std::span<const std::string> lines) {

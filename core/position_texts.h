@@ -79,13 +79,19 @@ std::string mapNumber(double value);
 // base + "/map.aspx?L=EUR&C=" lat,lon + "&A=2&P=|" lat,lon + "|1|" label + "|L1|"
 std::string mapAddress(std::string_view baseAddress, double latitude, double longitude,
                        std::string_view label);
+// The same with the radius in whole metres within which the position is
+// good ("&R=1200" before "&P="), for a position from a cell database; a
+// radius below 1 m gives the plain address.
+std::string mapAddress(std::string_view baseAddress, double latitude, double longitude,
+                       std::string_view label, double rangeMetres);
 // Label of the cell position: "o2-" + CI and LAC (first 8 characters of the
 // cell key) + " " + hh:mm.
 std::string cellMapLabel(std::string_view cellKey, std::string_view hhmm);
 // The position an RMC sentence holds, as the map shows a logged position:
 // dd + mm.mmm/60 from the field after the third comma, ddd + mm.mmm/60
-// from the field after the fifth (three decimals of the minute are used).
-// Nothing when a field is missing or not "digits.digits".
+// from the field after the fifth (three decimals of the minute are used),
+// negative where the hemisphere field says "S" or "W". Nothing when a field is missing or not
+// "digits.digits".
 std::optional<GeoPosition> rmcMapPosition(std::string_view rmc);
 
 // --- Region circles and SIM zones -------------------------------------------

@@ -16,13 +16,16 @@ void MapLink::Timer5_Timer() {
     // and are left alone.
     const funkor::OutputTarget target = funkor::parseOutputTarget(toCp1252(f.NMEA->currentText()));
     if (f.NMEA->currentIndex() > 0 && target.kind == funkor::OutputKind::Serial) {
+        // After the output tick's bytes, as that tick's after this one's.
         SerialPortComponent* port = f.Comm2;
-        port->setCommPort(target.port);
-        if (!port->PortOpen()) port->setPortOpen(true);
-        port->Output(bytesOf(f.position.reviewRmc + "\r\n"));
-        port->Output(bytesOf(f.position.reviewGga + "\r\n"));
-        port->flush();
-        port->setPortOpen(false);
+        const QByteArray bytes =
+            bytesOf(f.position.reviewRmc + "\r\n" + f.position.reviewGga + "\r\n");
+        port->whenClosed([port, n = target.port, bytes] {
+            port->setCommPort(n);
+            if (!port->PortOpen()) port->setPortOpen(true);
+            port->Output(bytes);
+            port->closeWhenSent();
+        });
     }
     if (f.MBlast->isChecked()) {
         // A logged sentence whose position cannot be read shows no map.

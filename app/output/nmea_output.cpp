@@ -3,6 +3,7 @@
 #include "app/output/lan_output.h"
 #include "app/output/output_sinks.h"
 #include "app/phone/phone_line.h"
+#include "app/position/cell_db_position.h"
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
 #include "core/ini_file.h"
@@ -47,8 +48,9 @@ void NmeaOutput::setSink(funkor::OutputKind kind, NmeaSink* sink) {
 
 void NmeaOutput::Timer2_Timer() {
     const std::string phonePort = f.GSM->currentText().toStdString();
-    const funkor::OutputTickGate gate = funkor::gateOutputTick(
-        {f.Timer5->Enabled(), f.NMEA->currentIndex(), phonePort, f.network.operatorCode});
+    const funkor::OutputTickGate gate =
+        funkor::gateOutputTick({f.Timer5->Enabled(), f.NMEA->currentIndex(), phonePort,
+                                f.network.operatorCode, f.cellDbPosition->hasDatabase()});
     if (gate == funkor::OutputTickGate::Idle) return;
     if (gate == funkor::OutputTickGate::LeaveOutput) {
         leavePositionNetwork();

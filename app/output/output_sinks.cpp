@@ -19,6 +19,12 @@ std::string tickBytes(const funkor::OutputPair& pair) {
 }  // namespace
 
 void SerialSink::Write(const funkor::OutputTarget& target, const funkor::OutputPair& pair) {
+    // The port opens again only once the last tick's bytes are out and it is
+    // closed; a tick meanwhile follows from the event loop.
+    f.Comm2->whenClosed([this, target, pair] { writeNow(target, pair); });
+}
+
+void SerialSink::writeNow(const funkor::OutputTarget& target, const funkor::OutputPair& pair) {
     SerialPortComponent* port = f.Comm2;
     paintIndicator(f.TCPstat, funkor::serialOutputIndicator(f.output.sourceRotation));
     QCoreApplication::processEvents();
@@ -31,9 +37,7 @@ void SerialSink::Write(const funkor::OutputTarget& target, const funkor::OutputP
     }
     port->Output(bytesOf(pair.first));
     port->Output(bytesOf(pair.second));
-    // Closing drops what the port has not handed to the device yet.
-    port->flush();
-    port->setPortOpen(false);
+    port->closeWhenSent();
     paintIndicator(f.TCPstat, funkor::Indicator::Idle);
     QCoreApplication::processEvents();
 }

@@ -14,14 +14,15 @@
 class Form1;
 
 // "COM n": the serial port Comm2 at 4800 baud, opened and closed on every
-// tick so that another program may use it in between. TCPstat shows orange
-// or yellow while it writes.
+// tick so that another program may use it in between; it closes once the
+// sentences have left it. TCPstat shows orange or yellow while it writes.
 class SerialSink : public NmeaSink {
   public:
     explicit SerialSink(Form1& form) : f(form) {}
     void Write(const funkor::OutputTarget& target, const funkor::OutputPair& pair) override;
 
   private:
+    void writeNow(const funkor::OutputTarget& target, const funkor::OutputPair& pair);
     Form1& f;
 };
 

@@ -1,5 +1,6 @@
 #include "app/output/source_selection.h"
 
+#include "app/sms/sms_sending.h"
 #include "app/window/form1.h"
 #include "core/ini_file.h"
 
@@ -25,7 +26,7 @@ void SourceSelection::Timer6_Timer() {
     f.output.autoSendMinutes = m.minutes;
     // A send still running keeps SendPos ticked; ticking it again then
     // raises nothing, and this minute sends nothing.
-    if (m.send) f.SendPos->setChecked(true);
+    if (m.send) f.smsSending->sendPositionUnattended();
 }
 
 void SourceSelection::restoreSettings() {

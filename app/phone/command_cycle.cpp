@@ -65,6 +65,30 @@ double CommandCycle::timeOfDay() {
     return f.platform().Now().time().msecsSinceStartOfDay() / 1000.0;
 }
 
+void CommandCycle::registrationQueries() {
+    // Location reports on and the serving cell asked, one domain a tick:
+    // circuit-switched, packet, LTE. A query the device refused is not
+    // asked again in this run. The step goes on until all are asked.
+    PhoneLinkState& phone = f.phone;
+    const auto next = [&phone](int from) {
+        if (from <= 1 && phone.cgregRefused == 0) return 1;
+        if (from <= 2 && phone.ceregRefused == 0) return 2;
+        return 0;
+    };
+    const int query = phone.registrationStep;
+    if (query == 1) {
+        phone.registrationQuery = 'G';
+        f.SendCommand("AT+CGREG=2;+CGREG?");
+    } else if (query == 2) {
+        phone.registrationQuery = 'E';
+        f.SendCommand("AT+CEREG=2;+CEREG?");
+    } else {
+        f.SendCommand("AT+CREG=2;+CREG?");
+    }
+    phone.registrationStep = next(query + 1);
+    if (phone.registrationStep != 0) phone.pollStep -= 1;
+}
+
 void CommandCycle::choosePortAndSettings() {
     PhoneLinkState& phone = f.phone;
     if (!phone.commandLine.empty()) {
@@ -115,6 +139,12 @@ void CommandCycle::phoneLost() {
     if (phone.ussdPending == 2) phone.ussdPending = 0;
     phone.ussdDone = 0;
     phone.operatorScanPending = 0;
+    phone.iccidStep = 0;
+    phone.registrationStep = 0;
+    phone.registrationQuery = 0;
+    phone.cgregRefused = 0;
+    phone.ceregRefused = 0;
+    f.network.registrationKnown = {};
     f.position.cbPending = 0;
 
     // The phone books are read anew; the list keeps its entries and its
@@ -165,22 +195,14 @@ void CommandCycle::renewPhoneBookList() {
     for (int i = 0; i < f.Combo1->count(); ++i) listed << f.Combo1->itemText(i);
     // The same phone again: the list and its choice stay as they are.
     if (items == listed) return;
-    // The list's first entry is chosen by the program itself as the list
-    // fills; any other was chosen by the user and is kept. A first entry of
-    // a list read only in part (a book skipped, the read cut off) is no
-    // choice to keep: the new list starts with its own first entry, as at
-    // the first reading.
-    const QString chosen = f.Combo1->currentIndex() > 0 ? f.Combo1->currentText() : QString();
+    // Only the user chooses an entry; the new list keeps that choice when it
+    // holds the entry, and has none otherwise.
+    const QString chosen = f.Combo1->currentIndex() >= 0 ? f.Combo1->currentText() : QString();
     const int at = chosen.isEmpty() ? -1 : static_cast<int>(items.indexOf(chosen));
-    {
-        QSignalBlocker block(f.Combo1);
-        f.Combo1->clear();
-        f.Combo1->addItems(items);
-        f.Combo1->setCurrentIndex(at >= 0 ? at : (items.isEmpty() ? -1 : 0));
-    }
-    // A list that was empty before gets its first choice as on the first
-    // read, with the buttons that need one.
-    if (f.Combo1->currentIndex() >= 0 && listed.isEmpty()) f.Combo1_Click();
+    QSignalBlocker block(f.Combo1);
+    f.Combo1->clear();
+    f.Combo1->addItems(items);
+    f.Combo1->setCurrentIndex(at);
 }
 
 bool CommandCycle::readNextPhoneBookEntry(int repeatStep) {
@@ -240,7 +262,9 @@ Async CommandCycle::runTick() {
         // again.
         f.Comm1->setPortOpen(true);
         for (WaitSecondsClock w(f, 2); !w.over();) co_await waitMs(&waitOwner_, kClockPollMs);
-        // The battery answer marks the phone as found (phoneLinked).
+        // The battery answer marks the phone as found (phoneLinked); a
+        // device without a battery is found by its final answer.
+        phone.linkProbePending = 1;
         f.SendCommand("AT+CBC");
         for (WaitSecondsClock w(f, 1); !w.over();) co_await waitMs(&waitOwner_, kClockPollMs);
         // The next attempt or step counts its interval from now. A cycle that
@@ -261,6 +285,9 @@ Async CommandCycle::runTick() {
     SmsState& sms = f.sms;
     CallState& calls = f.calls;
     const bool onO2 = f.network.operatorCode == kO2Germany;
+    // Another maker's device knows only the standard commands: a line with
+    // one it does not know ("^SCID") is refused whole.
+    const bool otherMaker = !phone.manufacturer.empty() && phone.manufacturer != "SIEMENS";
     double factor = 1;
     switch (phone.pollStep) {
         case 0:
@@ -271,9 +298,20 @@ Async CommandCycle::runTick() {
         case 1:
             factor = 0.5;
             phone.identityStep = 1;
-            f.SendCommand("AT+CGSN;+CIMI;^SCID");
+            f.SendCommand(otherMaker ? "AT+CGSN;+CIMI" : "AT+CGSN;+CIMI;^SCID");
             break;
         case 2:
+            if (otherMaker && phone.iccidStep < 2) {
+                // The SIM card number, through whichever command the device
+                // answers; the step goes on at the next tick.
+                factor = 0.5;
+                phone.identityStep = 3;
+                phone.iccidStep += 1;
+                f.SendCommand(phone.iccidStep == 1 ? "AT+CCID" : "AT+ICCID");
+                phone.pollStep -= 1;
+                break;
+            }
+            if (otherMaker) phone.iccidStep = 3;
             factor = 0.2;
             phone.identityStep = 3;
             f.SendCommand("AT+CLIP=1;+CNMI=1,1,2");
@@ -331,6 +369,8 @@ Async CommandCycle::runTick() {
                 // SIM toolkit: provide local information, qualifier 05 (the
                 // timing advance), ended by Ctrl-Z and Esc.
                 f.Comm1->Output(QByteArrayLiteral("D009810301260582028182\x1A\x1B"));
+            } else if (otherMaker) {
+                registrationQueries();
             } else {
                 f.SendCommand("AT+CREG?");
             }
@@ -375,6 +415,9 @@ Async CommandCycle::runTick() {
             factor = 1;
             calls.phoneBookIndex = 0;
             calls.phoneBookReceived = 0;
+            // The empty positions at the end of the last book count nothing
+            // against this one.
+            calls.pbMissCount = 0;
             f.SendCommand("AT+CPBS=\"FD\";+CPBS?");
             break;
         case 12:
@@ -385,6 +428,7 @@ Async CommandCycle::runTick() {
             factor = 1;
             calls.phoneBookIndex = 0;
             calls.phoneBookReceived = 0;
+            calls.pbMissCount = 0;
             calls.ownNumberPending = 1;
             f.SendCommand("AT+CPBS=\"ON\";+CPBS?");
             break;

@@ -55,6 +55,7 @@ class CommandCycle {
     // First half of the connection step: port number and line settings from
     // the command line, the "Auto" search or the window's choice.
     void choosePortAndSettings();
+    void registrationQueries();
     // The port closed under the linked phone: what was on its way is lost,
     // so the phone is read afresh once it is found again.
     void phoneLost();

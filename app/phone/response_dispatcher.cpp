@@ -112,6 +112,23 @@ void ResponseDispatcher::InterpretResponse(const std::string& line) {
         }
     }
     if (f.phone.operatorScanPending == 1 && funkor::isFinalResult(line)) operatorScanEnded(line);
+    if (f.phone.linkProbePending == 1 && funkor::isFinalResult(line)) linkProbeAnswered();
+    if (f.phone.registrationQuery != 0 && funkor::isFinalResult(line)) registrationQueryEnded(line);
+}
+
+void ResponseDispatcher::linkProbeAnswered() {
+    f.phone.linkProbePending = 0;
+    // A phone with a battery was found on its "+CBC:" line already; the
+    // gauge stays as it is.
+    if (f.phone.phoneLinked == 0) phoneFound();
+}
+
+void ResponseDispatcher::registrationQueryEnded(const std::string& line) {
+    if (line != "OK") {
+        if (f.phone.registrationQuery == 'G') f.phone.cgregRefused = 1;
+        if (f.phone.registrationQuery == 'E') f.phone.ceregRefused = 1;
+    }
+    f.phone.registrationQuery = 0;
 }
 
 void ResponseDispatcher::operatorScanEnded(const std::string& line) {
@@ -256,6 +273,16 @@ void ResponseDispatcher::callerId(const std::string& line) {
 void ResponseDispatcher::battery(const std::string& line) {
     const auto reading = funkor::parseCbc(line);
     if (!reading) return;
+    phoneFound();
+    if (reading->charge) {
+        f.BattA->setValue(*reading->charge);
+        f.BattA->setToolTip(fromCp1252(reading->tooltip));
+    }
+    f.BattE->setVisible(reading->onBattery);
+    f.BattL->setVisible(!reading->onBattery);
+}
+
+void ResponseDispatcher::phoneFound() {
     // The found port is shown in the port list. This is no choice of the
     // user: the port-choice handler would close the port the cycle has just
     // found the phone on.
@@ -268,12 +295,6 @@ void ResponseDispatcher::battery(const std::string& line) {
         f.Baud[static_cast<std::size_t>(*option)]->setChecked(true);
     f.phone.phoneLinked = 1;
     f.GSM->setToolTip(QStringLiteral("Handy-Port"));
-    if (reading->charge) {
-        f.BattA->setValue(*reading->charge);
-        f.BattA->setToolTip(fromCp1252(reading->tooltip));
-    }
-    f.BattE->setVisible(reading->onBattery);
-    f.BattL->setVisible(!reading->onBattery);
 }
 
 void ResponseDispatcher::signal(const std::string& line) {
@@ -300,7 +321,11 @@ void ResponseDispatcher::identityLine(const std::string& line) {
     id.homeNetwork = f.phone.homeNetwork;
     id.infoCaption = held(f.Info->text());
     id.infoTooltip = held(f.Info->toolTip());
-    if (!funkor::takeIdentityLine(id, line)) return;
+    if (!funkor::takeIdentityLine(id, line)) {
+        // The SIM card number alone, as SIM800 answers "AT+CCID".
+        if (f.phone.iccidStep == 1 || f.phone.iccidStep == 2) simCardNumber(line);
+        return;
+    }
     f.phone.manufacturerStep = id.manufacturerStep;
     f.phone.identityStep = id.identityStep;
     f.phone.manufacturer = id.manufacturer;
@@ -313,6 +338,14 @@ void ResponseDispatcher::identityLine(const std::string& line) {
 void ResponseDispatcher::simCardNumber(const std::string& line) {
     funkor::DeviceIdentity id;
     id.infoTooltip = held(f.Info->toolTip());
-    if (!funkor::takeScid(id, line)) return;
+    // Other makers' devices answer "AT+CCID" or "AT+ICCID"; the number is
+    // appended as the Siemens "^SCID:" answer's is.
+    if (const auto iccid = funkor::parseIccid(line)) {
+        if (f.phone.iccidStep != 1 && f.phone.iccidStep != 2) return;
+        f.phone.iccidStep = 3;
+        if (!funkor::takeScid(id, "^SCID: " + *iccid)) return;
+    } else if (!funkor::takeScid(id, line)) {
+        return;
+    }
     f.Info->setToolTip(shown(id.infoTooltip));
 }

@@ -62,6 +62,12 @@ class ResponseDispatcher {
     void restartCycle(int intervalMs = 0);
     bool heldTooLong();
     void operatorScanEnded(const std::string& line);
+    // A device without a battery answers the connection step's "AT+CBC"
+    // with OK or an error: it is found all the same.
+    void linkProbeAnswered();
+    void phoneFound();
+    // A registration query of another maker's device got its final answer.
+    void registrationQueryEnded(const std::string& line);
     // "hh:mm" of the window's clock.
     std::string timeOfDay() const;
     // An 8-bit text for a caption or tooltip; the line break of the phone's

@@ -1,7 +1,7 @@
 #include <QFile>
-#include <QLocale>
 
 #include "app/phone/response_dispatcher.h"
+#include "app/position/cell_db_position.h"
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
 #include "core/at_network.h"
@@ -10,17 +10,6 @@
 
 // Answers about the network: the SIM's zones, the timing advance, the
 // registration with the serving cell, and the operators.
-
-namespace {
-
-// The user's decimal separator, for the one decimal of the distance.
-char localDecimalSeparator() {
-    const QString point = QLocale().decimalPoint();
-    const QChar c = point.isEmpty() ? QLatin1Char('.') : point.at(0);
-    return c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '.';
-}
-
-}  // namespace
 
 void ResponseDispatcher::simZoneFile(const std::string& line) {
     const funkor::SimZoneFile zones = funkor::parseCrsmZones(line);
@@ -44,9 +33,25 @@ void ResponseDispatcher::timingAdvance(const std::string& line) {
 }
 
 void ResponseDispatcher::registration(const std::string& line) {
-    const auto reg = funkor::parseCreg(line);
-    if (!reg) return;
-    if (!reg->registered) {
+    const auto answer = funkor::parseRegistration(line);
+    if (!answer) return;
+    // Each domain keeps its last answer: a data-only LTE modem is not
+    // registered for calls, yet it is on the network. The serving cell is
+    // that of the first domain registered with a cell: circuit-switched
+    // first, then packet, then LTE. A Siemens phone answers +CREG only.
+    NetworkState& n = f.network;
+    const auto domain = static_cast<std::size_t>(answer->kind);
+    n.registrations[domain] = *answer;
+    n.registrationKnown[domain] = 1;
+    const funkor::Registration* reg = nullptr;
+    bool registered = false;
+    for (std::size_t i = 0; i < n.registrations.size(); ++i) {
+        const funkor::Registration& r = n.registrations[i];
+        if (!n.registrationKnown[i] || !r.registered) continue;
+        registered = true;
+        if (!reg && r.hasCell()) reg = &r;
+    }
+    if (!registered) {
         // No network: the operator displays are emptied. The cell key is
         // kept, so that coming back to the same cell does not look it up
         // again.
@@ -68,8 +73,11 @@ void ResponseDispatcher::registration(const std::string& line) {
     }
     // Registered, but the phone did not say where ("+CREG: 0,1" before the
     // location reports are switched on): the serving cell stays as it was.
-    if (!reg->hasCell()) return;
+    if (!reg) return;
     f.network.cellKey = funkor::makeCellKey(reg->ci, reg->lac, f.network.operatorCode);
+    n.cellRadio = funkor::radioName(reg->radio);
+    n.cellLac = reg->lacValue;
+    n.cellCi = reg->ciValue;
     if (f.network.cellKey == f.network.lastCellKey) return;
     cellChange();
 }
@@ -93,6 +101,8 @@ void ResponseDispatcher::cellChange() {
     n.sectorLetter = funkor::sectorOf(n.cellKey).letter;
     n.regionText = funkor::regionText(n.cellKey);
     f.Netz->setToolTip(fromCp1252(funkor::networkTooltip(n.cellKey, n.operatorCode)));
+    // With a cell database the new cell's position is looked up at once.
+    f.cellDbPosition->ServingCellChanged("GSM");
 }
 
 void ResponseDispatcher::operatorNumeric(const std::string& line) {

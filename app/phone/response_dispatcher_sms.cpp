@@ -1,3 +1,5 @@
+#include <QSignalBlocker>
+
 #include "app/phone/response_dispatcher.h"
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
@@ -116,5 +118,17 @@ void ResponseDispatcher::phoneBookEntry(const std::string& line) {
         c.phoneBookRenewed[static_cast<std::size_t>(c.phoneBookCount)] = item;
         return;
     }
-    f.Combo1->addItem(fromCp1252(item));
+    // Adding to an empty list would choose its first entry, and with it the
+    // recipient of every automatic SMS: only the user chooses one (in the
+    // list, or before it was read with --recipient), and a choice made stays
+    // as the list grows.
+    const QString text = fromCp1252(item);
+    const int chosen = f.Combo1->currentIndex();
+    {
+        QSignalBlocker block(f.Combo1);
+        f.Combo1->addItem(text);
+        f.Combo1->setCurrentIndex(chosen);
+    }
+    if (chosen < 0 && !text.isEmpty() && text == f.options().recipient)
+        f.Combo1->setCurrentIndex(f.Combo1->count() - 1);
 }

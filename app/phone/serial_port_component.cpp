@@ -1,10 +1,14 @@
 #include "app/phone/serial_port_component.h"
 
 #include <QStringList>
+#include <thread>
 #include <utility>
 
+#include <fcntl.h>
 #include <grp.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "core/ini_file.h"
@@ -95,6 +99,11 @@ QString permissionReason(const QString& device) {
 
 }  // namespace
 
+struct SerialPortComponent::Drain {
+    quint64 id = 0;
+    std::thread worker;
+};
+
 SerialPortComponent::SerialPortComponent(QObject* parent) : QObject(parent) {
     port_.setReadBufferSize(kPortReadBufferSize);
     connect(&port_, &QSerialPort::readyRead, this, &SerialPortComponent::onReadyRead);
@@ -102,6 +111,8 @@ SerialPortComponent::SerialPortComponent(QObject* parent) : QObject(parent) {
 }
 
 SerialPortComponent::~SerialPortComponent() {
+    afterClose_.clear();
+    finishDrain();
     if (port_.isOpen()) port_.close();
 }
 
@@ -117,7 +128,7 @@ void SerialPortComponent::setSettings(const QString& s) {
     settings_ = s;
     // An open port takes new settings at once, as far as they are valid.
     LineSettings line;
-    if (port_.isOpen() && parseSettings(s, line)) {
+    if (PortOpen() && parseSettings(s, line)) {
         port_.setBaudRate(line.baud);
         port_.setParity(line.parity);
         port_.setDataBits(line.dataBits);
@@ -130,15 +141,16 @@ QString SerialPortComponent::Settings() const {
 }
 
 bool SerialPortComponent::PortOpen() const {
-    return port_.isOpen();
+    // A port closing once its bytes are out is closed for its users.
+    return port_.isOpen() && !closing();
 }
 
 bool SerialPortComponent::setPortOpen(bool open) {
     if (!open) {
-        if (port_.isOpen()) port_.close();
+        if (PortOpen()) port_.close();
         return true;
     }
-    if (port_.isOpen()) return true;
+    if (PortOpen()) return true;
 
     const QString device = devicePath();
     if (device.isEmpty()) {
@@ -157,6 +169,9 @@ bool SerialPortComponent::setPortOpen(bool open) {
         return false;
     }
 
+    // A caller that did not wait through whenClosed() waits here: the line
+    // is opened again only once its last bytes are out and it is closed.
+    finishDrain();
     inBuffer_.clear();
     inPos_ = 0;
     commEvent_ = 0;
@@ -207,7 +222,7 @@ QString SerialPortComponent::lastError() const {
 }
 
 bool SerialPortComponent::Output(const QByteArray& bytes) {
-    if (!port_.isOpen()) return false;
+    if (!PortOpen()) return false;
     if (bytes.isEmpty()) return true;
     if (port_.bytesToWrite() + bytes.size() > kOutBufferLimit) return false;
     return port_.write(bytes) == bytes.size();
@@ -218,6 +233,60 @@ bool SerialPortComponent::flush() {
     port_.flush();
     if (port_.bytesToWrite() > 0) port_.waitForBytesWritten(1000);
     return port_.bytesToWrite() == 0;
+}
+
+void SerialPortComponent::closeWhenSent() {
+    if (!port_.isOpen() || closing()) return;
+    flush();
+    // A second descriptor of the line waits on a worker thread until the
+    // device has sent everything; the port itself (which puts the earlier
+    // settings back as it closes) closes only after that.
+    const int line = ::fcntl(port_.handle(), F_DUPFD_CLOEXEC, 0);
+    if (line < 0) {
+        port_.close();
+        return;
+    }
+    drain_ = std::make_unique<Drain>();
+    drain_->id = ++drains_;
+    drain_->worker = std::thread([this, line, id = drain_->id] {
+        ::pthread_setname_np(::pthread_self(), "serial-drain");
+        ::tcdrain(line);
+        ::close(line);
+        QMetaObject::invokeMethod(
+            this, [this, id] { drained(id); }, Qt::QueuedConnection);
+    });
+}
+
+void SerialPortComponent::whenClosed(std::function<void()> then) {
+    if (afterClose_.size() >= kMaxWaiting) afterClose_.pop_front();
+    afterClose_.push_back(std::move(then));
+    runWaiting();
+}
+
+void SerialPortComponent::runWaiting() {
+    // A waiting call that lets events run (and so a drain end or another
+    // call arrive) is not overtaken: the loop below goes on after it.
+    if (runningWaiting_) return;
+    runningWaiting_ = true;
+    while (!closing() && !afterClose_.empty()) {
+        const std::function<void()> next = std::move(afterClose_.front());
+        afterClose_.pop_front();
+        next();
+    }
+    runningWaiting_ = false;
+}
+
+void SerialPortComponent::drained(quint64 id) {
+    // The end of a drain already waited for by setPortOpen() is no news.
+    if (drain_ && drain_->id == id) finishDrain();
+    runWaiting();
+}
+
+void SerialPortComponent::finishDrain() {
+    if (!drain_) return;
+    drain_->worker.join();
+    drain_.reset();
+    if (port_.isOpen()) port_.close();
 }
 
 int SerialPortComponent::InBufferCount() const {

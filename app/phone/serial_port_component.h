@@ -4,7 +4,9 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 
 // A serial port with the members the program uses: port number, settings
@@ -38,6 +40,20 @@ class SerialPortComponent : public QObject {
     // event loop (waits a moment at most); false when the port is closed or
     // bytes are left over.
     bool flush();
+    // Closes the port once the bytes written have left it. The device still
+    // holds them after flush() (about 240 ms of a tick's sentences at 4800
+    // baud); closing at once would put the earlier settings back (another
+    // speed) while they go out, garbling them. A worker thread waits for
+    // them, then the port closes from the event loop. PortOpen() is false at
+    // once; open the port again only through whenClosed().
+    void closeWhenSent();
+    // Runs `then` (which opens, writes and closes the port) once no earlier
+    // closeWhenSent() is under way and no earlier `then` runs: at once when
+    // the port is free, else later from the event loop, in the order given.
+    // When more than kMaxWaiting wait, the oldest is dropped.
+    void whenClosed(std::function<void()> then);
+    bool closing() const { return drain_ != nullptr; }
+    static constexpr std::size_t kMaxWaiting = 8;
     // Received bytes not yet taken by Input().
     int InBufferCount() const;
     // The next received byte as a one-element array; empty when none waits.
@@ -64,8 +80,14 @@ class SerialPortComponent : public QObject {
     void Broken();
 
   private:
+    struct Drain;
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
+    // The worker of closeWhenSent() number `id` is done.
+    void drained(quint64 id);
+    // Waits for a closeWhenSent() still under way and closes the port.
+    void finishDrain();
+    void runWaiting();
 
     QSerialPort port_;
     int commPort_ = 1;
@@ -75,4 +97,8 @@ class SerialPortComponent : public QObject {
     qsizetype inPos_ = 0;
     int commEvent_ = 0;
     std::function<QString(int)> resolver_;
+    std::unique_ptr<Drain> drain_;
+    quint64 drains_ = 0;
+    std::deque<std::function<void()>> afterClose_;
+    bool runningWaiting_ = false;
 };

@@ -1,7 +1,6 @@
 #include "app/position/position_engine.h"
 
 #include <QFile>
-#include <QLocale>
 
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
@@ -23,7 +22,6 @@ void PositionEngine::ComputeCellPosition() {
     const QDateTime now = f.platform().Now();
     const QDate day = now.date();
     const QTime time = now.time();
-    const QString separator = QLocale().decimalPoint();
 
     funkor::PositionEngineInput in;
     in.cbPage = f.position.cbPage;
@@ -42,7 +40,7 @@ void PositionEngine::ComputeCellPosition() {
     in.localTime = {day.year(), day.month(), day.day(), time.hour(), time.minute(), time.second()};
     in.utcOffsetHours = f.position.utcOffsetHours;
     in.mapBase = f.position.mapBase;
-    in.decimalSeparator = separator.isEmpty() ? '.' : separator.at(0).toLatin1();
+    in.decimalSeparator = localDecimalSeparator();
 
     const funkor::PositionEngineResult r = funkor::computeCellPosition(in);
     using Stage = funkor::PositionStage;
@@ -82,6 +80,7 @@ void PositionEngine::ComputeCellPosition() {
     }
     f.position.gsmRmc = r.sentences.rmc;
     f.position.gsmGga = r.sentences.gga;
+    f.position.gsmFromDatabase = false;
 
     f.Zone->setToolTip(fromCp1252(r.zoneToolTip));
     f.Zone->setText(fromCp1252(r.zoneCaption));

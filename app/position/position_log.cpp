@@ -29,18 +29,24 @@ std::string PositionLog::path(const char* name) const {
 
 void PositionLog::Trace_Click() {
     f.TrNew->setEnabled(f.Trace->isChecked());
-    if (f.network.operatorCode != funkor::kO2Germany || !f.Trace->isChecked()) return;
+    // Positions come from the O2 network's broadcast, or on any network from
+    // the cell database.
+    const bool fromDatabase = f.position.gsmFromDatabase;
+    if ((f.network.operatorCode != funkor::kO2Germany && !fromDatabase) || !f.Trace->isChecked())
+        return;
     const std::string cellName = toCp1252(f.Cell->text());
     if (f.TrNew->isChecked() && !cellName.empty()) return;
     // Before the first position there are no sentences to log.
-    if (f.position.gsmRmc.empty() || f.position.positionKey.empty()) return;
+    if (f.position.gsmRmc.empty() || (f.position.positionKey.empty() && !fromDatabase)) return;
     const std::string log = path(funkor::kPositionLogFile);
     if (f.TrNew->isChecked() && funkor::logHoldsCell(readText(log), f.network.cellKey)) return;
     // The entry goes to the file whole or not at all; a program stopped in
     // the middle, or a full disk, leaves the earlier entries as they were.
     const int error = funkor::appendWhole(
-        log, funkor::positionLogEntry(f.network.cellKey, f.position.positionKey, cellName,
-                                      f.position.gsmRmc, f.position.gsmGga));
+        log, funkor::positionLogEntry(
+                 f.network.cellKey,
+                 fromDatabase ? std::string(funkor::kNoGridKey) : f.position.positionKey, cellName,
+                 f.position.gsmRmc, f.position.gsmGga));
     f.writeProblems.report(f.platform(), funkor::kPositionLogFile, error);
     if (error != 0) return;
     f.NewL->setVisible(true);

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "app/phone/phone_line.h"
+#include "app/sms/sms_sending.h"
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
 #include "core/incoming_sms.h"
@@ -65,7 +66,7 @@ void SmsReception::answerPositionRequest() {
         verdict = QStringLiteral("nicht beantwortet, eine Position wird schon gesendet");
     } else {
         // The box stays ticked only when a position went into the queue.
-        f.SendPos->setChecked(true);
+        f.smsSending->sendPositionUnattended();
         verdict = f.SendPos->isChecked() ? QStringLiteral("beantwortet")
                                          : QStringLiteral("nicht beantwortet");
     }

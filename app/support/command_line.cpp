@@ -7,7 +7,7 @@ namespace {
 
 bool takesValue(const QString& name) {
     return name == QLatin1String("--data-dir") || name == QLatin1String("--snapshot") ||
-           name == QLatin1String("--quit-after");
+           name == QLatin1String("--quit-after") || name == QLatin1String("--recipient");
 }
 
 void setOption(StartOptions& o, const QString& name, const QString& value) {
@@ -15,6 +15,8 @@ void setOption(StartOptions& o, const QString& name, const QString& value) {
         o.dataDir = value;
     } else if (name == QLatin1String("--snapshot")) {
         o.snapshotFile = value;
+    } else if (name == QLatin1String("--recipient")) {
+        o.recipient = value;
     } else if (name == QLatin1String("--quit-after")) {
         bool ok = false;
         double s = value.toDouble(&ok);

@@ -14,6 +14,7 @@ struct StartOptions {
     QString dataDir;               // --data-dir DIR: the program folder
     QString snapshotFile;          // --snapshot FILE: window state written at exit
     double quitAfterSeconds = -1;  // --quit-after SECONDS; below 0: never
+    QString recipient;             // --recipient ENTRY: the phone-book entry chosen once read
     QStringList otherOptions;      // options this parser does not know, kept for others
     QStringList problems;          // German messages about unusable options
 };

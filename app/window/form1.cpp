@@ -10,6 +10,7 @@
 #include "app/phone/command_cycle.h"
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
+#include "app/position/cell_db_position.h"
 #include "app/position/cell_site_files.h"
 #include "app/position/display_switches.h"
 #include "app/position/position_engine.h"
@@ -49,6 +50,19 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     positionEngine = std::make_unique<PositionEngine>(*this);
     displaySwitches = std::make_unique<DisplaySwitches>(*this);
     positionLog = std::make_unique<PositionLog>(*this);
+    cellDbPosition = std::make_unique<CellDbPosition>(
+        network, position, *platform_,
+        CellDbPosition::Elements{PosL,
+                                 Cell,
+                                 NMEA,
+                                 GPS,
+                                 MBlast,
+                                 Timer2,
+                                 {PosL, MBlast, SendPos, CallPos, ReqPosEn, Cell}},
+        [this](const QString& line) { phoneLine->addTrace(line, true); },
+        [this] {
+            if (Trace->isChecked()) Trace_Click();
+        });
     new PortProblemDisplay(*this);
     gpsInput = std::make_unique<GpsInput>(*this);
     sourceSelection = std::make_unique<SourceSelection>(*this);
@@ -313,9 +327,9 @@ void Form1::connectHandlers() {
     connect(SMSb, &QPushButton::clicked, this, [this] { SMSb_Click(); });
     connect(SendPos, &QCheckBox::toggled, this, [this] { SendPos_Click(); });
     connect(CallPos, &QCheckBox::toggled, this, [this] { CallPos_Click(); });
-    // The phone book fills this list from code; only a choice of an entry
-    // (by the user or by setting the index) counts as a click, not the
-    // first entry that filling it selects.
+    // The phone book fills this list from code with no entry chosen; only
+    // the user's choice of an entry counts as a click (filling and renewing
+    // the list block its signals).
     connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1_Click(); });
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(CALLb, &QPushButton::clicked, this, [this] { CALLb_Click(); });

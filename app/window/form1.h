@@ -29,6 +29,7 @@ class CellSiteFiles;
 class PositionEngine;
 class DisplaySwitches;
 class PositionLog;
+class CellDbPosition;
 class GpsInput;
 class SourceSelection;
 class NmeaOutput;
@@ -197,6 +198,7 @@ class Form1 : public QMainWindow {
     std::unique_ptr<PositionEngine> positionEngine;
     std::unique_ptr<DisplaySwitches> displaySwitches;
     std::unique_ptr<PositionLog> positionLog;
+    std::unique_ptr<CellDbPosition> cellDbPosition;
     std::unique_ptr<GpsInput> gpsInput;
     std::unique_ptr<SourceSelection> sourceSelection;
     std::unique_ptr<LanOutput> lanOutput;

@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalBlocker>
@@ -6,8 +7,10 @@
 
 #include "app/output/map_server.h"
 #include "app/output/source_selection.h"
+#include "app/position/cell_db_position.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
+#include "app/window/text_codec.h"
 #include "core/data_files.h"
 #include "core/fields.h"
 #include "core/ini_file.h"
@@ -129,6 +132,20 @@ void Form1::Form_Load() {
     funkor::readO2Lines(localPath(folder_.dataFile(QStringLiteral("O2.txt"))), position.o2Lines);
     if (auto base = funkor::ini::getString(settingsPath(), "Map", "Base"); base && !base->empty())
         position.mapBase = *base;
+
+    // The offline cell database: "CellDB"/"File" names it (relative to the
+    // program folder), else "Funkor-cells.db" there. Without one, positions
+    // come from the network's broadcast alone.
+    QString cellDb = folder_.file(QStringLiteral("Funkor-cells.db"));
+    if (auto file = funkor::ini::getString(settingsPath(), "CellDB", "File");
+        file && !file->empty()) {
+        const QString named = fromCp1252(*file);
+        cellDb = QDir::isAbsolutePath(named) ? named : folder_.file(named);
+    }
+    QString cellDbProblem;
+    if (!cellDbPosition->openDatabase(localPath(cellDb), &cellDbProblem) &&
+        !cellDbProblem.isEmpty())
+        platform_->MsgBox(cellDbProblem, QStringLiteral(" Zellen-Datenbank"));
 
     // Local time offset from the system's time-zone rules, so that the
     // switch to and from summer time falls on the real dates.

@@ -38,6 +38,17 @@ struct PhoneLinkState {
     int autoSearchToggle = 0;
     double lastOperatorScanTime = -1;  // seconds since midnight; -1: none yet
     int operatorScanPending = 0;       // "AT+COPS=?" sent, its answer not yet in
+    int linkProbePending = 0;          // the connection step's "AT+CBC" awaits its final answer
+    // Other makers' devices: the SIM card number is asked with "AT+CCID" (1),
+    // then "AT+ICCID" (2); 3 when it has come or neither was answered.
+    int iccidStep = 0;
+    // Other makers' devices: the next registration query of step 6 (0 "+CREG",
+    // 1 "+CGREG", 2 "+CEREG"); the query whose answer is awaited ('G', 'E' or
+    // 0); and the queries the device refused, not asked again in this run.
+    int registrationStep = 0;
+    int registrationQuery = 0;
+    int cgregRefused = 0;
+    int ceregRefused = 0;
 
     template <class V>
     void visit(V&& v) {
@@ -57,6 +68,12 @@ struct PhoneLinkState {
         v("autoSearchToggle", autoSearchToggle);
         v("lastOperatorScanTime", lastOperatorScanTime);
         v("operatorScanPending", operatorScanPending);
+        v("linkProbePending", linkProbePending);
+        v("iccidStep", iccidStep);
+        v("registrationStep", registrationStep);
+        v("registrationQuery", registrationQuery);
+        v("cgregRefused", cgregRefused);
+        v("ceregRefused", ceregRefused);
     }
 };
 
@@ -65,7 +82,15 @@ struct NetworkState {
     std::string operatorCode;  // MCC and MNC, such as "26207"; "" without network
     std::string networkText;   // name of the registered operator
     std::string zoneName;      // text of Netz2 on the O2 network
-    std::string cellKey;       // CI (4 hex), LAC (4 hex), operatorCode
+    std::string cellKey;       // CI (4 hex, or 8 for long identities), LAC (4 hex), operatorCode
+    // The serving cell of cellKey: its radio ("GSM", "UMTS", "LTE") and its
+    // LAC (TAC on LTE) and CI as numbers, for the cell database.
+    std::string cellRadio;
+    std::int64_t cellLac = 0;
+    std::int64_t cellCi = 0;
+    // The last registration answer of each domain (+CREG, +CGREG, +CEREG).
+    std::array<funkor::Registration, 3> registrations{};
+    std::array<int, 3> registrationKnown{};
     std::string lastCellKey;
     std::string sectorLetter;  // "A", "B", "C" or ""
     std::string regionText;
@@ -81,6 +106,9 @@ struct NetworkState {
         v("networkText", networkText);
         v("zoneName", zoneName);
         v("cellKey", cellKey);
+        v("cellRadio", cellRadio);
+        v("cellLac", cellLac);
+        v("cellCi", cellCi);
         v("lastCellKey", lastCellKey);
         v("sectorLetter", sectorLetter);
         v("regionText", regionText);
@@ -101,6 +129,9 @@ struct PositionState {
     std::string gsmRmc;          // GSM-cell sentence pair, each ending in CR LF
     std::string gsmGga;
     std::string mapAddress;
+    // The pair above came from the offline cell database, not from the
+    // network's broadcast (which replaces it when the cell sends one).
+    bool gsmFromDatabase = false;
     // Address of the map page the map addresses lead to (settings "Map",
     // "Base").
     std::string mapBase = "http://127.0.0.1:8787";
@@ -124,6 +155,7 @@ struct PositionState {
         v("gsmRmc", gsmRmc);
         v("gsmGga", gsmGga);
         v("mapAddress", mapAddress);
+        v("gsmFromDatabase", gsmFromDatabase);
         v("mapBase", mapBase);
         v("o2Lines", o2Lines);
         v("utcOffsetHours", utcOffsetHours);

@@ -11,6 +11,9 @@
 QString fromCp1252(const std::string& text);
 // Characters that Windows-1252 cannot hold become "?".
 std::string toCp1252(const QString& text);
+// The user's decimal separator as one 8-bit character; "." when the 8-bit
+// text cannot hold it (U+066B under Arabic or Persian locales).
+char localDecimalSeparator();
 inline QByteArray bytesOf(const std::string& text) {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }

@@ -181,3 +181,20 @@ TEST(Clip, CaptionsOfTheCallLabel) {
     EXPECT_EQ(callerCaption("14:05:33", "0301234", ""), "14:05  0301234");
     EXPECT_EQ(callerCaption("14:05:33", "", ""), "14:05  ");
 }
+
+TEST(Iccid, CardNumbersOfOtherMakers) {
+    const struct {
+        const char* line;
+        std::optional<std::string> number;
+    } cases[] = {
+        {"89492071234567890123", "89492071234567890123"},             // SIM800
+        {"+ICCID: 89490200001234567890", "89490200001234567890"},     // SIM7600, Telit
+        {"+CCID: \"8949020000123456789F\"", "8949020000123456789F"},  // u-blox, filler F
+        {"+CCID:894902000012345678", "894902000012345678"},           // 18 digits
+        {"+CCID: 8949F20000123456789", std::nullopt},                 // F inside
+        {"12345", std::nullopt},
+        {"+ICCID:", std::nullopt},
+        {"^SCID: 89492071234567890123", std::nullopt},  // the Siemens answer has its own reader
+    };
+    for (const auto& c : cases) EXPECT_EQ(parseIccid(c.line), c.number) << c.line;
+}

@@ -156,8 +156,9 @@ TEST(Creg, RegistrationForms) {
         {"searching", "+CREG: 2,2", true, '2', false, "", ""},
         {"unsolicited, not registered", "+CREG: 0", true, '0', false, "", ""},
         {"mode 0 answer has no cell", "+CREG: 0,1", true, '1', true, "", ""},
-        {"missing quotes", "+CREG: 2,1,C67C,4E21", true, '1', true, "", ""},
-        {"short LAC", "+CREG: 2,1,\"C67\",\"4E21\"", true, '1', true, "", ""},
+        // Other makers' devices leave out the quotes and leading zeros.
+        {"missing quotes", "+CREG: 2,1,C67C,4E21", true, '1', true, "C67C", "4E21"},
+        {"short LAC", "+CREG: 2,1,\"C67\",\"4E21\"", true, '1', true, "0C67", "4E21"},
         {"non-hex LAC", "+CREG: 2,1,\"C6XC\",\"4E21\"", true, '1', true, "", ""},
         {"unsolicited with LAC only", "+CREG: 1,\"C67C\"", true, '1', true, "", ""},
         {"bare prefix", "+CREG:", false, 0, false, "", ""},

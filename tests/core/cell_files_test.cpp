@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -54,9 +55,9 @@ TEST(CellFiles, AppendedRecordsAreFoundAndMissingFilesMatchNothing) {
     EXPECT_EQ(findCellNameInFile(clf, "4E21C67C26207"), std::nullopt);  // file missing
     EXPECT_EQ(findSiteNameInFile(txt, "451818582197"), std::nullopt);
 
-    EXPECT_TRUE(appendRecordLine(clf, cellNameLine("4E21C67C26207", "Bahnhof")));
-    EXPECT_TRUE(appendRecordLine(clf, cellNameLine("4E21C67C26207", "Sp\xE4ter")));
-    EXPECT_TRUE(appendRecordLine(txt, siteNameLine("451818582197", "Tower")));
+    EXPECT_EQ(appendRecord(clf, cellNameLine("4E21C67C26207", "Bahnhof")), 0);
+    EXPECT_EQ(appendRecord(clf, cellNameLine("4E21C67C26207", "Sp\xE4ter")), 0);
+    EXPECT_EQ(appendRecord(txt, siteNameLine("451818582197", "Tower")), 0);
     EXPECT_EQ(findCellNameInFile(clf, "4E21C67C26207"), " Bahnhof");
     EXPECT_EQ(findSiteNameInFile(txt, "451818582197"), " Tower");
 
@@ -65,7 +66,7 @@ TEST(CellFiles, AppendedRecordsAreFoundAndMissingFilesMatchNothing) {
     bytes << in.rdbuf();
     EXPECT_EQ(bytes.str(), "4E21C67C26207 Bahnhof\r\n4E21C67C26207 Sp\xE4ter\r\n");
 
-    EXPECT_FALSE(appendRecordLine((dir / "no" / "such" / "dir.clf").string(), "x"));
+    EXPECT_EQ(appendRecord((dir / "no" / "such" / "dir.clf").string(), "x"), ENOENT);
     fs::remove_all(dir);
 }
 
@@ -131,7 +132,7 @@ TEST(CellFiles, AppendingToAFileWithoutFinalLineEndKeepsBothRecords) {
     for (const auto& c : cases) {
         const std::string clf = (dir / kCellNameFile).string();
         std::ofstream(clf, std::ios::binary | std::ios::trunc) << c.before;
-        ASSERT_TRUE(appendRecordLine(clf, cellNameLine("4E21C67C26207", "Bahnhof"))) << c.legend;
+        ASSERT_EQ(appendRecord(clf, cellNameLine("4E21C67C26207", "Bahnhof")), 0) << c.legend;
         std::ifstream in(clf, std::ios::binary);
         std::stringstream bytes;
         bytes << in.rdbuf();
@@ -143,4 +144,29 @@ TEST(CellFiles, AppendingToAFileWithoutFinalLineEndKeepsBothRecords) {
             << c.legend;
     }
     fs::remove_all(dir);
+}
+
+// Long cell identities (UMTS, LTE) are filed under their 17-character key;
+// the key of a record is its text up to the first blank, so a long key and
+// a 13-character key never stand for each other.
+TEST(CellFiles, LongKeysAreFoundWholeUpToTheBlank) {
+    const std::vector<std::string> lines = {
+        "0079D9031F0026201 Rathaus", "0079D9031F0026202 Anderes Netz", "4E21C67C26207 Bahnhof",
+        "0079D903 kein Schluessel", "079D90311F0026201"};
+    const struct {
+        const char* key;
+        std::optional<std::string> caption;
+    } cases[] = {
+        {"0079D9031F0026201", " Rathaus"},
+        {"0079D9031F0026202", " Anderes Netz"},
+        {"4E21C67C26207", " Bahnhof"},
+        {"0079D9031F002620", std::nullopt},  // a key cut short matches nothing
+        {"0079D903", " kein Schluessel"},    // the whole key up to the blank
+        {"079D90311F0026201", " "},          // a key alone on its line
+    };
+    for (const auto& c : cases) EXPECT_EQ(findCellName(lines, c.key), c.caption) << c.key;
+    EXPECT_EQ(cellNameLine("0079D9031F0026201", "Rathaus"), "0079D9031F0026201 Rathaus");
+    EXPECT_EQ(chooseNamingFile(false, "26201", "", "0079D9031F0026201", "").file,
+              NamingChoice::CellFile);
+    EXPECT_EQ(chooseNamingFile(false, "26201", "", "0079D9031F00262", "").file, NamingChoice::None);
 }

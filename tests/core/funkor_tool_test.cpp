@@ -182,3 +182,48 @@ TEST(FunkorTool, LogExportReadsBackInGpsbabel) {
     }
     std::system(("rm -rf " + quoted(dir)).c_str());
 }
+
+TEST(FunkorTool, CellDatabaseImportLookupAndExport) {
+    const std::string dir = ::testing::TempDir() + "funkor_celldb_" + std::to_string(getpid());
+    const std::string db = dir + ".db";
+    const std::string sample = FUNKOR_SOURCE_DIR "/tests/data/opencellid/cells-sample.csv";
+    const ToolRun imported = tool({"celldb", "import", sample, "--db", db, "--mcc", "208,505"});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    EXPECT_NE(imported.out.find("imported=4775\nskipped=0\nfiltered=700\n"), std::string::npos)
+        << imported.out;
+    // Not a terminal: the summary only, no progress lines.
+    EXPECT_EQ(imported.err, "");
+
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* out;  // start of stdout, or of stderr for a failure
+    };
+    const Case cases[] = {
+        {{"celldb", "lookup", "GSM", "208", "1", "1795", "33036", "--db", db},
+         0,
+         "lat=45.6994170\nlon=4.8353670\nrange=2901\n"},
+        {{"celldb", "lookup", "LTE", "505", "1", "12403", "135919105", "--db", db},
+         0,
+         "lat=-37.1485760\nlon=146.4490740\nrange=20467\n"},
+        {{"celldb", "lookup", "GSM", "208", "1", "1795", "33037", "--db", db},
+         1,
+         "funkor-tool: cell not in"},
+        {{"celldb", "lookup", "GSM", "208", "x", "1795", "33036", "--db", db},
+         1,
+         "funkor-tool: MCC, MNC"},
+        {{"celldb", "lookup", "GSM", "208", "--db", db}, 2, "funkor-tool: celldb lookup needs"},
+        {{"celldb", "lookup", "GSM", "208", "1", "1795", "33036", "--db", sample},
+         1,
+         "funkor-tool: Die Zellen-Datenbank"},
+        {{"celldb", "import", dir + "-missing.csv", "--db", db}, 1, "funkor-tool: Die Datei"},
+        {{"celldb", "import", sample, "--mcc", "2x"}, 2, "funkor-tool: --mcc needs"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = tool(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1] << " " << c.args.back();
+        const std::string& text = c.exitCode == 0 ? r.out : r.err;
+        EXPECT_EQ(text.substr(0, std::string(c.out).size()), c.out) << text;
+    }
+    std::remove(db.c_str());
+}

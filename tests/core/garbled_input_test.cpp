@@ -111,7 +111,9 @@ TEST(GarbledInput, AnswerParsersGiveAValueOrNothing) {
             }
             if (auto r = parseCreg(line); r && r->hasCell()) {
                 EXPECT_EQ(r->lac.size(), 4u) << line;
-                EXPECT_EQ(r->ci.size(), 4u) << line;
+                // 4 hex digits, or 8 for a cell identity that needs them.
+                EXPECT_TRUE(r->ci.size() == 4u || (r->ci.size() == 8u && r->ciValue > 0xFFFF))
+                    << line;
             }
             (void)parseCopsNumeric(line);
             (void)parseCopsName(line);
@@ -149,7 +151,6 @@ TEST(GarbledInput, PduAndPageReadersStayInsideTheirInput) {
             EXPECT_LE(sms.text.size(), 160u + 8u) << pdu;
         }
         EXPECT_LE(decodeSeptets(pdu).size(), pdu.size() / 2 * 8 / 7 + 1) << pdu;
-        (void)tpduLength(pdu);
     }
     for (const auto& page : mutations(kPage, rng)) {
         if (auto key = cellBroadcastPosition(page)) {

@@ -92,11 +92,6 @@ TEST(Pdu, RefusesWhatDoesNotFitOrIsNoNumber) {
     }
 }
 
-TEST(Pdu, TpduLengthLeavesOutTheSmscOctet) {
-    EXPECT_EQ(tpduLength("0001000B919421436587F91FF00361F118"), 16);
-    EXPECT_EQ(tpduLength(""), 0);
-}
-
 TEST(Pdu, UmlautsArriveAsTheGermanLetters) {
     const char* texts[] = {
         "Gr\xFC\xDF"

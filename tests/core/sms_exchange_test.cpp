@@ -190,9 +190,34 @@ TEST(OutgoingSms, RecipientAndDialNumberFromTheListText) {
     }
     EXPECT_TRUE(isStarCode("*100#"));
     EXPECT_FALSE(isStarCode("+49*"));
-    for (const char* ok : {"*100#", "+49123456789", "0123"}) EXPECT_TRUE(isDialable(ok)) << ok;
-    for (const char* bad : {"", "0123;+CMGD=1", "012\r3", "Anna"})
-        EXPECT_FALSE(isDialable(bad)) << bad;
+}
+
+TEST(OutgoingSms, DialStringsKeepTheirModifiersAndNothingThatEndsTheCommand) {
+    struct Case {
+        const char* number;
+        bool dialable;
+        const char* legend;
+    } cases[] = {
+        {"*100#", true, "a service code"},
+        {"+49123456789", true, "international"},
+        {"+4917633p1234", true, "pulse dialling from here on"},
+        {"0301234,567", true, "a pause before the extension"},
+        {"0301234W567", true, "waits for the dial tone"},
+        {"T0301234", true, "tone dialling"},
+        {"030!1234@", true, "hook flash, quiet answer"},
+        {"ABCDabcd", true, "the keypad's letter keys"},
+        {"*31#0301234", true, "number withheld for this call"},
+        {"", false, "nothing"},
+        {"0123;+CMGD=1", false, "would end ATD and start a command"},
+        {"012\r3", false, "a line end"},
+        {"012\n3", false, "a line feed"},
+        {"0123\"", false, "a quote"},
+        {"Anna", false, "a name"},
+        {"0171 123", false, "a blank"},
+        {"0171-123", false, "a dash"},
+        {"0123I", false, "the caller id modifier"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isDialable(c.number), c.dialable) << c.legend;
 }
 
 TEST(OutgoingSms, RefusalsNameTheProblem) {

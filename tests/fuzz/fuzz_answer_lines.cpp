@@ -67,8 +67,10 @@ void readLine(const std::string& line, std::uint8_t steer) {
         require(ta->distanceMetres == ta->value * 546 + 273, "distance follows the value");
         timingAdvanceCaption(ta->distanceMetres, "26207", "B", ',');
     }
-    if (const auto r = parseCreg(line); r && r->hasCell()) {
+    if (const auto r = parseRegistration(line); r && r->hasCell()) {
         const std::string key = makeCellKey(r->ci, r->lac, "26207");
+        require(key.size() == kCellKeyLength || key.size() == kLongCellKeyLength,
+                "a cell key has 13 or 17 characters");
         sectorOf(key);
         regionText(key);
         areaText(key);

@@ -95,6 +95,14 @@ void checkResponse(const mp::Request& r, std::string_view body) {
 
 // What a browser makes of an address: bytes outside the characters a URL
 // carries as they are go percent-escaped.
+// 8-bit text as UTF-8, as the window hands a label to the browser.
+std::string utf8Of(std::string_view cp1252) {
+    std::string out;
+    for (char c : cp1252)
+        charset::appendUtf8(out, charset::fromCp1252(static_cast<unsigned char>(c)));
+    return out;
+}
+
 std::string browserEscaped(std::string_view address) {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
@@ -155,8 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double lat = (byteAt(text, 0) * 256 + byteAt(text, 1)) / 65535.0 * 180 - 90;
     const double lon = (byteAt(text, 2) * 256 + byteAt(text, 3)) / 65535.0 * 360 - 180;
     const std::string_view label = text.substr(0, 200);
-    const std::string address =
-        mapAddress(mp::defaultBase(8787 + steer), lat, lon, charset::cp1252ToUtf8(label));
+    const std::string address = mapAddress(mp::defaultBase(8787 + steer), lat, lon, utf8Of(label));
     const std::string target = browserEscaped(address.substr(address.find("/map.aspx")));
     const mp::Request own =
         mp::parseRequest((steer & 1 ? "HEAD " : "GET ") + target +
@@ -168,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 own.marker.centreLatitude == own.marker.latitude &&
                 own.marker.centreLongitude == own.marker.longitude,
             "marker where the address puts it");
-    require(own.marker.label == charset::cp1252ToUtf8(label), "label as the address gives it");
+    require(own.marker.label == utf8Of(label), "label as the address gives it");
     checkPage(own.marker);
     return 0;
 }

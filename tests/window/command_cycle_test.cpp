@@ -9,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -164,6 +165,109 @@ TEST_F(CommandCycleTest, PhoneBookEntriesAreReadOneByOneThenTheBooksAreDone) {
     EXPECT_EQ(f.phone.pollStep, 3);
 }
 
+// The phone answers the book commands from its books; each book's reads
+// end after its used entries, or after twenty empty positions in a row,
+// counted in that book alone.
+TEST_F(CommandCycleTest, EachPhoneBookCountsItsOwnEmptyPositions) {
+    struct Book {
+        int total;
+        std::map<int, std::string> entries;  // position -> "number",type,"name"
+        int used;                            // as the phone reports it
+        std::vector<int> read;               // positions asked for
+    };
+    std::map<std::string, Book> books = {
+        // A sparse SIM book: its second entry lies beyond twenty empty places.
+        {"SM", {250, {{1, "\"+4917612345678\",145,\"Anna\""}, {40, "\"0301\",129,\"Zoe\""}}, 2}},
+        {"FD", {10, {{1, "\"112\",129,\"Notruf\""}, {2, "\"0304445566\",129,\"Zuhause\""}}, 2}},
+        {"ON", {4, {{1, "\"+4917600112233\",145,\"Eigene Nummer\""}}, 1}},
+    };
+    linkOnPort1();
+    Form1& f = form();
+    f.phone.pollStep = 9;
+    std::string book;
+    for (int ticks = 0; ticks < 100 && f.phone.pollStep != 15; ++ticks) {
+        tick();
+        const std::string sent = port(1).settle();
+        if (sent.starts_with("AT+CPBS=\"")) {
+            book = sent.substr(9, 2);
+            Book& b = books.at(book);
+            f.InterpretResponse("+CPBS: \"" + book + "\"," + std::to_string(b.used) + "," +
+                                std::to_string(b.total));
+        } else if (sent.starts_with("AT+CPBR=")) {
+            const int at = std::stoi(sent.substr(8));
+            Book& b = books.at(book);
+            b.read.push_back(at);
+            f.InterpretResponse(sent.substr(0, sent.size() - 1));  // the echo
+            if (b.entries.count(at))
+                f.InterpretResponse("+CPBR: " + std::to_string(at) + "," + b.entries.at(at));
+        }
+    }
+    ASSERT_EQ(f.phone.pollStep, 15);
+    std::vector<int> first21(21);
+    for (int i = 0; i < 21; ++i) first21[static_cast<std::size_t>(i)] = i + 1;
+    EXPECT_EQ(books["SM"].read, first21);
+    EXPECT_EQ(books["FD"].read, (std::vector<int>{1, 2}));
+    EXPECT_EQ(books["ON"].read, (std::vector<int>{1}));
+    QStringList listed;
+    for (int i = 0; i < f.Combo1->count(); ++i) listed << f.Combo1->itemText(i);
+    EXPECT_EQ(listed,
+              (QStringList{QStringLiteral("Anna : +4917612345678"), QStringLiteral("Notruf : 112"),
+                           QStringLiteral("Zuhause : 0304445566"),
+                           QStringLiteral("Eigene Nummer : +4917600112233")}));
+}
+
+// Only the user chooses an entry of the phone-book list: a list read anew
+// (the phone plugged in again) keeps that choice when it holds the entry,
+// and otherwise has none, whichever place the entry had.
+TEST_F(CommandCycleTest, RenewedPhoneBookListKeepsOnlyTheUsersChoice) {
+    const struct {
+        const char* legend;
+        QStringList before;
+        int chosen;  // by the user, -1: none
+        QStringList after;
+        int chosenAfter;
+    } cases[] = {
+        {"nothing chosen", {"Anna : 01", "Bernd : 02"}, -1, {"Clara : 03", "Bernd : 02"}, -1},
+        {"the first entry chosen", {"Anna : 01", "Bernd : 02"}, 0, {"Clara : 03", "Anna : 01"}, 1},
+        {"a later entry chosen", {"Anna : 01", "Bernd : 02"}, 1, {"Bernd : 02", "Clara : 03"}, 0},
+        {"the chosen entry gone", {"Anna : 01", "Bernd : 02"}, 1, {"Anna : 01", "Clara : 03"}, -1},
+        {"the first read into an empty list", {}, -1, {"Anna : 01", "Bernd : 02"}, -1},
+    };
+    linkOnPort1();
+    Form1& f = form();
+    auto read = [&f](const QStringList& entries) {
+        for (int i = 0; i < entries.size(); ++i) {
+            const QStringList parts = entries[i].split(QStringLiteral(" : "));
+            f.InterpretResponse("+CPBR: " + std::to_string(i + 1) + ",\"" + parts[1].toStdString() +
+                                "\",129,\"" + parts[0].toStdString() + "\"");
+        }
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        {
+            QSignalBlocker block(f.Combo1);
+            f.Combo1->clear();
+        }
+        f.calls.phoneBookRenew = 0;
+        f.calls.phoneBookCount = 0;
+        read(c.before);
+        if (c.chosen >= 0) f.Combo1->setCurrentIndex(c.chosen);
+        const QString choice = f.Combo1->currentText();
+        // Plugged in again: the books are read into the renewal.
+        f.calls.phoneBookRenew = 1;
+        f.calls.phoneBookCount = 0;
+        read(c.after);
+        f.calls.phoneBookUsed = f.calls.phoneBookReceived = 0;
+        f.phone.pollStep = 14;
+        tick();
+        QStringList listed;
+        for (int i = 0; i < f.Combo1->count(); ++i) listed << f.Combo1->itemText(i);
+        EXPECT_EQ(listed, c.after);
+        EXPECT_EQ(f.Combo1->currentIndex(), c.chosenAfter);
+        EXPECT_EQ(f.Combo1->currentText(), c.chosenAfter >= 0 ? choice : QString());
+    }
+}
+
 TEST_F(CommandCycleTest, O2NetworkZoneFileOnceBalanceOncePerCellBroadcastOn) {
     linkOnPort1();
     Form1& f = form();
@@ -214,20 +318,65 @@ TEST_F(CommandCycleTest, TimingAdvanceRequestDependsOnMakerAndModel) {
         std::string maker, model, sent;
     };
     const std::vector<Case> cases = {
-        {"SIEMENS", "S45i", ta},           {"SIEMENS", "S35i", "AT+CREG?\r"},
-        {"SIEMENS", "ME45", ta},           {"SIEMENS", "C35i", "AT+CREG?\r"},
-        {"NOKIA", "S45i", "AT+CREG?\r"},   {"SIEMENS", "", "AT+CREG?\r"},
-        {"siemens", "S45i", "AT+CREG?\r"},
+        {"SIEMENS", "S45i", ta},
+        {"SIEMENS", "S35i", "AT+CREG?\r"},
+        {"SIEMENS", "ME45", ta},
+        {"SIEMENS", "C35i", "AT+CREG?\r"},
+        // Other makers switch the location reports on in the same line.
+        {"NOKIA", "S45i", "AT+CREG=2;+CREG?\r"},
+        {"SIEMENS", "", "AT+CREG?\r"},
+        {"siemens", "S45i", "AT+CREG=2;+CREG?\r"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.maker + " " + c.model);
         f.phone.manufacturer = c.maker;
         f.phone.model = c.model;
         f.phone.pollStep = 6;
+        f.phone.registrationStep = 0;
         tick();
         EXPECT_EQ(port(1).settle(), c.sent);
         EXPECT_EQ(f.Timer1->Interval(), 800);
     }
+}
+
+// Another maker's device: the standard identity line, the SIM card number
+// through whichever command it answers, and the registration of every
+// domain it knows, one query a tick; a refused query is not asked again.
+TEST_F(CommandCycleTest, OtherMakersGetStandardCommandsOnly) {
+    linkOnPort1();
+    Form1& f = form();
+    f.phone.manufacturer = "Quectel";
+    f.phone.model = "EC25";
+    struct Tick {
+        int step;
+        std::string sent;
+        const char* answer;  // the device's final answer, "" for none
+        int nextStep;
+    };
+    const std::vector<Tick> ticks = {
+        {1, "AT+CGSN;+CIMI\r", "", 2},
+        {2, "AT+CCID\r", "ERROR", 2},
+        {2, "AT+ICCID\r", "+ICCID: 89490200001234567890", 2},
+        {2, "AT+CLIP=1;+CNMI=1,1,2\r", "", 3},
+        {6, "AT+CREG=2;+CREG?\r", "OK", 6},
+        {6, "AT+CGREG=2;+CGREG?\r", "ERROR", 6},
+        {6, "AT+CEREG=2;+CEREG?\r", "OK", 7},
+        {6, "AT+CREG=2;+CREG?\r", "OK", 6},
+        {6, "AT+CEREG=2;+CEREG?\r", "OK", 7},
+    };
+    for (const Tick& t : ticks) {
+        SCOPED_TRACE(t.sent);
+        f.phone.pollStep = t.step;
+        tick();
+        EXPECT_EQ(port(1).settle(), t.sent);
+        EXPECT_EQ(f.phone.pollStep, t.nextStep);
+        if (*t.answer) f.InterpretResponse(t.answer);
+        if (*t.answer == '+') f.InterpretResponse("OK");
+    }
+    EXPECT_EQ(f.phone.cgregRefused, 1);
+    EXPECT_EQ(f.phone.ceregRefused, 0);
+    EXPECT_EQ(f.phone.iccidStep, 3);
+    EXPECT_NE(f.Info->toolTip().indexOf(QStringLiteral(" SIM:89490200001234567890")), -1);
 }
 
 TEST_F(CommandCycleTest, OperatorScanAtMostEveryFiveMinutes) {

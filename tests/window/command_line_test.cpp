@@ -44,6 +44,18 @@ TEST(CommandLine, OptionsAndTheClassicCommandLineAreSeparated) {
     }
 }
 
+TEST(CommandLine, RecipientNamesAPhoneBookEntry) {
+    for (const QStringList& args : {QStringList{"--recipient", "Anna : +4917612345678", "3"},
+                                    QStringList{"3", "--recipient=Anna : +4917612345678"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const StartOptions o = parseStartOptions(args);
+        EXPECT_EQ(o.recipient, QStringLiteral("Anna : +4917612345678"));
+        EXPECT_EQ(o.commandLine, QStringLiteral("3"));
+        EXPECT_TRUE(o.otherOptions.isEmpty());
+    }
+    EXPECT_EQ(parseStartOptions({"--recipient"}).problems.size(), 1);
+}
+
 struct PortCase {
     const char* text;
     bool valid;

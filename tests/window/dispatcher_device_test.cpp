@@ -324,3 +324,60 @@ TEST(DispatcherCalls, CallerLookupSearchesOnlyTheEntriesRead) {
 }
 
 }  // namespace
+
+// A device without a battery answers the connection step's "AT+CBC" with a
+// final code only: it is found all the same, the gauge stays as it was. A
+// final code that comes while no battery answer is awaited links nothing.
+TEST(DispatcherBattery, FinalAnswerWithoutBatteryFindsTheDevice) {
+    const struct {
+        std::vector<const char*> lines;
+        bool probe;  // the connection step awaits the answer to "AT+CBC"
+        int linked;
+    } cases[] = {
+        {{"ERROR"}, true, 1},  {{"+CME ERROR: 100"}, true, 1}, {{"OK"}, true, 1},
+        {{"ERROR"}, false, 0}, {{"+CSQ: 20,99"}, true, 0},
+    };
+    for (const auto& c : cases) {
+        DispatcherFixture fx;
+        Form1& f = fx.f;
+        f.BattA->setValue(42);
+        f.phone.portNumber = 2;
+        f.Comm1->setSettings(QStringLiteral("115200,n,8,1"));
+        f.phone.linkProbePending = c.probe ? 1 : 0;
+        for (const char* line : c.lines) fx.feed(line);
+        SCOPED_TRACE(c.lines.front());
+        EXPECT_EQ(f.phone.phoneLinked, c.linked);
+        EXPECT_EQ(f.BattA->value(), 42);
+        if (c.linked) {
+            EXPECT_EQ(f.GSM->currentText(), QStringLiteral("COM 2"));
+            EXPECT_TRUE(f.Baud[2]->isChecked());
+            EXPECT_EQ(f.GSM->toolTip(), QStringLiteral("Handy-Port"));
+        }
+    }
+}
+
+// Other makers' devices give the SIM card number after "AT+CCID" or
+// "AT+ICCID", with a prefix or as the number alone.
+TEST(DispatcherIdentity, SimCardNumberOfOtherMakers) {
+    const struct {
+        const char* line;
+        int iccidStep;
+        const char* tooltip;
+    } cases[] = {
+        {"+ICCID: 89490200001234567890", 2, "SW:1 SIM:89490200001234567890"},
+        {"+CCID: \"8949020000123456789F\"", 1, "SW:1 SIM:8949020000123456789F"},
+        {"89492071234567890123", 1, "SW:1 SIM:89492071234567890123"},
+        {"89492071234567890123", 3, "SW:1"},  // asked for nothing: not taken
+        {"123456", 1, "SW:1"},                // no card number
+    };
+    for (const auto& c : cases) {
+        DispatcherFixture fx;
+        Form1& f = fx.f;
+        f.Info->setToolTip(QStringLiteral("SW:1"));
+        f.phone.manufacturerStep = 4;
+        f.phone.identityStep = 3;
+        f.phone.iccidStep = c.iccidStep;
+        fx.feed(c.line);
+        EXPECT_EQ(fx.text(f.Info->toolTip()), c.tooltip) << c.line;
+    }
+}

@@ -268,3 +268,50 @@ TEST(DispatcherOperator, NineOperatorsShowTheFirstEight) {
 }
 
 }  // namespace
+
+// Each domain keeps its last answer; the serving cell comes from the first
+// registered with a cell: circuit-switched, then packet, then LTE. A
+// data-only LTE modem is on the network though its +CREG says it is not.
+TEST(DispatcherRegistration, DomainsCircuitSwitchedFirst) {
+    const struct {
+        const char* legend;
+        std::vector<const char*> lines;
+        const char* cellKey;  // "" when no cell was taken
+        const char* radio;
+        const char* netz;  // caption of Netz afterwards
+    } cases[] = {
+        {"LTE only",
+         {"+CEREG: 2,1,\"1F00\",\"79D9031\",7", "+CREG: 2,0", "+CGREG: 2,0"},
+         "079D90311F0026201",
+         "LTE",
+         "Telekom.de"},
+        {"circuit-switched first",
+         {"+CEREG: 2,1,\"1F00\",\"79D9031\",7", "+CREG: 2,1,4CA,81DE"},
+         "81DE04CA26201",
+         "GSM",
+         "Telekom.de"},
+        {"packet on UMTS",
+         {"+CREG: 2,1", "+CGREG: 2,1,\"0502\",\"0404736D\",2"},
+         "0404736D050226201",
+         "UMTS",
+         "Telekom.de"},
+        {"nothing registered", {"+CEREG: 2,2", "+CREG: 2,0"}, "", "", "---"},
+    };
+    for (const auto& c : cases) {
+        DispatcherFixture fx;
+        Form1& f = fx.f;
+        f.network.operatorCode = "26201";
+        f.Netz->setText(QStringLiteral("Telekom.de"));
+        for (const char* line : c.lines) fx.feed(line);
+        EXPECT_EQ(f.network.lastCellKey, c.cellKey) << c.legend;
+        EXPECT_EQ(f.network.cellRadio, c.radio) << c.legend;
+        EXPECT_EQ(f.Netz->text(), QString::fromLatin1(c.netz)) << c.legend;
+    }
+    DispatcherFixture fx;
+    fx.f.network.operatorCode = "26201";
+    fx.feed("+CEREG: 2,1,\"1F00\",\"79D9031\",7");
+    EXPECT_EQ(fx.f.network.cellLac, 0x1F00);
+    EXPECT_EQ(fx.f.network.cellCi, 0x79D9031);
+    EXPECT_EQ(fx.text(fx.f.Netz->toolTip()), "CC=262 NC=01 LAC=1F00 CI=079D9031 LA=793-36");
+    EXPECT_EQ(fx.f.network.sectorLetter, "");
+}

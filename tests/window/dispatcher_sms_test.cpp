@@ -130,6 +130,40 @@ TEST(DispatcherPhoneBook, StatusEntriesAndTheList) {
     EXPECT_EQ(f.Combo1->itemText(1), QStringLiteral("Büro, Zentrale : 03012345678"));
     // The phone sends the GSM code of Ö escaped.
     EXPECT_EQ(f.Combo1->itemText(2), QStringLiteral("Öl-Service : 0301234"));
+    // Offered, not chosen: no recipient until the user picks one.
+    EXPECT_EQ(f.Combo1->currentIndex(), -1);
+    EXPECT_EQ(f.Combo1->currentText(), QString());
+    // The user's choice stays as the list grows.
+    f.Combo1->setCurrentIndex(1);
+    fx.feed({"AT+CPBR=4", "+CPBR: 4,\"0401234\",129,\"Clara\"", "OK"});
+    EXPECT_EQ(f.Combo1->count(), 4);
+    EXPECT_EQ(f.Combo1->currentText(), QStringLiteral("Büro, Zentrale : 03012345678"));
+}
+
+// An entry named with --recipient is the user's choice made before the list
+// was read: it is chosen (with the buttons that need a choice) once it
+// arrives, wherever it stands; any other start leaves the list unchosen.
+TEST(DispatcherPhoneBook, RecipientNamedAtStartIsChosenOnceRead) {
+    const struct {
+        const char* recipient;
+        int chosen;
+    } cases[] = {
+        {"Büro, Zentrale : 03012345678", 1}, {"", -1}, {"Büro : 03012345678", -1},  // no such entry
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.recipient);
+        WindowFixture w;
+        StartOptions options;
+        options.recipient = QString::fromUtf8(c.recipient);
+        Form1& f = w.make(options);
+        f.SendPos->setEnabled(false);
+        for (const char* line : {"+CPBR: 1,\"+4917612345678\",145,\"J~rgen M~ller\"",
+                                 "+CPBR: 2,\"03012345678\",129,\"B~ro, Zentrale\"",
+                                 "+CPBR: 3,\"0301234\",129,\"Clara\""})
+            f.InterpretResponse(line);
+        EXPECT_EQ(f.Combo1->currentIndex(), c.chosen);
+        EXPECT_EQ(f.SendPos->isEnabled(), c.chosen >= 0);
+    }
 }
 
 TEST(DispatcherPhoneBook, TwentyReadsWithoutAnEntryEndTheBook) {

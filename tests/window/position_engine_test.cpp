@@ -79,6 +79,30 @@ TEST(PositionEngineWindow, BroadcastPositionReachesEveryOutput) {
     EXPECT_TRUE(fx.platform->messages.isEmpty());
 }
 
+// The distance's decimal separator is the user's, as one 8-bit character;
+// a separator outside that (Arabic and Persian number formats) becomes ".".
+TEST(PositionEngineWindow, DistanceAndTimingAdvanceTakeTheUsersSeparatorOrAPoint) {
+    const struct {
+        QLocale locale;
+        const char* entf;
+        const char* tav;
+    } cases[] = {
+        {QLocale(QLocale::German, QLocale::Germany), "1,3 km", "~1,4 km S/O"},
+        {QLocale::c(), "1.3 km", "~1.4 km S/O"},
+        {QLocale(QLocale::Persian, QLocale::Iran), "1.3 km", "~1.4 km S/O"},
+        {QLocale(QLocale::Arabic, QLocale::Egypt), "1.3 km", "~1.4 km S/O"},
+    };
+    for (const auto& c : cases) {
+        EngineFixture fx;
+        QLocale::setDefault(c.locale);
+        const std::string name = c.locale.name().toStdString();
+        fx.page(kBerlinPage);
+        fx.feed("^SSTK: 8103012605820282818301002E020002");
+        EXPECT_EQ(fx.f.Entf->text(), QString::fromLatin1(c.entf)) << name;
+        EXPECT_EQ(fx.f.TAV->text(), QString::fromLatin1(c.tav)) << name;
+    }
+}
+
 TEST(PositionEngineWindow, SectorATowerAndCellDisplay) {
     const struct {
         const char* legend;

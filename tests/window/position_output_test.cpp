@@ -5,8 +5,10 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
+#include <regex>
 
 #include "app/output/gps_input.h"
 #include "app/output/lan_output.h"
@@ -15,8 +17,10 @@
 #include "app/output/source_selection.h"
 #include "app/output/winsock_control.h"
 #include "core/ini_file.h"
+#include "core/nmea.h"
 #include "tests/window/output_test_support.h"
 #include "tests/window/pty_phone.h"
+#include "tests/window/syscall_trace.h"
 
 namespace {
 
@@ -305,39 +309,55 @@ TEST(GpsReceiver, PluggedInAgainIsReadAgainWithoutTheCutSentence) {
     EXPECT_EQ(f.output.gpsRmc, rmc + "\r\n");
 }
 
+// A recorded sentence as a receiver of several satellite systems sends it:
+// the talker "GP" becomes `talker`, the checksum is computed afresh.
+std::string withTalker(const std::string& sentence, const std::string& talker) {
+    if (talker == "GP" || sentence.rfind("$GP", 0) != 0) return sentence;
+    const std::size_t star = sentence.find('*');
+    const std::string body =
+        talker + sentence.substr(3, star == std::string::npos ? std::string::npos : star - 3);
+    return "$" + body + "*" + funkor::nmeaChecksum(body);
+}
+
 // Recorded receivers, replayed as they sent: CR LF line ends, a burst a
 // second, each burst cut at arbitrary places by the line, with a stray LF
-// now and then. The last RMC and GGA of each log reach the output unchanged.
+// now and then. The last RMC and GGA of each log reach the output unchanged,
+// as recorded and rewritten with the talker "GN" of receivers that combine
+// GPS, GLONASS, Galileo and BeiDou (u-blox 8 and later).
 TEST_F(GpsPort, RecordedReceiverLogsReachTheOutputUnchanged) {
     MemorySink sink;
     f().nmeaOutput->setSink(funkor::OutputKind::Serial, &sink);
     w.chooseOutput(QStringLiteral("COM 2"));
     f().cGPS->setChecked(true);
     std::mt19937 rng(1234);
-    for (const char* log : {"nl551e.nmea", "haicom-305N.nmea", "bu353s4.nmea"}) {
-        QFile file(QStringLiteral(FUNKOR_SOURCE_DIR "/tests/data/gps-logs/") + QLatin1String(log));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << log;
-        std::string stream, lastRmc, lastGga;
-        for (const QByteArray& raw : file.readAll().split('\n')) {
-            const std::string line = raw.trimmed().toStdString();
-            if (line.empty() || line[0] == '#') continue;
-            stream += line + "\r\n";
-            if (rng() % 7 == 0) stream += "\n";
-            if (line.rfind("$GPRMC", 0) == 0) lastRmc = line + "\r\n";
-            if (line.rfind("$GPGGA", 0) == 0) lastGga = line + "\r\n";
+    for (const std::string talker : {"GP", "GN"}) {
+        for (const char* log : {"nl551e.nmea", "haicom-305N.nmea", "bu353s4.nmea"}) {
+            SCOPED_TRACE(talker + " " + log);
+            QFile file(QStringLiteral(FUNKOR_SOURCE_DIR "/tests/data/gps-logs/") +
+                       QLatin1String(log));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            std::string stream, lastRmc, lastGga;
+            for (const QByteArray& raw : file.readAll().split('\n')) {
+                const std::string line = withTalker(raw.trimmed().toStdString(), talker);
+                if (line.empty() || line[0] == '#') continue;
+                stream += line + "\r\n";
+                if (rng() % 7 == 0) stream += "\n";
+                if (line.rfind("$" + talker + "RMC", 0) == 0) lastRmc = line + "\r\n";
+                if (line.rfind("$" + talker + "GGA", 0) == 0) lastGga = line + "\r\n";
+            }
+            ASSERT_FALSE(lastRmc.empty() || lastGga.empty());
+            for (std::size_t at = 0; at < stream.size();) {
+                const std::size_t n = std::min<std::size_t>(1 + rng() % 700, stream.size() - at);
+                receive(stream.substr(at, n));
+                at += n;
+            }
+            EXPECT_EQ(f().output.gpsRmc, lastRmc);
+            EXPECT_EQ(f().output.gpsGga, lastGga);
+            EXPECT_TRUE(f().output.gpsLineBuffer.empty());
+            f().Timer2_Timer();
+            ASSERT_FALSE(sink.ticks.empty());
+            EXPECT_EQ(sink.ticks.back(), lastRmc + lastGga);
         }
-        ASSERT_FALSE(lastRmc.empty() || lastGga.empty()) << log;
-        for (std::size_t at = 0; at < stream.size();) {
-            const std::size_t n = std::min<std::size_t>(1 + rng() % 700, stream.size() - at);
-            receive(stream.substr(at, n));
-            at += n;
-        }
-        EXPECT_EQ(f().output.gpsRmc, lastRmc) << log;
-        EXPECT_EQ(f().output.gpsGga, lastGga) << log;
-        EXPECT_TRUE(f().output.gpsLineBuffer.empty()) << log;
-        f().Timer2_Timer();
-        ASSERT_FALSE(sink.ticks.empty()) << log;
-        EXPECT_EQ(sink.ticks.back(), lastRmc + lastGga) << log;
     }
 }
 
@@ -379,6 +399,113 @@ TEST(SerialOutput, EveryTickArrivesWholeWithValidChecksumsAndThePortIsClosedBetw
     ::close(holder);
 }
 
+// What the kernel is told to do with the output port, tick by tick: the
+// sentences written, then (on a thread of its own, so that the window never
+// waits the 240 ms a tick's sentences take at 4800 baud) the wait until they
+// have left the port, only then the settings the port had before (9600 baud
+// here) put back and the port closed; the next use of the port opens it
+// only after that.
+TEST(SerialOutput, BytesLeaveThePortBeforeItsSettingsComeBackAndItCloses) {
+    const auto pair = berlinPair();
+    const std::string rmc = "$GPRMC,120000,A,4807.4040,N,01134.5000,E,,,081226,0,E*6B";
+    const std::string gga = "$GPGGA,120000,4807.4040,N,01134.5000,E,1,12,,,M,,M,,,*4B";
+    const struct {
+        const char* legend;
+        std::function<void(Form1&)> ticks;
+        std::string bytes;  // what the reader gets
+    } cases[] = {
+        {"two output ticks in a row",
+         [](Form1& f) {
+             f.Timer2_Timer();
+             f.Timer2_Timer();
+         },
+         pair.rmc + pair.gga + pair.rmc + pair.gga},
+        {"the log replay right after a tick",
+         [](Form1& f) {
+             f.Timer2_Timer();
+             f.Timer5_Timer();
+         },
+         pair.rmc + pair.gga + rmc + "\r\n" + gga + "\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        PtyPhone reader;
+        ASSERT_TRUE(reader.ok());
+        // The reader holds the line open at 9600 baud, its own speed.
+        const int holder = ::open(reader.slave().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(holder, 0);
+        termios line{};
+        ASSERT_EQ(::tcgetattr(holder, &line), 0);
+        ::cfsetspeed(&line, B9600);
+        ASSERT_EQ(::tcsetattr(holder, TCSANOW, &line), 0);
+        OutputWindow w;
+        Form1& f = w.makeOutput("[Devices]\r\nCOM2=" + reader.slave().toLocal8Bit() + "\r\n");
+        w.chooseOutput(QStringLiteral("COM 2"));
+        f.position.gsmRmc = pair.rmc;
+        f.position.gsmGga = pair.gga;
+        f.position.reviewRmc = rmc;
+        f.position.reviewGga = gga;
+        f.cGSM->setChecked(true);
+
+        SyscallTrace trace(QStringLiteral("openat,write,ioctl,close"));
+        ASSERT_TRUE(trace.attached());
+        c.ticks(f);
+        EXPECT_FALSE(f.Comm2->PortOpen());
+        EXPECT_EQ(reader.takeUntil(c.bytes, 30000), c.bytes);
+        ASSERT_TRUE(runUntil([&] { return !f.Comm2->closing(); }));
+        const auto calls = trace.stop(reader.slave());
+
+        // Each use of the port, from its first write to the next opening
+        // (what the opening itself sets comes before the first write).
+        struct Use {
+            std::string steps;  // W write, C close, D drain, S settings set
+            std::vector<SyscallTrace::Call> restores;
+            long drainThread = 0;
+        };
+        std::vector<Use> uses;
+        std::vector<std::string> beforeNextOpen;
+        bool opening = true;
+        for (const auto& call : calls) {
+            if (call.name == "openat") {
+                if (!opening) beforeNextOpen.push_back(uses.back().steps);
+                opening = true;
+                continue;
+            }
+            const bool write = call.name == "write";
+            if (opening && !write) continue;
+            if (opening) uses.push_back({});
+            opening = false;
+            Use& use = uses.back();
+            if (write) {
+                use.steps += 'W';
+            } else if (call.name == "close") {
+                use.steps += 'C';
+            } else if (call.request == "TCSBRK") {
+                use.steps += 'D';
+                use.drainThread = call.thread;
+            } else if (call.request.starts_with("TCSETS")) {
+                use.steps += 'S';
+                use.restores.push_back(call);
+            }
+        }
+        ASSERT_EQ(uses.size(), 2u);
+        // A second descriptor waits for the bytes to leave (D) and closes
+        // (C); then the port puts the earlier settings back (S) and closes
+        // (C). The next use opens only after that.
+        const std::regex drained("W+DCSC");
+        ASSERT_EQ(beforeNextOpen.size(), 1u);
+        EXPECT_TRUE(std::regex_match(beforeNextOpen[0], drained)) << beforeNextOpen[0];
+        for (const Use& use : uses) {
+            EXPECT_TRUE(std::regex_match(use.steps, drained)) << use.steps;
+            ASSERT_EQ(use.restores.size(), 1u);
+            EXPECT_NE(use.restores[0].line.find("B9600"), std::string::npos)
+                << use.restores[0].line;
+            EXPECT_NE(use.drainThread, static_cast<long>(::getpid()));
+        }
+        ::close(holder);
+    }
+}
+
 // ---- Hardware port and printer into files -------------------------------------------
 
 TEST(DeviceOutput, HardwarePortBytesGoToTheTransmitRegisterInOrder) {
@@ -393,9 +520,20 @@ TEST(DeviceOutput, HardwarePortBytesGoToTheTransmitRegisterInOrder) {
     f.position.gsmGga = pair.gga;
     f.cGSM->setChecked(true);
     w.chooseOutput(QStringLiteral("Port2"));
+    // Each byte overwrites the one before at the register's address: the
+    // writes themselves, as the kernel got them, tell the bytes' order.
+    SyscallTrace trace(QStringLiteral("pwrite64"));
+    ASSERT_TRUE(trace.attached());
     f.Timer2_Timer();
     HardwarePortSink& port = f.nmeaOutput->hardwarePort();
     ASSERT_TRUE(port.waitIdle(10000));
+    std::string bytes;
+    for (const auto& call : trace.stop(w.path(QStringLiteral("port")))) {
+        EXPECT_EQ(call.offset, 0x2F8);
+        EXPECT_EQ(call.bytes.size(), 1u);
+        bytes += call.bytes;
+    }
+    EXPECT_EQ(bytes, pair.rmc + pair.gga);
     EXPECT_EQ(port.bytesWritten(), static_cast<long>(pair.rmc.size() + pair.gga.size()));
     const QByteArray file = w.readFile(QStringLiteral("port"));
     ASSERT_EQ(file.size(), 0x2F8 + 1);

@@ -317,6 +317,81 @@ TEST(SmsSend, EmptyRecipientIsRefusedByAllThree) {
     }
 }
 
+// What cannot be sent is told where the sender is: a box for the user's own
+// click; for the auto-send minute and the answer to a request (nobody need
+// be at the window) only the send status in Text1 and a trace line.
+TEST(SmsSend, UnattendedSendsThatCannotGoOpenNoBox) {
+    const std::function<void(SmsWindow&)> autoSendMinute = [](SmsWindow& w) {
+        w.f.AsendS->setValue(1);
+        w.f.Timer6_Timer();
+    };
+    const std::function<void(SmsWindow&)> request = [](SmsWindow& w) {
+        w.f.ReqPosEn->setChecked(true);
+        w.receive("$SendPosition!");
+    };
+    const std::function<void(SmsWindow&)> click = [](SmsWindow& w) {
+        w.f.SendPos->setChecked(true);
+    };
+    const struct {
+        const char* legend;
+        const char* entry;  // chosen by the user; "" when the list was only read
+        const char* cell;
+        const std::function<void(SmsWindow&)>& send;
+        bool traceShown;
+        bool box;
+        const char* reason;
+    } cases[] = {
+        {"auto-send, no recipient", "", kGsmRmc, autoSendMinute, true, false, "Kein Empfänger"},
+        {"auto-send, no position", "Anna : +4917612345678", "", autoSendMinute, true, false,
+         "Keine Position zum Senden"},
+        {"auto-send to an emergency number", "Notruf : 112", kGsmRmc, autoSendMinute, true, false,
+         "An eine Notrufnummer (112)"},
+        {"auto-send, trace hidden", "", kGsmRmc, autoSendMinute, false, false, "Kein Empfänger"},
+        {"request, no recipient", "", kGsmRmc, request, true, false, "Kein Empfänger"},
+        {"request, no position", "Anna : +4917612345678", "", request, true, false,
+         "Keine Position zum Senden"},
+        {"user's click, no recipient", "", kGsmRmc, click, true, true, "Kein Empfänger"},
+        {"user's click, no position", "Anna : +4917612345678", "", click, true, true,
+         "Keine Position zum Senden"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        SmsWindow w;
+        Form1& f = w.f;
+        // The SIM's book read: the list offers its entries, none chosen.
+        f.InterpretResponse("+CPBS: \"SM\",2,250");
+        f.InterpretResponse("+CPBR: 1,\"+4917698765432\",145,\"Bernd\"");
+        f.InterpretResponse("+CPBR: 2,\"112\",129,\"Notruf\"");
+        if (*c.entry) w.choose(QString::fromUtf8(c.entry));
+        f.position.gsmRmc = c.cell;
+        if (!c.traceShown) f.List2->hide();
+        const QString before = f.Text1->text();
+        c.send(w);
+
+        const QString reason = QString::fromUtf8(c.reason);
+        EXPECT_EQ(f.sms.pduPending, "");
+        EXPECT_FALSE(f.SendPos->isChecked());
+        const QStringList notes = w.trace().filter(QStringLiteral("SMS: ") + reason);
+        if (c.box) {
+            ASSERT_EQ(w.platform->messages.size(), 1);
+            EXPECT_TRUE(w.platform->messages[0].startsWith(reason))
+                << w.platform->messages[0].toStdString();
+            EXPECT_EQ(w.platform->beeps, 1);
+            EXPECT_EQ(f.Text1->text(), before);
+            EXPECT_TRUE(notes.isEmpty());
+        } else {
+            EXPECT_TRUE(w.platform->messages.isEmpty())
+                << w.platform->messages.join(' ').toStdString();
+            EXPECT_EQ(w.platform->beeps, 0);
+            EXPECT_TRUE(f.Text1->text().startsWith(QStringLiteral("SMS: ") + reason))
+                << f.Text1->text().toStdString();
+            EXPECT_EQ(f.Text1->toolTip(), QStringLiteral("SMS-Sendestatus"));
+            EXPECT_TRUE(w.shown(f.Text1));
+            EXPECT_EQ(notes.size(), c.traceShown ? 1 : 0);
+        }
+    }
+}
+
 TEST(SmsSend, PositionRequestWorksAsAPushButton) {
     SmsWindow w;
     Form1& f = w.f;
@@ -374,7 +449,10 @@ TEST(PhoneBookMode, Dialling) {
         {"Anna : +49123456789", true, "ATD+49123456789;", 1, 0, 100},
         {"*100#", true, "ATD*100#;", 0, 1, 5000},
         {"Anna : +49123456789", false, "", 0, 0, 100},
-        {"Evil : 0123;+CMGD=1", true, "", 0, 0, 100},  // not a number
+        {"Evil : 0123;+CMGD=1", true, "", 0, 0, 100},                // not a number
+        {"Büro : 0301234,567", true, "ATD0301234,567;", 1, 0, 100},  // a pause, then the line
+        {"Hotel : +4930123p12", true, "ATD+4930123p12;", 1, 0, 100},
+        {"Evil : 0123\"", true, "", 0, 0, 100},
     };
     for (const auto& c : cases) {
         SmsWindow w;
@@ -382,7 +460,7 @@ TEST(PhoneBookMode, Dialling) {
         f.Timer1->setInterval(100);
         f.Timer1->setEnabled(true);
         f.Check1->setChecked(true);
-        w.choose(QString::fromLatin1(c.entry));
+        w.choose(QString::fromUtf8(c.entry));
         f.Text2->setText(QStringLiteral("alt"));
         w.platform->yesNoAnswers = {c.yes};
         f.CALLb_Click();

@@ -9,6 +9,10 @@
 #include <QJsonArray>
 #include <QProcess>
 
+#include "app/window/text_codec.h"
+#include "core/ini_file.h"
+#include "core/outgoing_sms.h"
+#include "core/position_sms.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/window/pty_phone.h"
 #include "tests/window/window_test_support.h"
@@ -49,8 +53,9 @@ class SmsJourney : public ::testing::Test {
   protected:
     // The Berlin phone with `timeline`, and the window on it. Once the phone
     // is found the window's clock stands at 09:20:05, the cell position is
-    // known and an entry of the phone-book list is chosen.
-    void start(const QJsonArray& timeline) {
+    // known and (with `chooseEntry`) an entry of the phone-book list is
+    // chosen. `autoSend` is the saved interval of automatic sending.
+    void start(const QJsonArray& timeline, bool chooseEntry = true, int autoSend = 0) {
         ASSERT_TRUE(folder.dir.isValid());
         QJsonObject scenario = berlinScenario();
         scenario[QStringLiteral("repeatEvery")] = 0;
@@ -61,6 +66,11 @@ class SmsJourney : public ::testing::Test {
         const QString link = folder.path(QStringLiteral("phone"));
         ASSERT_TRUE(sim.start(scenarioFile, link, log));
         folder.setUp(link);
+        if (autoSend > 0) {
+            const std::string ini =
+                QFile::encodeName(folder.path(QStringLiteral("Funkor.ini"))).toStdString();
+            funkor::ini::writeString(ini, "Sources", "AutoSend", std::to_string(autoSend));
+        }
 
         auto fake = std::make_unique<FakePlatform>();
         platform = fake.get();
@@ -74,6 +84,7 @@ class SmsJourney : public ::testing::Test {
         ASSERT_TRUE(runUntil([&] { return f.phone.phoneLinked == 1; }, 20000));
         platform->now = QDateTime(QDate(2026, 12, 2), QTime(9, 20, 5));
         f.position.gsmRmc = kGsmRmc;
+        if (!chooseEntry) return;
         f.Combo1->addItem(QStringLiteral("Anna : +4917600112233"));
         f.Combo1->setCurrentIndex(0);
     }
@@ -156,6 +167,52 @@ TEST_F(SmsJourney, PositionRequestAnsweredOnlyWhenAllowedThenATypedText) {
     f.SMSb_Click();
     ASSERT_TRUE(runUntil([&] { return submitted().size() == 2; }, 30000)) << phoneLog();
     EXPECT_EQ(gammuText(submitted()[1]), QStringLiteral("Grüße aus Köln, Jürgen!"));
+}
+
+// A saved auto-send interval with the SIM's phone book read: nothing goes
+// to an entry nobody chose, and no box waits for a click; the first entry
+// the user picks gets the next interval's position.
+TEST_F(SmsJourney, SavedAutoSendWaitsForTheRecipientTheUserPicks) {
+    start({}, false, 1);
+    Form1& f = *form;
+    EXPECT_EQ(f.AsendS->value(), 1);
+    EXPECT_TRUE(f.Timer6->Enabled());
+    // The books are read once the check box for them shows.
+    ASSERT_TRUE(runUntil([&] { return f.Check1->isVisibleTo(&f); }, 60000)) << phoneLog();
+    ASSERT_GE(f.Combo1->count(), 2);
+    EXPECT_EQ(f.Combo1->currentIndex(), -1);
+    EXPECT_EQ(f.Combo1->currentText(), QString());
+
+    for (int minute = 1; minute <= 2; ++minute) {
+        SCOPED_TRACE(minute);
+        f.Timer6_Timer();  // the interval is one minute
+        EXPECT_FALSE(f.SendPos->isChecked());
+        EXPECT_EQ(f.sms.pduPending, "");
+        EXPECT_EQ(f.Text1->text(),
+                  QStringLiteral("SMS: Kein Empfänger: bitte erst einen Eintrag im Telefonbuch "
+                                 "wählen."));
+    }
+    // A whole pass of the cycle, with its step for messages to send, goes by.
+    const qsizetype mark = readText(log).size();
+    ASSERT_TRUE(runUntil([&] { return readText(log).mid(mark).contains("AT+CREG"); }, 60000))
+        << phoneLog();
+    EXPECT_TRUE(submitted().isEmpty()) << phoneLog();
+    EXPECT_FALSE(readText(log).toLower().contains("at+cmgs")) << phoneLog();
+    EXPECT_TRUE(platform->messages.isEmpty())
+        << platform->messages.join(QLatin1Char('\n')).toStdString();
+
+    // The user picks the second entry; the next interval sends to it.
+    f.Combo1->setCurrentIndex(1);
+    const QString chosen = f.Combo1->currentText();
+    ASSERT_NE(chosen, f.Combo1->itemText(0));
+    f.Timer6_Timer();
+    EXPECT_TRUE(f.SendPos->isChecked());
+    ASSERT_TRUE(runUntil([&] { return submitted().size() == 1; }, 30000)) << phoneLog();
+    const std::string recipient = funkor::smsRecipient(toCp1252(chosen));
+    EXPECT_EQ(submitted()[0].toStdString(),
+              funkor::prepareSms(funkor::buildPositionSms("", kGsmRmc).text, recipient).pdu)
+        << recipient;
+    EXPECT_TRUE(platform->messages.isEmpty());
 }
 
 TEST_F(SmsJourney, CallerAnnouncedOnceWithinTwentySecondsAndAgainOnClick) {

@@ -35,6 +35,9 @@ struct WindowFixture {
     Form1& make(const QString& commandLine = QString(), bool load = true) {
         StartOptions options;
         options.commandLine = commandLine;
+        return make(options, load);
+    }
+    Form1& make(const StartOptions& options, bool load = true) {
         auto fake = std::make_unique<FakePlatform>();
         platform = fake.get();
         form =

@@ -22,12 +22,13 @@
 #include "core/nmea.h"
 #include "core/pdu.h"
 #include "core/position_texts.h"
+#include "tools/funkor-tool/celldb.h"
 
 using namespace funkor;
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* kUsageHead =
     "usage:\n"
     "  funkor-tool grid E N                   grid easting/northing (m) to WGS84\n"
     "  funkor-tool nmea LAT LON [--utc YYYY-MM-DDThh:mm:ss]\n"
@@ -36,9 +37,12 @@ constexpr const char* kUsage =
     "  funkor-tool pdu-decode HEX TPDU_LENGTH sender, time and text of an SMS-DELIVER\n"
     "  funkor-tool septets HEX                unpack GSM 7-bit text\n"
     "  funkor-tool cb-position PAGE_HEX       position key of a cell broadcast page\n"
-    "  funkor-tool log-export LOG [--gpx FILE] [--kml FILE]\n"
-    "                                         position log as GPX 1.1 / KML 2.2 waypoints\n"
+    "  funkor-tool log-export LOG [--gpx FILE] [--kml FILE] [--ocid FILE]\n"
+    "                                         position log as GPX 1.1 / KML 2.2 waypoints,\n"
+    "                                         its cells as OpenCellID CSV\n"
     "                                         (FILE - is standard output)\n";
+
+const std::string kUsage = std::string(kUsageHead) + kCelldbUsage;
 
 int usage(const std::string& problem = {}) {
     if (!problem.empty()) std::cerr << "funkor-tool: " << problem << "\n";
@@ -213,11 +217,11 @@ bool writeOutput(const std::string& path, const std::string& text) {
 }
 
 int cmdLogExport(const std::vector<std::string>& a) {
-    std::string log, gpx, kml;
+    std::string log, gpx, kml, ocid;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] == "--gpx" || a[i] == "--kml") {
+        if (a[i] == "--gpx" || a[i] == "--kml" || a[i] == "--ocid") {
             if (i + 1 >= a.size()) return usage(a[i] + " needs a FILE");
-            (a[i] == "--gpx" ? gpx : kml) = a[i + 1];
+            (a[i] == "--gpx" ? gpx : a[i] == "--kml" ? kml : ocid) = a[i + 1];
             ++i;
         } else if (log.empty()) {
             log = a[i];
@@ -226,7 +230,8 @@ int cmdLogExport(const std::vector<std::string>& a) {
         }
     }
     if (log.empty()) return usage("log-export needs the LOG file");
-    if (gpx.empty() && kml.empty()) return usage("log-export needs --gpx FILE or --kml FILE");
+    if (gpx.empty() && kml.empty() && ocid.empty())
+        return usage("log-export needs --gpx FILE, --kml FILE or --ocid FILE");
     std::ifstream in(log, std::ios::binary);
     if (!in) return refuse("cannot read " + log);
     std::ostringstream text;
@@ -236,6 +241,12 @@ int cmdLogExport(const std::vector<std::string>& a) {
     if (!gpx.empty() && !writeOutput(gpx, writeGpx(w.points))) return refuse("cannot write " + gpx);
     if (!kml.empty() && !writeOutput(kml, writeKml(w.points, title)))
         return refuse("cannot write " + kml);
+    if (!ocid.empty()) {
+        const LogCells cells = readLogCells(text.str());
+        if (!writeOutput(ocid, writeCellCsv(cells.rows))) return refuse("cannot write " + ocid);
+        std::cerr << "cells=" << cells.rows.size() << "\nestimated=" << cells.estimated
+                  << "\nhome=" << cells.home << "\n";
+    }
     // The counts go to stderr, so that "-" leaves a clean document.
     std::cerr << "waypoints=" << w.points.size() << "\nskipped=" << w.skipped << "\n";
     return 0;
@@ -258,5 +269,6 @@ int main(int argc, char** argv) {
     if (command == "septets") return cmdSeptets(args);
     if (command == "cb-position") return cmdCbPosition(args);
     if (command == "log-export") return cmdLogExport(args);
+    if (command == "celldb") return cmdCelldb(args);
     return usage("unknown command " + command);
 }

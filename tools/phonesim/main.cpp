@@ -40,10 +40,12 @@ void usage(FILE* to) {
     std::fprintf(to,
                  "usage: funkor-phonesim [--scenario FILE] [--link PATH] [--log FILE]\n"
                  "                       [--baud auto|off|RATE] [--delay MS] [--repeat SECONDS]\n"
-                 "                       [--replug-after MS]\n"
+                 "                       [--replug-after MS] [--device NAME]\n"
                  "  --scenario FILE  phone, SIM, cells and time line (default: the Berlin drive)\n"
                  "  --link PATH      keep a symbolic link PATH to the pseudo-terminal\n"
                  "  --log FILE       record every received command line with a time stamp\n"
+                 "  --device NAME    the device on the line: s45i (default), lte-modem\n"
+                 "                   (a battery-less LTE USB modem) or gsm-module (SIM800)\n"
                  "  --baud MODE      pace output like a serial line: at the rate the program\n"
                  "                   set (auto, default), at a fixed RATE, or not at all (off)\n"
                  "  --delay MS       the phone's answer delay per command (default 40)\n"
@@ -102,7 +104,7 @@ class RecordFile {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string scenarioPath, linkPath, logPath, baudMode = "auto";
+    std::string scenarioPath, linkPath, logPath, baudMode = "auto", deviceArg;
     double delayMs = 40;
     double repeatSeconds = -1;
     double replugMs = 1000;
@@ -120,6 +122,8 @@ int main(int argc, char** argv) {
             value(scenarioPath);
         } else if (a == "--link") {
             value(linkPath);
+        } else if (a == "--device") {
+            value(deviceArg);
         } else if (a == "--log") {
             value(logPath);
         } else if (a == "--baud") {
@@ -170,6 +174,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (repeatSeconds >= 0) scenario.repeatEvery = repeatSeconds;
+    if (!deviceArg.empty()) {
+        phonesim::Device device = phonesim::Device::S45i;
+        if (!phonesim::deviceByName(deviceArg, device)) {
+            std::fprintf(stderr, "funkor-phonesim: --device takes s45i, lte-modem or gsm-module\n");
+            return 2;
+        }
+        phonesim::useDevice(scenario, device);
+    }
     RecordFile record;
     if (!logPath.empty() && !record.open(logPath)) {
         std::fprintf(stderr, "funkor-phonesim: cannot write %s: %s\n", logPath.c_str(),

@@ -79,6 +79,8 @@ void Modem::resetSettings() {
     quiet_ = false;
     cmee_ = 0;
     cregMode_ = 0;
+    cgregMode_ = 0;
+    ceregMode_ = 0;
     clip_ = 0;
     const int cnmi[5] = {0, 0, 0, 0, 1};
     std::copy(cnmi, cnmi + 5, cnmi_);
@@ -316,7 +318,9 @@ void Modem::executeLine(const std::string& line, double now) {
 
     std::vector<Command> commands;
     double t = std::max(now, lastRelease_);
-    if (!parseLine(std::string_view(command).substr(2), commands)) {
+    bool valid = parseLine(std::string_view(command).substr(2), commands);
+    for (const auto& c : commands) valid = valid && knows(c);
+    if (!valid) {
         queue(finalCode(Result::Error, 0), t + opt_.answerDelay);
         return;
     }
@@ -353,7 +357,7 @@ void Modem::execute(const Command& c, Reply& r, double now) {
         dial(c.raw, r, now);
     } else if (n.size() <= 2 && n[0] != '+' && n[0] != '^') {
         basicCommand(c, r, now);
-    } else if (n == "+COPS" || n == "+CREG") {
+    } else if (n == "+COPS" || n == "+CREG" || n == "+CGREG" || n == "+CEREG") {
         network(c, r, now);
     } else if (n == "+CRSM") {
         simAccess(c, r);
@@ -532,7 +536,7 @@ void Modem::changeCell(int cell, double now) {
     if (cell == cell_) return;
     cell_ = cell;
     if (!registered_) return;
-    if (cregMode_ == 2) unsolicited(cregLine(true), now);
+    reportRegistration(2, now);
     nextBroadcast_ = now + firstPageDelay();
 }
 
@@ -545,12 +549,68 @@ void Modem::setRegistered(bool registered, double now) {
     } else {
         nextBroadcast_ = now + firstPageDelay();
     }
-    if (cregMode_ >= 1) unsolicited(cregLine(true), now);
+    reportRegistration(1, now);
 }
 
 int Modem::registrationState() const {
     if (!registered_) return 2;
     return cell().operatorCode == sc_.imsi.substr(0, 5) ? 1 : 5;
+}
+
+bool Modem::knows(const Command& c) const {
+    const std::string& n = c.name;
+    switch (sc_.device) {
+        case Device::LteModem:
+            return n[0] != '^' && n != "+CCID";
+        case Device::GsmModule:
+            return n[0] != '^' && n != "+CEREG" && n != "+ICCID";
+        default:
+            return true;
+    }
+}
+
+int& Modem::domainMode(char domain) {
+    return domain == 'G' ? cgregMode_ : (domain == 'E' ? ceregMode_ : cregMode_);
+}
+
+// The LTE modem is attached for data only: neither circuit- nor
+// packet-switched registration, its serving cell comes with +CEREG.
+int Modem::domainState(char domain) const {
+    if (sc_.device == Device::LteModem && domain != 'E') return registered_ ? 0 : 2;
+    return registrationState();
+}
+
+void Modem::reportRegistration(int minimumMode, double now) {
+    if (sc_.device == Device::S45i) {
+        if (cregMode_ >= minimumMode) unsolicited(cregLine(true), now);
+        return;
+    }
+    for (const char domain : {'C', 'G', 'E'}) {
+        if (domainMode(domain) < minimumMode) continue;
+        if (minimumMode == 2 && domainState(domain) == 0) continue;  // no cell to report
+        unsolicited(registrationLine(domain, true), now);
+    }
+}
+
+// +CREG: 2,1,4CA,81DE               SIM800: unquoted, no leading zeros
+// +CEREG: 2,1,"1F00","79D9031",7    EC25: TAC and the 28-bit cell, AcT E-UTRAN
+std::string Modem::registrationLine(char domain, bool unsolicitedForm) const {
+    if (sc_.device == Device::S45i) return cregLine(unsolicitedForm);
+    const int mode = domain == 'G' ? cgregMode_ : (domain == 'E' ? ceregMode_ : cregMode_);
+    std::string s = domain == 'G' ? "+CGREG: " : (domain == 'E' ? "+CEREG: " : "+CREG: ");
+    if (!unsolicitedForm) s += std::to_string(mode) + ",";
+    const int state = domainState(domain);
+    s += std::to_string(state);
+    if (mode == 2 && (state == 1 || state == 5)) {
+        char buf[48];
+        if (sc_.device == Device::LteModem) {
+            std::snprintf(buf, sizeof buf, ",\"%04X\",\"%07X\",7", cell().lac, cell().ci);
+        } else {
+            std::snprintf(buf, sizeof buf, ",%X,%X", cell().lac, cell().ci);
+        }
+        s += buf;
+    }
+    return s;
 }
 
 std::string Modem::cregLine(bool unsolicitedForm) const {

@@ -90,8 +90,17 @@ class Modem {
     void setRegistered(bool registered, double now);
     void deliverSms(const StoredSms& sms, double now);
     void sendBroadcast(double now);
+    // Registration answers of the three domains: 'C' +CREG, 'G' +CGREG,
+    // 'E' +CEREG.
     std::string cregLine(bool unsolicitedForm) const;
+    std::string registrationLine(char domain, bool unsolicitedForm) const;
     int registrationState() const;
+    int domainState(char domain) const;
+    int& domainMode(char domain);
+    void reportRegistration(int minimumMode, double now);
+    // Whether another maker's device knows a command at all; a line holding
+    // one it does not know is refused whole.
+    bool knows(const Command& c) const;
     bool broadcastAccepted(int messageId) const;
     double firstPageDelay() const;
     const Cell& cell() const { return sc_.cells[static_cast<std::size_t>(cell_)]; }
@@ -120,6 +129,8 @@ class Modem {
     bool quiet_ = false;
     int cmee_ = 0;
     int cregMode_ = 0;
+    int cgregMode_ = 0;
+    int ceregMode_ = 0;
     int clip_ = 0;
     int cnmi_[5] = {0, 0, 0, 0, 1};
     std::string charset_ = "GSM";

@@ -218,6 +218,10 @@ void Modem::identity(const Command& c, Reply& r) {
         plain(sc_.imsi);
     } else if (n == "^SCID") {
         plain("^SCID: " + sc_.iccid);
+    } else if (n == "+CCID" && sc_.device == Device::GsmModule) {
+        plain(sc_.iccid);  // SIM800: the number alone
+    } else if (n == "+ICCID" && sc_.device == Device::LteModem) {
+        plain("+ICCID: " + sc_.iccid);
     } else if (n == "+CPIN") {
         if (read) {
             r.info.push_back("+CPIN: READY");
@@ -268,11 +272,15 @@ void Modem::identity(const Command& c, Reply& r) {
         } else {
             plain("+CPAS: " + std::to_string(state));
         }
+    } else if (n == "+CBC" && sc_.device == Device::LteModem) {
+        r.result = Result::Error;  // powered by the USB port: no battery to report
     } else if (n == "+CBC") {
         if (test) {
             r.info.push_back("+CBC: (0-3),(0-100)");
         } else {
-            plain("+CBC: " + std::to_string(charging_ ? 1 : 0) + "," + std::to_string(battery_));
+            // SIM800 adds the battery voltage in millivolts.
+            plain("+CBC: " + std::to_string(charging_ ? 1 : 0) + "," + std::to_string(battery_) +
+                  (sc_.device == Device::GsmModule ? ",3900" : ""));
         }
     } else if (n == "+CSQ") {
         const int level = !registered_ ? 99 : (cell().signal >= 0 ? cell().signal : signal_);
@@ -296,15 +304,18 @@ void Modem::identity(const Command& c, Reply& r) {
 }
 
 void Modem::network(const Command& c, Reply& r, double now) {
-    if (c.name == "+CREG") {
+    if (c.name == "+CREG" || c.name == "+CGREG" || c.name == "+CEREG") {
+        const char domain = c.name == "+CGREG" ? 'G' : (c.name == "+CEREG" ? 'E' : 'C');
         int mode = 0;
-        if (c.kind == Command::Read) {
-            r.info.push_back(cregLine(false));
+        if (sc_.device == Device::S45i && domain != 'C') {
+            r.result = Result::Error;  // a phone without packet data
+        } else if (c.kind == Command::Read) {
+            r.info.push_back(registrationLine(domain, false));
         } else if (c.kind == Command::Test) {
-            r.info.push_back("+CREG: (0-2)");
+            r.info.push_back(c.name + ": (0-2)");
         } else if (c.kind == Command::Set && !c.args.empty() && parseNumber(c.args[0].text, mode) &&
                    mode <= 2) {
-            cregMode_ = mode;
+            domainMode(domain) = mode;
         } else {
             r.result = Result::Error;
         }

@@ -133,6 +133,49 @@ bool readTimeline(const QJsonArray& events, Scenario& s, std::string& error) {
 
 }  // namespace
 
+bool deviceByName(const std::string& name, Device& out) {
+    if (name == "s45i") {
+        out = Device::S45i;
+    } else if (name == "lte-modem") {
+        out = Device::LteModem;
+    } else if (name == "gsm-module") {
+        out = Device::GsmModule;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+const char* deviceName(Device device) {
+    switch (device) {
+        case Device::LteModem:
+            return "lte-modem";
+        case Device::GsmModule:
+            return "gsm-module";
+        default:
+            return "s45i";
+    }
+}
+
+void useDevice(Scenario& s, Device device) {
+    s.device = device;
+    if (s.manufacturer != "SIEMENS") return;
+    switch (device) {
+        case Device::LteModem:
+            s.manufacturer = "Quectel";
+            s.model = "EC25";
+            s.revision = "EC25EFAR06A03M4G";
+            break;
+        case Device::GsmModule:
+            s.manufacturer = "SIMCOM_Ltd";
+            s.model = "SIMCOM_SIM800";
+            s.revision = "Revision:1418B04SIM800M32";
+            break;
+        default:
+            break;
+    }
+}
+
 bool loadScenario(const std::string& path, Scenario& s, std::string& error) {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) {
@@ -152,6 +195,14 @@ bool loadScenario(const std::string& path, Scenario& s, std::string& error) {
     s.model = str(phone.value("model"), s.model);
     s.revision = str(phone.value("revision"), s.revision);
     s.imei = str(phone.value("imei"), s.imei);
+    if (phone.contains("device")) {
+        Device device = Device::S45i;
+        if (!deviceByName(str(phone.value("device")), device)) {
+            error = path + ": unknown device " + str(phone.value("device"));
+            return false;
+        }
+        useDevice(s, device);
+    }
 
     const QJsonObject sim = root.value("sim").toObject();
     s.imsi = str(sim.value("imsi"), s.imsi);
@@ -219,8 +270,10 @@ bool loadScenario(const std::string& path, Scenario& s, std::string& error) {
         c.positionKey = str(o.value("position"));
         c.timingAdvance = o.value("ta").toInt(0);
         c.signal = o.value("signal").toInt(-1);
-        if (c.lac < 0 || c.lac > 0xFFFF || c.ci < 0 || c.ci > 0xFFFF) {
-            error = "cell " + c.name + ": LAC and CI must be 16-bit values";
+        // LTE and UMTS cells have 28-bit identities, GSM cells 16-bit ones.
+        const int maxCi = s.device == Device::LteModem ? 0xFFFFFFF : 0xFFFF;
+        if (c.lac < 0 || c.lac > 0xFFFF || c.ci < 0 || c.ci > maxCi) {
+            error = "cell " + c.name + ": LAC and CI must be 16-bit values (CI of LTE: 28 bits)";
             return false;
         }
         if (!c.positionKey.empty() && c.positionKey.size() != 12) {

@@ -66,7 +66,21 @@ struct Event {
     bool charging = false;  // Battery
 };
 
+// The kind of device on the line: the Siemens phone the program was written
+// for, or another maker's device that knows only the standard commands.
+enum class Device {
+    S45i,       // Siemens S45i: +CREG with quoted 4-digit fields, ^SCID, ^SSTK, battery
+    LteModem,   // battery-less LTE USB modem (Quectel EC25): +CBC fails, no "^" commands,
+                // registered through +CEREG only, 28-bit cells, ICCID through +ICCID
+    GsmModule,  // GSM module (SIMCom SIM800): unquoted registration fields without
+                // leading zeros, +CGREG but no +CEREG, ICCID through +CCID
+};
+// "s45i", "lte-modem", "gsm-module"; false for another name.
+bool deviceByName(const std::string& name, Device& out);
+const char* deviceName(Device device);
+
 struct Scenario {
+    Device device = Device::S45i;
     std::string manufacturer = "SIEMENS";
     std::string model = "S45i";
     std::string revision = "21";
@@ -92,6 +106,10 @@ struct Scenario {
     std::vector<Event> timeline;
     double repeatEvery = 0;  // 0: the time line runs once
 };
+
+// Makes the scenario's phone `device`; a scenario that still names the
+// Siemens handset gets the device's own maker, model and revision.
+void useDevice(Scenario& s, Device device);
 
 // Reads a scenario file; on failure returns false with a message in `error`.
 bool loadScenario(const std::string& path, Scenario& out, std::string& error);

@@ -1,0 +1,92 @@
+#include "app/position/cell_db_position.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include "app/window/elements.h"
+#include "app/window/form1_variables.h"
+#include "app/window/platform.h"
+#include "app/window/text_codec.h"
+#include "core/cell_db_position.h"
+
+CellDbPosition::CellDbPosition(NetworkState& network, PositionState& position, Platform& platform,
+                               const Elements& e, std::function<void(const QString&)> trace,
+                               std::function<void()> logPosition)
+    : network_(network),
+      position_(position),
+      platform_(platform),
+      PosL_(e.PosL),
+      Cell_(e.Cell),
+      NMEA_(e.NMEA),
+      GPS_(e.GPS),
+      MBlast_(e.MBlast),
+      Timer2_(e.Timer2),
+      controls_(e.positionControls),
+      trace_(std::move(trace)),
+      logPosition_(std::move(logPosition)) {}
+
+CellDbPosition::~CellDbPosition() = default;
+
+bool CellDbPosition::openDatabase(const std::string& path, QString* problem) {
+    db_.reset();
+    std::string error;
+    if (!QFileInfo::exists(QFile::decodeName(path.c_str()))) return false;
+    db_ = funkor::CellDatabase::open(path, error);
+    if (!db_ && problem) *problem = QString::fromUtf8(error.c_str());
+    return db_.has_value();
+}
+
+void CellDbPosition::ServingCellChanged(const std::string& radio) {
+    if (!db_) return;
+    // Nothing of the last cell's position is carried to the new one: until
+    // this cell has a position of its own, no sentences go out.
+    position_.gsmRmc.clear();
+    position_.gsmGga.clear();
+    position_.lastCbPosition.clear();
+    position_.gsmFromDatabase = false;
+    PosL_->setText(QString());
+    PosL_->setToolTip(QString());
+
+    const std::string& key = network_.cellKey;
+    // Cell key: CI (4 hex digits), LAC (4 hex digits), MCC and MNC.
+    const auto dbKey = key.size() >= 13
+                           ? funkor::cellDbKeyFromPhone(radio, network_.operatorCode,
+                                                        std::string_view(key).substr(4, 4),
+                                                        std::string_view(key).substr(0, 4))
+                           : std::nullopt;
+    if (!dbKey) return;
+    const auto cell = db_->lookup(*dbKey);
+    if (!cell) {
+        trace_(fromCp1252(funkor::unknownCellTrace(*dbKey)));
+        return;
+    }
+
+    const QDateTime now = platform_.Now();
+    const QDate day = now.date();
+    const QTime time = now.time();
+    const QString separator = QLocale().decimalPoint();
+    funkor::DbPositionInput in;
+    in.cell = *cell;
+    in.cellKey = key;
+    in.localTime = {day.year(), day.month(), day.day(), time.hour(), time.minute(), time.second()};
+    in.utcOffsetHours = position_.utcOffsetHours;
+    in.mapBase = position_.mapBase;
+    in.decimalSeparator = separator.isEmpty() ? '.' : separator.at(0).toLatin1();
+    const funkor::DbPositionResult r = funkor::computeDbPosition(in);
+
+    NMEA_->setEnabled(true);
+    GPS_->setEnabled(true);
+    for (QWidget* w : controls_) w->setVisible(true);
+    position_.gsmFromDatabase = true;
+    position_.mapAddress = r.mapAddress;
+    if (MBlast_->isChecked()) platform_.OpenUrl(fromCp1252(r.mapAddress));
+    PosL_->setText(fromCp1252(r.caption));
+    PosL_->setToolTip(fromCp1252(r.toolTip));
+    position_.gsmRmc = r.sentences.rmc;
+    position_.gsmGga = r.sentences.gga;
+    Timer2_->setEnabled(true);
+    logPosition_();
+}

@@ -1,0 +1,81 @@
+// Lookup latency and resident memory of the cell database, for
+// bench/celldb/run: reads the keys to look up (one "radio,mcc,net,area,cell"
+// a line) from standard input, opens the database, warms up on the first
+// tenth of the keys, then times each lookup of the keys. Prints JSON.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/cell_database.h"
+
+using namespace funkor;
+
+namespace {
+
+long residentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: funkor-celldb-bench DB < keys\n";
+        return 2;
+    }
+    std::vector<CellDbKey> keys;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        std::stringstream s(line);
+        CellDbKey k;
+        std::string part;
+        std::getline(s, k.radio, ',');
+        std::getline(s, part, ',');
+        k.mcc = std::stoi(part);
+        std::getline(s, part, ',');
+        k.net = std::stoi(part);
+        std::getline(s, part, ',');
+        k.area = std::stoll(part);
+        std::getline(s, part, ',');
+        k.cell = std::stoll(part);
+        keys.push_back(k);
+    }
+    const long before = residentKiB();
+    std::string error;
+    auto db = CellDatabase::open(argv[1], error);
+    if (!db) {
+        std::cerr << error << "\n";
+        return 1;
+    }
+    const long opened = residentKiB();
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < keys.size() / 10; ++i) found += db->lookup(keys[i]) ? 1 : 0;
+    std::vector<double> micros;
+    micros.reserve(keys.size());
+    found = 0;
+    for (const auto& k : keys) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const bool hit = db->lookup(k).has_value();
+        const auto t1 = std::chrono::steady_clock::now();
+        found += hit ? 1 : 0;
+        micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+    const long after = residentKiB();
+    std::sort(micros.begin(), micros.end());
+    auto at = [&](double q) { return micros[static_cast<std::size_t>(q * static_cast<double>(micros.size() - 1))]; };
+    std::printf(
+        "{\"lookups\": %zu, \"found\": %zu, \"medianMicros\": %.2f, \"p99Micros\": %.2f,"
+        " \"maxMicros\": %.2f, \"residentKiBBefore\": %ld, \"residentKiBOpen\": %ld,"
+        " \"residentKiBAfterLookups\": %ld}\n",
+        micros.size(), found, at(0.5), at(0.99), micros.back(), before, opened, after);
+    return 0;
+}

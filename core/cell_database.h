@@ -1,0 +1,173 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The offline cell database: the positions of mobile network cells as
+// open cell databases publish them (the OpenCellID / Ichnaea CSV export
+// layout), kept in an SQLite file the user can query with `sqlite3`:
+//
+//   CREATE TABLE cells(radio TEXT, mcc INTEGER, net INTEGER, area INTEGER,
+//     cell INTEGER, lon REAL, lat REAL, range INTEGER, samples INTEGER,
+//     changeable INTEGER, updated INTEGER,
+//     PRIMARY KEY(radio, mcc, net, area, cell)) WITHOUT ROWID;
+//
+// The file carries the application id 0x46756E6B ("Funk") so that a
+// foreign SQLite file is told apart from a database of cells.
+namespace funkor {
+
+inline constexpr std::int32_t kCellDbApplicationId = 0x46756E6B;
+inline constexpr int kCellDbVersion = 1;
+
+// One cell as the database keys it: the radio ("GSM", "UMTS", "LTE",
+// "NR", "CDMA"), MCC, MNC ("net"), LAC or TAC ("area") and the cell id in
+// decimal (LTE: eNodeB id × 256 + cell id).
+struct CellDbKey {
+    std::string radio;
+    int mcc = 0;
+    int net = 0;
+    std::int64_t area = 0;
+    std::int64_t cell = 0;
+};
+
+// A cell's row. `range` is the radius of its coverage in metres (0 when
+// the source did not know it); `changeable` is false when the position is
+// the site itself rather than an estimate from measurements.
+struct CellDbRow {
+    CellDbKey key;
+    double longitude = 0;
+    double latitude = 0;
+    int range = 0;
+    int samples = 0;
+    bool changeable = true;
+    std::int64_t created = 0;  // Unix seconds; written, not kept
+    std::int64_t updated = 0;
+};
+
+struct CellDbPosition {
+    double latitude = 0;
+    double longitude = 0;
+    int range = 0;
+    int samples = 0;
+    bool changeable = true;
+    std::int64_t updated = 0;
+};
+
+// --- Reading the CSV layout -------------------------------------------------
+
+// radio,mcc,net,area,cell,unit,lon,lat,range,samples,changeable,created,updated,averageSignal
+inline constexpr std::string_view kCellCsvHeader =
+    "radio,mcc,net,area,cell,unit,lon,lat,range,samples,changeable,created,updated,"
+    "averageSignal";
+
+enum class CsvRowError {
+    None,
+    Empty,         // an empty line
+    TooFewFields,  // fewer than the 13 fields up to "updated"
+    BadRadio,      // not GSM, UMTS, LTE, NR or CDMA
+    NotANumber,    // a number field that is not one
+    OffTheEarth,   // latitude beyond ±90° or longitude beyond ±180°
+    TooLong,       // a line longer than any row can be
+};
+// English reason for the import report: "too few fields".
+std::string_view csvRowErrorText(CsvRowError e);
+
+// One data line (without its line end; a trailing CR is taken off). The
+// unit, range, samples, created and averageSignal fields may be empty.
+CsvRowError parseCellCsvRow(std::string_view line, CellDbRow& row);
+// True for the layout's header line (its first field is "radio").
+bool isCellCsvHeader(std::string_view line);
+// The row in the CSV layout, without a line end; range 0 is written empty.
+std::string cellCsvRow(const CellDbRow& row);
+
+// --- Import -----------------------------------------------------------------
+
+struct CellImportProgress {
+    std::int64_t rows = 0;        // data lines read so far
+    std::int64_t bytesRead = 0;   // of the file as stored (compressed or not)
+    std::int64_t bytesTotal = 0;  // 0 when the size is not known (a pipe)
+    double seconds = 0;
+};
+
+struct CellImportOptions {
+    std::vector<int> mccs;  // only these countries; empty: all
+    // Called every 200,000 rows and once at the end.
+    std::function<void(const CellImportProgress&)> progress;
+    std::size_t problemsKept = 5;  // malformed lines reported in detail
+};
+
+struct CellImportProblem {
+    std::int64_t line = 0;  // from 1, the header being line 1
+    CsvRowError error = CsvRowError::None;
+};
+
+struct CellImportResult {
+    bool ok = false;
+    std::string error;                        // German, when !ok
+    std::int64_t read = 0;                    // data lines read
+    std::int64_t stored = 0;                  // cells in the new database
+    std::int64_t skipped = 0;                 // malformed lines
+    std::int64_t filtered = 0;                // rows of other countries (--mcc)
+    std::vector<CellImportProblem> problems;  // the first few malformed lines
+    double seconds = 0;
+};
+
+// Reads `csvPath` ("-" for standard input; plain or gzip-compressed, told
+// by its content) and builds the database `dbPath` afresh from it. The
+// file is streamed; memory stays bounded whatever its size. Where a cell
+// appears more than once, the row with the newest `updated` is kept. The
+// new database is built beside `dbPath` and renamed over it only once it
+// is complete, so that an import that fails or is killed leaves the
+// previous database as it was.
+CellImportResult importCellCsv(const std::string& csvPath, const std::string& dbPath,
+                               const CellImportOptions& options = {});
+
+// --- Lookup -----------------------------------------------------------------
+
+// A database opened for lookups, read-only.
+class CellDatabase {
+  public:
+    // Opens `path`; on failure returns nothing and sets `error` to one
+    // German sentence (missing file, a file that is not SQLite or is
+    // damaged, an SQLite file that is not a cell database).
+    static std::optional<CellDatabase> open(const std::string& path, std::string& error);
+
+    CellDatabase(CellDatabase&& other) noexcept;
+    CellDatabase& operator=(CellDatabase&& other) noexcept;
+    CellDatabase(const CellDatabase&) = delete;
+    CellDatabase& operator=(const CellDatabase&) = delete;
+    ~CellDatabase();
+
+    // The cell's position, or nothing when the database does not know it
+    // (or the file became unreadable since it was opened).
+    std::optional<CellDbPosition> lookup(const CellDbKey& key) const;
+
+    const std::string& path() const { return path_; }
+
+  private:
+    CellDatabase() = default;
+    void close();
+
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* lookup_ = nullptr;
+    std::string path_;
+};
+
+// --- The serving cell as the database keys it -------------------------------
+
+// From the registered network's numeric code ("26207", "310410") and the
+// area and cell ids as the phone reports them in hexadecimal (LAC "1A2B",
+// a 28-bit LTE cell id "01A2B3C"): MCC the first three digits, MNC the
+// rest. Nothing for a code that is not 5 or 6 digits or ids that are not
+// hexadecimal (at most 8 digits).
+std::optional<CellDbKey> cellDbKeyFromPhone(std::string_view radio, std::string_view operatorCode,
+                                            std::string_view areaHex, std::string_view cellHex);
+
+}  // namespace funkor

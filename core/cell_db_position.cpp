@@ -1,0 +1,62 @@
+#include "core/cell_db_position.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/fields.h"
+#include "core/position_texts.h"
+
+namespace funkor {
+
+namespace {
+
+std::string dmsText(double value, const char* positive, const char* negative) {
+    const Dms d = toDms(std::fabs(value));
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%d\xB0 %d' %d\" %s", d.degrees, d.minutes, d.seconds,
+                  value < 0 ? negative : positive);
+    return buf;
+}
+
+}  // namespace
+
+std::string rangeText(int metres, char decimalSeparator) {
+    if (metres <= 0) return "Reichweite unbekannt";
+    if (metres < 1000) return "Reichweite " + std::to_string(metres) + " m";
+    // One decimal, halves away from zero, as the distance to the home zone.
+    return "Reichweite " + distanceCaption(metres, decimalSeparator);
+}
+
+std::string unknownCellTrace(const CellDbKey& key) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf,
+                  "Zelle %s %03d-%02d LAC %lld CI %lld nicht in der Zellen-Datenbank",
+                  key.radio.c_str(), key.mcc, key.net, static_cast<long long>(key.area),
+                  static_cast<long long>(key.cell));
+    return buf;
+}
+
+std::string dbMapLabel(std::string_view cellKey, std::string_view hhmm) {
+    return "DB-" + fields::left(cellKey, 8) + " " + std::string(hhmm);
+}
+
+DbPositionResult computeDbPosition(const DbPositionInput& in) {
+    DbPositionResult r;
+    const double lat = in.cell.latitude;
+    const double lon = in.cell.longitude;
+    char hhmm[8];
+    std::snprintf(hhmm, sizeof hhmm, "%02d:%02d", in.localTime.hour % 100,
+                  in.localTime.minute % 100);
+    r.hhmm = hhmm;
+    r.caption = r.hhmm + "  " + dmsText(lat, "N", "S") + "  " + dmsText(lon, "O", "W");
+    r.toolTip = "Zellen-Datenbank, " + rangeText(in.cell.range, in.decimalSeparator) + "  " +
+                formatDecimals(lat, 5, in.decimalSeparator) + "\xB0 " +
+                formatDecimals(lon, 5, in.decimalSeparator) + "\xB0";
+    r.sentences = buildEstimatedSentences(lat, lon, in.cell.range, in.localTime, in.utcOffsetHours);
+    // An unknown range draws the radius the sentences assume.
+    const double radius = in.cell.range > 0 ? in.cell.range : kUnknownCellRange;
+    r.mapAddress = mapAddress(in.mapBase, lat, lon, dbMapLabel(in.cellKey, r.hhmm), radius);
+    return r;
+}
+
+}  // namespace funkor

@@ -1,0 +1,378 @@
+// The offline cell database against real SQLite files: import of the
+// OpenCellID sample (plain and gzip), malformed input, a killed import,
+// damaged and foreign files, lookups in every hemisphere, the serving
+// cell's key and the round trip of the position log's cells.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "core/cell_database.h"
+#include "core/log_export.h"
+#include "core/nmea.h"
+#include "core/position_log.h"
+
+using namespace funkor;
+
+namespace {
+
+// Real OpenCellID rows (CC BY-SA 4.0, see the README beside them).
+std::string samplePath() {
+    return std::string(FUNKOR_SOURCE_DIR) + "/tests/data/opencellid/cells-sample.csv";
+}
+
+struct TempDir {
+    std::filesystem::path dir;
+    TempDir() {
+        char tmpl[] = "/tmp/funkor-celldb-XXXXXX";
+        dir = mkdtemp(tmpl);
+    }
+    ~TempDir() { std::filesystem::remove_all(dir); }
+    std::string file(const std::string& name) const { return (dir / name).string(); }
+};
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+CellDatabase openDb(const std::string& path) {
+    std::string error;
+    auto d = CellDatabase::open(path, error);
+    EXPECT_TRUE(d) << error;
+    return std::move(*d);
+}
+
+std::int64_t rowCount(const std::string& db) {
+    sqlite3* h = nullptr;
+    sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* s = nullptr;
+    std::int64_t n = -1;
+    if (sqlite3_prepare_v2(h, "SELECT count(*) FROM cells", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW)
+        n = sqlite3_column_int64(s, 0);
+    sqlite3_finalize(s);
+    sqlite3_close(h);
+    return n;
+}
+
+// Rows of the sample, one per hemisphere and radio.
+struct SampleCell {
+    const char* label;
+    CellDbKey key;
+    double lat, lon;
+    int range;
+};
+const SampleCell kSampleCells[] = {
+    {"France GSM, north-east", {"GSM", 208, 1, 1795, 33036}, 45.699417, 4.835367, 2901},
+    {"USA LTE, north-west", {"LTE", 310, 410, 36881, 84687375}, 45.465898, -122.578852, 7695},
+    {"Australia LTE, south-east", {"LTE", 505, 1, 12403, 135919105}, -37.148576, 146.449074, 20467},
+    {"Australia NR, south-east", {"NR", 505, 3, 50533, 901136446}, -34.950257, 138.659363, 1000},
+    {"Japan UMTS, north-east", {"UMTS", 440, 10, 259, 72368306}, 35.802713, 139.697361, 3324},
+};
+
+void expectSampleCells(const CellDatabase& d) {
+    for (const auto& c : kSampleCells) {
+        const auto p = d.lookup(c.key);
+        ASSERT_TRUE(p) << c.label;
+        EXPECT_DOUBLE_EQ(p->latitude, c.lat) << c.label;
+        EXPECT_DOUBLE_EQ(p->longitude, c.lon) << c.label;
+        EXPECT_EQ(p->range, c.range) << c.label;
+    }
+}
+
+}  // namespace
+
+TEST(CellDatabase, SampleImportsPlainAndGzippedToTheSameCells) {
+    TempDir t;
+    const std::string csv = readFile(samplePath());
+    ASSERT_FALSE(csv.empty());
+    const std::string gz = t.file("cells.csv.gz");
+    gzFile out = gzopen(gz.c_str(), "wb");
+    gzwrite(out, csv.data(), static_cast<unsigned>(csv.size()));
+    gzclose(out);
+
+    for (const std::string& input : {samplePath(), gz}) {
+        const std::string db = t.file("cells.db");
+        const CellImportResult r = importCellCsv(input, db);
+        ASSERT_TRUE(r.ok) << input << ": " << r.error;
+        EXPECT_EQ(r.read, 5475) << input;
+        EXPECT_EQ(r.stored, 5475) << input;
+        EXPECT_EQ(r.skipped, 0) << input;
+        EXPECT_EQ(rowCount(db), 5475) << input;
+        expectSampleCells(openDb(db));
+        // Nothing of the import is left beside the database.
+        EXPECT_FALSE(std::filesystem::exists(db + ".import"));
+        EXPECT_FALSE(std::filesystem::exists(db + ".import-sort"));
+    }
+}
+
+TEST(CellDatabase, CountryFilterKeepsOnlyTheNamedCountries) {
+    TempDir t;
+    CellImportOptions o;
+    o.mccs = {505, 440};
+    const CellImportResult r = importCellCsv(samplePath(), t.file("au-jp.db"), o);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.stored, 502);  // 202 Australian and 300 Japanese rows
+    EXPECT_EQ(r.filtered, 5475 - 502);
+    const CellDatabase d = openDb(t.file("au-jp.db"));
+    EXPECT_FALSE(d.lookup(kSampleCells[0].key));
+    EXPECT_TRUE(d.lookup(kSampleCells[2].key));
+    EXPECT_TRUE(d.lookup(kSampleCells[4].key));
+}
+
+TEST(CellDatabase, MalformedLinesAreSkippedAndReportedWithTheirLineNumbers) {
+    TempDir t;
+    const std::string csv = t.file("bad.csv");
+    // Line 1 is an empty header; CRLF line ends throughout.
+    writeFile(csv,
+              "\r\n"                                                         // 1
+              "GSM,262,7,100,200,0,13.4,52.5,1000,5,1,1,1600000000,0\r\n"    // 2 ok
+              "GSM,262,7,100\r\n"                                            // 3 short
+              "GSM,262,7,1x0,201,0,13.4,52.5,1000,5,1,1,1600000000,0\r\n"    // 4
+              "GSM,262,7,100,202,0,13.4,92.5,1000,5,1,1,1600000000,0\r\n"    // 5 lat
+              "GSM,262,7,100,203,0,-181,52.5,1000,5,1,1,1600000000,0\r\n"    // 6 lon
+              "WIMAX,262,7,100,204,0,13.4,52.5,1000,5,1,1,1600000000,0\r\n"  // 7
+              "GSM,262,7,100,200,0,13.9,52.9,500,9,1,1,1700000000,0\r\n"     // 8 newer
+              "GSM,262,7,100,200,0,10.0,50.0,500,9,1,1,1500000000,0\r\n"     // 9 older
+              "GSM,262,7,100,205,0,-58.38,-34.6,,,0,,1600000000,\r\n"        // 10 ok
+              "radio,mcc,net,area,cell,unit,lon,lat,range,samples,changeable,created,"
+              "updated,averageSignal\r\n"                                // 11
+              "GSM,262,7,100,206,0,13.4,52.5,1000,5,1,1,1600000000,0");  // 12 ok
+    CellImportOptions o;
+    o.problemsKept = 3;
+    const CellImportResult r = importCellCsv(csv, t.file("bad.db"), o);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.skipped, 6);
+    EXPECT_EQ(r.stored, 3);
+    ASSERT_EQ(r.problems.size(), 3u);
+    const CellImportProblem expected[] = {
+        {1, CsvRowError::Empty}, {3, CsvRowError::TooFewFields}, {4, CsvRowError::NotANumber}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(r.problems[i].line, expected[i].line);
+        EXPECT_EQ(r.problems[i].error, expected[i].error) << csvRowErrorText(r.problems[i].error);
+    }
+
+    const CellDatabase d = openDb(t.file("bad.db"));
+    // The newest row of cell 200 wins, wherever it stands in the file.
+    const auto p = d.lookup({"GSM", 262, 7, 100, 200});
+    ASSERT_TRUE(p);
+    EXPECT_DOUBLE_EQ(p->latitude, 52.9);
+    EXPECT_DOUBLE_EQ(p->longitude, 13.9);
+    EXPECT_EQ(p->updated, 1700000000);
+    // Empty range and samples read as 0; a site position is not changeable.
+    const auto q = d.lookup({"GSM", 262, 7, 100, 205});
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q->range, 0);
+    EXPECT_FALSE(q->changeable);
+    EXPECT_DOUBLE_EQ(q->latitude, -34.6);
+    EXPECT_TRUE(d.lookup({"GSM", 262, 7, 100, 206}));  // after a second header
+    EXPECT_FALSE(d.lookup({"GSM", 262, 7, 100, 202}));
+}
+
+TEST(CellDatabase, RowParserTellsEachFault) {
+    const struct {
+        const char* line;
+        CsvRowError error;
+    } rows[] = {
+        {"GSM,208,1,1795,33036,0,4.835367,45.699417,2901,200,1,1310453371,1662739338,0",
+         CsvRowError::None},
+        {"GSM,208,1,1795,33036,0,4.835367,45.699417,2901,200,1,1310453371,1662739338",
+         CsvRowError::None},  // without averageSignal
+        {"GSM,208,1,1795,33036,0,4.835367,45.699417,2901,200,1,1310453371",
+         CsvRowError::TooFewFields},
+        {"", CsvRowError::Empty},
+        {"\r", CsvRowError::Empty},
+        {"gsm,208,1,1795,33036,0,4.8,45.6,2901,200,1,1,1,0", CsvRowError::BadRadio},
+        {"GSM,-208,1,1795,33036,0,4.8,45.6,2901,200,1,1,1,0", CsvRowError::NotANumber},
+        {"GSM,208,1,1795,33036,0,4.8,,2901,200,1,1,1,0", CsvRowError::NotANumber},
+        {"GSM,208,1,1795,33036,0,4.8,45.6,2901,200,2,1,1,0", CsvRowError::NotANumber},
+        {"GSM,208,1,1795,33036,0,nan,45.6,2901,200,1,1,1,0", CsvRowError::NotANumber},
+        {"GSM,208,1,1795,33036,0,4.8,-90.01,2901,200,1,1,1,0", CsvRowError::OffTheEarth},
+        {"GSM,208,1,1795,33036,0,180.5,45.6,2901,200,1,1,1,0", CsvRowError::OffTheEarth},
+    };
+    for (const auto& r : rows) {
+        CellDbRow row;
+        EXPECT_EQ(parseCellCsvRow(r.line, row), r.error) << r.line;
+    }
+    CellDbRow row;
+    EXPECT_EQ(parseCellCsvRow(std::string(5000, 'G'), row), CsvRowError::TooLong);
+}
+
+TEST(CellDatabase, AKilledImportLeavesThePreviousDatabaseWhole) {
+    TempDir t;
+    const std::string db = t.file("cells.db");
+    ASSERT_TRUE(importCellCsv(samplePath(), db).ok);
+    const std::string before = readFile(db);
+
+    // The import reads a pipe that the test fills, so that it is killed
+    // for certain in the middle of its rows.
+    const std::string fifo = t.file("feed.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string tool = std::string(FUNKOR_BINARY_DIR) + "/tools/funkor-tool/funkor-tool";
+    const pid_t child = fork();
+    if (child == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        execl(tool.c_str(), tool.c_str(), "celldb", "import", fifo.c_str(), "--db", db.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::FILE* feed = std::fopen(fifo.c_str(), "w");
+    ASSERT_TRUE(feed);
+    std::fputs(std::string(kCellCsvHeader).c_str(), feed);
+    std::fputs("\n", feed);
+    for (int i = 0; i < 200000; ++i)
+        std::fprintf(feed, "GSM,262,7,%d,%d,0,13.4,52.5,1000,5,1,1,1600000000,0\n", i % 999, i);
+    std::fflush(feed);
+    // Its new file exists once rows are going in.
+    for (int i = 0; i < 500 && !std::filesystem::exists(db + ".import"); ++i) usleep(10000);
+    EXPECT_TRUE(std::filesystem::exists(db + ".import"));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::fclose(feed);
+    EXPECT_TRUE(WIFSIGNALED(status));
+
+    EXPECT_EQ(readFile(db), before);
+    expectSampleCells(openDb(db));
+    // The next import starts afresh over what the killed one left.
+    const CellImportResult again = importCellCsv(samplePath(), db);
+    EXPECT_TRUE(again.ok) << again.error;
+    EXPECT_FALSE(std::filesystem::exists(db + ".import"));
+    EXPECT_EQ(rowCount(db), 5475);
+}
+
+TEST(CellDatabase, DamagedOrForeignFilesGiveOneGermanMessage) {
+    TempDir t;
+    const std::string good = t.file("good.db");
+    ASSERT_TRUE(importCellCsv(samplePath(), good).ok);
+    const std::string whole = readFile(good);
+
+    writeFile(t.file("noise.db"), std::string(8192, '\x5A'));
+    writeFile(t.file("half.db"), whole.substr(0, 100) + std::string(whole.size() - 100, '\0'));
+    writeFile(t.file("empty.db"), "");
+    sqlite3* h = nullptr;
+    sqlite3_open(t.file("other.db").c_str(), &h);
+    sqlite3_exec(h, "CREATE TABLE cells(x); INSERT INTO cells VALUES(1);", nullptr, nullptr,
+                 nullptr);
+    sqlite3_close(h);
+
+    const struct {
+        const char* file;
+        const char* says;
+    } cases[] = {
+        {"missing.db", "fehlt"},
+        {"noise.db", "beschädigt"},
+        {"half.db", "beschädigt"},
+        {"empty.db", "keine Zellen-Datenbank"},
+        {"other.db", "keine Zellen-Datenbank"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(CellDatabase::open(t.file(c.file), error)) << c.file;
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.file << ": " << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    }
+    // A file damaged after the header pages still answers every lookup
+    // without a crash (found or not).
+    std::string torn = whole;
+    for (std::size_t i = 8192; i < torn.size(); i += 7) torn[i] = '\x7F';
+    writeFile(t.file("torn.db"), torn);
+    std::string error;
+    if (auto d = CellDatabase::open(t.file("torn.db"), error))
+        for (const auto& c : kSampleCells) (void)d->lookup(c.key);
+}
+
+TEST(CellDatabase, ServingCellKeyFromThePhonesHexFields) {
+    const struct {
+        const char *radio, *op, *lac, *ci;
+        bool ok;
+        int mcc, net;
+        std::int64_t area, cell;
+    } rows[] = {
+        {"GSM", "26207", "1A2B", "0C3D", true, 262, 7, 6699, 3133},
+        {"GSM", "20801", "0703", "810C", true, 208, 1, 1795, 33036},  // France, in the sample
+        {"LTE", "310410", "9011", "50C3A0F", true, 310, 410, 36881, 84687375},  // 28-bit ECI
+        {"LTE", "26201", "FFFF", "FFFFFFF", true, 262, 1, 65535, 268435455},
+        {"GSM", "2620", "1A2B", "0C3D", false, 0, 0, 0, 0},   // code too short
+        {"GSM", "26207", "", "0C3D", false, 0, 0, 0, 0},      // no LAC
+        {"GSM", "26207", "1A2G", "0C3D", false, 0, 0, 0, 0},  // not hex
+        {"GSM", "262O7", "1A2B", "0C3D", false, 0, 0, 0, 0},  // letter O
+        {"GSM", "26207", "1A2B", "-C3D", false, 0, 0, 0, 0},
+        {"GSM", "26207", "1A2B", "123456789", false, 0, 0, 0, 0},  // over 8 digits
+    };
+    for (const auto& r : rows) {
+        const auto k = cellDbKeyFromPhone(r.radio, r.op, r.lac, r.ci);
+        ASSERT_EQ(k.has_value(), r.ok) << r.op << " " << r.lac << " " << r.ci;
+        if (!k) continue;
+        EXPECT_EQ(k->radio, r.radio);
+        EXPECT_EQ(k->mcc, r.mcc);
+        EXPECT_EQ(k->net, r.net);
+        EXPECT_EQ(k->area, r.area);
+        EXPECT_EQ(k->cell, r.cell);
+    }
+}
+
+TEST(CellDatabase, LoggedCellsExportAndImportBackToTheSamePositions) {
+    // Two broadcast positions of one cell (the newer wins), one of another
+    // cell south of the equator, a database position and a home centre,
+    // which are not measurements of the cell and stay out.
+    const CivilTime t1{2026, 12, 2, 8, 20, 5}, t2{2026, 12, 2, 9, 0, 0};
+    const SentencePair a1 = buildPositionSentences(52.5, 13.4, t1, 0);
+    const SentencePair a2 = buildPositionSentences(52.5037951, 13.4522282, t2, 0);
+    const SentencePair b = buildEstimatedSentences(-33.8687, 151.2093, 0, t1, 0);
+    SentencePair bSite = b;
+    bSite.gga = buildPositionSentences(1, 1, t1, 0).gga;  // a site (quality 1)
+    const SentencePair est = buildEstimatedSentences(48.1, 11.5, 1200, t1, 0);
+    const std::string log =
+        positionLogEntry("0C3D1A2B26207", "459870581994", "", a1.rmc, a1.gga) +
+        positionLogEntry("0001000250501", "459870581994", "", b.rmc, b.gga) +
+        positionLogEntry("0C3D1A2B26207", "459870581994", "Alex", a2.rmc, a2.gga) +
+        positionLogEntry("0001000250501", "459870581994", "", bSite.rmc, bSite.gga) +
+        positionLogEntry("0C3E1A2B26207", "", "", est.rmc, est.gga) +
+        positionLogEntry("0C3F1A2B26207", "459870581994", "Home", a1.rmc, a1.gga);
+    const LogCells cells = readLogCells(log);
+    EXPECT_EQ(cells.rows.size(), 2u);
+    EXPECT_EQ(cells.estimated, 2);  // the database positions, whatever their cell key
+    EXPECT_EQ(cells.home, 1);
+    ASSERT_EQ(cells.rows.size(), 2u);
+    EXPECT_EQ(cells.rows[0].samples, 2);
+    EXPECT_EQ(cells.rows[0].created, 1796199605);  // 2026-12-02T08:20:05Z
+    EXPECT_EQ(cells.rows[0].updated, 1796202000);  // 2026-12-02T09:00:00Z
+
+    TempDir t;
+    const std::string csv = t.file("log.csv");
+    writeFile(csv, writeCellCsv(cells.rows));
+    const CellImportResult r = importCellCsv(csv, t.file("log.db"));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.skipped, 0);
+    const CellDatabase d = openDb(t.file("log.db"));
+    const auto berlin = d.lookup({"GSM", 262, 7, 0x1A2B, 0x0C3D});
+    ASSERT_TRUE(berlin);
+    // The sentences' four decimals of the minute: within 0.2 m.
+    EXPECT_NEAR(berlin->latitude, 52.5037951, 2e-6);
+    EXPECT_NEAR(berlin->longitude, 13.4522282, 2e-6);
+    EXPECT_FALSE(berlin->changeable);
+    EXPECT_EQ(berlin->range, 0);
+    const auto sydney = d.lookup({"GSM", 505, 1, 2, 1});
+    ASSERT_TRUE(sydney);
+    EXPECT_NEAR(sydney->latitude, -33.8687, 2e-6);
+    EXPECT_NEAR(sydney->longitude, 151.2093, 2e-6);
+}

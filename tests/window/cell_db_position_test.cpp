@@ -1,0 +1,165 @@
+// Positions from the offline cell database on the window: a real SQLite
+// file built from OpenCellID rows in the program folder, the serving cell
+// reported by the phone's +CREG, and gpsd reading the LAN output.
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QListWidget>
+#include <QProcess>
+#include <QTcpSocket>
+#include <cmath>
+
+#include "app/output/nmea_output.h"
+#include "app/output/winsock_control.h"
+#include "core/cell_database.h"
+#include "tests/window/output_test_support.h"
+#include "tests/window/pty_phone.h"
+
+namespace {
+
+const std::string kSample =
+    std::string(FUNKOR_SOURCE_DIR) + "/tests/data/opencellid/cells-sample.csv";
+
+// The sample's row GSM,208,1,1795,33036: LAC 0x0703, CI 0x810C, range 2901 m.
+constexpr double kLat = 45.699417, kLon = 4.835367;
+const char* const kFranceCell = "+CREG: 2,1,\"0703\",\"810C\"";
+const char* const kUnknownCell = "+CREG: 2,1,\"0703\",\"810D\"";
+
+struct DbWindow : OutputWindow {
+    Form1& start(const QByteArray& ini = QByteArray()) {
+        const funkor::CellImportResult r =
+            funkor::importCellCsv(kSample, path(QStringLiteral("Funkor-cells.db")).toStdString());
+        EXPECT_TRUE(r.ok) << r.error;
+        Form1& f = makeOutput(ini);
+        f.network.operatorCode = "20801";  // Orange France: no broadcast positions
+        return f;
+    }
+    bool traced(const QString& text) const {
+        for (int i = 0; i < form->List2->count(); ++i)
+            if (form->List2->item(i)->text().contains(text)) return true;
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST(CellDbWindow, KnownCellBecomesThePositionAndAnUnknownOneLeavesNone) {
+    DbWindow w;
+    Form1& f = w.start();
+    f.InterpretResponse(kFranceCell);
+    EXPECT_EQ(f.PosL->text(), QStringLiteral("%1  45° 41' 57\" N  4° 50' 7\" O")
+                                  .arg(f.platform().Now().toString(QStringLiteral("hh:mm"))));
+    EXPECT_TRUE(f.PosL->toolTip().startsWith(QStringLiteral("Zellen-Datenbank, Reichweite 2")))
+        << f.PosL->toolTip().toStdString();
+    EXPECT_TRUE(f.PosL->isVisibleTo(&f));
+    EXPECT_TRUE(f.SendPos->isVisibleTo(&f));
+    EXPECT_TRUE(f.Timer2->Enabled());
+    EXPECT_TRUE(f.position.gsmFromDatabase);
+    EXPECT_NE(f.position.gsmGga.find(",6,03,152.7,"), std::string::npos) << f.position.gsmGga;
+    EXPECT_NE(f.position.mapAddress.find("&R=2901&"), std::string::npos);
+
+    // The output keeps sending on this network while the database knows
+    // the cell.
+    MemorySink sink;
+    w.chooseOutput(QStringLiteral("COM 2"));
+    f.nmeaOutput->setSink(funkor::OutputKind::Serial, &sink);
+    f.cGSM->setChecked(true);
+    f.Timer2_Timer();
+    ASSERT_EQ(sink.ticks.size(), 1u);
+    EXPECT_EQ(sink.ticks[0], f.position.gsmRmc + f.position.gsmGga);
+
+    // A cell the database does not know: nothing of the last one is kept.
+    f.InterpretResponse(kUnknownCell);
+    EXPECT_TRUE(f.position.gsmRmc.empty());
+    EXPECT_TRUE(f.PosL->text().isEmpty());
+    EXPECT_TRUE(w.traced(QStringLiteral("CI 33037 nicht in der Zellen-Datenbank")));
+    f.Timer2_Timer();
+    EXPECT_EQ(sink.ticks.size(), 1u);
+    EXPECT_TRUE(f.Timer2->Enabled());  // registered: the cycle waits for a position
+
+    // Off the network the output ends as before.
+    f.InterpretResponse("+CREG: 2,0");
+    f.Timer2_Timer();
+    EXPECT_FALSE(f.Timer2->Enabled());
+    f.nmeaOutput->setSink(funkor::OutputKind::Serial, nullptr);
+}
+
+TEST(CellDbWindow, DatabasePositionsAreLoggedWithoutAGridPosition) {
+    DbWindow w;
+    Form1& f = w.start();
+    f.Trace->setChecked(true);
+    f.InterpretResponse(kFranceCell);
+    const QByteArray log = w.readFile(QStringLiteral("Funkor.log"));
+    EXPECT_TRUE(log.startsWith("$GPTXT,810C070320801,------------,\r\n$GPRMC,")) << log.data();
+    EXPECT_NE(log.indexOf(",6,03,"), -1);
+}
+
+TEST(CellDbWindow, DamagedDatabaseGivesOneMessageAndNoPositions) {
+    DbWindow w;
+    w.writeFile(QStringLiteral("Funkor-cells.db"), QByteArray(4096, 'x'));
+    Form1& f = w.makeOutput();
+    f.network.operatorCode = "20801";
+    ASSERT_EQ(w.platform->messages.size(), 1);
+    EXPECT_TRUE(w.platform->messages[0].contains(QStringLiteral("beschädigt")));
+    f.InterpretResponse(kFranceCell);
+    EXPECT_TRUE(f.position.gsmRmc.empty());
+    EXPECT_TRUE(f.PosL->text().isEmpty());
+}
+
+TEST(CellDbWindow, GpsdReportsTheDatabasePositionAsDeadReckoningWithItsRange) {
+    DbWindow w;
+    Form1& f = w.start("[LAN]\r\nPort=0\r\nAddress=127.0.0.1\r\n");
+    w.chooseOutput(QStringLiteral("LAN"));
+    f.cGSM->setChecked(true);
+    f.InterpretResponse(kFranceCell);
+    f.Timer2_Timer();  // listening from the first tick
+    f.Timer2->setInterval(250);
+    const quint16 lanPort = f.Winsock->ListeningPort();
+
+    const quint16 gpsdPort = freeTcpPort();
+    QProcess gpsd;
+    gpsd.start(QStringLiteral("gpsd"),
+               {QStringLiteral("-N"), QStringLiteral("-n"), QStringLiteral("-S"),
+                QString::number(gpsdPort), QStringLiteral("tcp://127.0.0.1:%1").arg(lanPort)});
+    ASSERT_TRUE(runUntil([&] { return gpsd.state() == QProcess::Running; }, 10000));
+    QTcpSocket probe;
+    runUntil(
+        [&] {
+            if (probe.state() == QAbstractSocket::ConnectedState) return true;
+            if (probe.state() == QAbstractSocket::UnconnectedState)
+                probe.connectToHost(QHostAddress::LocalHost, gpsdPort);
+            return false;
+        },
+        10000);
+    probe.abort();
+    QProcess pipe;
+    pipe.start(QStringLiteral("gpspipe"),
+               {QStringLiteral("-w"), QStringLiteral("-n"), QStringLiteral("20"),
+                QStringLiteral("127.0.0.1:%1").arg(gpsdPort)});
+    runUntil([&] { return pipe.state() == QProcess::NotRunning; }, 60000);
+    const QList<QByteArray> lines = pipe.readAllStandardOutput().split('\n');
+    gpsd.terminate();
+    runUntil([&] { return gpsd.state() == QProcess::NotRunning; }, 5000);
+
+    int fixes = 0, withoutPosition = 0;
+    for (const QByteArray& line : lines) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        if (o.value(QStringLiteral("class")).toString() != QLatin1String("TPV")) continue;
+        if (!o.contains(QStringLiteral("lat"))) {
+            ++withoutPosition;
+            continue;
+        }
+        ++fixes;
+        // Four decimals of the minute: within 0.2 m.
+        EXPECT_NEAR(o.value(QStringLiteral("lat")).toDouble(), kLat, 2e-6);
+        EXPECT_NEAR(o.value(QStringLiteral("lon")).toDouble(), kLon, 2e-6);
+        EXPECT_EQ(o.value(QStringLiteral("status")).toInt(), 5);  // dead reckoning
+        const double eph = o.value(QStringLiteral("eph")).toDouble();
+        EXPECT_GT(eph, 2901 / 2.0);
+        EXPECT_LT(eph, 2901 * 2.0);
+    }
+    EXPECT_GT(fixes, 0);
+    // The GGA names enough satellites for gpsd to keep its position.
+    EXPECT_EQ(withoutPosition, 0);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The cell database commands of funkor-tool.
+
+inline constexpr std::string_view kCellDbFileName = "Funkor-cells.db";
+
+inline constexpr const char* kCelldbUsage =
+    "  funkor-tool celldb import FILE [--db DB] [--mcc 262,232,...]\n"
+    "                                         build the cell database from an OpenCellID\n"
+    "                                         CSV export (plain or .gz; - is standard input)\n"
+    "  funkor-tool celldb lookup RADIO MCC MNC AREA CELL [--db DB]\n"
+    "                                         lat, lon and range of a cell (decimal ids)\n"
+    "                                         DB: $FUNKOR_HOME/Funkor-cells.db, else\n"
+    "                                         "
+    "${XDG_DATA_HOME:-~/.local/share}/funkor/Funkor-cells.db\n";
+
+// The database the commands use without --db.
+std::string defaultCellDbPath();
+// "celldb import ..." / "celldb lookup ...": `args` after "celldb".
+int cmdCelldb(const std::vector<std::string>& args);
