@@ -23,9 +23,10 @@
 // - SMS position: the sender's own cell position (that is what a Funkor
 //   sends), whose timing advance is unknown here: kSiteAccuracyMetres.
 //
-// HDOP = radius / 19 m with one decimal, at least 1.0 (gpsd reports
-// eph = HDOP x 19 m). geoclue maps the HDOP in steps and reports at most
-// 300 m for any HDOP above 20: the levels below say more than that.
+// HDOP = radius / 19 m with one decimal, at least 1.0, as for the database
+// positions' own sentences (estimatedHdop). geoclue maps the HDOP in steps
+// and reports at most 300 m for any HDOP above 20: the levels below say
+// more than that.
 namespace funkor {
 
 inline constexpr double kMetresPerHdop = 19;
@@ -36,8 +37,9 @@ inline constexpr double kStreetLevelMetres = 1000;
 
 struct AccuracyInput {
     int taDistance = 0;  // metres from the timing advance; 0 when none came
-    // The range of the cell whose database position the GSM pair holds;
-    // none for a broadcast position.
+    // The range of the cell whose database position the GSM pair holds
+    // (0: unknown, counted as kUnknownCellRange); none for a broadcast
+    // position.
     std::optional<double> gsmRangeMetres;
 };
 
@@ -52,6 +54,11 @@ std::string_view accuracyLevel(double radiusMetres);
 // The level of the announced service: that of the least accurate ticked
 // source, since a reader gets any of them; "neighborhood" with none ticked.
 std::string_view announcedAccuracy(const SourceBoxes& boxes, const AccuracyInput& in);
+
+// The HDOP a GGA sentence carries; none when the field is empty or the
+// sentence is no GGA. A database position's GGA gives its cell's range back
+// as HDOP x kMetresPerHdop.
+std::optional<double> ggaHdop(std::string_view sentence);
 
 // A GGA sentence ("$..GGA,...*hh" CR LF) whose HDOP field is empty, with
 // `hdop` put there and the checksum made anew; any other sentence, and a GGA

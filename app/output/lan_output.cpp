@@ -68,8 +68,11 @@ void LanOutput::startDesktopOutputs() {
 funkor::AccuracyInput LanOutput::accuracyInput() const {
     funkor::AccuracyInput in;
     in.taDistance = f.network.taDistance;
-    // A database position's range goes into in.gsmRangeMetres once the
-    // position engine keeps it beside the GSM pair.
+    // A database position's sentences carry the cell's range as their HDOP.
+    if (f.position.gsmFromDatabase) {
+        const auto hdop = funkor::ggaHdop(f.position.gsmGga);
+        in.gsmRangeMetres = hdop ? *hdop * funkor::kMetresPerHdop : 0;
+    }
     return in;
 }
 

@@ -66,11 +66,11 @@ TEST(PositionAccuracy, RadiusHdopAndLevelPerSource) {
          10,
          "1.0",
          "street"},
-        {"database range 0 (unknown): as a broadcast",
+        {"database range 0: the database's unknown range",
          PositionSource::Gsm,
          {0, 0.0},
-         3000,
-         "157.9",
+         5000,
+         "263.2",
          "neighborhood"},
         {"SMS position: the sender's cell",
          PositionSource::Sms,
@@ -128,6 +128,29 @@ TEST(PositionAccuracy, HdopGoesIntoAnEmptyGgaFieldOnly) {
         {"empty", "", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(withHdop(c.sentence, "157.9"), c.expected) << c.legend;
+}
+
+TEST(PositionAccuracy, HdopReadBackFromAGga) {
+    struct Case {
+        const char* legend;
+        std::string sentence;
+        std::optional<double> hdop;
+    };
+    const std::vector<Case> cases = {
+        {"the u-blox receiver's", kReceiverGga, 1.09},
+        {"a database position's (range 1200 m)",
+         "$GPGGA,130500,3352.1220,S,15112.5580,E,6,03,63.2,,M,,M,,*4A\r\n", 63.2},
+        {"none in the engine's own", kGga, std::nullopt},
+        {"an RMC", kRmc, std::nullopt},
+        {"not a number", "$GPGGA,1,2,N,3,E,1,12,x,,M,,M,,,*00\r\n", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto h = ggaHdop(c.sentence);
+        ASSERT_EQ(h.has_value(), c.hdop.has_value()) << c.legend;
+        if (h) {
+            EXPECT_DOUBLE_EQ(*h, *c.hdop) << c.legend;
+        }
+    }
 }
 
 TEST(PositionAccuracy, HonestPairChangesTheCellAndSmsGgaButNeverTheReceiversPair) {
