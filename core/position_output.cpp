@@ -99,14 +99,15 @@ OutputPair chooseOutputPair(const OutputSources& in) {
     OutputPair out;
     out.sourceRotation = in.sourceRotation;
     const SourceBoxes& b = in.boxes;
-    auto take = [&out](std::string_view rmc, std::string_view gga) {
+    auto take = [&out](PositionSource source, std::string_view rmc, std::string_view gga) {
+        out.source = source;
         out.first = std::string(rmc);
         out.second = std::string(gga);
     };
     if (!b.multi) {
-        if (b.gsm) take(in.gsmRmc, in.gsmGga);
-        if (b.gps) take(in.gpsRmc, in.gpsGga);
-        if (b.sms) take(in.smsRmc, in.smsGga);
+        if (b.gsm) take(PositionSource::Gsm, in.gsmRmc, in.gsmGga);
+        if (b.gps) take(PositionSource::Gps, in.gpsRmc, in.gpsGga);
+        if (b.sms) take(PositionSource::Sms, in.smsRmc, in.smsGga);
         return out;
     }
     int r = in.sourceRotation + 1;
@@ -118,15 +119,15 @@ OutputPair chooseOutputPair(const OutputSources& in) {
     switch (r) {
         case 1:
             out.identification = std::string(kGsmSourceSentence);
-            take(in.gsmRmc, in.gsmGga);
+            take(PositionSource::Gsm, in.gsmRmc, in.gsmGga);
             break;
         case 2:
             out.identification = std::string(kGpsSourceSentence);
-            take(in.gpsRmc, in.gpsGga);
+            take(PositionSource::Gps, in.gpsRmc, in.gpsGga);
             break;
         case 3:
             out.identification = std::string(kSmsSourceSentence);
-            take(in.smsRmc, in.smsGga);
+            take(PositionSource::Sms, in.smsRmc, in.smsGga);
             break;
         default:
             // A counter outside 1..3 (never set so by the rotation itself)

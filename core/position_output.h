@@ -109,8 +109,12 @@ struct OutputSources {
     std::string_view gpsRmc, gpsGga;
     std::string_view smsRmc, smsGga;
 };
+// The source a tick's pair comes from.
+enum class PositionSource { None, Gsm, Gps, Sms };
+
 struct OutputPair {
-    int sourceRotation = 0;      // afterwards
+    int sourceRotation = 0;  // afterwards
+    PositionSource source = PositionSource::None;
     std::string identification;  // "$PHSMID,..." CR LF in rotation, else ""
     std::string first;           // RMC
     std::string second;          // GGA

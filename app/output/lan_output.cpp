@@ -1,16 +1,25 @@
 #include "app/output/lan_output.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QHostAddress>
 
+#include "app/output/avahi_announcer.h"
 #include "app/output/indicator.h"
+#include "app/output/local_nmea_server.h"
 #include "app/output/winsock_control.h"
 #include "app/phone/phone_line.h"
 #include "app/window/form1.h"
 #include "app/window/text_codec.h"
 #include "core/ini_file.h"
 
-LanOutput::LanOutput(Form1& form) : f(form) {}
+LanOutput::LanOutput(Form1& form) : f(form) {
+    auto trace = [this](const QString& line) { f.phoneLine->addTrace(line, true); };
+    announcer_ = std::make_unique<AvahiAnnouncer>(trace);
+    localSocket_ = std::make_unique<LocalNmeaServer>(trace);
+}
+
+LanOutput::~LanOutput() = default;
 
 void LanOutput::LanListen() {
     WinsockControl* socket = f.Winsock;
@@ -23,6 +32,7 @@ void LanOutput::LanListen() {
     socket->setBindAddress(address && !address->empty()
                                ? QHostAddress(QString::fromStdString(*address))
                                : QHostAddress(QHostAddress::Any));
+    socket->setMaxClients(funkor::ini::getInt(ini, "LAN", "Clients", 1));
     listening_ = true;
     socket->Listen();
     listening_ = false;
@@ -32,6 +42,44 @@ void LanOutput::LanListen() {
 void LanOutput::LanClose() {
     f.output.lanStarted = 0;
     if (f.Winsock->State() != funkor::kLanClosed) f.Winsock->Close();
+}
+
+void LanOutput::LanStop() {
+    LanClose();
+    announcer_->stop();
+    announcer_->resetNotes();
+    localSocket_->stop();
+}
+
+long LanOutput::droppedSentences() const {
+    return dropped_ + f.Winsock->DroppedForClients();
+}
+
+void LanOutput::startDesktopOutputs() {
+    const std::string ini = f.settingsPath();
+    announce_ = funkor::ini::getInt(ini, "LAN", "Announce", 0) == 1;
+    const auto socketPath = funkor::ini::getString(ini, "LAN", "Socket");
+    const bool socket = socketPath && !socketPath->empty();
+    if (socket) localSocket_->start(QFile::decodeName(socketPath->c_str()));
+    if (announce_ && f.Winsock->State() == funkor::kLanListening)
+        announcer_->start(f.Winsock->ListeningPort(), f.Winsock->BindAddress(), announcedLevel());
+}
+
+funkor::AccuracyInput LanOutput::accuracyInput() const {
+    funkor::AccuracyInput in;
+    in.taDistance = f.network.taDistance;
+    // A database position's sentences carry the cell's range as their HDOP.
+    if (f.position.gsmFromDatabase) {
+        const auto hdop = funkor::ggaHdop(f.position.gsmGga);
+        in.gsmRangeMetres = hdop ? *hdop * funkor::kMetresPerHdop : 0;
+    }
+    return in;
+}
+
+std::string_view LanOutput::announcedLevel() const {
+    return funkor::announcedAccuracy(
+        {f.cGSM->isChecked(), f.cGPS->isChecked(), f.cSMS->isChecked(), f.cMULTI->isChecked()},
+        accuracyInput());
 }
 
 void LanOutput::LanSend(const std::string& text) {
@@ -55,6 +103,11 @@ void LanOutput::LanSend(const std::string& text) {
             if (f.phoneLine->traceVisible())
                 f.phoneLine->addTrace(QStringLiteral("# LAN: der Client liest nicht, "
                                                      "Sätze werden verworfen"),
+                                      true);
+        } else if (result == WinsockControl::kReaderFellBehind) {
+            if (f.phoneLine->traceVisible())
+                f.phoneLine->addTrace(QStringLiteral("# LAN: ein Client liest nicht, Sätze an "
+                                                     "ihn werden verworfen"),
                                       true);
         } else if (result != WinsockControl::kSent) {
             const std::string message = funkor::lanSendErrorMessage(result, "");
@@ -87,11 +140,20 @@ void LanOutput::Error(int number, const QString& description) {
     f.platform().MsgBox(QString::fromStdString(message), QStringLiteral("Error!"));
 }
 
-void LanOutput::Write(const funkor::OutputTarget&, const funkor::OutputPair& pair) {
+void LanOutput::Write(const funkor::OutputTarget&, const funkor::OutputPair& built) {
     if (f.output.lanStarted == 0) {
         f.output.lanStarted = 1;
         LanListen();
+        startDesktopOutputs();
     }
+    // Honest only where it is asked for: with no announcement (Avahi absent)
+    // and no local socket the sentences stay as built.
+    const bool honest = announcer_->active() || localSocket_->serving();
+    const funkor::OutputPair pair =
+        honest ? funkor::withHonestAccuracy(built, accuracyInput()) : built;
+    if (announce_) announcer_->setAccuracy(announcedLevel());
+    for (const std::string* s : {&pair.identification, &pair.first, &pair.second})
+        if (!s->empty() && localSocket_->serving()) localSocket_->send(bytesOf(*s));
     if (!pair.identification.empty()) LanSend(pair.identification);
     LanSend(pair.first);
     LanSend(pair.second);

@@ -98,11 +98,12 @@ void NmeaOutput::leavePositionNetwork() {
     for (QWidget* w : std::initializer_list<QWidget*>{f.GsmL, f.ShHome, f.ShCell}) w->hide();
     for (auto* line : f.Line1) line->hide();
     f.Shape2->hide();
-    if (f.output.lanStarted == 1) f.lanOutput->LanClose();
+    // Closes a started LAN output, and its announcement and local socket
+    // even while it waits between two clients.
+    f.lanOutput->LanStop();
 }
 
 void NmeaOutput::NMEA_Click() {
-    if (f.NMEA->currentText() != QLatin1String("LAN") && f.output.lanStarted == 1)
-        f.lanOutput->LanClose();
+    if (f.NMEA->currentText() != QLatin1String("LAN")) f.lanOutput->LanStop();
     f.lanOutput->resetListenError();
 }

@@ -1,6 +1,7 @@
 #include "app/output/winsock_control.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -13,6 +14,16 @@ constexpr int kLingerMs = 5000;
 WinsockControl::WinsockControl(QObject* parent) : SocketElement(parent) {
     server_.setMaxPendingConnections(1);
     connect(&server_, &QTcpServer::newConnection, this, &WinsockControl::onNewConnection);
+    connect(&readers_, &NmeaReaders::readerLeft, this, &WinsockControl::listenAgain);
+}
+
+void WinsockControl::setMaxClients(int clients) {
+    maxClients_ = std::clamp(clients, 1, kMaxClients);
+}
+
+int WinsockControl::ClientCount() const {
+    if (maxClients_ > 1) return readers_.count();
+    return State() == 7 ? 1 : 0;
 }
 
 WinsockControl::~WinsockControl() {
@@ -25,6 +36,7 @@ WinsockControl::~WinsockControl() {
 }
 
 int WinsockControl::State() const {
+    if (readers_.count() > 0) return 7;
     if (connection_) {
         if (peerClosed_) return 8;
         switch (connection_->state()) {
@@ -59,6 +71,8 @@ void WinsockControl::dropSocket(QTcpSocket*& socket) {
 void WinsockControl::Close() {
     server_.close();
     dropSocket(connection_);
+    readers_.closeAll();
+    fullClosed_ = false;
     peerClosed_ = false;
 }
 
@@ -69,7 +83,12 @@ void WinsockControl::Listen() {
                                          "Schlüssel Address, ist keine gültige IP-Adresse."));
         return;
     }
-    if (server_.listen(bindAddress_, localPort_)) return;
+    readers_.setLimit(maxClients_);
+    server_.setMaxPendingConnections(maxClients_);
+    if (server_.listen(bindAddress_, localPort_)) {
+        listenedPort_ = server_.serverPort();
+        return;
+    }
     const int number = errorNumber(server_.serverError());
     QString description = server_.errorString();
     if (number == 10013) {
@@ -95,6 +114,10 @@ void WinsockControl::Listen() {
 }
 
 void WinsockControl::onNewConnection() {
+    if (maxClients_ > 1) {
+        takeClients();
+        return;
+    }
     // The first client that asks is offered to the window; everyone else
     // who came at the same moment is turned away at once.
     std::vector<QTcpSocket*> arrived;
@@ -110,6 +133,23 @@ void WinsockControl::onNewConnection() {
         }
     }
     if (offered) emit ConnectionRequest();
+}
+
+void WinsockControl::takeClients() {
+    readers_.takeWaiting(server_);
+    if (readers_.full()) {
+        server_.close();
+        fullClosed_ = true;
+    }
+}
+
+void WinsockControl::listenAgain() {
+    // Only a listener given up at the limit comes back by itself; a failure
+    // here leaves the socket closed once the last client has gone, and the
+    // output cycle listens anew.
+    if (!fullClosed_ || readers_.full()) return;
+    fullClosed_ = false;
+    server_.listen(bindAddress_, listenedPort_);
 }
 
 void WinsockControl::Accept() {
@@ -134,6 +174,7 @@ void WinsockControl::Accept() {
 
 int WinsockControl::SendData(const QByteArray& data) {
     if (State() != 7) return kWrongState;
+    if (readers_.count() > 0) return readers_.send(data) > 0 ? kReaderFellBehind : kSent;
     if (BytesToSend() + data.size() > kSendBacklogLimit) return kBacklogFull;
     connection_->write(data);
     return kSent;
@@ -144,6 +185,7 @@ QByteArray WinsockControl::GetData() {
 }
 
 qint64 WinsockControl::BytesToSend() const {
+    if (readers_.count() > 0) return readers_.largestBacklog();
     return connection_ ? connection_->bytesToWrite() : 0;
 }
 

@@ -7,6 +7,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include "app/output/nmea_readers.h"
 #include "app/window/elements.h"
 
 // The window's TCP socket: one socket that listens and, once a client asks,
@@ -19,6 +20,13 @@
 // 10013 no permission for the port, 10048 port in use, 10049 address not
 // available, 10053 connection aborted by the peer, 10054 reset by the peer,
 // 10055 no buffer space, 10060 timed out, 10022 anything else.
+//
+// With room for several clients (setMaxClients above 1) the socket keeps
+// listening and takes each client as it comes, without ConnectionRequest,
+// until the limit is reached; then it stops listening, so that further
+// clients are refused, and listens again once one has left. Every client
+// gets everything sent; the state is connected while any client is, and a
+// client that leaves is let go on its own (the state never is closing).
 class WinsockControl : public SocketElement {
     Q_OBJECT
   public:
@@ -32,6 +40,10 @@ class WinsockControl : public SocketElement {
     static constexpr int kSent = 0;
     static constexpr int kWrongState = 40006;  // not connected
     static constexpr int kBacklogFull = -1;    // the text was dropped
+    // Several clients: the text went to all but one or more that stopped
+    // reading, for whom it was dropped.
+    static constexpr int kReaderFellBehind = -2;
+    static constexpr int kMaxClients = 8;
 
     explicit WinsockControl(QObject* parent = nullptr);
     ~WinsockControl() override;
@@ -42,6 +54,15 @@ class WinsockControl : public SocketElement {
     quint16 LocalPort() const { return localPort_; }
     // The address Listen binds to; all interfaces by default.
     void setBindAddress(const QHostAddress& address) { bindAddress_ = address; }
+    QHostAddress BindAddress() const { return bindAddress_; }
+    // Clients served at once, 1 to kMaxClients; applies from the next Listen.
+    void setMaxClients(int clients);
+    int MaxClients() const { return maxClients_; }
+    // Clients connected now.
+    int ClientCount() const;
+    // Sentences dropped for clients that stopped reading, with several
+    // clients allowed.
+    long DroppedForClients() const { return readers_.droppedSentences(); }
     // Starts listening on LocalPort. On failure Error is raised and the
     // socket stays closed.
     void Listen();
@@ -65,6 +86,8 @@ class WinsockControl : public SocketElement {
 
   private:
     void onNewConnection();
+    void takeClients();
+    void listenAgain();
     void onSocketError(QAbstractSocket::SocketError error);
     void dropSocket(QTcpSocket*& socket);
     static int errorNumber(QAbstractSocket::SocketError error);
@@ -75,4 +98,8 @@ class WinsockControl : public SocketElement {
     bool peerClosed_ = false;
     quint16 localPort_ = 1000;
     QHostAddress bindAddress_ = QHostAddress::Any;
+    int maxClients_ = 1;
+    NmeaReaders readers_{1};
+    bool fullClosed_ = false;  // several clients: stopped listening at the limit
+    quint16 listenedPort_ = 0;
 };

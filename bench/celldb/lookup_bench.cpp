@@ -71,7 +71,9 @@ int main(int argc, char** argv) {
     }
     const long after = residentKiB();
     std::sort(micros.begin(), micros.end());
-    auto at = [&](double q) { return micros[static_cast<std::size_t>(q * static_cast<double>(micros.size() - 1))]; };
+    auto at = [&](double q) {
+        return micros[static_cast<std::size_t>(q * static_cast<double>(micros.size() - 1))];
+    };
     std::printf(
         "{\"lookups\": %zu, \"found\": %zu, \"medianMicros\": %.2f, \"p99Micros\": %.2f,"
         " \"maxMicros\": %.2f, \"residentKiBBefore\": %ld, \"residentKiBOpen\": %ld,"

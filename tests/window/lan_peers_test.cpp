@@ -126,18 +126,6 @@ TEST(LanPeers, GpsdReadsBothSourcesInRotation) {
 
 // ---- Hostile clients ------------------------------------------------------------
 
-// Plain blocking connects, as a port scanner makes them: true when accepted.
-bool connectOnce(quint16 port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
-
 TEST(LanHostile, FloodStallAndConnectionStormLeaveTheNextClientWholeSentences) {
     LanWindow w;
     Form1& f = w.start(1000000);  // ticks driven below

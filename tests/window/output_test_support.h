@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "app/output/nmea_sink.h"
 #include "core/nmea.h"
 #include "tests/window/window_test_support.h"
@@ -55,6 +60,19 @@ inline quint16 freeTcpPort() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
+}
+
+// A plain blocking connect to 127.0.0.1, as a port scanner makes it: true
+// when the listener took it.
+inline bool connectOnce(quint16 port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
 }
 
 // Whether every sentence of `stream` (CR LF separated) carries the checksum

@@ -1,0 +1,211 @@
+// Funkor as the desktop's location: real geoclue reads the program's
+// sentences, found through real Avahi or through the local socket, and its
+// where-am-i demo shows the program's position with an accuracy. All on a
+// network namespace of the test's own (tests/e2e/geoclue/rig.sh).
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QProcess>
+#include <QRegularExpression>
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "core/ini_file.h"
+#include "core/nmea.h"
+#include "tests/e2e/e2e_support.h"
+
+using namespace e2e;
+
+namespace {
+
+struct Reported {
+    double latitude = NAN;
+    double longitude = NAN;
+    double accuracy = NAN;
+    QString txt;  // the TXT record avahi saw
+};
+
+// Degrees of an RMC position field pair: "5230.2277,N,01327.1337,E".
+double nmeaDegrees(const QString& field, int degreeDigits) {
+    return field.left(degreeDigits).toDouble() + field.mid(degreeDigits).toDouble() / 60;
+}
+
+double number(const QString& text, const QString& label) {
+    const QRegularExpression re(QStringLiteral("^%1:\\s*(-?[0-9.]+)").arg(label),
+                                QRegularExpression::MultilineOption);
+    const auto m = re.match(text);
+    return m.hasMatch() ? m.captured(1).toDouble() : NAN;
+}
+
+// A GPS receiver on a pseudo-terminal: a u-blox 5's RMC and GGA (HDOP 1.09)
+// once a second, with the time of day.
+class GpsReceiver {
+  public:
+    GpsReceiver() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
+        device_ = QString::fromLocal8Bit(::ptsname(master_));
+        // Raw, so that the line ends arrive as sent.
+        termios t{};
+        if (::tcgetattr(master_, &t) == 0) {
+            ::cfmakeraw(&t);
+            ::tcsetattr(master_, TCSANOW, &t);
+        }
+        writer_ = std::thread([this] {
+            while (!stop_) {
+                const QString now =
+                    QDateTime::currentDateTimeUtc().toString(QStringLiteral("hhmmss"));
+                const std::string time = now.toStdString() + ".00";
+                const std::string burst =
+                    funkor::nmeaSentence("GPRMC," + time +
+                                         ",A,5152.09014,N,00551.68911,E,0.113,,091226,,,A") +
+                    funkor::nmeaSentence("GPGGA," + time +
+                                         ",5152.09014,N,00551.68911,E,1,08,1.09,28.2,M,46.9,M,,");
+                (void)::write(master_, burst.data(), burst.size());
+                for (int i = 0; i < 10 && !stop_; ++i) ::usleep(100000);
+            }
+        });
+    }
+    ~GpsReceiver() {
+        stop_ = true;
+        if (writer_.joinable()) writer_.join();
+        if (master_ >= 0) ::close(master_);
+    }
+    const QString& device() const { return device_; }
+
+  private:
+    int master_ = -1;
+    QString device_;
+    std::atomic<bool> stop_{false};
+    std::thread writer_;
+};
+
+// The program on the simulated phone in a Berlin cell that broadcasts its
+// site, its LAN output on the rig's link, and what where-am-i reported.
+struct Journey {
+    DataFolder folder;
+    Simulator sim;
+    QString rigOutput, rigErrors;
+    int rigExit = -1;
+    QString gsmRmc;
+
+    // `gps`: the position comes from this receiver on COM 2 instead of the
+    // GSM cell.
+    Reported run(const QByteArray& lanSettings, const QString& mode,
+                 const GpsReceiver* gps = nullptr) {
+        Reported r;
+        QJsonObject s = berlinScenario();
+        s[QStringLiteral("broadcastEvery")] = 3;
+        s.remove(QStringLiteral("repeatEvery"));
+        s[QStringLiteral("timeline")] = QJsonArray{};
+        const QString scenario = folder.path(QStringLiteral("scenario.json"));
+        EXPECT_TRUE(writeJson(scenario, s));
+        const QString link = folder.path(QStringLiteral("phone"));
+        EXPECT_TRUE(sim.start(scenario, link, folder.path(QStringLiteral("phone.log"))));
+        folder.setUp(link);
+        const std::string ini =
+            QFile::encodeName(folder.path(QStringLiteral("Funkor.ini"))).toStdString();
+        funkor::ini::writeString(ini, "Ports", "NMEA", "20");  // LAN
+        funkor::ini::writeString(ini, "Sources", "GSM", gps ? "0" : "1");
+        if (gps) {
+            funkor::ini::writeString(ini, "Devices", "COM2",
+                                     QFile::encodeName(gps->device()).toStdString());
+            funkor::ini::writeString(ini, "Ports", "GPS", "2");
+            funkor::ini::writeString(ini, "Sources", "GPS", "1");
+        }
+        funkor::ini::writeString(ini, "LAN", "Port", "10110");
+        funkor::ini::writeString(ini, "LAN", "Address", "10.203.0.1");
+        for (const QByteArray& line : lanSettings.split('\n')) {
+            const auto kv = line.split('=');
+            if (kv.size() == 2)
+                funkor::ini::writeString(ini, "LAN", kv[0].toStdString(), kv[1].toStdString());
+        }
+
+        QProcess rig;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        rig.setProcessEnvironment(env);
+        const QString snapshot = folder.path(QStringLiteral("snapshot.json"));
+        rig.start(QStringLiteral("bash"),
+                  {source(QStringLiteral("tests/e2e/geoclue/rig.sh")), folder.dir.path(), mode,
+                   QStringLiteral("--"), built(QStringLiteral("app/funkor")),
+                   QStringLiteral("--data-dir"), folder.dir.path(), QStringLiteral("--snapshot"),
+                   snapshot, QStringLiteral("--quit-after"), QStringLiteral("110")});
+        rig.waitForFinished(115000);
+        rigExit = rig.exitCode();
+        rigOutput = QString::fromLocal8Bit(rig.readAllStandardOutput());
+        rigErrors = QString::fromLocal8Bit(rig.readAllStandardError());
+        gsmRmc = variable(readSnapshot(snapshot), QStringLiteral("gsmRmc")).toString();
+        r.latitude = number(rigOutput, QStringLiteral("Latitude"));
+        r.longitude = number(rigOutput, QStringLiteral("Longitude"));
+        r.accuracy = number(rigOutput, QStringLiteral("Accuracy"));
+        for (const QString& line : rigOutput.split(QLatin1Char('\n')))
+            if (line.startsWith(QLatin1String("avahi: ")))
+                r.txt = line.section(QLatin1Char(';'), 9);
+        return r;
+    }
+
+    // The program's own position, from its RMC sentence.
+    std::pair<double, double> programPosition() const {
+        const QStringList f = gsmRmc.split(QLatin1Char(','));
+        if (f.size() < 7) return {NAN, NAN};
+        return {nmeaDegrees(f[3], 2), nmeaDegrees(f[5], 3)};
+    }
+};
+
+void expectProgramsPosition(Journey& j, const Reported& r) {
+    ASSERT_EQ(j.rigExit, 0) << j.rigErrors.toStdString() << j.rigOutput.toStdString();
+    const auto [lat, lon] = j.programPosition();
+    ASSERT_FALSE(std::isnan(lat)) << "no GSM position in the program: " << j.gsmRmc.toStdString();
+    // where-am-i prints six decimals.
+    EXPECT_NEAR(r.latitude, lat, 2e-6) << j.rigOutput.toStdString();
+    EXPECT_NEAR(r.longitude, lon, 2e-6) << j.rigOutput.toStdString();
+    EXPECT_GT(r.accuracy, 0) << j.rigOutput.toStdString();
+    std::printf("geoclue reported %.6f, %.6f, accuracy %.0f m%s\n", r.latitude, r.longitude,
+                r.accuracy, r.txt.isEmpty() ? "" : qPrintable(QStringLiteral(", TXT ") + r.txt));
+}
+
+}  // namespace
+
+TEST(DesktopLocation, GeoclueFindsTheAnnouncedServiceAndReportsAnAccuracy) {
+    Journey j;
+    ASSERT_TRUE(j.folder.dir.isValid());
+    const Reported r = j.run("Announce=1", QStringLiteral("avahi"));
+    expectProgramsPosition(j, r);
+    // The Spandau cell broadcasts its site, and the phone is at timing
+    // advance 11 (6 km): more than a street's accuracy.
+    EXPECT_EQ(r.txt, QLatin1String("\"accuracy=neighborhood\"")) << j.rigOutput.toStdString();
+    // avahi-browse writes a blank of the name as \032.
+    EXPECT_TRUE(j.rigOutput.contains(QLatin1String("Funkor\\032on\\032funkor-rig")))
+        << j.rigOutput.toStdString();
+}
+
+TEST(DesktopLocation, GeoclueReadsTheLocalSocket) {
+    Journey j;
+    ASSERT_TRUE(j.folder.dir.isValid());
+    const Reported r = j.run("Socket=/run/funkor/nmea.sock", QStringLiteral("socket"));
+    expectProgramsPosition(j, r);
+}
+
+TEST(DesktopLocation, AGpsReceiversFixGoesOnAsReceivedAndIsAnnouncedExact) {
+    GpsReceiver gps;
+    ASSERT_FALSE(gps.device().isEmpty());
+    Journey j;
+    ASSERT_TRUE(j.folder.dir.isValid());
+    const Reported r = j.run("Announce=1", QStringLiteral("avahi"), &gps);
+    ASSERT_EQ(j.rigExit, 0) << j.rigErrors.toStdString() << j.rigOutput.toStdString();
+    EXPECT_NEAR(r.latitude, 51 + 52.09014 / 60, 2e-6) << j.rigOutput.toStdString();
+    EXPECT_NEAR(r.longitude, 5 + 51.68911 / 60, 2e-6) << j.rigOutput.toStdString();
+    // geoclue makes 1 m of the receiver's HDOP 1.09.
+    EXPECT_EQ(r.accuracy, 1) << j.rigOutput.toStdString();
+    EXPECT_EQ(r.txt, QLatin1String("\"accuracy=exact\"")) << j.rigOutput.toStdString();
+    std::printf("geoclue reported %.6f, %.6f, accuracy %.0f m, TXT %s\n", r.latitude, r.longitude,
+                r.accuracy, qPrintable(r.txt));
+}
