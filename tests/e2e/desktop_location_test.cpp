@@ -68,7 +68,9 @@ class GpsReceiver {
                                          ",A,5152.09014,N,00551.68911,E,0.113,,091226,,,A") +
                     funkor::nmeaSentence("GPGGA," + time +
                                          ",5152.09014,N,00551.68911,E,1,08,1.09,28.2,M,46.9,M,,");
-                (void)::write(master_, burst.data(), burst.size());
+                // A burst the pty could not take is sent again a second later.
+                const ssize_t written = ::write(master_, burst.data(), burst.size());
+                (void)written;
                 for (int i = 0; i < 10 && !stop_; ++i) ::usleep(100000);
             }
         });
