@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Funkor as the desktop's location: real geoclue reads the program's
 // sentences, found through real Avahi or through the local socket, and its
 // where-am-i demo shows the program's position with an accuracy. All on a
@@ -199,15 +202,27 @@ TEST(DesktopLocation, GeoclueReadsTheLocalSocket) {
 TEST(DesktopLocation, AGpsReceiversFixGoesOnAsReceivedAndIsAnnouncedExact) {
     GpsReceiver gps;
     ASSERT_FALSE(gps.device().isEmpty());
-    Journey j;
-    ASSERT_TRUE(j.folder.dir.isValid());
-    const Reported r = j.run("Announce=1", QStringLiteral("avahi"), &gps);
-    ASSERT_EQ(j.rigExit, 0) << j.rigErrors.toStdString() << j.rigOutput.toStdString();
-    EXPECT_NEAR(r.latitude, 51 + 52.09014 / 60, 2e-6) << j.rigOutput.toStdString();
-    EXPECT_NEAR(r.longitude, 5 + 51.68911 / 60, 2e-6) << j.rigOutput.toStdString();
+    Reported r;
+    int rigExit = -1;
+    std::string output;
+    // geoclue keeps the first location it reads and takes the same position
+    // again for no news. When it joins the stream between an RMC and its
+    // GGA, that first location has no accuracy (-1) for as long as the
+    // receiver stands still; such a run is tried once more.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        Journey j;
+        ASSERT_TRUE(j.folder.dir.isValid());
+        r = j.run("Announce=1", QStringLiteral("avahi"), &gps);
+        rigExit = j.rigExit;
+        output = j.rigErrors.toStdString() + j.rigOutput.toStdString();
+        if (rigExit == 0 || !j.rigOutput.contains(QLatin1String("Accuracy:    -1"))) break;
+    }
+    ASSERT_EQ(rigExit, 0) << output;
+    EXPECT_NEAR(r.latitude, 51 + 52.09014 / 60, 2e-6) << output;
+    EXPECT_NEAR(r.longitude, 5 + 51.68911 / 60, 2e-6) << output;
     // geoclue makes 1 m of the receiver's HDOP 1.09.
-    EXPECT_EQ(r.accuracy, 1) << j.rigOutput.toStdString();
-    EXPECT_EQ(r.txt, QLatin1String("\"accuracy=exact\"")) << j.rigOutput.toStdString();
+    EXPECT_EQ(r.accuracy, 1) << output;
+    EXPECT_EQ(r.txt, QLatin1String("\"accuracy=exact\"")) << output;
     std::printf("geoclue reported %.6f, %.6f, accuracy %.0f m, TXT %s\n", r.latitude, r.longitude,
                 r.accuracy, qPrintable(r.txt));
 }
