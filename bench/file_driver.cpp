@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Writes and reads the program's files through the program's own code:
 // position log entries, cell and site names appended as the window appends
 // them, settings saved as the window saves them. bench/kill_files runs it,

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Funkor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Funkor on the simulated phone, with its outputs read and its process watched.
 
 Shared by bench/soak and bench/replug. A rig is one data folder with:

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Position output figures of the window, driven in-process on its real
 // timers, ports and sockets; printed as JSON.
 //

@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: The Funkor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Phone-book read speed and GUI responsiveness of Funkor against the simulated phone.
 
 Runs funkor-phonesim at 19200 baud with its answer delay and a SIM phone book

@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: The Funkor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Position output figures of Funkor, printed as JSON.
 
 latency        funkor on the simulated phone's Berlin drive, its phone line

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Funkor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Debian's hardening flags (dpkg-buildflags with every hardening feature):
 # stack protector, fortified library calls, format-string checks, a
 # read-only relocation table bound at start-up, and position-independent

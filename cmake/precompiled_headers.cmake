@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: The Funkor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Precompiled headers: Qt's and GoogleTest's headers are most of what each of
 # our sources compiles, so each target that uses them compiles them once
 # (target_precompile_headers) instead of once per source. (The core, which

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "core/position_log.h"
 
 #include "core/fields.h"

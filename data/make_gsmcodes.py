@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: The Funkor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Writes GSMcodes.txt, the country of every mobile country code.
 
 One line per mobile country code, sorted by code:

@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: The Funkor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Writes O2.txt, the region circles of the German cities.
 
 One circle per city of at least 100,000 inhabitants (largest city first),

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The control's dispatch entry: names to dispatch ids, and Invoke, which
 // takes the arguments from variants (last argument first), calls the method
 // and hands out parameters back through by-reference variants. A caller may

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Saving and loading the control's settings inside the host's document:
 // the 42-byte stream (version 0x300, extent, then the five voice values,
 // each as a 2-byte variant type 3 and a 4-byte value, all little-endian)

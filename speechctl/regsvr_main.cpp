@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // sprelo-regsvr: registration from the command line.
 //
 //   sprelo-regsvr LIBRARY                 registers the control library (DllRegisterServer)

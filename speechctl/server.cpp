@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The library's exported entry points: the class factory, the unload
 // check, self-registration, and the string allocator hosts use for the
 // control's strings.

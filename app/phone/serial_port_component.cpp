@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/phone/serial_port_component.h"
 
 #include <QStringList>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Lookup latency and resident memory of the cell database, for
 // bench/celldb/run: reads the keys to look up (one "radio,mcc,net,area,cell"
 // a line) from standard input, opens the database, warms up on the first

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A Sprelo speech engine on espeak-ng.
 //
 // Texts are spoken on a thread of the engine's own, one after the other, so

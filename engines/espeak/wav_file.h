@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Writing 16-bit mono PCM as a WAV file, whole or appended to.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Registration answers of real devices, +CREG, +CGREG and +CEREG, solicited
 // and unsolicited. Unless a row says otherwise, the answers are those
 // published in ModemManager's src/tests/test-modem-helpers.c, labelled there

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The offline cell database against real SQLite files: import of the
 // OpenCellID sample (plain and gzip), malformed input, a killed import,
 // damaged and foreign files, lookups in every hemisphere, the serving

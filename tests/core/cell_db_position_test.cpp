@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A database position as the window shows it, and the output cycle's
 // network gate with and without a database.
 #include "core/cell_db_position.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What a position from the cell database looks like to other programs: its
 // sentences (any hemisphere, marked as estimated, HDOP from the range), the
 // position SMS that cannot carry a southern or western position, the map

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Every reader of outside input gets mutilated versions of real answers:
 // each cut at every length, bytes replaced at random, quotes and commas
 // thrown in. Each must give a value or nothing, never a crash or a read out

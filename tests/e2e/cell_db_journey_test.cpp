@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A drive on a network without broadcast positions: the simulated phone on
 // Orange France in a cell of the OpenCellID sample, then in a cell no
 // database knows. The program finds the first in its cell database, shows

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The programs under test are started with QProcess, which wants an
 // application object on the test's thread.
 #include <gtest/gtest.h>

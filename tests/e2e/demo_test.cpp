@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // `funkor --demo` as a user starts it on a machine without a display.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The program against the simulator playing other makers' devices: a
 // battery-less LTE USB modem and a GSM module. One journey for each: found
 // on its port, identity, operator, serving cell and the network tooltip.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The program against the simulated phone over a pseudo-terminal: what the
 // window shows after the first pass of its command schedule, and how it
 // copes with the phone being unplugged and plugged in again.

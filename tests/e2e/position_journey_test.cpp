@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A drive through three O2 cells with logging on: the program against the
 // simulated phone over a pseudo-terminal, the position log it writes, and
 // the log exported to GPX and read back by gpsbabel.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Phone answers: the input is a stream of bytes from the phone. It goes
 // through the line framer, and every line it yields goes through the
 // dispatch order and every answer parser. Each parser must give a value in

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Files a user may have edited by hand: the settings file, the country and
 // region files and the cell and site name files. Reading them never fails
 // hard, and a value written to the settings file reads back as written,

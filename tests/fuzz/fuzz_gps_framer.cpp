@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A GPS receiver's bytes: they arrive in bursts of any size, so the framer
 // must keep the same sentences however the stream is cut. The sentences it
 // keeps go on to the position SMS and the map, which must agree on where

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The map server's request reader, fed what a port scanner or a browser
 // sends. Only the page, its script and style and Leaflet's own files are
 // ever served; the page built from a request's label keeps the label inside

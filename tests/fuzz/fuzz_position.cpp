@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Positions from outside: a broadcast page (hex from the phone), a received
 // position SMS and a GPS receiver's RMC sentence. Whatever they hold, the
 // conversions stay finite, the NMEA fields keep their fixed width and every

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The position log "Funkor.log" as the merge of names and the export to
 // GPX and KML read it. Whatever a file holds, the export is well-formed XML
 // with one waypoint per readable entry; and every entry the program itself

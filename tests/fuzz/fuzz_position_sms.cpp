@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Position SMS from another copy of the program, as the SMS topic reads
 // them: the message arrives as an SMS-DELIVER PDU (the time stamp as the
 // line from the phone holds it, garbled or not), is decoded and, when it is

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The speech control's registry files, edited by hand or left half-written
 // by another program. Reading never fails; what is read and written again
 // reads back the same and is written the same; a value read into a caller's

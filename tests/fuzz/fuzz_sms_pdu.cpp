@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Short messages from outside: an SMS-DELIVER PDU as the phone lists it, and
 // texts and numbers a user types. Reading never goes past the PDU; a text of
 // 7-bit characters that is accepted for sending comes back unchanged from

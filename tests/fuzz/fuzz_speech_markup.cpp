@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Texts handed to the speech engine with their markup (spelled passages,
 // voice changes, pauses), as callers' names and messages from outside
 // arrive in them. Every byte the engine is given knows the byte of the

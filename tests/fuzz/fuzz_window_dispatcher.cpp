@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window fed by a babbling phone: the bytes go through the line
 // framer, and every line through the window's answer handling, with the
 // window's state steered into the modes that change how lines are read

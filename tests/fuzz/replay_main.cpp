@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Replays fuzz inputs without the fuzzing engine: every file given, or every
 // file in every folder given, is run once through the target. The test suite
 // runs each target over its seed inputs and over the inputs that once broke

@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: The Funkor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """A program's --help and its manual page name the same options.
 
     man_page_test.py PROGRAM PAGE.1

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Funkor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The Debian package as a user meets it: built with CPack, checked by lintian,
 # its menu entry and AppStream data validated, unpacked into a temporary root
 # and the program started from there on its simulated phone, headless.

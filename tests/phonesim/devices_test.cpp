@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The simulator as another maker's device: a battery-less LTE USB modem and
 // a GSM module, each answering the program's command lines as such a device
 // does.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The AT dialogue with the simulated phone as a program on the serial port
 // sees it: echo, joined commands, final codes and the answer forms.
 #include <gtest/gtest.h>

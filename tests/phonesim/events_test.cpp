@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What the phone sends on its own: broadcast pages, rings, new messages and
 // registration changes from the scenario's time line.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // An independent AT client, gammu, pointed at the simulator's port with the
 // shipped Berlin scenario: it must identify the phone and read its SIM phone
 // book and messages.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The engine binding: where the engine is found, how its library is named,
 // what every operation yields without it, and the packed encodings.
 

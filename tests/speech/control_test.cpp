@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The control object over the fake engine: its own settings, what it
 // forwards, the events it fires from the engine's notifications, and its
 // saved settings.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The built library as a host meets it: loaded with dlopen, the control
 // made through its class factory, and its registration written and removed.
 

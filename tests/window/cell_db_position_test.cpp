@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Positions from the offline cell database on the window: a real SQLite
 // file built from OpenCellID rows in the program folder, the serving cell
 // reported by the phone's +CREG, and gpsd reading the LAN output.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The window on a full disk (made as `ulimit -f` makes it: files cannot grow
 // beyond a limit and writes fail with EFBIG): the user is told once, the
 // program goes on, and nothing already in the files is lost.

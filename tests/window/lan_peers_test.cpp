@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The LAN output against real peers: gpsd reading it as a GPS receiver, and
 // clients that misbehave.
 #include <gtest/gtest.h>

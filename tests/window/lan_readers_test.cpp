@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Several readers of the LAN output at once, the local socket for the
 // desktop's location service, and the announcement without an Avahi
 // daemon: real TCP and Unix sockets on this machine.

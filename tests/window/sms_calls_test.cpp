@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Received and sent messages, the phone-book mode, calls and the spoken
 // announcements on the real window, with the platform double answering the
 // dialogs and holding the clock, and every spoken text recorded.

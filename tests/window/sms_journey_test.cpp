@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The window against the simulated phone over a pseudo-terminal: messages
 // arriving, a position SMS taken as the SMS source, a position request
 // answered only when allowed, a typed SMS with umlauts sent and read back by

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The window's speech control: the control library hosted as `Sprelo`,
 // over the test engine that records every call.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // funkor-tool celldb: builds the offline cell database from an open cell
 // database's CSV export and looks cells up in it.
 

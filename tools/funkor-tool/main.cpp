@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // funkor-tool: the core conversions of Funkor on the command line, for
 // debugging a phone, converting coordinates and scripts. Output is plain
 // text with "." decimals; errors go to stderr with a non-zero exit code

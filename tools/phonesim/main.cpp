@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // funkor-phonesim: a Siemens S45i on O2 Germany on a pseudo-terminal.
 //
 // Prints the slave's path, then plays the phone until stopped: answers AT

@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: The Funkor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Writes scenarios/berlin.json: a drive across Berlin on O2 Germany.
 
 Town centres come from the shared list of German cities; the sites inside

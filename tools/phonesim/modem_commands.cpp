@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Device, call, network, SIM file and broadcast commands of the phone.
 #include <algorithm>
 #include <ctime>

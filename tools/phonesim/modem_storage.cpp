@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Phone books, stored SMS, sending an SMS and the SIM-toolkit request: the
 // commands that work on the SIM's storage.
 #include <ctime>

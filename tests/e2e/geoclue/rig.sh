@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Funkor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The desktop's location service around one program, on a link of its own:
 # a network namespace with a veth pair (mDNS multicast never leaves it), a
 # private system bus, avahi-daemon on the veth end only, geoclue with the

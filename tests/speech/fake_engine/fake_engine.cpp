@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A speech engine for the binding's tests: exports every Sprelo entry point,
 // records each call with its arguments, returns what the test set, and posts
 // any notification kind through the channel it was given.
