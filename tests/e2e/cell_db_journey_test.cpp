@@ -51,31 +51,45 @@ QJsonObject franceScenario() {
     return s;
 }
 
+// The program on the simulator with the OpenCellID sample as its cell
+// database and the trace shown; it ends itself after 90 s.
+struct DbJourney {
+    DataFolder folder;
+    Simulator sim;
+    Program funkor;
+    QString snapFile;
+    QString logFile;
+
+    void start(const QJsonObject& scenarioJson, const QString& linkName) {
+        ASSERT_TRUE(folder.dir.isValid());
+        const QString scenario = folder.path(QStringLiteral("scenario.json"));
+        ASSERT_TRUE(writeJson(scenario, scenarioJson));
+        const QString link = folder.path(linkName);
+        ASSERT_TRUE(sim.start(scenario, link, folder.path(linkName + QStringLiteral(".log"))));
+        folder.setUp(link);
+        const funkor::CellImportResult db = funkor::importCellCsv(
+            source(QStringLiteral("tests/data/opencellid/cells-sample.csv")).toStdString(),
+            QFile::encodeName(folder.path(QStringLiteral("Funkor-cells.db"))).toStdString());
+        ASSERT_TRUE(db.ok) << db.error;
+        const std::string ini =
+            QFile::encodeName(folder.path(QStringLiteral("Funkor.ini"))).toStdString();
+        funkor::ini::writeString(ini, "Trace", "on", "1");
+        funkor::ini::writeString(ini, "Trace", "new", "0");
+        snapFile = folder.path(QStringLiteral("snapshot.json"));
+        logFile = folder.path(QStringLiteral("Funkor.log"));
+        funkor.start({QStringLiteral("--data-dir"), folder.dir.path(), QStringLiteral("--snapshot"),
+                      snapFile, QStringLiteral("--quit-after"), QStringLiteral("90")});
+    }
+};
+
 }  // namespace
 
 TEST(CellDbJourney, KnownCellIsShownAndLoggedAnUnknownOneEndsTheSentences) {
-    DataFolder folder;
-    ASSERT_TRUE(folder.dir.isValid());
-    const QString scenario = folder.path(QStringLiteral("scenario.json"));
-    ASSERT_TRUE(writeJson(scenario, franceScenario()));
-    const QString link = folder.path(QStringLiteral("phone"));
-    Simulator sim;
-    ASSERT_TRUE(sim.start(scenario, link, folder.path(QStringLiteral("phone.log"))));
-    folder.setUp(link);
-    const funkor::CellImportResult db = funkor::importCellCsv(
-        source(QStringLiteral("tests/data/opencellid/cells-sample.csv")).toStdString(),
-        QFile::encodeName(folder.path(QStringLiteral("Funkor-cells.db"))).toStdString());
-    ASSERT_TRUE(db.ok) << db.error;
-    const std::string ini =
-        QFile::encodeName(folder.path(QStringLiteral("Funkor.ini"))).toStdString();
-    funkor::ini::writeString(ini, "Trace", "on", "1");
-    funkor::ini::writeString(ini, "Trace", "new", "0");
-
-    const QString snapFile = folder.path(QStringLiteral("snapshot.json"));
-    const QString logFile = folder.path(QStringLiteral("Funkor.log"));
-    Program funkor;
-    funkor.start({QStringLiteral("--data-dir"), folder.dir.path(), QStringLiteral("--snapshot"),
-                  snapFile, QStringLiteral("--quit-after"), QStringLiteral("90")});
+    DbJourney j;
+    ASSERT_NO_FATAL_FAILURE(j.start(franceScenario(), QStringLiteral("phone")));
+    const QString& snapFile = j.snapFile;
+    const QString& logFile = j.logFile;
+    Program& funkor = j.funkor;
     QDeadlineTimer deadline(60000);
     while (!readText(logFile).contains("810C070320801") && !deadline.hasExpired())
         QThread::msleep(500);
@@ -134,28 +148,11 @@ QJsonObject australianModemScenario() {
 }  // namespace
 
 TEST(CellDbJourney, LteModemInTheSouthIsShownAndAnUnknownCellEndsTheSentences) {
-    DataFolder folder;
-    ASSERT_TRUE(folder.dir.isValid());
-    const QString scenario = folder.path(QStringLiteral("scenario.json"));
-    ASSERT_TRUE(writeJson(scenario, australianModemScenario()));
-    const QString link = folder.path(QStringLiteral("modem"));
-    Simulator sim;
-    ASSERT_TRUE(sim.start(scenario, link, folder.path(QStringLiteral("modem.log"))));
-    folder.setUp(link);
-    const funkor::CellImportResult db = funkor::importCellCsv(
-        source(QStringLiteral("tests/data/opencellid/cells-sample.csv")).toStdString(),
-        QFile::encodeName(folder.path(QStringLiteral("Funkor-cells.db"))).toStdString());
-    ASSERT_TRUE(db.ok) << db.error;
-    const std::string ini =
-        QFile::encodeName(folder.path(QStringLiteral("Funkor.ini"))).toStdString();
-    funkor::ini::writeString(ini, "Trace", "on", "1");
-    funkor::ini::writeString(ini, "Trace", "new", "0");
-
-    const QString snapFile = folder.path(QStringLiteral("snapshot.json"));
-    const QString logFile = folder.path(QStringLiteral("Funkor.log"));
-    Program funkor;
-    funkor.start({QStringLiteral("--data-dir"), folder.dir.path(), QStringLiteral("--snapshot"),
-                  snapFile, QStringLiteral("--quit-after"), QStringLiteral("90")});
+    DbJourney j;
+    ASSERT_NO_FATAL_FAILURE(j.start(australianModemScenario(), QStringLiteral("modem")));
+    const QString& snapFile = j.snapFile;
+    const QString& logFile = j.logFile;
+    Program& funkor = j.funkor;
     QDeadlineTimer deadline(60000);
     while (!readText(logFile).contains("$GPRMC") && !deadline.hasExpired()) QThread::msleep(500);
     const auto entries = funkor::readPositionLog(readText(logFile).toStdString());
