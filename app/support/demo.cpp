@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QtDebug>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "app/window/form1.h"
@@ -37,6 +38,23 @@ QString firstExisting(const QStringList& candidates) {
 bool copyIfMissing(const QString& from, const QString& to) {
     if (from.isEmpty() || QFileInfo::exists(to)) return true;
     return QFile::copy(from, to);
+}
+
+// Copies `from` to `to` unless `to` is at least as new: the demo's cell
+// database is generated, so a newer build's file replaces an older copy.
+// The copy is written beside `to` and renamed over it, so that a program
+// that has the old one open keeps reading a whole file.
+bool copyIfNewer(const QString& from, const QString& to) {
+    if (from.isEmpty()) return true;
+    const QFileInfo target(to);
+    if (target.exists() && target.lastModified() >= QFileInfo(from).lastModified()) return true;
+    const QString part = to + QStringLiteral(".part");
+    QFile::remove(part);
+    if (!QFile::copy(from, part)) return false;
+    // QFile::copy keeps the permissions of an installed (read-only) file.
+    QFile::setPermissions(part, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    return std::rename(QFile::encodeName(part).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
 }  // namespace
@@ -72,8 +90,14 @@ DemoStatus demoStatusOf(Form1& f) {
     s.cellKey = fromCp1252(f.network.cellKey);
     s.cellName = f.Cell->text().trimmed();
     s.timingAdvance = f.TAV->text().trimmed();
-    // The labels hold placeholders until the first position.
-    if (!f.position.positionKey.empty()) {
+    // The labels hold placeholders until the first position. A position
+    // from the cell database has no region; its tooltip says where it came
+    // from and how far it may be off ("Zellen-Datenbank, Reichweite 2,6 km",
+    // then the degrees after two blanks).
+    if (f.position.gsmFromDatabase) {
+        s.position = f.PosL->text().trimmed();
+        s.positionOrigin = f.PosL->toolTip().section(QStringLiteral("  "), 0, 0).trimmed();
+    } else if (!f.position.positionKey.empty()) {
         s.position = f.PosL->text().trimmed();
         s.region = f.Zone->text().trimmed();
     }
@@ -103,7 +127,11 @@ QString demoStatusLine(const DemoStatus& s, double seconds) {
     }
     if (!s.timingAdvance.isEmpty() && s.timingAdvance != QLatin1String("*"))
         parts << QStringLiteral("TA %1").arg(s.timingAdvance);
-    if (!s.position.isEmpty()) parts << QStringLiteral("PosL %1").arg(s.position);
+    if (!s.position.isEmpty()) {
+        QString p = QStringLiteral("PosL %1").arg(s.position);
+        if (!s.positionOrigin.isEmpty()) p += QStringLiteral(" (%1)").arg(s.positionOrigin);
+        parts << p;
+    }
     if (!s.region.isEmpty()) parts << s.region;
     return line + parts.join(QStringLiteral(" | "));
 }
@@ -123,6 +151,8 @@ DemoParts findDemoParts(const QString& executableDir) {
         {d + QStringLiteral("/demo/Funkor.clf"), share + QStringLiteral("/demo/Funkor.clf")});
     p.siteNames = firstExisting(
         {d + QStringLiteral("/demo/Funkor.txt"), share + QStringLiteral("/demo/Funkor.txt")});
+    p.cellDatabase = firstExisting({d + QStringLiteral("/demo/Funkor-cells.db"),
+                                    share + QStringLiteral("/demo/Funkor-cells.db")});
     return p;
 }
 
@@ -152,6 +182,7 @@ bool seedDemoFolder(const QString& folder, const QString& phoneLink, const DemoP
     ok = copyIfMissing(parts.regions, dir + QStringLiteral("O2.txt")) && ok;
     ok = copyIfMissing(parts.cellNames, dir + QStringLiteral("Funkor.clf")) && ok;
     ok = copyIfMissing(parts.siteNames, dir + QStringLiteral("Funkor.txt")) && ok;
+    ok = copyIfNewer(parts.cellDatabase, dir + QStringLiteral("Funkor-cells.db")) && ok;
     if (!ok && error)
         *error = QStringLiteral("Demo-Ordner %1 kann nicht beschrieben werden").arg(folder);
     return ok;

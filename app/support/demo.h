@@ -34,18 +34,19 @@ bool useOffscreenWithoutDisplay();
 
 // What the window shows about the phone, gathered for the terminal report.
 struct DemoStatus {
-    bool linked = false;    // the phone has answered
-    QString device;         // path of the phone port
-    QString makerModel;     // "SIEMENS S45i"
-    int battery = -1;       // percent; -1 unknown
-    int signal = -1;        // 0..31; -1 unknown
-    QString signalTip;      // "Pegel: 67%"
-    QString network;        // operator name
-    QString cellKey;        // "" or "*" when none yet
-    QString cellName;       // caption of the cell label, trimmed
-    QString timingAdvance;  // "~1.4 km S/O"
-    QString position;       // caption of PosL: "09:20  52° 30' 13\" N  13° 27' 8\" O"
-    QString region;         // caption of Zone: "Region: O-BLN / Berlin"
+    bool linked = false;     // the phone has answered
+    QString device;          // path of the phone port
+    QString makerModel;      // "SIEMENS S45i"
+    int battery = -1;        // percent; -1 unknown
+    int signal = -1;         // 0..31; -1 unknown
+    QString signalTip;       // "Pegel: 67%"
+    QString network;         // operator name
+    QString cellKey;         // "" or "*" when none yet
+    QString cellName;        // caption of the cell label, trimmed
+    QString timingAdvance;   // "~1.4 km S/O"
+    QString position;        // caption of PosL: "09:20  52° 30' 13\" N  13° 27' 8\" O"
+    QString region;          // caption of Zone: "Region: O-BLN / Berlin"
+    QString positionOrigin;  // tooltip of a database position: "Zellen-Datenbank, ..."
 };
 
 DemoStatus demoStatusOf(Form1& form);
@@ -63,12 +64,14 @@ struct DemoParts {
     QString regions;       // O2.txt
     QString cellNames;     // sample Funkor.clf
     QString siteNames;     // sample Funkor.txt
+    QString cellDatabase;  // Funkor-cells.db of the drive's cells without broadcast
 };
 DemoParts findDemoParts(const QString& executableDir);
 
 // Prepares `folder` for the demo: settings pointing COM1 at `phoneLink` at
 // 19200 baud, copies of the shipped files it does not hold yet. Names the
-// user gave in an earlier demo are kept. False with a German message when the
+// user gave in an earlier demo are kept; the cell database is the shipped
+// one, renewed when the shipped file is newer. False with a German message when the
 // folder cannot be written.
 bool seedDemoFolder(const QString& folder, const QString& phoneLink, const DemoParts& parts,
                     QString* error);

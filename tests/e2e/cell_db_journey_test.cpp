@@ -11,7 +11,12 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QThread>
+#include <algorithm>
+#include <map>
+#include <string>
+#include <utility>
 
 #include "core/cell_database.h"
 #include "core/ini_file.h"
@@ -52,7 +57,8 @@ QJsonObject franceScenario() {
 }
 
 // The program on the simulator with the OpenCellID sample as its cell
-// database and the trace shown; it ends itself after 90 s.
+// database and the trace shown; it ends itself after 65 s, 25 s after the
+// scenarios' move to their second cell.
 struct DbJourney {
     DataFolder folder;
     Simulator sim;
@@ -60,17 +66,24 @@ struct DbJourney {
     QString snapFile;
     QString logFile;
 
-    void start(const QJsonObject& scenarioJson, const QString& linkName) {
+    // `database`: a cell database to copy; without one the OpenCellID sample
+    // is imported.
+    void start(const QJsonObject& scenarioJson, const QString& linkName,
+               const QString& database = QString()) {
         ASSERT_TRUE(folder.dir.isValid());
         const QString scenario = folder.path(QStringLiteral("scenario.json"));
         ASSERT_TRUE(writeJson(scenario, scenarioJson));
         const QString link = folder.path(linkName);
         ASSERT_TRUE(sim.start(scenario, link, folder.path(linkName + QStringLiteral(".log"))));
         folder.setUp(link);
-        const funkor::CellImportResult db = funkor::importCellCsv(
-            source(QStringLiteral("tests/data/opencellid/cells-sample.csv")).toStdString(),
-            QFile::encodeName(folder.path(QStringLiteral("Funkor-cells.db"))).toStdString());
-        ASSERT_TRUE(db.ok) << db.error;
+        if (database.isEmpty()) {
+            const funkor::CellImportResult db = funkor::importCellCsv(
+                source(QStringLiteral("tests/data/opencellid/cells-sample.csv")).toStdString(),
+                QFile::encodeName(folder.path(QStringLiteral("Funkor-cells.db"))).toStdString());
+            ASSERT_TRUE(db.ok) << db.error;
+        } else {
+            ASSERT_TRUE(QFile::copy(database, folder.path(QStringLiteral("Funkor-cells.db"))));
+        }
         const std::string ini =
             QFile::encodeName(folder.path(QStringLiteral("Funkor.ini"))).toStdString();
         funkor::ini::writeString(ini, "Trace", "on", "1");
@@ -78,7 +91,7 @@ struct DbJourney {
         snapFile = folder.path(QStringLiteral("snapshot.json"));
         logFile = folder.path(QStringLiteral("Funkor.log"));
         funkor.start({QStringLiteral("--data-dir"), folder.dir.path(), QStringLiteral("--snapshot"),
-                      snapFile, QStringLiteral("--quit-after"), QStringLiteral("90")});
+                      snapFile, QStringLiteral("--quit-after"), QStringLiteral("65")});
     }
 };
 
@@ -99,7 +112,7 @@ TEST(CellDbJourney, KnownCellIsShownAndLoggedAnUnknownOneEndsTheSentences) {
     EXPECT_EQ(entries[0].rmc.substr(16, 24), "4541.9650,N,00450.1220,E");
     EXPECT_NE(entries[0].gga.find(",6,03,152.7,"), std::string::npos) << entries[0].gga;
     // After the move to the unknown cell (t = 40 s), until the program ends.
-    ASSERT_TRUE(funkor.waitForExit(80000));
+    ASSERT_TRUE(funkor.waitForExit(60000));
 
     const QJsonObject snap = readSnapshot(snapFile);
     EXPECT_TRUE(variable(snap, QStringLiteral("gsmRmc")).toString().isEmpty());
@@ -161,7 +174,7 @@ TEST(CellDbJourney, LteModemInTheSouthIsShownAndAnUnknownCellEndsTheSentences) {
     EXPECT_NE(entries[0].rmc.find(",3708.9146,S,14626.9444,E,"), std::string::npos)
         << entries[0].rmc;
     EXPECT_NE(entries[0].gga.find(",6,03,1077.2,"), std::string::npos) << entries[0].gga;
-    ASSERT_TRUE(funkor.waitForExit(80000));
+    ASSERT_TRUE(funkor.waitForExit(60000));
 
     const QJsonObject snap = readSnapshot(snapFile);
     EXPECT_EQ(variable(snap, QStringLiteral("cellRadio")).toString(), QStringLiteral("LTE"));
@@ -170,4 +183,40 @@ TEST(CellDbJourney, LteModemInTheSouthIsShownAndAnUnknownCellEndsTheSentences) {
                     .value(QStringLiteral("caption"))
                     .toString()
                     .isEmpty());
+}
+
+// The demo's own database, built from its scenario: the drive's leg out west
+// on Telekom, which broadcasts no positions, has a position in every cell.
+TEST(CellDbJourney, DemoDriveWithoutBroadcastFindsItsCellsInTheDemoDatabase) {
+    QJsonObject s = berlinScenario();
+    s[QStringLiteral("operatorScanSeconds")] = 1;
+    s.remove(QStringLiteral("repeatEvery"));
+    s[QStringLiteral("timeline")] =
+        QJsonArray{QJsonObject{{QStringLiteral("t"), 5}, {QStringLiteral("cell"), "Nauen"}},
+                   QJsonObject{{QStringLiteral("t"), 40}, {QStringLiteral("cell"), "Ketzin"}}};
+    DbJourney j;
+    ASSERT_NO_FATAL_FAILURE(
+        j.start(s, QStringLiteral("phone"), built(QStringLiteral("app/demo/Funkor-cells.db"))));
+    QDeadlineTimer deadline(60000);
+    while (!readText(j.logFile).contains("2E839D6E26201") && !deadline.hasExpired())
+        QThread::msleep(500);
+    ASSERT_TRUE(j.funkor.waitForExit(60000));
+    // Nauen 52.6 N 12.88306 E (range 2600 m), Ketzin 52.46972 N 12.845 E
+    // (1900 m), as the scenario's sites give them.
+    std::map<std::string, std::pair<std::string, std::string>> logged;
+    for (const auto& e : funkor::readPositionLog(readText(j.logFile).toStdString())) {
+        const auto quality = e.gga.find(",6,03,");
+        logged[e.cellKey] = {e.rmc.substr(std::min<std::size_t>(16, e.rmc.size()), 24),
+                             quality == std::string::npos ? e.gga : e.gga.substr(quality, 12)};
+    }
+    using Row = std::pair<std::string, std::string>;
+    EXPECT_EQ(logged["2E419D6D26201"], Row("5236.0000,N,01252.9836,E", ",6,03,136.8,"));
+    EXPECT_EQ(logged["2E839D6E26201"], Row("5228.1832,N,01250.7000,E", ",6,03,100.0,"));
+    const QJsonObject snap = readSnapshot(j.snapFile);
+    // The decimal separator is the locale's.
+    const QString tip =
+        element(snap, QStringLiteral("PosL")).value(QStringLiteral("tooltip")).toString();
+    EXPECT_TRUE(tip.contains(QRegularExpression(
+        QStringLiteral(R"(^Zellen-Datenbank, Reichweite 1[.,]9 km  52[.,]46972° 12[.,]845°$)"))))
+        << tip.toStdString();
 }

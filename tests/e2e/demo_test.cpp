@@ -94,6 +94,8 @@ TEST(Demo, HeadlessShowsThePhoneAndCleansUp) {
               readText(source(QStringLiteral("data/demo/Funkor.txt"))));
     EXPECT_EQ(readText(demo.demoFolder() + QStringLiteral("/GSMcodes.txt")),
               readText(source(QStringLiteral("data/GSMcodes.txt"))));
+    EXPECT_EQ(readText(demo.demoFolder() + QStringLiteral("/Funkor-cells.db")),
+              readText(built(QStringLiteral("app/demo/Funkor-cells.db"))));
     // Nothing went to the user's own program folder.
     EXPECT_EQ(QDir(demo.home.path() + QStringLiteral("/data/funkor"))
                   .entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
@@ -159,6 +161,13 @@ TEST(Demo, StatusLineShowsWhatIsKnown) {
     located.position = QStringLiteral("09:20  52\u00B0 30' 13\" N  13\u00B0 27' 8\" O");
     located.region = QStringLiteral("Region: O-BLN / Berlin");
 
+    DemoStatus fromDatabase = full;
+    fromDatabase.network = QStringLiteral("T-Mobile D");
+    fromDatabase.cellKey = QStringLiteral("2E419D6D26201");
+    fromDatabase.cellName.clear();
+    fromDatabase.position = QStringLiteral("09:25  52\u00B0 36' 0\" N  12\u00B0 52' 59\" O");
+    fromDatabase.positionOrigin = QStringLiteral("Zellen-Datenbank, Reichweite 2,6 km");
+
     DemoStatus unnamed = full;
     unnamed.cellName.clear();
     unnamed.battery = -1;
@@ -178,6 +187,10 @@ TEST(Demo, StatusLineShowsWhatIsKnown) {
          "[  60 s] SIEMENS S45i | Akku 80% | Signal 20 (Pegel: 67%) | Netz o2 - de | "
          "Zelle 5217526D26207 \"Alexanderplatz\" | TA ~1.4 km S/O | "
          "PosL 09:20  52\u00B0 30' 13\" N  13\u00B0 27' 8\" O | Region: O-BLN / Berlin"},
+        {"a position from the cell database", fromDatabase, 310,
+         "[ 310 s] SIEMENS S45i | Akku 80% | Signal 20 (Pegel: 67%) | Netz T-Mobile D | "
+         "Zelle 2E419D6D26201 | TA ~1.4 km S/O | PosL 09:25  52\u00B0 36' 0\" N  "
+         "12\u00B0 52' 59\" O (Zellen-Datenbank, Reichweite 2,6 km)"},
         {"unnamed cell, battery unknown", unnamed, 9,
          "[   9 s] SIEMENS S45i | Signal 20 (Pegel: 67%) | Netz o2 - de | "
          "Zelle 5217526D26207 | TA ~1.4 km S/O"},

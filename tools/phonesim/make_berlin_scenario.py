@@ -54,6 +54,14 @@ def main():
             c["signal"] = signal
         return c
 
+    # Telekom broadcasts no site positions. Its cells carry a "site" (the
+    # simulator's own position and range, not a real one): the build turns
+    # those into the demo's cell database, so that the program knows where
+    # they are without a broadcast.
+    def telekom_cell(name, lac, ci, lat, lon, cell_range, ta):
+        return {"name": name, "lac": f"{lac:04X}", "ci": f"{ci:04X}", "operator": "26201",
+                "ta": ta, "site": {"lat": round(lat, 6), "lon": round(lon, 6), "range": cell_range}}
+
     cells = [
         cell("Falkensee", 21305, 1203, 0, *falkensee, ta=11, signal=12),
         cell("Spandau Altstadt", 21301, 1187, 1, 52.5365, 13.2040, ta=3),
@@ -62,6 +70,8 @@ def main():
         cell("Berlin-Mitte", 21101, 1015, 1, *berlin, ta=2, signal=24),
         cell("Prenzlauer Berg", 21102, 1031, 0, 52.5365, 13.4175, ta=1, signal=27),
         cell("", 21102, 1066, 2, 52.5106, 13.4590, ta=4),  # Friedrichshain, no name known
+        telekom_cell("Nauen", 40301, 11841, *cities["Nauen"], 2600, ta=5),
+        telekom_cell("Ketzin", 40302, 11907, *cities["Ketzin"], 1900, ta=3),
     ]
     home_e, home_n = grid(52.5390, 13.4210)
     city_e, city_n = grid(*berlin)
@@ -139,8 +149,13 @@ def main():
             {"t": 240, "cell": "Berlin-Mitte"},
             {"t": 270, "cell": 2},
             {"t": 290, "cell": "Falkensee"},
+            # Out west, where only Telekom reaches: positions from the
+            # cell database.
+            {"t": 305, "cell": "Nauen"},
+            {"t": 330, "cell": "Ketzin"},
+            {"t": 355, "cell": "Falkensee"},
         ],
-        "repeatEvery": 300,
+        "repeatEvery": 370,
     }
     with open(output, "w", encoding="utf-8") as f:
         json.dump(scenario, f, ensure_ascii=False, indent=2)
