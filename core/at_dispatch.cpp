@@ -7,54 +7,119 @@
 
 namespace funkor {
 
-std::vector<AnswerStep> answerSteps(std::string_view line, const DispatchFlags& flags) {
-    using S = AnswerStep;
-    using at::startsWith;
-    std::vector<S> steps;
-    if (flags.ussdPending == 1) return {S::StarCode};
-    if (flags.ussdPending == 2 && startsWith(line, "\"")) steps.push_back(S::UssdText);
-    if (line == "OK") {
-        steps.push_back(S::FinalOk);
-        if (!flags.smsSendPending) return steps;
-    }
+namespace {
+
+using at::startsWith;
+using Flags = DispatchFlags;
+using H = AnswerHandler;
+using S = AnswerStep;
+
+constexpr AfterMatch kGoOn = AfterMatch::GoOn;
+
+const AnswerRule kRules[] = {
+    {S::StarCode,
+     {},
+     [](std::string_view, const Flags& f) { return f.ussdPending == 1; },
+     AfterMatch::Stop,
+     &H::starCodeAnswer},
+    {S::UssdText,
+     {},
+     [](std::string_view l, const Flags& f) { return f.ussdPending == 2 && startsWith(l, "\""); },
+     kGoOn,
+     &H::ussdText},
+    {S::FinalOk,
+     {},
+     [](std::string_view l, const Flags&) { return l == "OK"; },
+     AfterMatch::StopUnlessSmsSending,
+     &H::finalOk},
     // A refused SMS comes back as "+CMS ERROR: n" (no network, for
     // example); while a send status is awaited it is that status, so that a
     // later unrelated "OK" does not report the message as sent.
-    if (line == "ERROR" || (flags.smsSendPending && isErrorResult(line))) {
-        steps.push_back(S::FinalError);
-        if (!flags.smsSendPending) return steps;
-    }
-    steps.push_back(S::RestartTimer);
+    {S::FinalError,
+     {},
+     [](std::string_view l, const Flags& f) {
+         return l == "ERROR" || (f.smsSendPending && isErrorResult(l));
+     },
+     AfterMatch::StopUnlessSmsSending,
+     &H::finalError},
+    {S::RestartTimer,
+     {},
+     [](std::string_view, const Flags&) { return true; },
+     kGoOn,
+     &H::answerCame},
+    {S::Ring, {"RING"}, nullptr, kGoOn, &H::ring},
+    {S::SimZoneFile, {"+CRSM:"}, nullptr, kGoOn, &H::simZoneFile},
+    {S::CallerId, {"+CLIP:"}, nullptr, kGoOn, &H::callerId},
+    {S::Battery, {"+CBC:"}, nullptr, kGoOn, &H::battery},
+    {S::SimCardNumber, {"^SCID:", "+CCID:", "+ICCID:"}, nullptr, kGoOn, &H::simCardNumber},
+    {S::IdentityLine,
+     {},
+     [](std::string_view l, const Flags&) { return l.find('+') == std::string_view::npos; },
+     kGoOn,
+     &H::identityLine},
+    {S::Signal, {"+CSQ:"}, nullptr, kGoOn, &H::signal},
+    {S::SmsListData,
+     {},
+     [](std::string_view, const Flags& f) { return f.smsListPending; },
+     kGoOn,
+     &H::smsListData},
+    {S::SmsListHeader, {"+CMGL:"}, nullptr, kGoOn, &H::smsListHeader},
+    {S::Activity, {"+CPAS:"}, nullptr, kGoOn, &H::activity},
+    {S::TimingAdvance, {"^SSTK:"}, nullptr, kGoOn, &H::timingAdvance},
+    {S::Registration, {"+CREG:", "+CGREG:", "+CEREG:"}, nullptr, kGoOn, &H::registration},
+    {S::BroadcastData,
+     {},
+     [](std::string_view, const Flags& f) { return f.cbPending; },
+     kGoOn,
+     &H::broadcastData},
+    {S::BroadcastHeader, {"+CBM:"}, nullptr, kGoOn, &H::broadcastHeader},
+    {S::SmsReadData,
+     {},
+     [](std::string_view, const Flags& f) { return f.smsReadState == 3; },
+     kGoOn,
+     &H::smsReadData},
+    {S::SmsReadHeader, {"+CMGR:"}, nullptr, kGoOn, &H::smsReadHeader},
+    {S::NewMessage, {"+CMTI:"}, nullptr, kGoOn, &H::newMessage},
+    {S::OperatorNumeric, {"+COPS: 0,2", "+COPS: 1,2"}, nullptr, kGoOn, &H::operatorNumeric},
+    {S::OperatorName, {"+COPS: 0,0", "+COPS: 1,0"}, nullptr, kGoOn, &H::operatorName},
+    {S::OperatorList, {"+COPS: ("}, nullptr, kGoOn, &H::operatorList},
+    {S::PhoneBookStatus, {"+CPBS:"}, nullptr, kGoOn, &H::phoneBookStatus},
+    {S::PhoneBookReadEcho, {"AT+CPBR="}, nullptr, kGoOn, &H::phoneBookReadEcho},
+    {S::PhoneBookEntry, {"+CPBR:"}, nullptr, kGoOn, &H::phoneBookEntry},
+};
 
-    const auto add = [&](bool match, S step) {
-        if (match) steps.push_back(step);
-    };
-    add(startsWith(line, "RING"), S::Ring);
-    add(startsWith(line, "+CRSM:"), S::SimZoneFile);
-    add(startsWith(line, "+CLIP:"), S::CallerId);
-    add(startsWith(line, "+CBC:"), S::Battery);
-    add(startsWith(line, "^SCID:") || startsWith(line, "+CCID:") || startsWith(line, "+ICCID:"),
-        S::SimCardNumber);
-    add(line.find('+') == std::string_view::npos, S::IdentityLine);
-    add(startsWith(line, "+CSQ:"), S::Signal);
-    add(flags.smsListPending, S::SmsListData);
-    add(startsWith(line, "+CMGL:"), S::SmsListHeader);
-    add(startsWith(line, "+CPAS:"), S::Activity);
-    add(startsWith(line, "^SSTK:"), S::TimingAdvance);
-    add(startsWith(line, "+CREG:") || startsWith(line, "+CGREG:") || startsWith(line, "+CEREG:"),
-        S::Registration);
-    add(flags.cbPending, S::BroadcastData);
-    add(startsWith(line, "+CBM:"), S::BroadcastHeader);
-    add(flags.smsReadState == 3, S::SmsReadData);
-    add(startsWith(line, "+CMGR:"), S::SmsReadHeader);
-    add(startsWith(line, "+CMTI:"), S::NewMessage);
-    add(startsWith(line, "+COPS: 0,2") || startsWith(line, "+COPS: 1,2"), S::OperatorNumeric);
-    add(startsWith(line, "+COPS: 0,0") || startsWith(line, "+COPS: 1,0"), S::OperatorName);
-    add(startsWith(line, "+COPS: ("), S::OperatorList);
-    add(startsWith(line, "+CPBS:"), S::PhoneBookStatus);
-    add(startsWith(line, "AT+CPBR="), S::PhoneBookReadEcho);
-    add(startsWith(line, "+CPBR:"), S::PhoneBookEntry);
+}  // namespace
+
+bool AnswerRule::matches(std::string_view line, const DispatchFlags& flags) const {
+    if (when) return when(line, flags);
+    for (std::string_view p : prefixes)
+        if (!p.empty() && startsWith(line, p)) return true;
+    return false;
+}
+
+std::span<const AnswerRule> answerRules() {
+    return kRules;
+}
+
+std::vector<const AnswerRule*> matchingRules(std::string_view line, const DispatchFlags& flags) {
+    std::vector<const AnswerRule*> rules;
+    for (const AnswerRule& rule : kRules) {
+        if (!rule.matches(line, flags)) continue;
+        rules.push_back(&rule);
+        if (rule.after == AfterMatch::Stop) break;
+        if (rule.after == AfterMatch::StopUnlessSmsSending && !flags.smsSendPending) break;
+    }
+    return rules;
+}
+
+std::vector<AnswerStep> answerSteps(std::string_view line, const DispatchFlags& flags) {
+    std::vector<AnswerStep> steps;
+    for (const AnswerRule* rule : matchingRules(line, flags)) steps.push_back(rule->step);
     return steps;
+}
+
+void dispatchAnswer(const std::string& line, const DispatchFlags& flags, AnswerHandler& handler) {
+    for (const AnswerRule* rule : matchingRules(line, flags)) (handler.*(rule->handle))(line);
 }
 
 bool isErrorResult(std::string_view line) {

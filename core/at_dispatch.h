@@ -3,6 +3,9 @@
 
 #pragma once
 
+#include <array>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +15,9 @@
 // "RING" also counts as an identity line), so the result is the list of steps
 // to run, in order. Header lines ("+CMGL:", "+CBM:", "+CMGR:") make the next
 // line their data; the flags below tell whether such a line is awaited.
+//
+// The order, the test of each step and the handler it runs are kept in one
+// table (answerRules()); the enum only names the rows.
 namespace funkor {
 
 enum class AnswerStep {
@@ -24,14 +30,14 @@ enum class AnswerStep {
     SimZoneFile,        // "+CRSM:"
     CallerId,           // "+CLIP:"
     Battery,            // "+CBC:"
-    SimCardNumber,      // "^SCID:"
+    SimCardNumber,      // "^SCID:", "+CCID:", "+ICCID:"
     IdentityLine,       // a line without "+"
     Signal,             // "+CSQ:"
     SmsListData,        // the PDU after a "+CMGL:" header
     SmsListHeader,      // "+CMGL:"
     Activity,           // "+CPAS:"
     TimingAdvance,      // "^SSTK:"
-    Registration,       // "+CREG:"
+    Registration,       // "+CREG:", "+CGREG:", "+CEREG:"
     BroadcastData,      // the page after a "+CBM:" header
     BroadcastHeader,    // "+CBM:"
     SmsReadData,        // the PDU after a "+CMGR:" header
@@ -53,9 +59,74 @@ struct DispatchFlags {
     int smsReadState = 0;         // 3: the next line is the PDU of a "+CMGR:" header
 };
 
-// "OK" and "ERROR" end the line's handling unless an SMS send is pending,
-// in which case they are its status and the line goes on through the list.
+// What is done with the answers: one method a step, given the whole line.
+class AnswerHandler {
+  public:
+    virtual ~AnswerHandler() = default;
+    virtual void starCodeAnswer(const std::string& line) = 0;
+    virtual void ussdText(const std::string& line) = 0;
+    virtual void finalOk(const std::string& line) = 0;
+    virtual void finalError(const std::string& line) = 0;
+    virtual void answerCame(const std::string& line) = 0;
+    virtual void ring(const std::string& line) = 0;
+    virtual void simZoneFile(const std::string& line) = 0;
+    virtual void callerId(const std::string& line) = 0;
+    virtual void battery(const std::string& line) = 0;
+    virtual void simCardNumber(const std::string& line) = 0;
+    virtual void identityLine(const std::string& line) = 0;
+    virtual void signal(const std::string& line) = 0;
+    virtual void smsListData(const std::string& line) = 0;
+    virtual void smsListHeader(const std::string& line) = 0;
+    virtual void activity(const std::string& line) = 0;
+    virtual void timingAdvance(const std::string& line) = 0;
+    virtual void registration(const std::string& line) = 0;
+    virtual void broadcastData(const std::string& line) = 0;
+    virtual void broadcastHeader(const std::string& line) = 0;
+    virtual void smsReadData(const std::string& line) = 0;
+    virtual void smsReadHeader(const std::string& line) = 0;
+    virtual void newMessage(const std::string& line) = 0;
+    virtual void operatorNumeric(const std::string& line) = 0;
+    virtual void operatorName(const std::string& line) = 0;
+    virtual void operatorList(const std::string& line) = 0;
+    virtual void phoneBookStatus(const std::string& line) = 0;
+    virtual void phoneBookReadEcho(const std::string& line) = 0;
+    virtual void phoneBookEntry(const std::string& line) = 0;
+};
+
+// Whether the steps after a matching one are still tried.
+enum class AfterMatch {
+    GoOn,
+    Stop,
+    // "OK" and "ERROR" end the line's handling unless an SMS send is
+    // pending, in which case they are its status and the line goes on.
+    StopUnlessSmsSending,
+};
+
+// One row of the table: the step; the line belongs to it when it starts
+// with one of `prefixes`, or, for a row without prefixes, when `when` says so;
+// what comes after; and its handler.
+struct AnswerRule {
+    AnswerStep step;
+    std::array<std::string_view, 3> prefixes;
+    bool (*when)(std::string_view line, const DispatchFlags& flags);
+    AfterMatch after;
+    void (AnswerHandler::*handle)(const std::string& line);
+
+    bool matches(std::string_view line, const DispatchFlags& flags) const;
+};
+
+// Every step in the order of recognition.
+std::span<const AnswerRule> answerRules();
+
+// The rows `line` runs through, in order.
+std::vector<const AnswerRule*> matchingRules(std::string_view line, const DispatchFlags& flags);
 std::vector<AnswerStep> answerSteps(std::string_view line, const DispatchFlags& flags);
+
+// Runs the handlers of `line`'s steps in order. The steps are chosen from
+// the flags before the line: a header sets the flag that only the next
+// line's earlier step reads, so choosing them all first gives the same order
+// as testing them one after the other.
+void dispatchAnswer(const std::string& line, const DispatchFlags& flags, AnswerHandler& handler);
 
 // A line that ends the answer to a command: "OK", "ERROR", "+CME ERROR: n"
 // or "+CMS ERROR: n"; the last three are errors.

@@ -3,14 +3,20 @@
 
 #include "app/phone/command_cycle.h"
 
-#include <QSignalBlocker>
+#include <QComboBox>
+#include <QRadioButton>
 #include <QTime>
 #include <algorithm>
 #include <cmath>
 
 #include "app/phone/phone_line.h"
 #include "app/phone/timed_pause.h"
-#include "app/window/form1.h"
+#include "app/sms/phone_calls.h"
+#include "app/sms/sms_reception.h"
+#include "app/sms/sms_sending.h"
+#include "app/window/elements.h"
+#include "app/window/form1_variables.h"
+#include "app/window/platform.h"
 #include "app/window/text_codec.h"
 #include "core/fields.h"
 #include "core/operators.h"
@@ -19,6 +25,10 @@ namespace fields = funkor::fields;
 using funkor::kO2Germany;
 
 namespace {
+
+// A tick ends with the step after its own: a step that sends the schedule
+// back to the regular pass leaves this one before its first step.
+constexpr int kBeforeRegularPass = PollStep::Operator - 1;
 
 // How often a running WaitSeconds looks at the clock.
 constexpr int kClockPollMs = 25;
@@ -40,8 +50,8 @@ int modelNumber(std::string model) {
 
 }  // namespace
 
-CommandCycle::WaitSecondsClock::WaitSecondsClock(Form1& form, double seconds)
-    : f(form), start_(form.platform().Now()), ms_(std::llround(seconds * 1000)) {
+CommandCycle::WaitSecondsClock::WaitSecondsClock(Platform& platform, double seconds)
+    : platform_(platform), start_(platform.Now()), ms_(std::llround(seconds * 1000)) {
     elapsed_.start();
 }
 
@@ -50,12 +60,65 @@ bool CommandCycle::WaitSecondsClock::over() const {
     // wait at once; real time bounds it should that clock jump backwards or
     // stand still.
     if (elapsed_.elapsed() >= ms_) return true;
-    const qint64 passed = start_.msecsTo(f.platform().Now());
+    const qint64 passed = start_.msecsTo(platform_.Now());
     return passed >= ms_;
 }
 
-CommandCycle::CommandCycle(Form1& form) : f(form) {}
+CommandCycle::CommandCycle(const Elements& e, const State& state, Platform& platform,
+                           const Topics& topics)
+    : Timer1_(e.Timer1),
+      GSM_(e.GSM),
+      Baud_(e.Baud),
+      phone_(state.phone),
+      network_(state.network),
+      position_(state.position),
+      sms_(state.sms),
+      calls_(state.calls),
+      platform_(platform),
+      phoneLine_(topics.phoneLine),
+      smsSending_(topics.smsSending),
+      smsReception_(topics.smsReception),
+      phoneCalls_(topics.phoneCalls) {}
 CommandCycle::~CommandCycle() = default;
+
+bool CommandCycle::running() const {
+    return Timer1_->Enabled();
+}
+
+void CommandCycle::start() {
+    Timer1_->setEnabled(true);
+}
+
+void CommandCycle::stop() {
+    Timer1_->setEnabled(false);
+}
+
+void CommandCycle::restartIfRunning(int intervalMs) {
+    // Only a running cycle is restarted: the cycle is off while the port is
+    // closed or the user has stopped it, and a late line or a wait that
+    // ends must not switch it back on.
+    if (intervalMs > 0) Timer1_->setInterval(intervalMs);
+    if (!Timer1_->Enabled()) return;
+    Timer1_->setEnabled(false);
+    Timer1_->setEnabled(true);
+}
+
+void CommandCycle::waitForQuiet() {
+    if (!Timer1_->Enabled()) return;
+    // Every received line lets the cycle wait for quiet again. A phone that
+    // keeps talking (pages, notices, rings) must not hold the schedule off
+    // for good: lines postpone the next tick for at most twice the longest
+    // step of the regular pass in all; after that they no longer do until
+    // it has come.
+    const QDateTime now = platform_.Now();
+    if (Timer1_->tickCount() != heldSinceTick_ || !heldSince_.isValid()) {
+        heldSinceTick_ = Timer1_->tickCount();
+        heldSince_ = now;
+    } else if (heldSince_.msecsTo(now) > kLongestHoldMs) {
+        return;
+    }
+    restartIfRunning();
+}
 
 void CommandCycle::Timer1_Timer() {
     // A tick still paused in one of its waits keeps the cycle: this one is
@@ -65,94 +128,95 @@ void CommandCycle::Timer1_Timer() {
 }
 
 double CommandCycle::timeOfDay() {
-    return f.platform().Now().time().msecsSinceStartOfDay() / 1000.0;
+    return platform_.Now().time().msecsSinceStartOfDay() / 1000.0;
 }
 
 void CommandCycle::registrationQueries() {
     // Location reports on and the serving cell asked, one domain a tick:
     // circuit-switched, packet, LTE. A query the device refused is not
     // asked again in this run. The step goes on until all are asked.
-    PhoneLinkState& phone = f.phone;
+    PhoneLinkState& phone = phone_;
     const auto next = [&phone](int from) {
-        if (from <= 1 && phone.cgregRefused == 0) return 1;
-        if (from <= 2 && phone.ceregRefused == 0) return 2;
+        if (from <= 1 && !phone.cgregRefused) return 1;
+        if (from <= 2 && !phone.ceregRefused) return 2;
         return 0;
     };
     const int query = phone.registrationStep;
     if (query == 1) {
         phone.registrationQuery = 'G';
-        f.SendCommand("AT+CGREG=2;+CGREG?");
+        phoneLine_.SendCommand("AT+CGREG=2;+CGREG?");
     } else if (query == 2) {
         phone.registrationQuery = 'E';
-        f.SendCommand("AT+CEREG=2;+CEREG?");
+        phoneLine_.SendCommand("AT+CEREG=2;+CEREG?");
     } else {
-        f.SendCommand("AT+CREG=2;+CREG?");
+        phoneLine_.SendCommand("AT+CREG=2;+CREG?");
     }
     phone.registrationStep = next(query + 1);
     if (phone.registrationStep != 0) phone.pollStep -= 1;
 }
 
 void CommandCycle::choosePortAndSettings() {
-    PhoneLinkState& phone = f.phone;
+    PhoneLinkState& phone = phone_;
     if (!phone.commandLine.empty()) {
         // "3" or "3,57600" from the program's command line.
         const long comma = fields::instr(phone.commandLine, ",");
         if (comma > 0) {
             phone.portNumber = fields::valInt(fields::left(phone.commandLine, comma - 1));
-            f.Comm1->setSettings(fromCp1252(fields::mid(phone.commandLine, comma + 1) + ",n,8,1"));
+            phoneLine_.setLineSettings(
+                fromCp1252(fields::mid(phone.commandLine, comma + 1) + ",n,8,1"));
         } else {
             phone.portNumber = fields::valInt(phone.commandLine);
         }
-    } else if (f.GSM->currentText() == QLatin1String("Auto")) {
+    } else if (GSM_->currentText() == QLatin1String("Auto")) {
         // Each port is tried at 115200 baud, then at 19200 baud.
-        phone.autoSearchToggle ^= 1;
-        if (phone.autoSearchToggle == 1) {
+        phone.autoSearchToggle = !phone.autoSearchToggle;
+        if (phone.autoSearchToggle) {
             phone.portNumber += 1;
             if (phone.portNumber > 4) phone.portNumber = 1;
-            f.Comm1->setSettings(QStringLiteral("115200,n,8,1"));
-            f.GSM->setToolTip(QStringLiteral("COM %1").arg(phone.portNumber));
+            phoneLine_.setLineSettings(QStringLiteral("115200,n,8,1"));
+            GSM_->setToolTip(QStringLiteral("COM %1").arg(phone.portNumber));
         } else {
-            f.Comm1->setSettings(QStringLiteral("19200,n,8,1"));
+            phoneLine_.setLineSettings(QStringLiteral("19200,n,8,1"));
         }
     } else {
-        const QString choice = f.GSM->currentText();
+        const QString choice = GSM_->currentText();
         if (choice.startsWith(QLatin1String("COM")))
             phone.portNumber = fields::valInt(fields::mid(toCp1252(choice), 5));
-        if (f.Baud[0]->isChecked())
-            f.Comm1->setSettings(QStringLiteral("19200,n,8,1"));
-        else if (f.Baud[1]->isChecked())
-            f.Comm1->setSettings(QStringLiteral("57600,n,8,1"));
-        else if (f.Baud[2]->isChecked())
-            f.Comm1->setSettings(QStringLiteral("115200,n,8,1"));
+        if (Baud_[0]->isChecked())
+            phoneLine_.setLineSettings(QStringLiteral("19200,n,8,1"));
+        else if (Baud_[1]->isChecked())
+            phoneLine_.setLineSettings(QStringLiteral("57600,n,8,1"));
+        else if (Baud_[2]->isChecked())
+            phoneLine_.setLineSettings(QStringLiteral("115200,n,8,1"));
     }
 }
 
 void CommandCycle::phoneLost() {
-    PhoneLinkState& phone = f.phone;
-    SmsState& sms = f.sms;
-    CallState& calls = f.calls;
-    phone.phoneLinked = 0;
+    PhoneLinkState& phone = phone_;
+    SmsState& sms = sms_;
+    CallState& calls = calls_;
+    phone.phoneLinked = false;
     // Whatever answers were on their way are gone, and the phone found
     // again may be another one: the schedule starts over with its identity,
     // the SIM's zones, the phone books and the SMS list. Otherwise a book
     // read cut short would stay short and an SMS that came meanwhile (its
     // notice lost) would never be listed.
-    phone.pollStep = 0;
-    phone.homeZoneReadDone = 0;
-    if (phone.ussdPending == 2) phone.ussdPending = 0;
-    phone.ussdDone = 0;
-    phone.operatorScanPending = 0;
-    phone.iccidStep = 0;
+    phone.pollStep = PollStep::Manufacturer;
+    phone.homeZoneReadDone = false;
+    if (phone.ussdPending == UssdPending::BalanceRequest) phone.ussdPending = UssdPending::None;
+    phone.ussdDone = false;
+    phone.operatorScanPending = false;
+    phone.iccidStep = IccidStep::NotAsked;
     phone.registrationStep = 0;
     phone.registrationQuery = 0;
-    phone.cgregRefused = 0;
-    phone.ceregRefused = 0;
-    f.network.registrationKnown = {};
-    f.position.cbPending = 0;
+    phone.cgregRefused = false;
+    phone.ceregRefused = false;
+    network_.registrationKnown = {};
+    position_.cbPending = 0;
 
     // The phone books are read anew; the list keeps its entries and its
     // choice until the read is through.
-    calls.phoneBookRenew = 1;
+    calls.phoneBookRenew = true;
     for (std::string& item : calls.phoneBookRenewed) item.clear();
     calls.phoneBookCount = 0;
     calls.phoneBookIndex = 0;
@@ -161,89 +225,73 @@ void CommandCycle::phoneLost() {
     calls.phoneBookTotal = 0;
     calls.phoneBookReceived = 0;
     calls.pbMissCount = 0;
-    calls.ownNumberPending = 0;
-    // No call outlives its phone: its pause of the cycle ends, instead of
-    // waiting for a hang-up nobody can give.
-    if (calls.callActive) {
-        calls.callActive = 0;
-        f.Check1->setToolTip(QStringLiteral("Telefonbuch"));
-    }
+    calls.ownNumberPending = false;
+    phoneCalls_.phoneGone();
 
     for (std::string& entry : sms.smsCache) entry.clear();
-    sms.smsListPending = 0;
+    sms.smsListPending = false;
     // A read whose answer was cut off is asked again.
-    if (sms.smsReadState == 2 || sms.smsReadState == 3) sms.smsReadState = 1;
+    if (sms.smsReadState == SmsRead::Sent || sms.smsReadState == SmsRead::Header)
+        sms.smsReadState = SmsRead::Requested;
     // A sent PDU whose answer never came: the phone may or may not have sent
     // it. The next "OK" of another command must not report it as sent.
-    if (sms.smsSendPending == 1) {
-        sms.smsSendPending = 0;
-        f.Text1->setText(
-            QStringLiteral("SMS: Sendestatus unbekannt, Verbindung zum Handy unterbrochen"));
-        f.Text1->show();
-        f.SendPos->setChecked(false);
-        f.Text1->setToolTip(QStringLiteral("SMS-Sendestatus"));
+    if (sms.smsSendPending) {
+        sms.smsSendPending = false;
+        smsSending_.sendStatusArrived(
+            QStringLiteral("SMS: Sendestatus unbekannt, Verbindung zum Handy unterbrochen"), false);
     }
 }
 
 void CommandCycle::renewPhoneBookList() {
-    CallState& calls = f.calls;
-    calls.phoneBookRenew = 0;
+    calls_.phoneBookRenew = false;
     QStringList items;
-    for (int i = 1; i <= calls.phoneBookCount; ++i) {
-        std::string& item = calls.phoneBookRenewed[static_cast<std::size_t>(i)];
+    for (int i = 1; i <= calls_.phoneBookCount; ++i) {
+        std::string& item = calls_.phoneBookRenewed[static_cast<std::size_t>(i)];
         items << fromCp1252(item);
         item.clear();
     }
-    QStringList listed;
-    for (int i = 0; i < f.Combo1->count(); ++i) listed << f.Combo1->itemText(i);
-    // The same phone again: the list and its choice stay as they are.
-    if (items == listed) return;
-    // Only the user chooses an entry (in the list, or before with
-    // --recipient); the new list keeps that choice when it holds the entry,
-    // and has none otherwise.
-    const bool hadChoice = f.Combo1->currentIndex() >= 0;
-    const QString chosen = hadChoice ? f.Combo1->currentText() : f.options().recipient;
-    const int at = chosen.isEmpty() ? -1 : static_cast<int>(items.indexOf(chosen));
-    {
-        QSignalBlocker block(f.Combo1);
-        f.Combo1->clear();
-        f.Combo1->addItems(items);
-        f.Combo1->setCurrentIndex(at);
-    }
-    // The entry named at start, found only now, is chosen as a pick would be.
-    if (at >= 0 && !hadChoice) f.Combo1_Click();
+    smsSending_.replaceEntries(items);
 }
 
-bool CommandCycle::readNextPhoneBookEntry(int repeatStep) {
-    CallState& calls = f.calls;
+void CommandCycle::choosePhoneBook(const char* command) {
+    calls_.phoneBookIndex = 0;
+    calls_.phoneBookReceived = 0;
+    // The empty positions at the end of the last book count nothing
+    // against this one.
+    calls_.pbMissCount = 0;
+    phoneLine_.SendCommand(command);
+}
+
+bool CommandCycle::readNextPhoneBookEntry() {
+    CallState& calls = calls_;
     if (calls.phoneBookReceived < calls.phoneBookUsed &&
         calls.phoneBookIndex < calls.phoneBookTotal) {
         calls.phoneBookIndex += 1;
         calls.phoneBookSum += calls.phoneBookIndex;
-        f.SendCommand("AT+CPBR=" + std::to_string(calls.phoneBookIndex));
-        f.phone.pollStep = repeatStep;
+        phoneLine_.SendCommand("AT+CPBR=" + std::to_string(calls.phoneBookIndex));
+        phone_.pollStep -= 1;
         return true;
     }
     return false;
 }
 
 bool CommandCycle::takeSmsRequest() {
-    SmsState& sms = f.sms;
-    if (sms.smsReadState == 1) {
-        sms.smsReadState = 2;
-        f.SendCommand("AT+CPMS=" + sms.smsStorage + ";+CMGR=" + sms.smsIndex);
-        f.Timer1->setEnabled(true);
+    SmsState& sms = sms_;
+    if (sms.smsReadState == SmsRead::Requested) {
+        sms.smsReadState = SmsRead::Sent;
+        phoneLine_.SendCommand("AT+CPMS=" + sms.smsStorage + ";+CMGR=" + sms.smsIndex);
+        Timer1_->setEnabled(true);
         return true;
     }
-    if (sms.smsReadState == 4) {
-        sms.smsReadState = 0;
-        f.ShowReceivedSms();
-        f.Timer1->setEnabled(true);
+    if (sms.smsReadState == SmsRead::PduIn) {
+        sms.smsReadState = SmsRead::Idle;
+        smsReception_.ShowReceivedSms();
+        Timer1_->setEnabled(true);
         return true;
     }
-    if (sms.smsDeletePending == 1) {
-        sms.smsDeletePending = 0;
-        f.SendCommand("AT+CMGD=" + fields::trim(sms.smsIndex));
+    if (sms.smsDeletePending) {
+        sms.smsDeletePending = false;
+        phoneLine_.SendCommand("AT+CMGD=" + fields::trim(sms.smsIndex));
         // Only an index the cache has is emptied; the phone may hold more.
         const std::int32_t index = fields::valInt(sms.smsIndex);
         if (index >= 0 && index <= 50) sms.smsCache[static_cast<std::size_t>(index)].clear();
@@ -254,88 +302,86 @@ bool CommandCycle::takeSmsRequest() {
 
 Async CommandCycle::runTick() {
     BusyGuard guard(busy_);
-    PhoneLinkState& phone = f.phone;
+    PhoneLinkState& phone = phone_;
 
     // A port that closed under a linked phone (unplugged, or the far end of
     // the line went away) sends the cycle back to searching, so that it picks
     // the phone up again once it is back; a call under way ends with it.
-    if (phone.phoneLinked && !f.Comm1->PortOpen()) phoneLost();
+    if (phone.phoneLinked && !phoneLine_.portOpen()) phoneLost();
 
-    if (f.calls.callActive) co_return;
+    if (calls_.callActive) co_return;
 
-    if (phone.phoneLinked == 0) {
+    if (!phone.phoneLinked) {
         choosePortAndSettings();
-        if (f.Comm1->PortOpen()) f.Comm1->setPortOpen(false);
-        f.Comm1->setCommPort(phone.portNumber);
         // A port that is missing or busy stays closed; the next tick tries
         // again.
-        f.Comm1->setPortOpen(true);
-        for (WaitSecondsClock w(f, 2); !w.over();) co_await waitMs(&waitOwner_, kClockPollMs);
+        phoneLine_.reopenPort(phone.portNumber);
+        for (WaitSecondsClock w(platform_, 2); !w.over();)
+            co_await waitMs(&waitOwner_, kClockPollMs);
         // The battery answer marks the phone as found (phoneLinked); a
         // device without a battery is found by its final answer.
-        phone.linkProbePending = 1;
-        f.SendCommand("AT+CBC");
-        for (WaitSecondsClock w(f, 1); !w.over();) co_await waitMs(&waitOwner_, kClockPollMs);
+        phone.linkProbePending = true;
+        phoneLine_.SendCommand("AT+CBC");
+        for (WaitSecondsClock w(platform_, 1); !w.over();)
+            co_await waitMs(&waitOwner_, kClockPollMs);
         // The next attempt or step counts its interval from now. A cycle that
         // was switched off during the waits (the port list taken up, Active
         // unticked, the trace's stop button) stays off.
-        if (f.Timer1->Enabled()) {
-            f.Timer1->setEnabled(false);
-            f.Timer1->setEnabled(true);
-        }
+        restartIfRunning();
         co_return;
     }
 
     if (takeSmsRequest()) co_return;
 
-    if (f.phoneLine->traceVisible())
-        f.phoneLine->addTrace(QStringLiteral("#%1").arg(phone.pollStep), false);
+    if (phoneLine_.traceVisible())
+        phoneLine_.addTrace(QStringLiteral("#%1").arg(phone.pollStep), false);
 
-    SmsState& sms = f.sms;
-    CallState& calls = f.calls;
-    const bool onO2 = f.network.operatorCode == kO2Germany;
+    SmsState& sms = sms_;
+    CallState& calls = calls_;
+    const bool onO2 = network_.operatorCode == kO2Germany;
     // Another maker's device knows only the standard commands: a line with
     // one it does not know ("^SCID") is refused whole.
     const bool otherMaker = !phone.manufacturer.empty() && phone.manufacturer != "SIEMENS";
     double factor = 1;
     switch (phone.pollStep) {
-        case 0:
+        case PollStep::Manufacturer:
             factor = 0.8;
             phone.manufacturerStep = 1;
-            f.SendCommand("AT+CGMI;+CGMM;+CGMR");
+            phoneLine_.SendCommand("AT+CGMI;+CGMM;+CGMR");
             break;
-        case 1:
+        case PollStep::Identity:
             factor = 0.5;
             phone.identityStep = 1;
-            f.SendCommand(otherMaker ? "AT+CGSN;+CIMI" : "AT+CGSN;+CIMI;^SCID");
+            phoneLine_.SendCommand(otherMaker ? "AT+CGSN;+CIMI" : "AT+CGSN;+CIMI;^SCID");
             break;
-        case 2:
-            if (otherMaker && phone.iccidStep < 2) {
+        case PollStep::Notices:
+            if (otherMaker && phone.iccidStep < IccidStep::AskedIccid) {
                 // The SIM card number, through whichever command the device
                 // answers; the step goes on at the next tick.
                 factor = 0.5;
                 phone.identityStep = 3;
                 phone.iccidStep += 1;
-                f.SendCommand(phone.iccidStep == 1 ? "AT+CCID" : "AT+ICCID");
+                phoneLine_.SendCommand(phone.iccidStep == IccidStep::AskedCcid ? "AT+CCID"
+                                                                               : "AT+ICCID");
                 phone.pollStep -= 1;
                 break;
             }
-            if (otherMaker) phone.iccidStep = 3;
+            if (otherMaker) phone.iccidStep = IccidStep::Done;
             factor = 0.2;
             phone.identityStep = 3;
-            f.SendCommand("AT+CLIP=1;+CNMI=1,1,2");
+            phoneLine_.SendCommand("AT+CLIP=1;+CNMI=1,1,2");
             break;
-        case 3:
+        case PollStep::Operator:
             // The operator in numeric form, then back to the long name.
             factor = 2.5;
-            f.SendCommand("AT+COPS=3,2;+COPS?;+COPS=3,0");
+            phoneLine_.SendCommand("AT+COPS=3,2;+COPS?;+COPS=3,0");
             break;
-        case 4: {
+        case PollStep::ZonesAndSending: {
             factor = 0.8;
-            if (onO2 && phone.homeZoneReadDone == 0) {
-                phone.homeZoneReadDone = 1;
+            if (onO2 && !phone.homeZoneReadDone) {
+                phone.homeZoneReadDone = true;
                 // 123 bytes of the SIM's zone file 6F60.
-                f.SendCommand("AT+CRSM=176,28512,0,0,123");
+                phoneLine_.SendCommand("AT+CRSM=176,28512,0,0,123");
             }
             if (!sms.pduPending.empty()) {
                 // Announce the length in octets without the service-centre
@@ -344,55 +390,56 @@ Async CommandCycle::runTick() {
                 const std::string pdu = sms.pduPending;
                 const std::size_t octets = pdu.size() / 2;
                 const std::size_t announced = octets > 0 ? octets - 1 : 0;
-                if (!f.Comm1->Output(bytesOf("at+cmgs=" + std::to_string(announced) + '\r'))) break;
+                if (!phoneLine_.writeRaw(bytesOf("at+cmgs=" + std::to_string(announced) + '\r')))
+                    break;
                 for (TimedPause p(200); !p.over();) co_await waitMs(&waitOwner_, p.left());
                 // A PDU the port did not take (closed meanwhile) stays queued
                 // for the next pass; marking it as sent would let the next
                 // "OK" of any command report it as delivered.
-                if (!f.Comm1->Output(bytesOf(pdu + '\x1A'))) break;
+                if (!phoneLine_.writeRaw(bytesOf(pdu + '\x1A'))) break;
                 factor = 5;
                 // A PDU queued during the pause waits for the next pass.
                 if (sms.pduPending == pdu) sms.pduPending.clear();
-                sms.smsSendPending = 1;
+                sms.smsSendPending = true;
             }
             break;
         }
-        case 5:
+        case PollStep::Status:
             factor = 5;
-            f.SendCommand("AT+COPS?;+CSQ;+CBC");
+            phoneLine_.SendCommand("AT+COPS?;+CSQ;+CBC");
             // The operator answer arrives during the pause.
             for (TimedPause p(1000); !p.over();) co_await waitMs(&waitOwner_, p.left());
-            if (f.network.operatorCode == kO2Germany && phone.ussdDone == 0) {
-                f.SendCommand("ATD*122#;");
-                phone.ussdPending = 2;
-                phone.ussdDone = 1;
+            if (network_.operatorCode == kO2Germany && !phone.ussdDone) {
+                phoneLine_.SendCommand("ATD*122#;");
+                phone.ussdPending = UssdPending::BalanceRequest;
+                phone.ussdDone = true;
             }
             break;
-        case 6:
+        case PollStep::Registration:
             factor = 0.8;
             if (phone.manufacturer == "SIEMENS" && modelNumber(phone.model) > 35) {
-                f.SendCommand("AT+CREG=2;+CREG?;+CPAS");
+                phoneLine_.SendCommand("AT+CREG=2;+CREG?;+CPAS");
                 for (TimedPause p(200); !p.over();) co_await waitMs(&waitOwner_, p.left());
-                f.Comm1->Output(QByteArrayLiteral("at^sstk=11,0\r"));
+                phoneLine_.writeRaw(QByteArrayLiteral("at^sstk=11,0\r"));
                 for (TimedPause p(200); !p.over();) co_await waitMs(&waitOwner_, p.left());
                 // SIM toolkit: provide local information, qualifier 05 (the
                 // timing advance), ended by Ctrl-Z and Esc.
-                f.Comm1->Output(QByteArrayLiteral("D009810301260582028182\x1A\x1B"));
+                phoneLine_.writeRaw(QByteArrayLiteral("D009810301260582028182\x1A\x1B"));
             } else if (otherMaker) {
                 registrationQueries();
             } else {
-                f.SendCommand("AT+CREG?");
+                phoneLine_.SendCommand("AT+CREG?");
             }
             break;
-        case 7:
+        case PollStep::Broadcast:
             factor = 1;
-            if (onO2) f.SendCommand("AT+CSCB=1,\"\",\"\"");
+            if (onO2) phoneLine_.SendCommand("AT+CSCB=1,\"\",\"\"");
             break;
-        case 8: {
+        case PollStep::OperatorScan: {
             factor = 2;
             // Once any phone-book entry was asked for, the books are not
             // read again: the schedule goes on at step 3.
-            if (calls.phoneBookSum != 0) phone.pollStep = 2;
+            if (calls.phoneBookSum != 0) phone.pollStep = kBeforeRegularPass;
             const double now = timeOfDay();
             double since = now - phone.lastOperatorScanTime;
             // The time of day starts again at midnight.
@@ -401,72 +448,62 @@ Async CommandCycle::runTick() {
             // start shortly after midnight must not wait five minutes.
             if (phone.lastOperatorScanTime < 0 || since > kOperatorScanPeriod) {
                 phone.lastOperatorScanTime = now;
-                phone.operatorScanPending = 1;
-                f.SendCommand("AT+COPS=?");
+                phone.operatorScanPending = true;
+                phoneLine_.SendCommand("AT+COPS=?");
                 factor = 60;
             }
-            if (f.Text1->text().startsWith(QLatin1String("SMS:"))) {
-                f.Text1->setText(QString());
-                f.Text1->hide();
-                f.Text2->hide();
-            }
+            smsReception_.clearSendStatus();
             break;
         }
-        case 9:
+        // The phone books, one entry a tick: the SIM's, the fixed-dialling
+        // numbers, the own numbers.
+        case PollStep::SimBook:
             factor = 1;
-            f.SendCommand("AT+CPBS=\"SM\";+CPBS?");
+            phoneLine_.SendCommand("AT+CPBS=\"SM\";+CPBS?");
             break;
-        case 10:
+        case PollStep::SimBookEntry:
             factor = 0.2;
-            readNextPhoneBookEntry(9);
+            readNextPhoneBookEntry();
             break;
-        case 11:
+        case PollStep::FixedBook:
             factor = 1;
-            calls.phoneBookIndex = 0;
-            calls.phoneBookReceived = 0;
-            // The empty positions at the end of the last book count nothing
-            // against this one.
-            calls.pbMissCount = 0;
-            f.SendCommand("AT+CPBS=\"FD\";+CPBS?");
+            choosePhoneBook("AT+CPBS=\"FD\";+CPBS?");
             break;
-        case 12:
+        case PollStep::FixedBookEntry:
             factor = 0.1;
-            readNextPhoneBookEntry(11);
+            readNextPhoneBookEntry();
             break;
-        case 13:
+        case PollStep::OwnNumbers:
             factor = 1;
-            calls.phoneBookIndex = 0;
-            calls.phoneBookReceived = 0;
-            calls.pbMissCount = 0;
-            calls.ownNumberPending = 1;
-            f.SendCommand("AT+CPBS=\"ON\";+CPBS?");
+            calls.ownNumberPending = true;
+            choosePhoneBook("AT+CPBS=\"ON\";+CPBS?");
             break;
-        case 14:
+        case PollStep::OwnNumberEntry:
             factor = 0.1;
-            if (!readNextPhoneBookEntry(13)) {
+            if (!readNextPhoneBookEntry()) {
                 factor = 1;
-                if (calls.phoneBookRenew == 1) renewPhoneBookList();
-                if (calls.phoneBookSum > 0) f.Check1->show();
+                if (calls.phoneBookRenew) renewPhoneBookList();
+                if (calls.phoneBookSum > 0) phoneCalls_.showPhoneBookSwitch();
             }
             break;
-        case 15:
+        case PollStep::SmsList:
             factor = 2;
-            phone.pollStep = 2;
-            f.SendCommand("AT+CMGL=0;+CMGL=1");
+            phone.pollStep = kBeforeRegularPass;
+            phoneLine_.SendCommand("AT+CMGL=0;+CMGL=1");
             break;
         default:
             // Not a step of the schedule: go on with the regular pass.
-            phone.pollStep = 2;
+            phone.pollStep = kBeforeRegularPass;
             break;
     }
     phone.pollStep += 1;
     int intervalMs = static_cast<int>(std::lround(1000 * factor));
     // A port that broke during the step: the search follows soon.
-    if (!f.Comm1->PortOpen()) intervalMs = std::min(intervalMs, kSearchAfterLossMs);
-    f.Timer1->setInterval(intervalMs);
+    if (!phoneLine_.portOpen()) intervalMs = std::min(intervalMs, kSearchAfterLossMs);
+    Timer1_->setInterval(intervalMs);
 }
 
 void CommandCycle::portBroken() {
-    if (f.Timer1->Enabled() && f.Timer1->Interval() > kSearchAfterLossMs)
-        f.Timer1->setInterval(kSearchAfterLossMs);
+    if (Timer1_->Enabled() && Timer1_->Interval() > kSearchAfterLossMs)
+        Timer1_->setInterval(kSearchAfterLossMs);
 }

@@ -6,11 +6,24 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
+#include <array>
 #include <string>
 
 #include "app/window/async_wait.h"
 
-class Form1;
+class PhoneCalls;
+class PhoneLine;
+class Platform;
+class QComboBox;
+class QRadioButton;
+class SmsReception;
+class SmsSending;
+class TimerElement;
+struct CallState;
+struct NetworkState;
+struct PhoneLinkState;
+struct PositionState;
+struct SmsState;
 
 // The command cycle driven by Timer1: finds the phone, walks the schedule of
 // AT commands and carries out the SMS read, delete and send requests.
@@ -26,7 +39,30 @@ class CommandCycle {
     // Longest wait for the next search once the port broke under the phone.
     static constexpr int kSearchAfterLossMs = 1000;
 
-    explicit CommandCycle(Form1& form);
+    // The window's elements: the cycle's timer, and the port list and rate
+    // choice (the window's own) that the search reads and annotates.
+    struct Elements {
+        TimerElement* Timer1;
+        QComboBox* GSM;
+        std::array<QRadioButton*, 3> Baud;
+    };
+    // The state the cycle reads and writes, by topic.
+    struct State {
+        PhoneLinkState& phone;
+        NetworkState& network;
+        PositionState& position;
+        SmsState& sms;
+        CallState& calls;
+    };
+    // The topics whose elements a step changes.
+    struct Topics {
+        PhoneLine& phoneLine;
+        SmsSending& smsSending;
+        SmsReception& smsReception;
+        PhoneCalls& phoneCalls;
+    };
+    CommandCycle(const Elements& elements, const State& state, Platform& platform,
+                 const Topics& topics);
     ~CommandCycle();
 
     void Timer1_Timer();
@@ -38,16 +74,29 @@ class CommandCycle {
     // Whether a tick is under way (possibly paused in a wait).
     bool busy() const { return busy_; }
 
+    // Whether the cycle runs (Timer1 is on).
+    bool running() const;
+    void start();
+    void stop();
+    // The next tick counts its interval from now when the cycle runs; a
+    // stopped cycle stays stopped. `intervalMs` > 0 sets a new interval
+    // first, also for a stopped cycle.
+    void restartIfRunning(int intervalMs = 0);
+    // A line came from the phone: the next step waits for it to be quiet
+    // (restartIfRunning()), but lines postpone a tick by at most twice the
+    // longest step of the regular pass in all.
+    void waitForQuiet();
+
     // A pause of `seconds` by the window's clock, during which the window
     // runs. It ends after at most `seconds` of real time, also when the clock
     // passes midnight or is set back meanwhile.
     class WaitSecondsClock {
       public:
-        WaitSecondsClock(Form1& form, double seconds);
+        WaitSecondsClock(Platform& platform, double seconds);
         bool over() const;
 
       private:
-        Form1& f;
+        Platform& platform_;
         QDateTime start_;
         QElapsedTimer elapsed_;
         qint64 ms_;
@@ -69,14 +118,34 @@ class CommandCycle {
     // The SMS requests taken before the next schedule step; true when one
     // was carried out (the tick ends then).
     bool takeSmsRequest();
-    // Steps 10, 12 and 14: asks for the next entry of the selected phone book
-    // while entries remain; true when one was asked for.
-    bool readNextPhoneBookEntry(int repeatStep);
+    // The step that chooses a phone book: the book's counts start afresh.
+    void choosePhoneBook(const char* command);
+    // The step after it: asks for the next entry of the chosen book while
+    // entries remain and stays on it (true), else goes on (false).
+    bool readNextPhoneBookEntry();
     // Seconds since midnight of the window's clock.
     double timeOfDay();
 
-    Form1& f;
+    TimerElement* Timer1_;
+    QComboBox* GSM_;
+    std::array<QRadioButton*, 3> Baud_;
+    PhoneLinkState& phone_;
+    NetworkState& network_;
+    PositionState& position_;
+    SmsState& sms_;
+    CallState& calls_;
+    Platform& platform_;
+    PhoneLine& phoneLine_;
+    SmsSending& smsSending_;
+    SmsReception& smsReception_;
+    PhoneCalls& phoneCalls_;
     bool busy_ = false;
+    // Since when received lines have postponed the next tick, and the tick
+    // count at that moment.
+    QDateTime heldSince_;
+    long long heldSinceTick_ = -1;
+    // Twice the longest step of the regular pass (5 s).
+    static constexpr qint64 kLongestHoldMs = 10000;
     // Owner of suspended waits: destroyed first, so no wait resumes on a
     // half-destroyed cycle.
     QObject waitOwner_;

@@ -4,10 +4,14 @@
 #include "app/phone/phone_line.h"
 
 #include <QCoreApplication>
+#include <QListWidget>
+#include <QPushButton>
 #include <QScrollBar>
 
+#include "app/phone/serial_port_component.h"
 #include "app/phone/timed_pause.h"
-#include "app/window/form1.h"
+#include "app/window/form1_variables.h"
+#include "app/window/platform.h"
 #include "app/window/text_codec.h"
 
 namespace {
@@ -28,11 +32,31 @@ bool isFinalResult(const std::string& line) {
 
 }  // namespace
 
-PhoneLine::PhoneLine(Form1& form) : f(form) {
+// Window measures are given in twips in places: 15 twips per pixel.
+constexpr int twipsToPixels(int twips) {
+    return (twips + 7) / 15;
+}
+
+PhoneLine::PhoneLine(const Elements& e, PhoneLinkState& phone, Platform& platform,
+                     std::function<void(const std::string&)> lineReceived,
+                     std::function<void()> stopCycle)
+    : window_(e.window),
+      Comm1_(e.Comm1),
+      List2_(e.List2),
+      SMSc_(e.SMSc),
+      BattA_(e.BattA),
+      BattE_(e.BattE),
+      BattL_(e.BattL),
+      TAV_(e.TAV),
+      traceTop_(e.traceTop),
+      phone_(phone),
+      platform_(platform),
+      lineReceived_(std::move(lineReceived)),
+      stopCycle_(std::move(stopCycle)) {
     drainTimer_.setInterval(kReceiveWaitMs);
     QObject::connect(&drainTimer_, &TimerElement::Timer, [this] { drainInput(); });
     quit_ = [this] {
-        f.close();
+        window_->close();
         QCoreApplication::quit();
     };
 }
@@ -40,11 +64,11 @@ PhoneLine::PhoneLine(Form1& form) : f(form) {
 PhoneLine::~PhoneLine() = default;
 
 bool PhoneLine::traceVisible() const {
-    return f.List2->isVisibleTo(&f);
+    return List2_->isVisibleTo(window_);
 }
 
 void PhoneLine::addTrace(const QString& entry, bool follow) {
-    QListWidget* list = f.List2;
+    QListWidget* list = List2_;
     list->addItem(entry);
     if (list->count() > kTraceLimit) {
         const int surplus = list->count() - kTraceLimit;
@@ -57,12 +81,12 @@ void PhoneLine::addTrace(const QString& entry, bool follow) {
 
 void PhoneLine::SendCommand(const std::string& command) {
     // A closed port refuses the line; the caller goes on regardless.
-    f.Comm1->Output(bytesOf(command + '\r'));
+    Comm1_->Output(bytesOf(command + '\r'));
     if (traceVisible()) addTrace(kSentMark + fromCp1252(command) + kSentMark, false);
 }
 
 void PhoneLine::Comm1_OnComm() {
-    if (f.Comm1->CommEvent() != 2) return;
+    if (Comm1_->CommEvent() != 2) return;
     takeInput();
     if (ready_.empty()) return;
     if (isFinalResult(ready_.back())) {
@@ -83,18 +107,18 @@ void PhoneLine::portBroken() {
     takeInput();
     handOver();
     framer_ = funkor::LineFramer();
-    f.phone.lineBuffer.clear();
+    phone_.lineBuffer.clear();
 }
 
 void PhoneLine::takeInput() {
-    while (f.Comm1->InBufferCount() > 0) {
-        const QByteArray one = f.Comm1->Input();
+    while (Comm1_->InBufferCount() > 0) {
+        const QByteArray one = Comm1_->Input();
         if (one.isEmpty()) break;
         ++bytesTaken_;
         if (std::optional<std::string> line = framer_.feed(one.at(0)))
             ready_.push_back(std::move(*line));
     }
-    f.phone.lineBuffer = framer_.pending();
+    phone_.lineBuffer = framer_.pending();
 }
 
 void PhoneLine::handOver() {
@@ -105,42 +129,40 @@ void PhoneLine::handOver() {
         const std::string line = std::move(ready_.front());
         ready_.pop_front();
         if (traceVisible()) addTrace(fromCp1252(line), true);
-        f.InterpretResponse(line);
+        lineReceived_(line);
     }
 }
 
 void PhoneLine::List2_MouseDown(int button) {
     if (button == 1) {
-        f.List2->clear();
+        List2_->clear();
         return;
     }
     // Any other button stops the phone link until the port choice changes.
-    f.Timer1->setEnabled(false);
-    if (f.Comm1->PortOpen()) f.Comm1->setPortOpen(false);
+    stopCycle_();
+    if (Comm1_->PortOpen()) Comm1_->setPortOpen(false);
 }
 
 void PhoneLine::BattA_Click() {
-    if (!f.SMSc->isVisibleTo(&f)) {
-        f.List2->show();
-        f.SMSc->show();
-        f.List2->setGeometry(f.List2->x(), f.Netze[1]->y(), f.List2->width(),
-                             Form1::twipsToPixels(3960));
-        f.List2->raise();
+    if (!SMSc_->isVisibleTo(window_)) {
+        List2_->show();
+        SMSc_->show();
+        List2_->setGeometry(List2_->x(), traceTop_->y(), List2_->width(), twipsToPixels(3960));
+        List2_->raise();
     } else {
-        f.List2->hide();
-        f.SMSc->hide();
+        List2_->hide();
+        SMSc_->hide();
     }
 }
 
 void PhoneLine::BattA_MouseDown(int button) {
     if (button == 1) return;
-    if (!f.platform().YesNo(QStringLiteral("Handy Ausschalten ?"), QStringLiteral("  AUS ?")))
-        return;
-    f.Timer1->setEnabled(false);
+    if (!platform_.YesNo(QStringLiteral("Handy Ausschalten ?"), QStringLiteral("  AUS ?"))) return;
+    stopCycle_();
     SendCommand("AT^SMSO");
     // The command must be with the device before the port closes with the
     // program.
-    f.Comm1->flush();
+    Comm1_->flush();
     if (quit_) quit_();
 }
 
@@ -152,12 +174,55 @@ void PhoneLine::TAV_Click() {
 
 Async PhoneLine::timingAdvanceProbe() {
     probeRunning_ = true;
-    f.TAV->setText(QString());
+    TAV_->setText(QString());
     // A short call makes the phone measure the timing advance afresh; the
     // value itself comes with the next registration query of the cycle.
-    f.Comm1->Output(QByteArrayLiteral("ATD0\r"));
+    Comm1_->Output(QByteArrayLiteral("ATD0\r"));
     for (TimedPause p(kProbeCallMs); !p.over();) co_await waitMs(&waitOwner_, p.left());
-    f.Comm1->Output(QByteArrayLiteral("ATH0\r"));
-    f.platform().Beep();
+    Comm1_->Output(QByteArrayLiteral("ATH0\r"));
+    platform_.Beep();
     probeRunning_ = false;
+}
+
+bool PhoneLine::portOpen() const {
+    return Comm1_->PortOpen();
+}
+
+QString PhoneLine::lineSettings() const {
+    return Comm1_->Settings();
+}
+
+void PhoneLine::setLineSettings(const QString& settings) {
+    Comm1_->setSettings(settings);
+}
+
+void PhoneLine::reopenPort(int portNumber) {
+    if (Comm1_->PortOpen()) Comm1_->setPortOpen(false);
+    Comm1_->setCommPort(portNumber);
+    Comm1_->setPortOpen(true);
+}
+
+bool PhoneLine::writeRaw(const QByteArray& bytes) {
+    return Comm1_->Output(bytes);
+}
+
+void PhoneLine::hideTrace() {
+    List2_->hide();
+}
+
+void PhoneLine::showBattery(std::optional<int> charge, const QString& tooltip, bool onBattery) {
+    if (charge) {
+        BattA_->setValue(*charge);
+        BattA_->setToolTip(tooltip);
+    }
+    BattE_->setVisible(onBattery);
+    BattL_->setVisible(!onBattery);
+}
+
+void PhoneLine::setTimingAdvanceCaption(const QString& caption) {
+    TAV_->setText(caption);
+}
+
+void PhoneLine::showTimingAdvanceLabel() {
+    TAV_->show();
 }

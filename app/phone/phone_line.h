@@ -7,13 +7,18 @@
 #include <QString>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/window/async_wait.h"
 #include "app/window/elements.h"
 #include "core/line_framer.h"
 
-class Form1;
+class Platform;
+class QListWidget;
+class QPushButton;
+class SerialPortComponent;
+struct PhoneLinkState;
 
 // The phone's serial line: command lines out, answer bytes framed into lines
 // and handed to the response dispatcher, the trace list, and the small user
@@ -34,7 +39,24 @@ class PhoneLine {
     // The timing-advance probe keeps the call up this long.
     static constexpr int kProbeCallMs = 2000;
 
-    explicit PhoneLine(Form1& form);
+    // The window's elements this topic owns.
+    struct Elements {
+        QWidget* window;  // the main window: what is shown on it, and closed at switch-off
+        SerialPortComponent* Comm1;
+        QListWidget* List2;  // the trace list
+        QPushButton* SMSc;   // shown with the trace list
+        GaugeElement* BattA;
+        ImageElement* BattE;
+        ImageElement* BattL;
+        LabelElement* TAV;
+        // The trace list opens at this element's height (read only).
+        QWidget* traceTop;
+    };
+    // `lineReceived` takes every line the phone sends (the response
+    // dispatcher); `stopCycle` switches the command cycle off.
+    PhoneLine(const Elements& elements, PhoneLinkState& phone, Platform& platform,
+              std::function<void(const std::string&)> lineReceived,
+              std::function<void()> stopCycle);
     ~PhoneLine();
 
     void SendCommand(const std::string& command);
@@ -64,6 +86,25 @@ class PhoneLine {
     // Whether the timing-advance probe is running.
     bool probeRunning() const { return probeRunning_; }
 
+    // The phone's port, for the command cycle's search and its raw lines.
+    bool portOpen() const;
+    QString lineSettings() const;
+    void setLineSettings(const QString& settings);
+    // Closes the port if open and opens port `portNumber`; a port that is
+    // missing or busy stays closed.
+    void reopenPort(int portNumber);
+    // Bytes as they are, without the trace; false when the port refused them.
+    bool writeRaw(const QByteArray& bytes);
+    // Hides the trace list (the test button stays).
+    void hideTrace();
+
+    // The battery reading: the gauge's value and tooltip when the phone
+    // gives a charge, and the picture of mains or battery.
+    void showBattery(std::optional<int> charge, const QString& tooltip, bool onBattery);
+    // The timing-advance label's caption, and showing the label.
+    void setTimingAdvanceCaption(const QString& caption);
+    void showTimingAdvanceLabel();
+
     // How the program ends after the phone was switched off; by default the
     // application's event loop is left. Tests put a recorder here.
     void setQuitHandler(std::function<void()> quit) { quit_ = std::move(quit); }
@@ -75,7 +116,19 @@ class PhoneLine {
     void handOver();
     Async timingAdvanceProbe();
 
-    Form1& f;
+    QWidget* window_;
+    SerialPortComponent* Comm1_;
+    QListWidget* List2_;
+    QPushButton* SMSc_;
+    GaugeElement* BattA_;
+    ImageElement* BattE_;
+    ImageElement* BattL_;
+    LabelElement* TAV_;
+    QWidget* traceTop_;
+    PhoneLinkState& phone_;
+    Platform& platform_;
+    std::function<void(const std::string&)> lineReceived_;
+    std::function<void()> stopCycle_;
     funkor::LineFramer framer_;
     std::deque<std::string> ready_;
     qint64 bytesTaken_ = 0;

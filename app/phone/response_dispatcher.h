@@ -3,67 +3,132 @@
 
 #pragma once
 
-#include <QDateTime>
 #include <QString>
+#include <array>
+#include <functional>
 #include <string>
 
-class Form1;
+#include "core/at_dispatch.h"
+
+class CommandCycle;
+class GaugeElement;
+class ImageElement;
+class LabelElement;
+class LineElement;
+class PhoneCalls;
+class PhoneLine;
+class Platform;
+class QComboBox;
+class QListWidget;
+class QRadioButton;
+class ShapeElement;
+class SmsReception;
+class SmsSending;
+class TextBoxElement;
+struct CallState;
+struct NetworkState;
+struct PhoneLinkState;
+struct PositionState;
+struct ProgramFolder;
+struct SmsState;
 
 // Applies every line the phone sends to the window: device state, network
 // and cell, SMS, phone book and broadcast pages.
 //
-// The lines are recognised in a fixed order (core/at_dispatch.h); one line
-// may run through several steps. Each step reads its answer with a parser
-// from core/ and only then touches the window, so a line that cannot be read
-// leaves the display as it was.
-class ResponseDispatcher {
+// The lines are recognised in a fixed order (the table in core/at_dispatch);
+// one line may run through several steps. Each step reads its answer with a
+// parser from core/ and only then touches the window, so a line that cannot
+// be read leaves the display as it was.
+class ResponseDispatcher : private funkor::AnswerHandler {
   public:
-    explicit ResponseDispatcher(Form1& form);
-    ~ResponseDispatcher();
+    // The window's elements the answers are shown in. The operator slots,
+    // Info, Level, Text3 and Image1 show nothing else; Netz, Netz2, Zone,
+    // PosL, Entf, Cell and Line1 are the position topics' as well, and GSM
+    // and Baud the window's own port choice.
+    struct Elements {
+        LabelElement* Info;
+        GaugeElement* Level;
+        TextBoxElement* Text3;  // a balance request's answer
+        ImageElement* Image1;   // the phone is busy
+        QListWidget* List1;     // the operators in reach
+        std::array<ShapeElement*, 8> Sta;
+        std::array<LabelElement*, 8> Netze;
+        std::array<LabelElement*, 8> Land;
+        LabelElement* Netz;
+        LabelElement* Netz2;
+        LabelElement* Zone;
+        LabelElement* PosL;
+        LabelElement* Entf;
+        LabelElement* Cell;
+        std::array<LineElement*, 5> Line1;
+        QComboBox* GSM;
+        std::array<QRadioButton*, 3> Baud;
+    };
+    struct State {
+        PhoneLinkState& phone;
+        NetworkState& network;
+        PositionState& position;
+        SmsState& sms;
+        CallState& calls;
+    };
+    struct Topics {
+        PhoneLine& phoneLine;
+        CommandCycle& commandCycle;
+        SmsSending& smsSending;
+        SmsReception& smsReception;
+        PhoneCalls& phoneCalls;
+    };
+    // What the position topics do with the answers: `broadcastPage`
+    // evaluates the page in position.cbPage, `servingCellChanged` looks the
+    // new serving cell up in the cell database.
+    struct PositionHooks {
+        std::function<void()> broadcastPage;
+        std::function<void()> servingCellChanged;
+    };
+    ResponseDispatcher(const Elements& elements, const State& state, Platform& platform,
+                       const ProgramFolder& folder, const Topics& topics,
+                       PositionHooks positionHooks);
+    ~ResponseDispatcher() override;
 
     // `line` is one line from the phone without CR/LF, 8-bit as received.
     void InterpretResponse(const std::string& line);
 
   private:
     // Device (response_dispatcher.cpp)
-    void starCodeAnswer(const std::string& line);
-    void ussdText(const std::string& line);
-    void finalOk(const std::string& line);
-    void finalError(const std::string& line);
-    void ring();
-    void callerId(const std::string& line);
-    void battery(const std::string& line);
-    void simCardNumber(const std::string& line);
-    void identityLine(const std::string& line);
-    void signal(const std::string& line);
-    void activity(const std::string& line);
+    void starCodeAnswer(const std::string& line) override;
+    void ussdText(const std::string& line) override;
+    void finalOk(const std::string& line) override;
+    void finalError(const std::string& line) override;
+    void answerCame(const std::string& line) override;
+    void ring(const std::string& line) override;
+    void callerId(const std::string& line) override;
+    void battery(const std::string& line) override;
+    void simCardNumber(const std::string& line) override;
+    void identityLine(const std::string& line) override;
+    void signal(const std::string& line) override;
+    void activity(const std::string& line) override;
 
     // Network (response_dispatcher_network.cpp)
-    void simZoneFile(const std::string& line);
-    void timingAdvance(const std::string& line);
-    void registration(const std::string& line);
+    void simZoneFile(const std::string& line) override;
+    void timingAdvance(const std::string& line) override;
+    void registration(const std::string& line) override;
     void cellChange();
-    void operatorNumeric(const std::string& line);
-    void operatorName(const std::string& line);
-    void operatorList(const std::string& line);
+    void operatorNumeric(const std::string& line) override;
+    void operatorName(const std::string& line) override;
+    void operatorList(const std::string& line) override;
 
     // SMS, broadcast and phone book (response_dispatcher_sms.cpp)
-    void smsListData(const std::string& line);
-    void smsListHeader(const std::string& line);
-    void broadcastData(const std::string& line);
-    void broadcastHeader();
-    void smsReadData(const std::string& line);
-    void smsReadHeader(const std::string& line);
-    void newMessage(const std::string& line);
-    void phoneBookStatus(const std::string& line);
-    void phoneBookReadEcho();
-    void phoneBookEntry(const std::string& line);
+    void smsListData(const std::string& line) override;
+    void smsListHeader(const std::string& line) override;
+    void broadcastData(const std::string& line) override;
+    void broadcastHeader(const std::string& line) override;
+    void smsReadData(const std::string& line) override;
+    void smsReadHeader(const std::string& line) override;
+    void newMessage(const std::string& line) override;
+    void phoneBookStatus(const std::string& line) override;
+    void phoneBookReadEcho(const std::string& line) override;
+    void phoneBookEntry(const std::string& line) override;
 
-    // The command cycle's next step waits for the phone to be quiet: its
-    // interval counts again from now. `intervalMs` > 0 sets a new interval
-    // first. A cycle that is switched off stays off.
-    void restartCycle(int intervalMs = 0);
-    bool heldTooLong();
     void operatorScanEnded(const std::string& line);
     // A device without a battery answers the connection step's "AT+CBC"
     // with OK or an error: it is found all the same.
@@ -79,11 +144,18 @@ class ResponseDispatcher {
     // A caption or tooltip back as 8-bit text, line breaks as "\r".
     static std::string held(const QString& text);
 
-    Form1& f;
-    // Since when received lines have postponed Timer1's next tick, and the
-    // tick count at that moment.
-    QDateTime heldSince_;
-    long long heldSinceTick_ = -1;
-    // Twice the longest step of the regular pass (5 s).
-    static constexpr qint64 kLongestHoldMs = 10000;
+    Elements e_;
+    PhoneLinkState& phone_;
+    NetworkState& network_;
+    PositionState& position_;
+    SmsState& sms_;
+    CallState& calls_;
+    Platform& platform_;
+    const ProgramFolder& folder_;
+    PhoneLine& phoneLine_;
+    CommandCycle& commandCycle_;
+    SmsSending& smsSending_;
+    SmsReception& smsReception_;
+    PhoneCalls& phoneCalls_;
+    PositionHooks positionHooks_;
 };

@@ -2,10 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include <QFile>
+#include <QListWidget>
 
+#include "app/phone/command_cycle.h"
+#include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
-#include "app/position/cell_db_position.h"
-#include "app/window/form1.h"
+#include "app/support/program_folder.h"
+#include "app/window/elements.h"
+#include "app/window/form1_variables.h"
 #include "app/window/text_codec.h"
 #include "core/at_network.h"
 #include "core/cell_files.h"
@@ -19,20 +23,20 @@ void ResponseDispatcher::simZoneFile(const std::string& line) {
     // A zone that cannot be read (short answer, odd hex, a squared radius
     // without a square root) keeps what was known before.
     if (zones.home) {
-        f.network.homeZone = *zones.home;
-        f.network.homeKey = zones.homeKey;
-        f.Entf->setToolTip(fromCp1252(zones.distanceTooltip));
+        network_.homeZone = *zones.home;
+        network_.homeKey = zones.homeKey;
+        e_.Entf->setToolTip(fromCp1252(zones.distanceTooltip));
     }
-    if (zones.city) f.network.cityZone = *zones.city;
+    if (zones.city) network_.cityZone = *zones.city;
 }
 
 void ResponseDispatcher::timingAdvance(const std::string& line) {
     const auto ta = funkor::parseSstk(line);
     if (!ta) return;
-    f.network.taDistance = ta->distanceMetres;
-    f.TAV->setText(
-        fromCp1252(funkor::timingAdvanceCaption(ta->distanceMetres, f.network.operatorCode,
-                                                f.network.sectorLetter, localDecimalSeparator())));
+    network_.taDistance = ta->distanceMetres;
+    phoneLine_.setTimingAdvanceCaption(
+        fromCp1252(funkor::timingAdvanceCaption(ta->distanceMetres, network_.operatorCode,
+                                                network_.sectorLetter, localDecimalSeparator())));
 }
 
 void ResponseDispatcher::registration(const std::string& line) {
@@ -42,7 +46,7 @@ void ResponseDispatcher::registration(const std::string& line) {
     // registered for calls, yet it is on the network. The serving cell is
     // that of the first domain registered with a cell: circuit-switched
     // first, then packet, then LTE. A Siemens phone answers +CREG only.
-    NetworkState& n = f.network;
+    NetworkState& n = network_;
     const auto domain = static_cast<std::size_t>(answer->kind);
     n.registrations[domain] = *answer;
     n.registrationKnown[domain] = 1;
@@ -58,96 +62,96 @@ void ResponseDispatcher::registration(const std::string& line) {
         // No network: the operator displays are emptied. The cell key is
         // kept, so that coming back to the same cell does not look it up
         // again.
-        f.Netz->setToolTip(QStringLiteral("kein Netz"));
-        f.Netz->setText(QStringLiteral("---"));
-        f.Level->setValue(0);
-        for (auto* label : {f.Netz2, f.PosL, f.Zone, f.Cell}) label->setText(QString());
-        f.network.operatorCode.clear();
-        f.network.zoneName.clear();
-        f.network.networkText.clear();
-        f.network.sectorLetter.clear();
-        f.Zone->setToolTip(QStringLiteral("City-Zone"));
+        e_.Netz->setToolTip(QStringLiteral("kein Netz"));
+        e_.Netz->setText(QStringLiteral("---"));
+        e_.Level->setValue(0);
+        for (auto* label : {e_.Netz2, e_.PosL, e_.Zone, e_.Cell}) label->setText(QString());
+        network_.operatorCode.clear();
+        network_.zoneName.clear();
+        network_.networkText.clear();
+        network_.sectorLetter.clear();
+        e_.Zone->setToolTip(QStringLiteral("City-Zone"));
         // Leaving the network ends the output; back in the same cell, its
         // page is the one last taken and would be passed over as a repeat,
         // so the output would stay off until the next cell. The position is
         // taken afresh instead.
-        f.position.lastCbPosition.clear();
+        position_.lastCbPosition.clear();
         return;
     }
     // Registered, but the phone did not say where ("+CREG: 0,1" before the
     // location reports are switched on): the serving cell stays as it was.
     if (!reg) return;
-    f.network.cellKey = funkor::makeCellKey(reg->ci, reg->lac, f.network.operatorCode);
+    network_.cellKey = funkor::makeCellKey(reg->ci, reg->lac, network_.operatorCode);
     n.cellRadio = funkor::radioName(reg->radio);
     n.cellLac = reg->lacValue;
     n.cellCi = reg->ciValue;
-    if (f.network.cellKey == f.network.lastCellKey) return;
+    if (network_.cellKey == network_.lastCellKey) return;
     cellChange();
 }
 
 void ResponseDispatcher::cellChange() {
-    NetworkState& n = f.network;
-    f.Cell->setText(QString());
-    f.TAV->setText(QStringLiteral("*"));
-    f.phone.ussdDone = 0;
+    NetworkState& n = network_;
+    e_.Cell->setText(QString());
+    phoneLine_.setTimingAdvanceCaption(QStringLiteral("*"));
+    phone_.ussdDone = false;
 
     // The user's name for the cell; a missing file names nothing.
     const std::string path =
-        QFile::encodeName(f.folderFile(QString::fromLatin1(funkor::kCellNameFile))).toStdString();
+        QFile::encodeName(folder_.file(QString::fromLatin1(funkor::kCellNameFile))).toStdString();
     if (const auto caption = funkor::findCellNameInFile(path, n.cellKey))
-        f.Cell->setText(fromCp1252(*caption));
-    f.Cell->show();
-    f.TAV->show();
-    for (int i = 0; i < 3; ++i) f.Line1[static_cast<std::size_t>(i)]->show();
+        e_.Cell->setText(fromCp1252(*caption));
+    e_.Cell->show();
+    phoneLine_.showTimingAdvanceLabel();
+    for (int i = 0; i < 3; ++i) e_.Line1[static_cast<std::size_t>(i)]->show();
     n.lastCellKey = n.cellKey;
 
     n.sectorLetter = funkor::sectorOf(n.cellKey).letter;
     n.regionText = funkor::regionText(n.cellKey);
-    f.Netz->setToolTip(fromCp1252(funkor::networkTooltip(n.cellKey, n.operatorCode)));
+    e_.Netz->setToolTip(fromCp1252(funkor::networkTooltip(n.cellKey, n.operatorCode)));
     // With a cell database the new cell's position is looked up at once.
-    f.cellDbPosition->ServingCellChanged();
+    positionHooks_.servingCellChanged();
 }
 
 void ResponseDispatcher::operatorNumeric(const std::string& line) {
     const auto code = funkor::parseCopsNumeric(line);
     if (!code) return;
-    f.network.operatorCode = *code;
-    if (funkor::isRoaming(f.phone.homeNetwork, f.network.operatorCode, held(f.Netz->text())))
-        f.Netz2->setText(QStringLiteral("roaming"));
+    network_.operatorCode = *code;
+    if (funkor::isRoaming(phone_.homeNetwork, network_.operatorCode, held(e_.Netz->text())))
+        e_.Netz2->setText(QStringLiteral("roaming"));
 }
 
 void ResponseDispatcher::operatorName(const std::string& line) {
     const auto name = funkor::parseCopsName(line);
     if (!name) return;
-    f.network.networkText = *name;
-    f.Netz->setText(fromCp1252(*name));
-    if (f.network.operatorCode == funkor::kO2Germany)
-        f.Netz2->setText(fromCp1252(f.network.zoneName));
+    network_.networkText = *name;
+    e_.Netz->setText(fromCp1252(*name));
+    if (network_.operatorCode == funkor::kO2Germany)
+        e_.Netz2->setText(fromCp1252(network_.zoneName));
 }
 
 void ResponseDispatcher::operatorList(const std::string& line) {
     const std::vector<std::string> entries = funkor::parseCopsList(line);
     // The scan took long; the cycle goes on two seconds after the answer.
-    f.phone.operatorScanPending = 0;
-    restartCycle(2000);
+    phone_.operatorScanPending = false;
+    commandCycle_.restartIfRunning(2000);
     // A list cut off before its first operator is no answer: a real scan
     // that finds nothing has no "(" up front.
     if (entries.empty()) return;
-    f.List1->clear();
-    for (const auto& e : entries) f.List1->addItem(fromCp1252(e));
+    e_.List1->clear();
+    for (const auto& e : entries) e_.List1->addItem(fromCp1252(e));
 
-    const auto operatorSlots = funkor::operatorSlots(entries, f.network.countryTable);
+    const auto operatorSlots = funkor::operatorSlots(entries, network_.countryTable);
     for (std::size_t i = 0; i < operatorSlots.size(); ++i) {
         const funkor::OperatorSlot& s = operatorSlots[i];
         const std::uint32_t rgb = funkor::operatorStateColour(s.state);
-        f.Sta[i]->setFillColor(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
-        f.Netze[i]->setText(fromCp1252(s.caption));
-        f.Netze[i]->setVisible(s.visible);
-        f.Sta[i]->setVisible(s.visible);
-        f.Land[i]->setVisible(s.visible);
+        e_.Sta[i]->setFillColor(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+        e_.Netze[i]->setText(fromCp1252(s.caption));
+        e_.Netze[i]->setVisible(s.visible);
+        e_.Sta[i]->setVisible(s.visible);
+        e_.Land[i]->setVisible(s.visible);
         if (!s.visible) continue;
-        f.Netze[i]->setToolTip(fromCp1252(s.tooltip));
-        f.Land[i]->setText(fromCp1252(s.countryCaption));
-        f.Land[i]->setToolTip(fromCp1252(s.countryTooltip));
+        e_.Netze[i]->setToolTip(fromCp1252(s.tooltip));
+        e_.Land[i]->setText(fromCp1252(s.countryCaption));
+        e_.Land[i]->setToolTip(fromCp1252(s.countryTooltip));
     }
 }

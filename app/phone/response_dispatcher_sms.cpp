@@ -1,10 +1,12 @@
 // SPDX-FileCopyrightText: The Funkor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include <QSignalBlocker>
-
+#include "app/phone/command_cycle.h"
 #include "app/phone/response_dispatcher.h"
-#include "app/window/form1.h"
+#include "app/sms/sms_reception.h"
+#include "app/sms/sms_sending.h"
+#include "app/window/elements.h"
+#include "app/window/form1_variables.h"
 #include "app/window/text_codec.h"
 #include "core/at_phonebook.h"
 #include "core/at_sms.h"
@@ -16,29 +18,29 @@
 // ---- Message list ("AT+CMGL=0;+CMGL=1") ----
 
 void ResponseDispatcher::smsListData(const std::string& line) {
-    f.sms.smsListPending = 0;
+    sms_.smsListPending = false;
     // A header whose index names no cache slot left the index empty: the
     // message is passed over.
-    const auto slot = funkor::smsCacheSlot(f.sms.smsListIndex);
+    const auto slot = funkor::smsCacheSlot(sms_.smsListIndex);
     if (!slot) return;
-    f.sms.smsCache[static_cast<std::size_t>(*slot)] =
-        funkor::smsCacheEntry(f.sms.smsListLength, line);
-    f.SMSrd->show();
+    sms_.smsCache[static_cast<std::size_t>(*slot)] =
+        funkor::smsCacheEntry(sms_.smsListLength, line);
+    smsReception_.showReadButton();
 }
 
 void ResponseDispatcher::smsListHeader(const std::string& line) {
     // The PDU line that follows belongs to this header even when the header
     // cannot be used; it must not be read as an answer of its own.
-    f.sms.smsListPending = 1;
+    sms_.smsListPending = true;
     if (const auto header = funkor::parseCmglHeader(line)) {
-        f.sms.smsListIndex = std::to_string(header->index);
-        f.sms.smsListLength = header->length;
+        sms_.smsListIndex = std::to_string(header->index);
+        sms_.smsListLength = header->length;
     } else {
-        f.sms.smsListIndex.clear();
-        f.sms.smsListLength.clear();
+        sms_.smsListIndex.clear();
+        sms_.smsListLength.clear();
     }
     // Listing the messages takes the phone a while.
-    restartCycle(2000);
+    commandCycle_.restartIfRunning(2000);
 }
 
 // ---- Reading one message ----
@@ -46,9 +48,9 @@ void ResponseDispatcher::smsListHeader(const std::string& line) {
 void ResponseDispatcher::newMessage(const std::string& line) {
     const auto notice = funkor::parseCmti(line);
     if (!notice) return;
-    f.sms.smsReadState = 1;
-    f.sms.smsIndex = notice->index;
-    f.sms.smsStorage = notice->storage;
+    sms_.smsReadState = SmsRead::Requested;
+    sms_.smsIndex = notice->index;
+    sms_.smsStorage = notice->storage;
 }
 
 void ResponseDispatcher::smsReadHeader(const std::string& line) {
@@ -57,32 +59,32 @@ void ResponseDispatcher::smsReadHeader(const std::string& line) {
     if (*length == 0) {
         // An empty location ("+CMGR: 0,,0"): no PDU follows, and the "OK"
         // after it is no message. The read is over.
-        f.sms.smsReadState = 0;
+        sms_.smsReadState = SmsRead::Idle;
         return;
     }
-    f.sms.smsReadState = 3;
-    f.sms.smsLength = *length;
+    sms_.smsReadState = SmsRead::Header;
+    sms_.smsLength = *length;
 }
 
 void ResponseDispatcher::smsReadData(const std::string& line) {
-    f.sms.smsPdu = line;
-    f.sms.smsReadState = 4;
-    if (const auto slot = funkor::smsCacheSlot(f.sms.smsIndex))
-        f.sms.smsCache[static_cast<std::size_t>(*slot)] =
-            funkor::smsCacheEntry(std::to_string(f.sms.smsLength), line);
+    sms_.smsPdu = line;
+    sms_.smsReadState = SmsRead::PduIn;
+    if (const auto slot = funkor::smsCacheSlot(sms_.smsIndex))
+        sms_.smsCache[static_cast<std::size_t>(*slot)] =
+            funkor::smsCacheEntry(std::to_string(sms_.smsLength), line);
 }
 
 // ---- Cell broadcast ----
 
-void ResponseDispatcher::broadcastHeader() {
-    f.position.cbPending = 1;
+void ResponseDispatcher::broadcastHeader(const std::string&) {
+    position_.cbPending = 1;
 }
 
 void ResponseDispatcher::broadcastData(const std::string& line) {
     // Whatever the line holds, it is the page; the position engine judges it.
-    f.position.cbPage = line;
-    f.position.cbPending = 0;
-    f.ComputeCellPosition();
+    position_.cbPage = line;
+    position_.cbPending = 0;
+    positionHooks_.broadcastPage();
 }
 
 // ---- Phone books ----
@@ -90,26 +92,26 @@ void ResponseDispatcher::broadcastData(const std::string& line) {
 void ResponseDispatcher::phoneBookStatus(const std::string& line) {
     const auto status = funkor::parseCpbs(line);
     if (!status) return;
-    f.calls.phoneBookUsed = status->used;
-    f.calls.phoneBookTotal = status->total;
+    calls_.phoneBookUsed = status->used;
+    calls_.phoneBookTotal = status->total;
 }
 
-void ResponseDispatcher::phoneBookReadEcho() {
+void ResponseDispatcher::phoneBookReadEcho(const std::string&) {
     // Twenty reads in a row without an entry end the book at the next step.
-    f.calls.pbMissCount += 1;
-    if (f.calls.pbMissCount >= 20) f.calls.phoneBookReceived = f.calls.phoneBookUsed;
+    calls_.pbMissCount += 1;
+    if (calls_.pbMissCount >= 20) calls_.phoneBookReceived = calls_.phoneBookUsed;
 }
 
 void ResponseDispatcher::phoneBookEntry(const std::string& line) {
     const auto entry = funkor::parseCpbr(funkor::unescapeGsmText(line));
     if (!entry) return;
-    CallState& c = f.calls;
+    CallState& c = calls_;
     c.pbMissCount = 0;
     c.phoneBookReceived += 1;
-    if (c.ownNumberPending == 1) {
-        c.ownNumberPending = 0;
-        f.Netz2->setToolTip(
-            fromCp1252(funkor::ownNumberTooltip(entry->display, f.phone.homeNetwork)));
+    if (c.ownNumberPending) {
+        c.ownNumberPending = false;
+        e_.Netz2->setToolTip(
+            fromCp1252(funkor::ownNumberTooltip(entry->display, phone_.homeNetwork)));
     }
     // The table holds 200 entries; further ones are read (so that the book
     // ends as usual) but neither kept nor listed.
@@ -117,21 +119,9 @@ void ResponseDispatcher::phoneBookEntry(const std::string& line) {
     c.phoneBookCount += 1;
     c.phoneBook[static_cast<std::size_t>(c.phoneBookCount)] = entry->stored;
     const std::string item = funkor::mapGsmUmlauts(entry->display);
-    if (c.phoneBookRenew == 1) {
+    if (c.phoneBookRenew) {
         c.phoneBookRenewed[static_cast<std::size_t>(c.phoneBookCount)] = item;
         return;
     }
-    // Adding to an empty list would choose its first entry, and with it the
-    // recipient of every automatic SMS: only the user chooses one (in the
-    // list, or before it was read with --recipient), and a choice made stays
-    // as the list grows.
-    const QString text = fromCp1252(item);
-    const int chosen = f.Combo1->currentIndex();
-    {
-        QSignalBlocker block(f.Combo1);
-        f.Combo1->addItem(text);
-        f.Combo1->setCurrentIndex(chosen);
-    }
-    if (chosen < 0 && !text.isEmpty() && text == f.options().recipient)
-        f.Combo1->setCurrentIndex(f.Combo1->count() - 1);
+    smsSending_.addEntry(fromCp1252(item));
 }

@@ -3,123 +3,181 @@
 
 #include "app/sms/phone_calls.h"
 
-#include "app/window/form1.h"
+#include <QCheckBox>
+#include <QPushButton>
+#include <algorithm>
+#include <span>
+
+#include "app/phone/phone_line.h"
+#include "app/sms/sms_sending.h"
+#include "app/window/elements.h"
+#include "app/window/form1_variables.h"
+#include "app/window/platform.h"
 #include "app/window/text_codec.h"
 #include "core/announcements.h"
 #include "core/outgoing_sms.h"
+#include "core/pdu.h"
 
-PhoneCalls::PhoneCalls(Form1& form) : f(form) {}
+PhoneCalls::PhoneCalls(const Elements& e, CallState& calls, PhoneLinkState& phone,
+                       Platform& platform, PhoneLine& phoneLine, SmsSending& smsSending,
+                       std::function<void(int)> restartCycle, std::function<void()> clearSmsText)
+    : Check1_(e.Check1),
+      CALLb_(e.CALLb),
+      RingL_(e.RingL),
+      Timer3_(e.Timer3),
+      Timer4_(e.Timer4),
+      Sprelo_(e.Sprelo),
+      SpreloI_(e.SpreloI),
+      calls_(calls),
+      phone_(phone),
+      platform_(platform),
+      phoneLine_(phoneLine),
+      smsSending_(smsSending),
+      restartCycle_(std::move(restartCycle)),
+      clearSmsText_(std::move(clearSmsText)) {}
 
 void PhoneCalls::Check1_Click() {
-    if (f.calls.callActive == 1) {
-        f.SendCommand("AT+CHUP");
-        f.calls.callActive = 0;
+    if (calls_.callActive) {
+        phoneLine_.SendCommand("AT+CHUP");
+        calls_.callActive = false;
     }
-    f.RingL->hide();
-    if (f.Check1->isChecked()) {
-        f.Combo1->show();
-        if (f.Combo1->isVisible()) f.Combo1->showPopup();
-        f.Combo1->setFocus();
-        f.CALLb->show();
-        f.SMSb->show();
-        f.SendPos->show();
-        f.CallPos->show();
-        f.ReqPosEn->show();
+    RingL_->hide();
+    if (Check1_->isChecked()) {
+        smsSending_.openEntryList();
+        CALLb_->show();
+        smsSending_.showControls();
     } else {
         hidePhoneBookControls();
-        f.Check1->setToolTip(QStringLiteral("Telefonbuch"));
+        Check1_->setToolTip(QStringLiteral("Telefonbuch"));
     }
 }
 
 void PhoneCalls::hidePhoneBookControls() {
-    f.Combo1->hide();
-    f.CALLb->hide();
-    f.SMSb->hide();
-    f.SendPos->hide();
-    f.CallPos->hide();
-    f.GsmL->hide();
-    f.ReqPosEn->hide();
+    CALLb_->hide();
+    smsSending_.hideControls();
 }
 
 void PhoneCalls::CALLb_Click() {
-    const std::string text = toCp1252(f.Combo1->currentText());
+    const std::string text = toCp1252(smsSending_.chosenEntry());
     if (text.empty()) {
-        f.platform().Beep();
+        platform_.Beep();
         return;
     }
     const std::string number = funkor::dialNumber(text);
     // A ";" or line end in a phone-book entry would end the dial command and
     // hand the rest to the phone as a command of its own.
     if (!funkor::isDialable(number)) {
-        f.platform().Beep();
-        f.platform().MsgBox(
+        platform_.Beep();
+        platform_.MsgBox(
             QStringLiteral("Diese Nummer kann nicht gewählt werden: %1").arg(fromCp1252(number)),
             QStringLiteral(" wählen ?"));
         return;
     }
-    if (!f.platform().YesNo(fromCp1252(number), QStringLiteral(" wählen ?"))) {
-        f.Check1->setChecked(false);
+    if (!platform_.YesNo(fromCp1252(number), QStringLiteral(" wählen ?"))) {
+        Check1_->setChecked(false);
         hidePhoneBookControls();
         return;
     }
     if (funkor::isStarCode(number)) {
         // The network's answer takes a while; the cycle waits for it. A
         // stopped cycle stays stopped.
-        f.Timer1->setInterval(5000);
-        if (f.Timer1->Enabled()) {
-            f.Timer1->setEnabled(false);
-            f.Timer1->setEnabled(true);
-        }
-        f.phone.ussdPending = 1;
-        f.Text2->setText(QString());
+        restartCycle_(5000);
+        phone_.ussdPending = UssdPending::UserCode;
+        clearSmsText_();
     } else {
         // Set before the dial command goes out, so that no poll follows it.
-        f.calls.callActive = 1;
+        calls_.callActive = true;
     }
-    f.SendCommand("ATD" + number + ";");
-    f.Check1->setToolTip(QStringLiteral("auflegen"));
+    phoneLine_.SendCommand("ATD" + number + ";");
+    Check1_->setToolTip(QStringLiteral("auflegen"));
 }
 
 void PhoneCalls::RingL_Click() {
-    f.Timer3->setInterval(100);
-    f.Timer3->setEnabled(true);
+    Timer3_->setInterval(100);
+    Timer3_->setEnabled(true);
 }
 
 void PhoneCalls::Timer3_Timer() {
-    f.Timer3->setEnabled(false);
-    std::string label = toCp1252(f.RingL->text());
+    Timer3_->setEnabled(false);
+    std::string label = toCp1252(RingL_->text());
     for (char& c : label)
         if (c == '\n') c = '\r';
     funkor::CallerAnnouncementInput in;
     in.label = label;
-    in.nowMs = f.platform().Now().toMSecsSinceEpoch();
-    in.nextAnnounceMs = f.calls.nextAnnounceTime;
+    in.nowMs = platform_.Now().toMSecsSinceEpoch();
+    in.nextAnnounceMs = calls_.nextAnnounceTime;
     const funkor::CallerAnnouncement said = funkor::announceCaller(in);
     if (!said.speak) return;
-    f.Sprelo->Speak(fromCp1252(said.text), 0);
+    Sprelo_->Speak(fromCp1252(said.text), 0);
     showSpeaking();
-    f.calls.nextAnnounceTime = said.nextAnnounceMs;
+    calls_.nextAnnounceTime = said.nextAnnounceMs;
 }
 
 void PhoneCalls::Timer4_Timer() {
-    f.SpreloI->hide();
-    f.Timer4->setEnabled(false);
+    SpreloI_->hide();
+    Timer4_->setEnabled(false);
 }
 
-void PhoneCalls::SpeakSms() {
-    const std::string text = toCp1252(f.Text2->text());
+void PhoneCalls::SpeakSms(const std::string& text, const std::string& sender, bool senderShown) {
     funkor::SmsAnnouncementInput in;
-    in.senderShown = !f.Text1->isHidden();
-    in.callerName = f.calls.callerName;
-    in.sender = f.sms.smsSender;
+    in.senderShown = senderShown;
+    in.callerName = calls_.callerName;
+    in.sender = sender;
     in.text = text;
-    f.Sprelo->Speak(fromCp1252(funkor::smsAnnouncement(in)), 0);
+    Sprelo_->Speak(fromCp1252(funkor::smsAnnouncement(in)), 0);
     if (in.senderShown) showSpeaking();
 }
 
 void PhoneCalls::showSpeaking() {
-    f.SpreloI->show();
+    SpreloI_->show();
     // Shown for five seconds after the last announcement.
-    f.Timer4->setEnabled(false);
-    f.Timer4->setEnabled(true);
+    Timer4_->setEnabled(false);
+    Timer4_->setEnabled(true);
+}
+
+const std::string& PhoneCalls::FindCallerName(const std::string& number) {
+    // Entries 1..phoneBookCount of the table are the phone books read so far.
+    const int count =
+        std::clamp(calls_.phoneBookCount, 0, static_cast<int>(calls_.phoneBook.size()) - 1);
+    calls_.callerName = funkor::findCallerName(
+        number,
+        std::span<const std::string>(calls_.phoneBook.data() + 1, static_cast<std::size_t>(count)));
+    return calls_.callerName;
+}
+
+void PhoneCalls::showRinging(const QString& caption) {
+    RingL_->show();
+    RingL_->setText(caption);
+}
+
+void PhoneCalls::announceCaller(const QString& caption) {
+    RingL_->setText(caption);
+    Timer3_->setInterval(3000);
+    Timer3_->setEnabled(true);
+}
+
+void PhoneCalls::showTestCall(const QString& caption) {
+    RingL_->show();
+    RingL_->setText(caption);
+    Check1_->show();
+}
+
+void PhoneCalls::addCallerName(const QString& name) {
+    RingL_->setText(RingL_->text() + QLatin1Char('\n') + name);
+}
+
+void PhoneCalls::phoneGone() {
+    // No call outlives its phone: its pause of the cycle ends, instead of
+    // waiting for a hang-up nobody can give.
+    if (!calls_.callActive) return;
+    calls_.callActive = false;
+    Check1_->setToolTip(QStringLiteral("Telefonbuch"));
+}
+
+void PhoneCalls::enableCalling() {
+    CALLb_->setEnabled(true);
+}
+
+void PhoneCalls::showPhoneBookSwitch() {
+    Check1_->show();
 }

@@ -3,57 +3,78 @@
 
 #include "app/sms/sms_reception.h"
 
+#include <QCheckBox>
+#include <QPushButton>
 #include <algorithm>
 #include <span>
 
 #include "app/phone/phone_line.h"
+#include "app/sms/phone_calls.h"
 #include "app/sms/sms_sending.h"
-#include "app/window/form1.h"
+#include "app/window/elements.h"
+#include "app/window/form1_variables.h"
+#include "app/window/platform.h"
 #include "app/window/text_codec.h"
+#include "core/at_device.h"
 #include "core/incoming_sms.h"
 
-SmsReception::SmsReception(Form1& form) : f(form) {}
+SmsReception::SmsReception(const Elements& e, SmsState& sms, CallState& calls,
+                           const PositionState& position, Platform& platform, PhoneLine& phoneLine,
+                           SmsSending& smsSending, PhoneCalls& phoneCalls,
+                           std::function<void()> useSmsPosition)
+    : Text1_(e.Text1),
+      Text2_(e.Text2),
+      SMSrd_(e.SMSrd),
+      MBlast_(e.MBlast),
+      sms_(sms),
+      calls_(calls),
+      position_(position),
+      platform_(platform),
+      phoneLine_(phoneLine),
+      smsSending_(smsSending),
+      phoneCalls_(phoneCalls),
+      useSmsPosition_(std::move(useSmsPosition)) {}
 
 void SmsReception::ShowReceivedSms() {
-    f.Text1->show();
-    f.Text2->show();
+    Text1_->show();
+    Text2_->show();
 
     const int count =
-        std::clamp(f.calls.phoneBookCount, 0, static_cast<int>(f.calls.phoneBook.size()) - 1);
-    const std::string hhmm = f.platform().Now().toString(QStringLiteral("hh:mm")).toStdString();
+        std::clamp(calls_.phoneBookCount, 0, static_cast<int>(calls_.phoneBook.size()) - 1);
+    const std::string hhmm = platform_.Now().toString(QStringLiteral("hh:mm")).toStdString();
     funkor::IncomingSmsInput in;
-    in.pdu = f.sms.smsPdu;
-    in.tpduLength = f.sms.smsLength;
-    in.index = f.sms.smsIndex;
+    in.pdu = sms_.smsPdu;
+    in.tpduLength = sms_.smsLength;
+    in.index = sms_.smsIndex;
     in.phoneBook =
-        std::span<const std::string>(f.calls.phoneBook.data() + 1, static_cast<std::size_t>(count));
-    in.mapBase = f.position.mapBase;
+        std::span<const std::string>(calls_.phoneBook.data() + 1, static_cast<std::size_t>(count));
+    in.mapBase = position_.mapBase;
     in.receivedAt = hhmm;
     const funkor::IncomingSms sms = funkor::readIncomingSms(in);
 
-    f.sms.smsSender = sms.sender;
-    f.calls.callerName = sms.callerName;
-    f.Text1->setText(fromCp1252(sms.senderLine));
-    f.Text1->setToolTip(fromCp1252(sms.senderToolTip));
-    f.Text2->setText(fromCp1252(sms.text));
+    sms_.smsSender = sms.sender;
+    calls_.callerName = sms.callerName;
+    Text1_->setText(fromCp1252(sms.senderLine));
+    Text1_->setToolTip(fromCp1252(sms.senderToolTip));
+    Text2_->setText(fromCp1252(sms.text));
 
     switch (sms.kind) {
         case funkor::SmsKind::PositionRequest:
             answerPositionRequest();
             break;
         case funkor::SmsKind::Position:
-            f.platform().Beep();
+            platform_.Beep();
             // A text too short to hold a position, or with characters that
             // would break the sentences, leaves the last position as it was.
             if (!sms.position) break;
-            f.sms.smsRmc = sms.position->sentences.rmc;
-            f.sms.smsGga = sms.position->sentences.gga;
-            f.sms.smsMapLink = sms.mapLink;
-            f.cSMS->setChecked(true);
-            if (f.MBlast->isChecked()) f.platform().OpenUrl(fromCp1252(sms.mapLink));
+            sms_.smsRmc = sms.position->sentences.rmc;
+            sms_.smsGga = sms.position->sentences.gga;
+            sms_.smsMapLink = sms.mapLink;
+            useSmsPosition_();
+            if (MBlast_->isChecked()) platform_.OpenUrl(fromCp1252(sms.mapLink));
             break;
         case funkor::SmsKind::Plain:
-            f.SpeakSms();
+            SpeakSms();
             break;
     }
 }
@@ -61,32 +82,30 @@ void SmsReception::ShowReceivedSms() {
 void SmsReception::answerPositionRequest() {
     // Whoever asks, the answer goes to the entry chosen in the phone-book
     // list; the trace list keeps a note of every request.
-    const QString from = fromCp1252(f.sms.smsSender);
+    const QString from = fromCp1252(sms_.smsSender);
     QString verdict;
-    if (!f.ReqPosEn->isChecked()) {
+    if (!smsSending_.positionRequestsAllowed()) {
         verdict = QStringLiteral("nicht erlaubt");
-    } else if (f.SendPos->isChecked()) {
+    } else if (smsSending_.sendingPosition()) {
         verdict = QStringLiteral("nicht beantwortet, eine Position wird schon gesendet");
     } else {
-        // The box stays ticked only when a position went into the queue.
-        f.smsSending->sendPositionUnattended();
-        verdict = f.SendPos->isChecked() ? QStringLiteral("beantwortet")
-                                         : QStringLiteral("nicht beantwortet");
+        verdict = smsSending_.sendPositionUnattended() ? QStringLiteral("beantwortet")
+                                                       : QStringLiteral("nicht beantwortet");
     }
-    f.phoneLine->addTrace(QStringLiteral("Positionsanfrage von %1: %2").arg(from, verdict), true);
+    phoneLine_.addTrace(QStringLiteral("Positionsanfrage von %1: %2").arg(from, verdict), true);
 }
 
 void SmsReception::showNextCached() {
-    const auto slot = funkor::nextCacheSlot(f.sms.smsCache, f.sms.smsCursor);
+    const auto slot = funkor::nextCacheSlot(sms_.smsCache, sms_.smsCursor);
     if (!slot) return;
-    f.sms.smsCursor = *slot;
+    sms_.smsCursor = *slot;
     const funkor::CachedSms entry =
-        funkor::splitCacheEntry(f.sms.smsCache[static_cast<std::size_t>(*slot)]);
-    f.sms.smsIndex = std::to_string(*slot);
-    f.sms.smsLength = entry.tpduLength;
-    f.sms.smsPdu = entry.pdu;
-    f.ShowReceivedSms();
-    f.Text1->setToolTip(fromCp1252(funkor::smsNumberToolTip(std::to_string(*slot))));
+        funkor::splitCacheEntry(sms_.smsCache[static_cast<std::size_t>(*slot)]);
+    sms_.smsIndex = std::to_string(*slot);
+    sms_.smsLength = entry.tpduLength;
+    sms_.smsPdu = entry.pdu;
+    ShowReceivedSms();
+    Text1_->setToolTip(fromCp1252(funkor::smsNumberToolTip(std::to_string(*slot))));
 }
 
 void SmsReception::SMSrd_Click() {
@@ -99,27 +118,58 @@ void SmsReception::Text1_Click() {
 
 void SmsReception::Text2_MouseDown(int button) {
     if (button == 1) {
-        f.SpeakSms();
+        SpeakSms();
         return;
     }
-    f.Text1->hide();
-    f.Text2->hide();
-    if (f.platform().YesNo(QStringLiteral("Löschen ?"), QStringLiteral(" SMS")))
-        f.sms.smsDeletePending = 1;
+    Text1_->hide();
+    Text2_->hide();
+    if (platform_.YesNo(QStringLiteral("Löschen ?"), QStringLiteral(" SMS")))
+        sms_.smsDeletePending = true;
 }
 
 void SmsReception::SMSc_Click() {
     const std::string number = funkor::kTestCallerNumber;
-    const QString time = f.platform().Now().toString(QStringLiteral("hh:mm"));
-    f.RingL->show();
-    f.RingL->setText(time + QStringLiteral("  ") + fromCp1252(number));
-    f.Check1->show();
-    f.List2->hide();
-    f.FindCallerName(number);
-    if (!f.calls.callerName.empty())
-        f.RingL->setText(f.RingL->text() + QLatin1Char('\n') + fromCp1252(f.calls.callerName));
-    f.sms.smsPdu = funkor::kTestSmsPdu;
-    f.sms.smsLength = funkor::kTestSmsTpduLength;
-    f.sms.smsIndex = "1";
-    f.ShowReceivedSms();
+    const QString time = platform_.Now().toString(QStringLiteral("hh:mm"));
+    phoneCalls_.showTestCall(time + QStringLiteral("  ") + fromCp1252(number));
+    phoneLine_.hideTrace();
+    const std::string& name = phoneCalls_.FindCallerName(number);
+    if (!name.empty()) phoneCalls_.addCallerName(fromCp1252(name));
+    sms_.smsPdu = funkor::kTestSmsPdu;
+    sms_.smsLength = funkor::kTestSmsTpduLength;
+    sms_.smsIndex = "1";
+    ShowReceivedSms();
+}
+
+void SmsReception::SpeakSms() {
+    phoneCalls_.SpeakSms(toCp1252(Text2_->text()), sms_.smsSender, !Text1_->isHidden());
+}
+
+void SmsReception::showSendStatus(const QString& status) {
+    Text1_->setText(status);
+    Text1_->setToolTip(QStringLiteral("SMS-Sendestatus"));
+    Text1_->show();
+}
+
+void SmsReception::clearSendStatus() {
+    if (!Text1_->text().startsWith(QLatin1String("SMS:"))) return;
+    Text1_->setText(QString());
+    Text1_->hide();
+    Text2_->hide();
+}
+
+void SmsReception::appendStarCodeText(const QString& more) {
+    Text1_->hide();
+    Text2_->show();
+    // A network answer that never ends with "OK" cannot make the box grow
+    // without bound: lines that no longer fit are dropped.
+    if (Text2_->text().size() + more.size() <= funkor::kStarCodeTextLimit)
+        Text2_->setText(Text2_->text() + more);
+}
+
+void SmsReception::clearText() {
+    Text2_->setText(QString());
+}
+
+void SmsReception::showReadButton() {
+    SMSrd_->show();
 }

@@ -3,15 +3,42 @@
 
 #pragma once
 
-class Form1;
+#include <QString>
+#include <functional>
+
+class PhoneCalls;
+class PhoneLine;
+class Platform;
+class QCheckBox;
+class QPushButton;
+class SmsSending;
+class TextBoxElement;
+struct CallState;
+struct PositionState;
+struct SmsState;
 
 // Received short messages: showing one with its sender and phone-book name,
 // taking a position SMS as the SMS position source, answering a position
 // request when the user allows it, reading other texts aloud; browsing the
 // message cache, deleting a message, and the test button.
+//
+// Text1 is the message line (sender, or the send status), Text2 the
+// message's text (or a star code's answer).
 class SmsReception {
   public:
-    explicit SmsReception(Form1& form);
+    // The window's elements this topic owns, and MBlast (the map link's),
+    // which it only reads.
+    struct Elements {
+        TextBoxElement* Text1;
+        TextBoxElement* Text2;
+        QPushButton* SMSrd;
+        QCheckBox* MBlast;  // a position SMS opens its map address
+    };
+    // `useSmsPosition` makes the SMS the position source (ticks cSMS).
+    SmsReception(const Elements& elements, SmsState& sms, CallState& calls,
+                 const PositionState& position, Platform& platform, PhoneLine& phoneLine,
+                 SmsSending& smsSending, PhoneCalls& phoneCalls,
+                 std::function<void()> useSmsPosition);
 
     // Shows the message in sms.smsPdu (TPDU length sms.smsLength, storage
     // index sms.smsIndex).
@@ -23,10 +50,36 @@ class SmsReception {
     // Left button: the message is read again; any other: delete it.
     void Text2_MouseDown(int button);
     void SMSc_Click();
+    // Reads the shown message aloud (with its sender while the sender line
+    // is shown).
+    void SpeakSms();
+
+    // A send status in the message line.
+    void showSendStatus(const QString& status);
+    // The regular pass is through: a send status shown goes, with the text.
+    void clearSendStatus();
+    // More of a star code's answer: the text box shows it; lines that no
+    // longer fit are dropped.
+    void appendStarCodeText(const QString& more);
+    // Empties the text box for a star code's answer.
+    void clearText();
+    // Messages are in the cache: the read button is shown.
+    void showReadButton();
 
   private:
     void showNextCached();
     void answerPositionRequest();
 
-    Form1& f;
+    TextBoxElement* Text1_;
+    TextBoxElement* Text2_;
+    QPushButton* SMSrd_;
+    QCheckBox* MBlast_;
+    SmsState& sms_;
+    CallState& calls_;
+    const PositionState& position_;
+    Platform& platform_;
+    PhoneLine& phoneLine_;
+    SmsSending& smsSending_;
+    PhoneCalls& phoneCalls_;
+    std::function<void()> useSmsPosition_;
 };

@@ -3,102 +3,201 @@
 
 #include "app/sms/sms_sending.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 
 #include "app/phone/phone_line.h"
-#include "app/window/form1.h"
+#include "app/support/command_line.h"
+#include "app/window/elements.h"
+#include "app/window/form1_variables.h"
+#include "app/window/platform.h"
 #include "app/window/text_codec.h"
 #include "core/outgoing_sms.h"
 #include "core/position_sms.h"
 
-SmsSending::SmsSending(Form1& form) : f(form) {}
+SmsSending::SmsSending(const Elements& e, SmsState& sms, const PositionState& position,
+                       const OutputState& output, Platform& platform, const StartOptions& options,
+                       PhoneLine& phoneLine, std::function<void(const QString&)> showStatus,
+                       std::function<void()> entryChosen)
+    : Combo1_(e.Combo1),
+      SendPos_(e.SendPos),
+      CallPos_(e.CallPos),
+      ReqPosEn_(e.ReqPosEn),
+      SMSb_(e.SMSb),
+      GsmL_(e.GsmL),
+      AsendL_(e.AsendL),
+      AsendS_(e.AsendS),
+      sms_(sms),
+      position_(position),
+      output_(output),
+      platform_(platform),
+      options_(options),
+      phoneLine_(phoneLine),
+      showStatus_(std::move(showStatus)),
+      entryChosen_(std::move(entryChosen)) {}
 
 bool SmsSending::queue(const std::string& text) {
     // The list has no choice (index -1, no text) until the user picks an
     // entry: the program never chooses a recipient on its own.
-    const std::string recipient = funkor::smsRecipient(toCp1252(f.Combo1->currentText()));
+    const std::string recipient = funkor::smsRecipient(toCp1252(Combo1_->currentText()));
     const funkor::OutgoingSms sms = funkor::prepareSms(text, recipient);
     if (!sms.ok()) {
         refuse(sms.message);
         return false;
     }
-    f.sms.pduPending = sms.pdu;
+    sms_.pduPending = sms.pdu;
     return true;
 }
 
 void SmsSending::refuse(const std::string& reason) {
     const QString message = fromCp1252(reason);
     if (!unattended_) {
-        f.platform().Beep();
-        f.platform().MsgBox(message, QStringLiteral(" SMS"));
+        platform_.Beep();
+        platform_.MsgBox(message, QStringLiteral(" SMS"));
         return;
     }
     // Nobody need be at the window: a box would wait there for a click, and
     // the next minute's or request's would pile up on it.
     const QString status = QStringLiteral("SMS: ") + message;
-    f.Text1->setText(status);
-    f.Text1->setToolTip(QStringLiteral("SMS-Sendestatus"));
-    f.Text1->show();
-    if (f.phoneLine->traceVisible()) f.phoneLine->addTrace(status, true);
+    showStatus_(status);
+    if (phoneLine_.traceVisible()) phoneLine_.addTrace(status, true);
 }
 
-void SmsSending::sendPositionUnattended() {
+bool SmsSending::sendPositionUnattended() {
     unattended_ = true;
-    f.SendPos->setChecked(true);
+    SendPos_->setChecked(true);
     unattended_ = false;
+    return SendPos_->isChecked();
 }
 
 void SmsSending::SMSb_Click() {
-    if (f.Combo1->currentText().isEmpty()) {
-        f.platform().Beep();
-        f.platform().MsgBox(fromCp1252(funkor::prepareSms({}, {}).message), QStringLiteral(" SMS"));
+    if (Combo1_->currentText().isEmpty()) {
+        platform_.Beep();
+        platform_.MsgBox(fromCp1252(funkor::prepareSms({}, {}).message), QStringLiteral(" SMS"));
         return;
     }
-    const QString text = f.platform().InputBox(QStringLiteral("\nText:"), QStringLiteral("  SMS"));
+    const QString text = platform_.InputBox(QStringLiteral("\nText:"), QStringLiteral("  SMS"));
     if (text.isEmpty()) return;
     queue(toCp1252(text));
 }
 
 void SmsSending::SendPos_Click() {
-    if (!f.SendPos->isChecked()) return;
+    if (!SendPos_->isChecked()) return;
     const funkor::OutgoingPosition position =
-        funkor::buildPositionSms(f.output.gpsRmc, f.position.gsmRmc);
+        funkor::buildPositionSms(output_.gpsRmc, position_.gsmRmc);
     bool queued = false;
     if (!position.refusal.empty()) {
         // The SMS cannot carry this position: the reason stands in the send
         // status, never a wrong text, and no box (a timer may have asked).
-        if (!unattended_) f.platform().Beep();
-        f.Text1->setText(fromCp1252(position.refusal));
-        f.Text1->setToolTip(QStringLiteral("SMS-Sendestatus"));
-        f.Text1->show();
+        if (!unattended_) platform_.Beep();
+        showStatus_(fromCp1252(position.refusal));
     } else if (position.text.empty()) {
         refuse(std::string(funkor::kNoPositionMessage));
     } else {
-        f.GsmL->setText(QString::fromLatin1(position.source.c_str()));
-        f.GsmL->show();
+        GsmL_->setText(QString::fromLatin1(position.source.c_str()));
+        GsmL_->show();
         queued = queue(position.text);
         if (queued) {
-            f.AsendL->show();
-            f.AsendS->show();
+            AsendL_->show();
+            AsendS_->show();
         }
     }
     // No send status will come for a message that was never queued; the
     // box must not stay ticked and block every later position.
     if (!queued) {
-        QSignalBlocker block(f.SendPos);
-        f.SendPos->setChecked(false);
+        QSignalBlocker block(SendPos_);
+        SendPos_->setChecked(false);
     }
 }
 
 void SmsSending::CallPos_Click() {
-    if (!f.CallPos->isChecked()) return;
-    f.CallPos->setChecked(false);
+    if (!CallPos_->isChecked()) return;
+    CallPos_->setChecked(false);
     queue(std::string(funkor::kPositionRequestText));
 }
 
 void SmsSending::Combo1_Click() {
-    f.CALLb->setEnabled(true);
-    f.SMSb->setEnabled(true);
-    f.SendPos->setEnabled(true);
-    f.CallPos->setEnabled(true);
+    entryChosen_();
+    SMSb_->setEnabled(true);
+    SendPos_->setEnabled(true);
+    CallPos_->setEnabled(true);
+}
+
+bool SmsSending::sendingPosition() const {
+    return SendPos_->isChecked();
+}
+
+bool SmsSending::positionRequestsAllowed() const {
+    return ReqPosEn_->isChecked();
+}
+
+void SmsSending::sendStatusArrived(const QString& status, bool failed) {
+    showStatus_(status);
+    SendPos_->setChecked(false);
+    if (failed) platform_.Beep();
+}
+
+QString SmsSending::chosenEntry() const {
+    return Combo1_->currentText();
+}
+
+void SmsSending::openEntryList() {
+    Combo1_->show();
+    if (Combo1_->isVisible()) Combo1_->showPopup();
+    Combo1_->setFocus();
+}
+
+void SmsSending::showControls() {
+    SMSb_->show();
+    SendPos_->show();
+    CallPos_->show();
+    ReqPosEn_->show();
+}
+
+void SmsSending::hideControls() {
+    Combo1_->hide();
+    SMSb_->hide();
+    SendPos_->hide();
+    CallPos_->hide();
+    GsmL_->hide();
+    ReqPosEn_->hide();
+}
+
+void SmsSending::addEntry(const QString& text) {
+    // Adding to an empty list would choose its first entry, and with it the
+    // recipient of every automatic SMS: only the user chooses one (in the
+    // list, or before it was read with --recipient), and a choice made stays
+    // as the list grows.
+    const int chosen = Combo1_->currentIndex();
+    {
+        QSignalBlocker block(Combo1_);
+        Combo1_->addItem(text);
+        Combo1_->setCurrentIndex(chosen);
+    }
+    if (chosen < 0 && !text.isEmpty() && text == options_.recipient)
+        Combo1_->setCurrentIndex(Combo1_->count() - 1);
+}
+
+void SmsSending::replaceEntries(const QStringList& items) {
+    QStringList listed;
+    for (int i = 0; i < Combo1_->count(); ++i) listed << Combo1_->itemText(i);
+    // The same phone again: the list and its choice stay as they are.
+    if (items == listed) return;
+    // Only the user chooses an entry (in the list, or before with
+    // --recipient); the new list keeps that choice when it holds the entry,
+    // and has none otherwise.
+    const bool hadChoice = Combo1_->currentIndex() >= 0;
+    const QString chosen = hadChoice ? Combo1_->currentText() : options_.recipient;
+    const int at = chosen.isEmpty() ? -1 : static_cast<int>(items.indexOf(chosen));
+    {
+        QSignalBlocker block(Combo1_);
+        Combo1_->clear();
+        Combo1_->addItems(items);
+        Combo1_->setCurrentIndex(at);
+    }
+    // The entry named at start, found only now, is chosen as a pick would be.
+    if (at >= 0 && !hadChoice) Combo1_Click();
 }

@@ -3,9 +3,22 @@
 
 #pragma once
 
+#include <QString>
+#include <QStringList>
+#include <functional>
 #include <string>
 
-class Form1;
+class LabelElement;
+class PhoneLine;
+class Platform;
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+class QScrollBar;
+struct OutputState;
+struct PositionState;
+struct SmsState;
+struct StartOptions;
 
 // Messages to the entry chosen in the phone-book list: a typed text, this
 // window's position, and a request for the other side's position. Each goes
@@ -13,7 +26,25 @@ class Form1;
 // which the command cycle hands to the phone.
 class SmsSending {
   public:
-    explicit SmsSending(Form1& form);
+    // The window's elements this topic owns, and the automatic-sending
+    // controls it shows once a position went out (AsendL, AsendS: the
+    // source selection's).
+    struct Elements {
+        QComboBox* Combo1;  // the phone-book list: the recipient
+        QCheckBox* SendPos;
+        QCheckBox* CallPos;
+        QCheckBox* ReqPosEn;  // position requests are answered
+        QPushButton* SMSb;
+        LabelElement* GsmL;
+        LabelElement* AsendL;
+        QScrollBar* AsendS;
+    };
+    // `showStatus` puts a send status into the message line (the SMS
+    // reception's); `entryChosen` tells the calls that a recipient is chosen.
+    SmsSending(const Elements& elements, SmsState& sms, const PositionState& position,
+               const OutputState& output, Platform& platform, const StartOptions& options,
+               PhoneLine& phoneLine, std::function<void(const QString&)> showStatus,
+               std::function<void()> entryChosen);
 
     void SMSb_Click();
     // Sends when the box becomes ticked; it stays ticked until the phone's
@@ -24,9 +55,33 @@ class SmsSending {
     // The position sent with nobody at the window (the auto-send minute, the
     // answer to a position request): ticks SendPos as a click does, but what
     // cannot be sent only shows in Text1 and the trace list, never in a box.
-    void sendPositionUnattended();
+    // True when the position went into the queue (the box stays ticked).
+    bool sendPositionUnattended();
     // An entry chosen (by the user or from code): sending and calling work.
     void Combo1_Click();
+
+    // A position is on its way (SendPos stays ticked until its status).
+    bool sendingPosition() const;
+    // The user lets position requests be answered.
+    bool positionRequestsAllowed() const;
+    // The phone's send status of the queued message came, or it will never
+    // come: it is shown, SendPos is free again, and a failure beeps.
+    void sendStatusArrived(const QString& status, bool failed);
+
+    // The phone-book list: the chosen entry's text ("" without a choice).
+    QString chosenEntry() const;
+    // Shows the list, opens it and gives it the focus.
+    void openEntryList();
+    // The sending controls of the phone-book mode.
+    void showControls();
+    void hideControls();
+    // Adds an entry read from the phone; the choice stays, and the entry
+    // named by --recipient is chosen once it comes.
+    void addEntry(const QString& text);
+    // The books read anew: their entries replace the list's (unless they
+    // are the same), and an entry the user chose stays chosen when the new
+    // list has it.
+    void replaceEntries(const QStringList& items);
 
   private:
     // Queues `text` for the chosen recipient; false (with the reason told by
@@ -36,6 +91,21 @@ class SmsSending {
     // click; the send status in Text1 and a trace line when unattended.
     void refuse(const std::string& reason);
 
-    Form1& f;
+    QComboBox* Combo1_;
+    QCheckBox* SendPos_;
+    QCheckBox* CallPos_;
+    QCheckBox* ReqPosEn_;
+    QPushButton* SMSb_;
+    LabelElement* GsmL_;
+    LabelElement* AsendL_;
+    QScrollBar* AsendS_;
+    SmsState& sms_;
+    const PositionState& position_;
+    const OutputState& output_;
+    Platform& platform_;
+    const StartOptions& options_;
+    PhoneLine& phoneLine_;
+    std::function<void(const QString&)> showStatus_;
+    std::function<void()> entryChosen_;
     bool unattended_ = false;
 };

@@ -46,9 +46,39 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     layoutElements();
     setInitialStates();
     connectHandlers();
-    phoneLine = std::make_unique<PhoneLine>(*this);
-    commandCycle = std::make_unique<CommandCycle>(*this);
-    responseDispatcher = std::make_unique<ResponseDispatcher>(*this);
+    // The phone and SMS topics, each after the topics it calls. A topic that
+    // calls one made after it is given a callback here.
+    phoneLine = std::make_unique<PhoneLine>(
+        PhoneLine::Elements{this, Comm1, List2, SMSc, BattA, BattE, BattL, TAV, Netze[1]}, phone,
+        *platform_,
+        [this](const std::string& line) { responseDispatcher->InterpretResponse(line); },
+        [this] { commandCycle->stop(); });
+    smsSending = std::make_unique<SmsSending>(
+        SmsSending::Elements{Combo1, SendPos, CallPos, ReqPosEn, SMSb, GsmL, AsendL, AsendS}, sms,
+        position, output, *platform_, options_, *phoneLine,
+        [this](const QString& status) { smsReception->showSendStatus(status); },
+        [this] { phoneCalls->enableCalling(); });
+    phoneCalls = std::make_unique<PhoneCalls>(
+        PhoneCalls::Elements{Check1, CALLb, RingL, Timer3, Timer4, Sprelo, SpreloI}, calls, phone,
+        *platform_, *phoneLine, *smsSending, [this](int ms) { commandCycle->restartIfRunning(ms); },
+        [this] { smsReception->clearText(); });
+    smsReception = std::make_unique<SmsReception>(
+        SmsReception::Elements{Text1, Text2, SMSrd, MBlast}, sms, calls, position, *platform_,
+        *phoneLine, *smsSending, *phoneCalls, [this] { cSMS->setChecked(true); });
+    commandCycle = std::make_unique<CommandCycle>(
+        CommandCycle::Elements{Timer1, GSM, Baud},
+        CommandCycle::State{phone, network, position, sms, calls}, *platform_,
+        CommandCycle::Topics{*phoneLine, *smsSending, *smsReception, *phoneCalls});
+    responseDispatcher = std::make_unique<ResponseDispatcher>(
+        ResponseDispatcher::Elements{Info, Level, Text3, Image1, List1, Sta, Netze, Land, Netz,
+                                     Netz2, Zone, PosL, Entf, Cell, Line1, GSM, Baud},
+        ResponseDispatcher::State{phone, network, position, sms, calls}, *platform_, folder_,
+        ResponseDispatcher::Topics{*phoneLine, *commandCycle, *smsSending, *smsReception,
+                                   *phoneCalls},
+        ResponseDispatcher::PositionHooks{[this] { positionEngine->ComputeCellPosition(); },
+                                          [this] { cellDbPosition->ServingCellChanged(); }});
+    new PortProblemDisplay(PortProblemDisplay::Elements{GSM, Comm1, GPS, Comm3, NMEA, Comm2},
+                           *phoneLine, this);
     cellSiteFiles = std::make_unique<CellSiteFiles>(*this);
     positionEngine = std::make_unique<PositionEngine>(*this);
     displaySwitches = std::make_unique<DisplaySwitches>(*this);
@@ -66,16 +96,12 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
         [this] {
             if (Trace->isChecked()) Trace_Click();
         });
-    new PortProblemDisplay(*this);
     gpsInput = std::make_unique<GpsInput>(*this);
     sourceSelection = std::make_unique<SourceSelection>(*this);
     lanOutput = std::make_unique<LanOutput>(*this);
     nmeaOutput = std::make_unique<NmeaOutput>(*this);
     mapLink = std::make_unique<MapLink>(*this);
     mapServer = std::make_unique<MapServer>();
-    smsReception = std::make_unique<SmsReception>(*this);
-    smsSending = std::make_unique<SmsSending>(*this);
-    phoneCalls = std::make_unique<PhoneCalls>(*this);
 }
 
 Form1::~Form1() = default;

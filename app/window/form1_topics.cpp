@@ -68,15 +68,10 @@ void Form1::ShowReceivedSms() {
     smsReception->ShowReceivedSms();
 }
 void Form1::SpeakSms() {
-    phoneCalls->SpeakSms();
+    smsReception->SpeakSms();
 }
 void Form1::FindCallerName(const std::string& number) {
-    // Entries 1..phoneBookCount of the table are the phone books read so far.
-    const int count =
-        std::clamp(calls.phoneBookCount, 0, static_cast<int>(calls.phoneBook.size()) - 1);
-    calls.callerName = funkor::findCallerName(
-        number,
-        std::span<const std::string>(calls.phoneBook.data() + 1, static_cast<std::size_t>(count)));
+    phoneCalls->FindCallerName(number);
 }
 void Form1::ShCell_Click() {
     displaySwitches->ShCell_Click();

@@ -12,7 +12,7 @@
 
 // The state the window's handlers share, grouped by topic. Texts are 8-bit
 // (one byte per character, as on the serial line and in the data files);
-// numbers and flags are plain ints (0/1 for flags).
+// numbers are plain ints; a flag is a bool, which the snapshot writes as 0/1.
 //
 // Every group lists its members in visit(), by the names the handlers use, so
 // that the snapshot can write them all; a member added to a group must be
@@ -22,10 +22,53 @@
 // radius in metres, name.
 using ZoneArea = funkor::ZoneArea;
 
+// The steps of the command schedule, in the order the cycle takes them
+// (PhoneLinkState::pollStep). After the identity (0..2) the regular pass
+// runs 3..8 over and over; the phone books and the SMS list (9..15) are read
+// once after the phone was found, between two regular passes.
+namespace PollStep {
+enum : int {
+    Manufacturer = 0,     // "AT+CGMI;+CGMM;+CGMR"
+    Identity = 1,         // serial number, IMSI, SIM card number
+    Notices = 2,          // SIM card number of other makers; caller id and SMS notices on
+    Operator = 3,         // numeric operator
+    ZonesAndSending = 4,  // the SIM's zone file once, a queued SMS
+    Status = 5,           // operator, signal, battery; the balance request once
+    Registration = 6,     // serving cell and timing advance
+    Broadcast = 7,        // cell broadcast on (O2)
+    OperatorScan = 8,     // the operators in reach, every five minutes; end of the pass
+    SimBook = 9,          // SIM phone book chosen
+    SimBookEntry = 10,    // its entries, one a tick
+    FixedBook = 11,       // fixed-dialling book chosen
+    FixedBookEntry = 12,
+    OwnNumbers = 13,  // own numbers chosen
+    OwnNumberEntry = 14,
+    SmsList = 15,  // the stored messages listed
+};
+// The steps after the regular pass: the books and the SMS list are read.
+constexpr bool readsBooksOrList(int step) {
+    return step > OperatorScan;
+}
+}  // namespace PollStep
+
+// A star code's answer awaited (PhoneLinkState::ussdPending).
+namespace UssdPending {
+enum : int {
+    None = 0,
+    UserCode = 1,        // a star code the user dialled: its answer fills Text2
+    BalanceRequest = 2,  // the automatic "ATD*122#;": its quoted answer goes to Text3
+};
+}  // namespace UssdPending
+
+// Other makers' SIM card number (PhoneLinkState::iccidStep).
+namespace IccidStep {
+enum : int { NotAsked = 0, AskedCcid = 1, AskedIccid = 2, Done = 3 };
+}  // namespace IccidStep
+
 // Phone link, command cycle and device identity.
 struct PhoneLinkState {
-    int portNumber = 0;   // serial port number used for the phone
-    int phoneLinked = 0;  // the phone has answered on the current port
+    int portNumber = 0;        // serial port number used for the phone
+    bool phoneLinked = false;  // the phone has answered on the current port
     // The command line as given ("3", "3,57600"); emptied in test mode.
     std::string commandLine;
     std::string lineBuffer;  // characters received since the last line end
@@ -35,23 +78,23 @@ struct PhoneLinkState {
     std::string manufacturer;
     std::string model;
     std::string homeNetwork;  // first five IMSI digits
-    int ussdPending = 0;      // 1 user star code, 2 automatic balance request
-    int ussdDone = 0;
-    int homeZoneReadDone = 0;
-    int autoSearchToggle = 0;
+    int ussdPending = UssdPending::None;
+    bool ussdDone = false;  // the balance was asked in this cell
+    bool homeZoneReadDone = false;
+    bool autoSearchToggle = false;     // the "Auto" search tries the port's second rate next
     double lastOperatorScanTime = -1;  // seconds since midnight; -1: none yet
-    int operatorScanPending = 0;       // "AT+COPS=?" sent, its answer not yet in
-    int linkProbePending = 0;          // the connection step's "AT+CBC" awaits its final answer
+    bool operatorScanPending = false;  // "AT+COPS=?" sent, its answer not yet in
+    bool linkProbePending = false;     // the connection step's "AT+CBC" awaits its final answer
     // Other makers' devices: the SIM card number is asked with "AT+CCID" (1),
     // then "AT+ICCID" (2); 3 when it has come or neither was answered.
-    int iccidStep = 0;
+    int iccidStep = IccidStep::NotAsked;
     // Other makers' devices: the next registration query of step 6 (0 "+CREG",
     // 1 "+CGREG", 2 "+CEREG"); the query whose answer is awaited ('G', 'E' or
     // 0); and the queries the device refused, not asked again in this run.
     int registrationStep = 0;
     int registrationQuery = 0;
-    int cgregRefused = 0;
-    int ceregRefused = 0;
+    bool cgregRefused = false;
+    bool ceregRefused = false;
 
     template <class V>
     void visit(V&& v) {
@@ -192,16 +235,27 @@ struct OutputState {
     }
 };
 
+// Where the read of one stored message stands (SmsState::smsReadState).
+namespace SmsRead {
+enum : int {
+    Idle = 0,
+    Requested = 1,  // a notice came: the cycle asks for the message
+    Sent = 2,       // "AT+CMGR" sent
+    Header = 3,     // its header came: the next line is the PDU
+    PduIn = 4,      // the PDU came: the cycle shows the message
+};
+}  // namespace SmsRead
+
 // Stored, incoming and outgoing SMS.
 struct SmsState {
-    int smsReadState = 0;  // 0 idle, 1 requested, 2 sent, 3 header, 4 PDU in
+    int smsReadState = SmsRead::Idle;
     std::string smsStorage;
     std::string smsIndex;
-    int smsDeletePending = 0;
+    bool smsDeletePending = false;
     std::array<std::string, 51> smsCache;  // "length:PDU" per storage index
     std::string pduPending;                // PDU waiting to be sent
-    int smsSendPending = 0;
-    int smsListPending = 0;
+    bool smsSendPending = false;           // a PDU went to the phone; its send status is awaited
+    bool smsListPending = false;           // the next line is the PDU of a "+CMGL:" header
     std::string smsListIndex;
     std::string smsListLength;
     int smsLength = 0;
@@ -236,7 +290,7 @@ struct SmsState {
 
 // Phone books, calls and announcements.
 struct CallState {
-    int callActive = 0;                      // a call dialled here is up; the command cycle waits
+    bool callActive = false;                 // a call dialled here is up; the command cycle waits
     std::array<std::string, 201> phoneBook;  // entries from index 1
     int phoneBookCount = 0;
     int phoneBookIndex = 0;
@@ -245,12 +299,12 @@ struct CallState {
     int phoneBookTotal = 0;
     int phoneBookReceived = 0;
     int pbMissCount = 0;
-    int ownNumberPending = 0;
-    // 1 while the books are read anew after the phone was lost: the entries
+    bool ownNumberPending = false;
+    // Set while the books are read anew after the phone was lost: the entries
     // go into the table and into phoneBookRenewed, and replace the list
     // only when the read is through, so that the entry chosen in it stays
     // chosen meanwhile (an automatic position SMS may go at any moment).
-    int phoneBookRenew = 0;
+    bool phoneBookRenew = false;
     std::array<std::string, 201> phoneBookRenewed;  // list texts from index 1
     std::string callerName;
     // Milliseconds since the epoch before which no caller is announced;

@@ -7,7 +7,6 @@
 
 #include "app/phone/phone_line.h"
 #include "app/phone/serial_port_component.h"
-#include "app/window/form1.h"
 
 namespace {
 
@@ -19,11 +18,12 @@ QString usualTip(const QComboBox* list) {
 
 }  // namespace
 
-PortProblemDisplay::PortProblemDisplay(Form1& form) : QObject(&form), f(form) {
+PortProblemDisplay::PortProblemDisplay(const Elements& e, PhoneLine& phoneLine, QObject* parent)
+    : QObject(parent), phoneLine_(phoneLine) {
     watches_.reserve(3);
-    watches_.push_back({f.GSM, f.Comm1, {}});
-    watches_.push_back({f.GPS, f.Comm3, {}});
-    watches_.push_back({f.NMEA, f.Comm2, {}});
+    watches_.push_back({e.GSM, e.Comm1, {}});
+    watches_.push_back({e.GPS, e.Comm3, {}});
+    watches_.push_back({e.NMEA, e.Comm2, {}});
     for (std::size_t i = 0; i < watches_.size(); ++i) {
         SerialPortComponent* port = watches_[i].port;
         connect(port, &SerialPortComponent::portProblem, this,
@@ -38,7 +38,7 @@ void PortProblemDisplay::problem(Watch& w, const QString& reason) {
     auto known = w.traced.constFind(device);
     if (known != w.traced.constEnd() && *known == reason) return;
     w.traced.insert(device, reason);
-    if (f.phoneLine) f.phoneLine->addTrace(reason, true);
+    phoneLine_.addTrace(reason, true);
 }
 
 void PortProblemDisplay::opened(Watch& w) {

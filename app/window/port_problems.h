@@ -8,7 +8,7 @@
 #include <QString>
 #include <vector>
 
-class Form1;
+class PhoneLine;
 class QComboBox;
 class SerialPortComponent;
 
@@ -23,7 +23,17 @@ class SerialPortComponent;
 class PortProblemDisplay : public QObject {
     Q_OBJECT
   public:
-    explicit PortProblemDisplay(Form1& form);
+    // Each port with the list it is chosen in.
+    struct Elements {
+        QComboBox* GSM;
+        SerialPortComponent* Comm1;
+        QComboBox* GPS;
+        SerialPortComponent* Comm3;
+        QComboBox* NMEA;
+        SerialPortComponent* Comm2;
+    };
+    // The reasons are traced on `phoneLine`; `parent` owns the display.
+    PortProblemDisplay(const Elements& elements, PhoneLine& phoneLine, QObject* parent);
 
   private:
     struct Watch {
@@ -34,6 +44,6 @@ class PortProblemDisplay : public QObject {
     void problem(Watch& w, const QString& reason);
     void opened(Watch& w);
 
-    Form1& f;
+    PhoneLine& phoneLine_;
     std::vector<Watch> watches_;
 };

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -164,4 +165,86 @@ TEST(AnswerSteps, TruncatedAndGarbledLinesNeverBreakAParser) {
             }
         }
     }
+}
+
+// Every row runs the handler of its own step: a handler that records the
+// step it stands for sees the same list as answerSteps.
+struct RecordingHandler : AnswerHandler {
+    std::vector<S> seen;
+    void starCodeAnswer(const std::string&) override { seen.push_back(S::StarCode); }
+    void ussdText(const std::string&) override { seen.push_back(S::UssdText); }
+    void finalOk(const std::string&) override { seen.push_back(S::FinalOk); }
+    void finalError(const std::string&) override { seen.push_back(S::FinalError); }
+    void answerCame(const std::string&) override { seen.push_back(S::RestartTimer); }
+    void ring(const std::string&) override { seen.push_back(S::Ring); }
+    void simZoneFile(const std::string&) override { seen.push_back(S::SimZoneFile); }
+    void callerId(const std::string&) override { seen.push_back(S::CallerId); }
+    void battery(const std::string&) override { seen.push_back(S::Battery); }
+    void simCardNumber(const std::string&) override { seen.push_back(S::SimCardNumber); }
+    void identityLine(const std::string&) override { seen.push_back(S::IdentityLine); }
+    void signal(const std::string&) override { seen.push_back(S::Signal); }
+    void smsListData(const std::string&) override { seen.push_back(S::SmsListData); }
+    void smsListHeader(const std::string&) override { seen.push_back(S::SmsListHeader); }
+    void activity(const std::string&) override { seen.push_back(S::Activity); }
+    void timingAdvance(const std::string&) override { seen.push_back(S::TimingAdvance); }
+    void registration(const std::string&) override { seen.push_back(S::Registration); }
+    void broadcastData(const std::string&) override { seen.push_back(S::BroadcastData); }
+    void broadcastHeader(const std::string&) override { seen.push_back(S::BroadcastHeader); }
+    void smsReadData(const std::string&) override { seen.push_back(S::SmsReadData); }
+    void smsReadHeader(const std::string&) override { seen.push_back(S::SmsReadHeader); }
+    void newMessage(const std::string&) override { seen.push_back(S::NewMessage); }
+    void operatorNumeric(const std::string&) override { seen.push_back(S::OperatorNumeric); }
+    void operatorName(const std::string&) override { seen.push_back(S::OperatorName); }
+    void operatorList(const std::string&) override { seen.push_back(S::OperatorList); }
+    void phoneBookStatus(const std::string&) override { seen.push_back(S::PhoneBookStatus); }
+    void phoneBookReadEcho(const std::string&) override { seen.push_back(S::PhoneBookReadEcho); }
+    void phoneBookEntry(const std::string&) override { seen.push_back(S::PhoneBookEntry); }
+};
+
+TEST(AnswerSteps, EveryRowRunsItsOwnHandler) {
+    DispatchFlags all{};
+    all.smsSendPending = true;
+    all.smsListPending = true;
+    all.cbPending = true;
+    all.smsReadState = 3;
+    DispatchFlags network{};
+    network.ussdPending = 2;
+    DispatchFlags user{};
+    user.ussdPending = 1;
+    const std::pair<std::string, DispatchFlags> cases[] = {
+        {"OK", all},
+        {"ERROR", all},
+        {"\"Guthaben\"", network},
+        {"RING", {}},
+        {"x", user},
+        {"+CRSM: 144,0,00", {}},
+        {"+CLIP: \"0171\",129", {}},
+        {"+CBC: 0,80", {}},
+        {"^SCID: 8949", all},
+        {"+CSQ: 17,99", {}},
+        {"+CMGL: 3,1,,23", all},
+        {"+CPAS: 0", {}},
+        {"^SSTK: 03", {}},
+        {"+CREG: 1,\"C67C\",\"4E21\"", {}},
+        {"+CBM: 88", all},
+        {"+CMGR: 0,,23", all},
+        {"+CMTI: \"SM\",12", {}},
+        {"+COPS: 0,2,\"26207\"", {}},
+        {"+COPS: 0,0,\"o2 - de\"", {}},
+        {"+COPS: (2,\"o2 - de\",,\"26207\")", {}},
+        {"+CPBS: \"SM\",5,250", {}},
+        {"AT+CPBR=5", {}},
+        {"+CPBR: 1,\"0171\",129,\"Anna\"", {}},
+    };
+    std::vector<S> everyStep;
+    for (const auto& [line, flags] : cases) {
+        RecordingHandler handler;
+        dispatchAnswer(line, flags, handler);
+        EXPECT_EQ(handler.seen, answerSteps(line, flags)) << line;
+        everyStep.insert(everyStep.end(), handler.seen.begin(), handler.seen.end());
+    }
+    // The cases reach every row of the table.
+    for (const AnswerRule& rule : answerRules())
+        EXPECT_NE(std::find(everyStep.begin(), everyStep.end(), rule.step), everyStep.end())
+            << static_cast<int>(rule.step);
 }

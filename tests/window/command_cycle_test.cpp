@@ -808,14 +808,14 @@ TEST(WaitSeconds, EndsByTheClockAlsoAcrossMidnight) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         w.platform->now = c.start;
-        CommandCycle::WaitSecondsClock wait(f, c.seconds);
+        CommandCycle::WaitSecondsClock wait(f.platform(), c.seconds);
         w.platform->now = c.later;
         EXPECT_EQ(wait.over(), c.over);
     }
 
     // A clock set back does not stretch the wait beyond its real length.
     w.platform->now = QDateTime(day, QTime(12, 0, 0));
-    CommandCycle::WaitSecondsClock wait(f, 0.2);
+    CommandCycle::WaitSecondsClock wait(f.platform(), 0.2);
     w.platform->now = QDateTime(day, QTime(11, 0, 0));
     // Measured by the clock alone it would last an hour; the deadline is
     // generous for a slow machine and far below that.
