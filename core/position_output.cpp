@@ -113,22 +113,23 @@ OutputPair chooseOutputPair(const OutputSources& in) {
         if (b.sms) take(PositionSource::Sms, in.smsRmc, in.smsGga);
         return out;
     }
+    namespace R = SourceRotation;
     int r = in.sourceRotation + 1;
-    if (r == 4) r = 1;
-    if (!b.gsm && r == 1) r = 2;
-    if (!b.gps && r == 2) r = 3;
-    if (!b.sms && r == 3) r = 1;
+    if (r == R::Sms + 1) r = R::Gsm;
+    if (!b.gsm && r == R::Gsm) r = R::Gps;
+    if (!b.gps && r == R::Gps) r = R::Sms;
+    if (!b.sms && r == R::Sms) r = R::Gsm;
     out.sourceRotation = r;
     switch (r) {
-        case 1:
+        case R::Gsm:
             out.identification = std::string(kGsmSourceSentence);
             take(PositionSource::Gsm, in.gsmRmc, in.gsmGga);
             break;
-        case 2:
+        case R::Gps:
             out.identification = std::string(kGpsSourceSentence);
             take(PositionSource::Gps, in.gpsRmc, in.gpsGga);
             break;
-        case 3:
+        case R::Sms:
             out.identification = std::string(kSmsSourceSentence);
             take(PositionSource::Sms, in.smsRmc, in.smsGga);
             break;
@@ -157,7 +158,7 @@ OutputTarget parseOutputTarget(std::string_view itemText) {
 }
 
 Indicator serialOutputIndicator(int sourceRotation) {
-    return sourceRotation < 2 ? Indicator::Orange : Indicator::Yellow;
+    return sourceRotation < SourceRotation::Gps ? Indicator::Orange : Indicator::Yellow;
 }
 
 int traceTopIndex(int count) {

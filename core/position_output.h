@@ -105,9 +105,16 @@ struct OutputTickState {
 };
 OutputTickGate gateOutputTick(const OutputTickState& in);
 
+// The source the multi-source rotation sent last (OutputSources and
+// OutputPair::sourceRotation). The counter keeps its last value while a
+// single source is chosen.
+namespace SourceRotation {
+enum : int { NotYet = 0, Gsm = 1, Gps = 2, Sms = 3 };
+}  // namespace SourceRotation
+
 struct OutputSources {
     SourceBoxes boxes;
-    int sourceRotation = 0;  // 1 GSM, 2 GPS, 3 SMS: the one sent last in rotation
+    int sourceRotation = SourceRotation::NotYet;
     std::string_view gsmRmc, gsmGga;
     std::string_view gpsRmc, gpsGga;
     std::string_view smsRmc, smsGga;
@@ -116,7 +123,7 @@ struct OutputSources {
 enum class PositionSource { None, Gsm, Gps, Sms };
 
 struct OutputPair {
-    int sourceRotation = 0;  // afterwards
+    int sourceRotation = SourceRotation::NotYet;  // afterwards
     PositionSource source = PositionSource::None;
     std::string identification;  // "$PHSMID,..." CR LF in rotation, else ""
     std::string first;           // RMC

@@ -3,11 +3,16 @@
 
 #include "app/output/gps_input.h"
 
+#include <QComboBox>
+
 #include "app/output/indicator.h"
-#include "app/window/form1.h"
+#include "app/output/source_selection.h"
+#include "app/phone/serial_port_component.h"
+#include "app/window/form1_variables.h"
 #include "core/position_output.h"
 
-GpsInput::GpsInput(Form1& form) : f(form) {
+GpsInput::GpsInput(const Elements& elements, OutputState& output, SourceSelection& sources)
+    : e_(elements), output_(output), sources_(sources) {
     burstTimer_.setSingleShot(true);
     burstTimer_.setTimerType(Qt::PreciseTimer);
     burstTimer_.setInterval(kBurstWaitMs);
@@ -17,45 +22,49 @@ GpsInput::GpsInput(Form1& form) : f(form) {
 }
 
 void GpsInput::GPS_Click() {
-    if (!f.GPS->isEnabled() || f.GPS->currentIndex() < 0) return;
-    if (f.Comm3->PortOpen()) f.Comm3->setPortOpen(false);
+    if (!e_.GPS->isEnabled() || e_.GPS->currentIndex() < 0) return;
+    if (e_.Comm3->PortOpen()) e_.Comm3->setPortOpen(false);
     burstTimer_.stop();
     reopenTimer_.stop();
     openChosenPort();
-    if (f.GPS->currentIndex() == 0) {
-        f.cGPS->setChecked(false);
-        f.cGPS->setEnabled(false);
-    } else {
-        f.cGPS->setEnabled(true);
-    }
+    sources_.setGpsAvailable(e_.GPS->currentIndex() != 0);
+}
+
+bool GpsInput::openPort(int portNumber) {
+    e_.Comm3->setCommPort(portNumber);
+    return e_.Comm3->setPortOpen(true);
+}
+
+void GpsInput::setChoiceEnabled(bool enabled) {
+    e_.GPS->setEnabled(enabled);
 }
 
 void GpsInput::openChosenPort() {
-    const int chosen = f.GPS->currentIndex();
-    if (chosen <= 0 || chosen == f.GSM->currentIndex() || f.Comm3->PortOpen()) return;
+    const int chosen = e_.GPS->currentIndex();
+    if (chosen <= 0 || chosen == e_.GSM->currentIndex() || e_.Comm3->PortOpen()) return;
     // A port that is missing or busy stays closed; the list shows why.
-    f.OpenGpsPort(chosen);
+    openPort(chosen);
 }
 
 void GpsInput::Comm3_OnComm() {
-    if (f.Comm3->CommEvent() != 2) return;
+    if (e_.Comm3->CommEvent() != 2) return;
     if (!burstTimer_.isActive()) burstTimer_.start();
 }
 
 void GpsInput::drainInput() {
     burstTimer_.stop();
     std::string bytes;
-    while (f.Comm3->InBufferCount() > 0) {
-        const QByteArray one = f.Comm3->Input();
+    while (e_.Comm3->InBufferCount() > 0) {
+        const QByteArray one = e_.Comm3->Input();
         if (one.isEmpty()) break;
         bytes += one.at(0);
     }
     bytesTaken_ += static_cast<qint64>(bytes.size());
-    const funkor::GpsInputResult r = funkor::frameGpsInput({f.output.gpsLineBuffer, bytes});
-    f.output.gpsLineBuffer = r.buffer;
-    if (!r.rmc.empty()) f.output.gpsRmc = r.rmc;
-    if (!r.gga.empty()) f.output.gpsGga = r.gga;
-    if (r.sentenceTaken) paintIndicator(f.GPSstat, r.indicator);
+    const funkor::GpsInputResult r = funkor::frameGpsInput({output_.gpsLineBuffer, bytes});
+    output_.gpsLineBuffer = r.buffer;
+    if (!r.rmc.empty()) output_.gpsRmc = r.rmc;
+    if (!r.gga.empty()) output_.gpsGga = r.gga;
+    if (r.sentenceTaken) paintIndicator(e_.GPSstat, r.indicator);
 }
 
 void GpsInput::receiveError() {
@@ -64,16 +73,16 @@ void GpsInput::receiveError() {
     // again do not continue it, and glued to them it would go out as one
     // torn sentence.
     drainInput();
-    f.output.gpsLineBuffer.clear();
-    paintIndicator(f.GPSstat, funkor::Indicator::Red);
+    output_.gpsLineBuffer.clear();
+    paintIndicator(e_.GPSstat, funkor::Indicator::Red);
     reopenTimer_.start();
 }
 
 void GpsInput::tryReopen() {
-    const int chosen = f.GPS->currentIndex();
-    if (f.Comm3->PortOpen() || chosen <= 0 || chosen == f.GSM->currentIndex()) {
+    const int chosen = e_.GPS->currentIndex();
+    if (e_.Comm3->PortOpen() || chosen <= 0 || chosen == e_.GSM->currentIndex()) {
         reopenTimer_.stop();
         return;
     }
-    if (f.OpenGpsPort(chosen)) reopenTimer_.stop();
+    if (openPort(chosen)) reopenTimer_.stop();
 }

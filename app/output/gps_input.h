@@ -5,7 +5,11 @@
 
 #include <QTimer>
 
-class Form1;
+class QComboBox;
+class SerialPortComponent;
+class ShapeElement;
+class SourceSelection;
+struct OutputState;
 
 // The GPS receiver on its own serial port (Comm3, 4800 baud): the port
 // choice in the GPS list, and the receiver's sentences framed into lines,
@@ -20,13 +24,26 @@ class GpsInput {
     // After the port broke, how often it is tried again.
     static constexpr int kReopenMs = 1000;
 
-    explicit GpsInput(Form1& form);
+    struct Elements {
+        QComboBox* GPS;
+        SerialPortComponent* Comm3;
+        ShapeElement* GPSstat;
+        // Read only: the phone's port, which the receiver cannot share.
+        const QComboBox* GSM;
+    };
+    GpsInput(const Elements& elements, OutputState& output, SourceSelection& sources);
 
     void GPS_Click();
     void Comm3_OnComm();
     // Opens Comm3 on the port chosen in the GPS list, unless it is open,
     // nothing is chosen or the choice is the phone's own port.
     void openChosenPort();
+    // Opens Comm3 on port `portNumber`. A port that does not exist or that
+    // another program holds is passed over without a message; false then.
+    bool openPort(int portNumber);
+    // The GPS list can be chosen from (once the phone is on a position
+    // network) or not.
+    void setChoiceEnabled(bool enabled);
 
     // Reads and frames every byte waiting in Comm3 now.
     void drainInput();
@@ -43,7 +60,9 @@ class GpsInput {
   private:
     void tryReopen();
 
-    Form1& f;
+    Elements e_;
+    OutputState& output_;
+    SourceSelection& sources_;
     QTimer burstTimer_;
     QTimer reopenTimer_;
     qint64 bytesTaken_ = 0;

@@ -10,24 +10,35 @@
 #include "app/output/avahi_announcer.h"
 #include "app/output/indicator.h"
 #include "app/output/local_nmea_server.h"
+#include "app/output/source_selection.h"
 #include "app/output/winsock_control.h"
-#include "app/phone/phone_line.h"
-#include "app/window/form1.h"
+#include "app/window/form1_variables.h"
+#include "app/window/platform.h"
 #include "app/window/text_codec.h"
 #include "core/ini_file.h"
 
-LanOutput::LanOutput(Form1& form) : f(form) {
-    auto trace = [this](const QString& line) { f.phoneLine->addTrace(line, true); };
-    announcer_ = std::make_unique<AvahiAnnouncer>(trace);
-    localSocket_ = std::make_unique<LocalNmeaServer>(trace);
+LanOutput::LanOutput(const Elements& elements, const NetworkState& network,
+                     const PositionState& position, OutputState& output, Platform& platform,
+                     std::string settingsPath, const SourceSelection& sources, TraceList trace)
+    : e_(elements),
+      network_(network),
+      position_(position),
+      output_(output),
+      platform_(platform),
+      settingsPath_(std::move(settingsPath)),
+      sources_(sources),
+      trace_(std::move(trace)) {
+    auto note = [this](const QString& line) { trace_.add(line, true); };
+    announcer_ = std::make_unique<AvahiAnnouncer>(note);
+    localSocket_ = std::make_unique<LocalNmeaServer>(note);
 }
 
 LanOutput::~LanOutput() = default;
 
 void LanOutput::LanListen() {
-    WinsockControl* socket = f.Winsock;
+    WinsockControl* socket = e_.Winsock;
     if (socket->State() != funkor::kLanClosed) socket->Close();
-    const std::string ini = f.settingsPath();
+    const std::string& ini = settingsPath_;
     int port = funkor::ini::getInt(ini, "LAN", "Port", kDefaultPort);
     if (port < 0 || port > 65535) port = kDefaultPort;
     socket->setLocalPort(static_cast<quint16>(port));
@@ -43,8 +54,8 @@ void LanOutput::LanListen() {
 }
 
 void LanOutput::LanClose() {
-    f.output.lanStarted = 0;
-    if (f.Winsock->State() != funkor::kLanClosed) f.Winsock->Close();
+    output_.lanStarted = false;
+    if (e_.Winsock->State() != funkor::kLanClosed) e_.Winsock->Close();
 }
 
 void LanOutput::LanStop() {
@@ -55,40 +66,38 @@ void LanOutput::LanStop() {
 }
 
 long LanOutput::droppedSentences() const {
-    return dropped_ + f.Winsock->DroppedForClients();
+    return dropped_ + e_.Winsock->DroppedForClients();
 }
 
 void LanOutput::startDesktopOutputs() {
-    const std::string ini = f.settingsPath();
+    const std::string& ini = settingsPath_;
     announce_ = funkor::ini::getInt(ini, "LAN", "Announce", 0) == 1;
     const auto socketPath = funkor::ini::getString(ini, "LAN", "Socket");
     const bool socket = socketPath && !socketPath->empty();
     if (socket) localSocket_->start(QFile::decodeName(socketPath->c_str()));
-    if (announce_ && f.Winsock->State() == funkor::kLanListening)
-        announcer_->start(f.Winsock->ListeningPort(), f.Winsock->BindAddress(), announcedLevel());
+    if (announce_ && e_.Winsock->State() == funkor::kLanListening)
+        announcer_->start(e_.Winsock->ListeningPort(), e_.Winsock->BindAddress(), announcedLevel());
 }
 
 funkor::AccuracyInput LanOutput::accuracyInput() const {
     funkor::AccuracyInput in;
-    in.taDistance = f.network.taDistance;
+    in.taDistance = network_.taDistance;
     // A database position's sentences carry the cell's range as their HDOP.
-    if (f.position.gsmFromDatabase) {
-        const auto hdop = funkor::ggaHdop(f.position.gsmGga);
+    if (position_.gsmFromDatabase) {
+        const auto hdop = funkor::ggaHdop(position_.gsmGga);
         in.gsmRangeMetres = hdop ? *hdop * funkor::kMetresPerHdop : 0;
     }
     return in;
 }
 
 std::string_view LanOutput::announcedLevel() const {
-    return funkor::announcedAccuracy(
-        {f.cGSM->isChecked(), f.cGPS->isChecked(), f.cSMS->isChecked(), f.cMULTI->isChecked()},
-        accuracyInput());
+    return funkor::announcedAccuracy(sources_.boxes(), accuracyInput());
 }
 
 void LanOutput::LanSend(const std::string& text) {
-    WinsockControl* socket = f.Winsock;
+    WinsockControl* socket = e_.Winsock;
     const funkor::LanSendPlan plan = funkor::planLanSend(socket->State());
-    if (plan.paint) paintIndicator(f.TCPstat, plan.indicator);
+    if (plan.paint) paintIndicator(e_.TCPstat, plan.indicator);
     if (plan.closeSocket) socket->Close();
     if (plan.lanClose) LanClose();
     if (!plan.send) return;
@@ -103,26 +112,26 @@ void LanOutput::LanSend(const std::string& text) {
         if (result == WinsockControl::kBacklogFull) {
             dropping_ = true;
             ++dropped_;
-            if (f.phoneLine->traceVisible())
-                f.phoneLine->addTrace(QStringLiteral("# LAN: der Client liest nicht, "
-                                                     "Sätze werden verworfen"),
-                                      true);
+            if (trace_.visible())
+                trace_.add(QStringLiteral("# LAN: der Client liest nicht, "
+                                          "Sätze werden verworfen"),
+                           true);
         } else if (result == WinsockControl::kReaderFellBehind) {
-            if (f.phoneLine->traceVisible())
-                f.phoneLine->addTrace(QStringLiteral("# LAN: ein Client liest nicht, Sätze an "
-                                                     "ihn werden verworfen"),
-                                      true);
+            if (trace_.visible())
+                trace_.add(QStringLiteral("# LAN: ein Client liest nicht, Sätze an "
+                                          "ihn werden verworfen"),
+                           true);
         } else if (result != WinsockControl::kSent) {
             const std::string message = funkor::lanSendErrorMessage(result, "");
             if (!message.empty())
-                f.platform().MsgBox(QString::fromStdString(message), QStringLiteral("Connection "));
+                platform_.MsgBox(QString::fromStdString(message), QStringLiteral("Connection "));
         }
     }
     QCoreApplication::processEvents();
 }
 
 void LanOutput::ConnectionRequest() {
-    WinsockControl* socket = f.Winsock;
+    WinsockControl* socket = e_.Winsock;
     if (socket->State() != funkor::kLanClosed) socket->Close();
     dropping_ = false;
     socket->Accept();
@@ -130,7 +139,7 @@ void LanOutput::ConnectionRequest() {
 
 void LanOutput::DataArrival(qint64) {
     // What a client sends is read and dropped.
-    f.Winsock->GetData();
+    e_.Winsock->GetData();
 }
 
 void LanOutput::Error(int number, const QString& description) {
@@ -140,12 +149,12 @@ void LanOutput::Error(int number, const QString& description) {
         if (listenErrorShown_) return;
         listenErrorShown_ = true;
     }
-    f.platform().MsgBox(QString::fromStdString(message), QStringLiteral("Error!"));
+    platform_.MsgBox(QString::fromStdString(message), QStringLiteral("Error!"));
 }
 
 void LanOutput::Write(const funkor::OutputTarget&, const funkor::OutputPair& built) {
-    if (f.output.lanStarted == 0) {
-        f.output.lanStarted = 1;
+    if (!output_.lanStarted) {
+        output_.lanStarted = true;
         LanListen();
         startDesktopOutputs();
     }

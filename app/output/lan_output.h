@@ -8,11 +8,18 @@
 #include <string>
 
 #include "app/output/nmea_sink.h"
+#include "app/output/trace_list.h"
 #include "core/position_accuracy.h"
 
-class Form1;
 class AvahiAnnouncer;
 class LocalNmeaServer;
+class Platform;
+class ShapeElement;
+class SourceSelection;
+class WinsockControl;
+struct NetworkState;
+struct OutputState;
+struct PositionState;
 
 // The LAN output: serves the NMEA sentences to one TCP client through the
 // window's socket Winsock, and shows the socket's state in TCPstat.
@@ -31,7 +38,15 @@ class LanOutput : public NmeaSink {
   public:
     static constexpr int kDefaultPort = 1000;
 
-    explicit LanOutput(Form1& form);
+    struct Elements {
+        WinsockControl* Winsock;
+        ShapeElement* TCPstat;
+    };
+    // `sources` tells the announced accuracy; `trace` takes the output's
+    // notes.
+    LanOutput(const Elements& elements, const NetworkState& network, const PositionState& position,
+              OutputState& output, Platform& platform, std::string settingsPath,
+              const SourceSelection& sources, TraceList trace);
     ~LanOutput() override;
 
     void LanListen();
@@ -65,7 +80,14 @@ class LanOutput : public NmeaSink {
     funkor::AccuracyInput accuracyInput() const;
     std::string_view announcedLevel() const;
 
-    Form1& f;
+    Elements e_;
+    const NetworkState& network_;
+    const PositionState& position_;
+    OutputState& output_;
+    Platform& platform_;
+    std::string settingsPath_;
+    const SourceSelection& sources_;
+    TraceList trace_;
     std::unique_ptr<AvahiAnnouncer> announcer_;
     std::unique_ptr<LocalNmeaServer> localSocket_;
     bool announce_ = false;  // "Announce" as read when the output started

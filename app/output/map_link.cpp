@@ -3,41 +3,58 @@
 
 #include "app/output/map_link.h"
 
-#include "app/window/form1.h"
+#include <QCheckBox>
+
+#include "app/output/source_selection.h"
+#include "app/window/elements.h"
+#include "app/window/form1_variables.h"
+#include "app/window/platform.h"
 #include "app/window/text_codec.h"
 #include "core/position_output.h"
 #include "core/position_texts.h"
 
+MapLink::MapLink(const Elements& e, const PositionState& position, const SmsState& sms,
+                 Platform& platform, const SourceSelection& sources,
+                 std::function<void(const std::string&, const std::string&)> replayToOutput)
+    : MBlast_(e.MBlast),
+      Timer5_(e.Timer5),
+      position_(position),
+      sms_(sms),
+      platform_(platform),
+      sources_(sources),
+      replayToOutput_(std::move(replayToOutput)) {}
+
 void MapLink::MBlast_Click() {
-    if (!f.MBlast->isChecked()) return;
-    openAddress(f.cSMS->isChecked() ? f.sms.smsMapLink : f.position.mapAddress);
+    if (!MBlast_->isChecked()) return;
+    openAddress(sources_.boxes().sms ? sms_.smsMapLink : position_.mapAddress);
 }
 
 void MapLink::Timer5_Timer() {
-    // The logged position goes to the serial output the NMEA list names;
-    // the other outputs (hardware port, printer, LAN) are no serial port
-    // and are left alone.
-    const funkor::OutputTarget target = funkor::parseOutputTarget(toCp1252(f.NMEA->currentText()));
-    if (f.NMEA->currentIndex() > 0 && target.kind == funkor::OutputKind::Serial) {
-        // After the output tick's bytes, as that tick's after this one's.
-        SerialPortComponent* port = f.Comm2;
-        const QByteArray bytes =
-            bytesOf(f.position.reviewRmc + "\r\n" + f.position.reviewGga + "\r\n");
-        port->whenClosed([port, n = target.port, bytes] {
-            port->setCommPort(n);
-            if (!port->PortOpen()) port->setPortOpen(true);
-            port->Output(bytes);
-            port->closeWhenSent();
-        });
-    }
-    if (f.MBlast->isChecked()) {
+    replayToOutput_(position_.reviewRmc, position_.reviewGga);
+    if (MBlast_->isChecked()) {
         // A logged sentence whose position cannot be read shows no map.
-        if (const auto at = funkor::rmcMapPosition(f.position.reviewRmc))
-            openAddress(funkor::mapAddress(f.position.mapBase, at->latitude, at->longitude, "Log"));
+        if (const auto at = funkor::rmcMapPosition(position_.reviewRmc))
+            openAddress(funkor::mapAddress(position_.mapBase, at->latitude, at->longitude, "Log"));
     }
 }
 
 void MapLink::openAddress(const std::string& address) {
     if (address.empty()) return;
-    f.platform().OpenUrl(fromCp1252(address));
+    platform_.OpenUrl(fromCp1252(address));
+}
+
+void MapLink::follow(const std::string& address) {
+    if (MBlast_->isChecked()) platform_.OpenUrl(fromCp1252(address));
+}
+
+void MapLink::startReplay() {
+    Timer5_->setEnabled(true);
+}
+
+void MapLink::stopReplay() {
+    Timer5_->setEnabled(false);
+}
+
+bool MapLink::replaying() const {
+    return Timer5_->Enabled();
 }

@@ -63,8 +63,6 @@ class MapServer : public QObject {
     int evicted_ = 0;
 };
 
-class Form1;
-
 // The map service's base address of the window: "Map"/"Base" from the
 // settings file, or this machine's own map page on "Map"/"Port" (default
 // 8787). The map page is served when the base address is not set.

@@ -3,11 +3,17 @@
 
 #include "app/output/nmea_output.h"
 
+#include <QComboBox>
+
+#include "app/output/gps_input.h"
 #include "app/output/lan_output.h"
+#include "app/output/map_link.h"
 #include "app/output/output_sinks.h"
-#include "app/phone/phone_line.h"
-#include "app/position/cell_db_position.h"
-#include "app/window/form1.h"
+#include "app/output/source_selection.h"
+#include "app/position/position_log.h"
+#include "app/position/position_panel.h"
+#include "app/window/elements.h"
+#include "app/window/form1_variables.h"
 #include "app/window/text_codec.h"
 #include "core/ini_file.h"
 
@@ -27,12 +33,23 @@ QString traceText(const std::string& sentence) {
 
 }  // namespace
 
-NmeaOutput::NmeaOutput(Form1& form) : f(form) {
+NmeaOutput::NmeaOutput(const Elements& elements, const NetworkState& network,
+                       const PositionState& position, OutputState& output, const SmsState& sms,
+                       const std::string& settingsPath, const Topics& topics, TraceList trace,
+                       std::function<bool()> cellDatabase)
+    : e_(elements),
+      network_(network),
+      position_(position),
+      output_(output),
+      sms_(sms),
+      topics_(topics),
+      trace_(std::move(trace)),
+      cellDatabase_(std::move(cellDatabase)) {
     // Readers of the output count on the 2 s period; a coarse timer may be
     // off by a tenth of it.
-    f.Timer2->setTimerType(Qt::PreciseTimer);
-    const std::string ini = f.settingsPath();
-    serial_ = std::make_unique<SerialSink>(f);
+    e_.Timer2->setTimerType(Qt::PreciseTimer);
+    const std::string ini = settingsPath;
+    serial_ = std::make_unique<SerialSink>(e_.Comm2, e_.TCPstat, output_);
     hardwarePort_ = std::make_unique<HardwarePortSink>(
         [ini] { return deviceSetting(ini, "Port", "/dev/port"); });
     printer_ =
@@ -40,7 +57,7 @@ NmeaOutput::NmeaOutput(Form1& form) : f(form) {
     setSink(funkor::OutputKind::Serial, serial_.get());
     setSink(funkor::OutputKind::HardwarePort, hardwarePort_.get());
     setSink(funkor::OutputKind::Printer, printer_.get());
-    setSink(funkor::OutputKind::Lan, f.lanOutput.get());
+    setSink(funkor::OutputKind::Lan, &topics_.lanOutput);
 }
 
 NmeaOutput::~NmeaOutput() = default;
@@ -49,11 +66,23 @@ void NmeaOutput::setSink(funkor::OutputKind kind, NmeaSink* sink) {
     sinks_[static_cast<int>(kind)] = sink;
 }
 
+void NmeaOutput::setChoiceEnabled(bool enabled) {
+    e_.NMEA->setEnabled(enabled);
+}
+
+void NmeaOutput::start() {
+    e_.Timer2->setEnabled(true);
+}
+
+funkor::OutputTarget NmeaOutput::chosenTarget() const {
+    return funkor::parseOutputTarget(toCp1252(e_.NMEA->currentText()));
+}
+
 void NmeaOutput::Timer2_Timer() {
-    const std::string phonePort = f.GSM->currentText().toStdString();
+    const std::string phonePort = e_.GSM->currentText().toStdString();
     const funkor::OutputTickGate gate =
-        funkor::gateOutputTick({f.Timer5->Enabled(), f.NMEA->currentIndex(), phonePort,
-                                f.network.operatorCode, f.cellDbPosition->hasDatabase()});
+        funkor::gateOutputTick({topics_.mapLink.replaying(), e_.NMEA->currentIndex(), phonePort,
+                                network_.operatorCode, cellDatabase_()});
     if (gate == funkor::OutputTickGate::Idle) return;
     if (gate == funkor::OutputTickGate::LeaveOutput) {
         leavePositionNetwork();
@@ -63,50 +92,45 @@ void NmeaOutput::Timer2_Timer() {
     // The pair is copied: events let run while writing may replace the
     // stored sentences, not what this tick sends.
     const funkor::OutputPair pair = funkor::chooseOutputPair(
-        {{f.cGSM->isChecked(), f.cGPS->isChecked(), f.cSMS->isChecked(), f.cMULTI->isChecked()},
-         f.output.sourceRotation,
-         f.position.gsmRmc,
-         f.position.gsmGga,
-         f.output.gpsRmc,
-         f.output.gpsGga,
-         f.sms.smsRmc,
-         f.sms.smsGga});
-    f.output.sourceRotation = pair.sourceRotation;
+        {topics_.sources.boxes(), output_.sourceRotation, position_.gsmRmc, position_.gsmGga,
+         output_.gpsRmc, output_.gpsGga, sms_.smsRmc, sms_.smsGga});
+    output_.sourceRotation = pair.sourceRotation;
     if (pair.first.empty()) return;
 
-    if (f.phoneLine->traceVisible()) trace(pair);
+    if (trace_.visible()) trace(pair);
 
-    const funkor::OutputTarget target = funkor::parseOutputTarget(toCp1252(f.NMEA->currentText()));
+    const funkor::OutputTarget target = chosenTarget();
     if (NmeaSink* sink = sinks_[static_cast<int>(target.kind)]) sink->Write(target, pair);
 }
 
 void NmeaOutput::trace(const funkor::OutputPair& pair) {
-    if (!pair.identification.empty()) f.phoneLine->addTrace(traceText(pair.identification), false);
-    f.phoneLine->addTrace(traceText(pair.first), false);
-    f.phoneLine->addTrace(traceText(pair.second), false);
-    const int top = funkor::traceTopIndex(f.List2->count());
-    if (top >= 0) f.List2->scrollToItem(f.List2->item(top), QAbstractItemView::PositionAtTop);
+    if (!pair.identification.empty()) trace_.add(traceText(pair.identification), false);
+    trace_.add(traceText(pair.first), false);
+    trace_.add(traceText(pair.second), false);
+    trace_.showLast();
+}
+
+void NmeaOutput::replayLogged(const std::string& rmc, const std::string& gga) {
+    // The other outputs (hardware port, printer, LAN) are no serial port.
+    const funkor::OutputTarget target = chosenTarget();
+    if (e_.NMEA->currentIndex() > 0 && target.kind == funkor::OutputKind::Serial)
+        serial_->replay(target.port, bytesOf(rmc + "\r\n" + gga + "\r\n"));
 }
 
 void NmeaOutput::leavePositionNetwork() {
-    f.Timer2->setEnabled(false);
-    f.PosL->setText(QString());
-    f.Zone->setText(QString());
-    f.NMEA->setEnabled(false);
-    f.GPS->setEnabled(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{f.PosL, f.Zone, f.MBlast, f.SendPos,
-                                                      f.CallPos, f.ReqPosEn, f.Cell, f.TAV, f.Entf})
-        w->hide();
-    f.Trace->setChecked(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{f.GsmL, f.ShHome, f.ShCell}) w->hide();
-    for (auto* line : f.Line1) line->hide();
-    f.Shape2->hide();
+    e_.Timer2->setEnabled(false);
+    topics_.panel.clearCaption();
+    topics_.panel.clearZone();
+    setChoiceEnabled(false);
+    topics_.gpsInput.setChoiceEnabled(false);
+    topics_.panel.hideAll();
+    topics_.positionLog.stopLogging();
     // Closes a started LAN output, and its announcement and local socket
     // even while it waits between two clients.
-    f.lanOutput->LanStop();
+    topics_.lanOutput.LanStop();
 }
 
 void NmeaOutput::NMEA_Click() {
-    if (f.NMEA->currentText() != QLatin1String("LAN")) f.lanOutput->LanStop();
-    f.lanOutput->resetListenError();
+    if (e_.NMEA->currentText() != QLatin1String("LAN")) topics_.lanOutput.LanStop();
+    topics_.lanOutput.resetListenError();
 }

@@ -10,7 +10,8 @@
 #include <unistd.h>
 
 #include "app/output/indicator.h"
-#include "app/window/form1.h"
+#include "app/phone/serial_port_component.h"
+#include "app/window/form1_variables.h"
 #include "app/window/text_codec.h"
 
 namespace {
@@ -24,12 +25,22 @@ std::string tickBytes(const funkor::OutputPair& pair) {
 void SerialSink::Write(const funkor::OutputTarget& target, const funkor::OutputPair& pair) {
     // The port opens again only once the last tick's bytes are out and it is
     // closed; a tick meanwhile follows from the event loop.
-    f.Comm2->whenClosed([this, target, pair] { writeNow(target, pair); });
+    Comm2_->whenClosed([this, target, pair] { writeNow(target, pair); });
+}
+
+void SerialSink::replay(int portNumber, const QByteArray& bytes) {
+    SerialPortComponent* port = Comm2_;
+    port->whenClosed([port, portNumber, bytes] {
+        port->setCommPort(portNumber);
+        if (!port->PortOpen()) port->setPortOpen(true);
+        port->Output(bytes);
+        port->closeWhenSent();
+    });
 }
 
 void SerialSink::writeNow(const funkor::OutputTarget& target, const funkor::OutputPair& pair) {
-    SerialPortComponent* port = f.Comm2;
-    paintIndicator(f.TCPstat, funkor::serialOutputIndicator(f.output.sourceRotation));
+    SerialPortComponent* port = Comm2_;
+    paintIndicator(TCPstat_, funkor::serialOutputIndicator(output_.sourceRotation));
     QCoreApplication::processEvents();
     port->setCommPort(target.port);
     // A port that cannot be opened refuses the output below; the tick goes on.
@@ -41,7 +52,7 @@ void SerialSink::writeNow(const funkor::OutputTarget& target, const funkor::Outp
     port->Output(bytesOf(pair.first));
     port->Output(bytesOf(pair.second));
     port->closeWhenSent();
-    paintIndicator(f.TCPstat, funkor::Indicator::Idle);
+    paintIndicator(TCPstat_, funkor::Indicator::Idle);
     QCoreApplication::processEvents();
 }
 

@@ -14,19 +14,28 @@
 
 #include "app/output/nmea_sink.h"
 
-class Form1;
+class SerialPortComponent;
+class ShapeElement;
+struct OutputState;
 
 // "COM n": the serial port Comm2 at 4800 baud, opened and closed on every
 // tick so that another program may use it in between; it closes once the
 // sentences have left it. TCPstat shows orange or yellow while it writes.
 class SerialSink : public NmeaSink {
   public:
-    explicit SerialSink(Form1& form) : f(form) {}
+    // `output` gives the rotation, whose colour TCPstat shows while writing.
+    SerialSink(SerialPortComponent* Comm2, ShapeElement* TCPstat, const OutputState& output)
+        : Comm2_(Comm2), TCPstat_(TCPstat), output_(output) {}
     void Write(const funkor::OutputTarget& target, const funkor::OutputPair& pair) override;
+    // Writes `bytes` to the serial port `port` once the last tick's bytes
+    // are out, without the indicator.
+    void replay(int port, const QByteArray& bytes);
 
   private:
     void writeNow(const funkor::OutputTarget& target, const funkor::OutputPair& pair);
-    Form1& f;
+    SerialPortComponent* Comm2_;
+    ShapeElement* TCPstat_;
+    const OutputState& output_;
 };
 
 // "Port1", "Port2": every byte written to the I/O address of the serial

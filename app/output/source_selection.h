@@ -3,13 +3,18 @@
 
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/position_output.h"
 
-class Form1;
+class QCheckBox;
+class QScrollBar;
+class LabelElement;
+class TimerElement;
+struct OutputState;
 
 // The position sources cGSM, cGPS, cSMS and the rotation cMULTI, and the
 // automatic position SMS every AsendS minutes (Timer6 counts the minutes).
@@ -19,7 +24,19 @@ class Form1;
 // 0 to 120).
 class SourceSelection {
   public:
-    explicit SourceSelection(Form1& form) : f(form) {}
+    struct Elements {
+        QCheckBox* cGSM;
+        QCheckBox* cGPS;
+        QCheckBox* cSMS;
+        QCheckBox* cMULTI;
+        QScrollBar* AsendS;
+        LabelElement* AsendL;
+        TimerElement* Timer6;
+    };
+    // `sendPosition` sends the position SMS of an automatic minute (no
+    // question asked).
+    SourceSelection(const Elements& elements, OutputState& output, std::string settingsPath,
+                    std::function<void()> sendPosition);
 
     void cGSM_Click() { apply(funkor::SourceBox::Gsm); }
     void cGPS_Click() { apply(funkor::SourceBox::Gps); }
@@ -27,6 +44,19 @@ class SourceSelection {
     void cMULTI_Click() { apply(funkor::SourceBox::Multi); }
     void AsendS_Change();
     void Timer6_Timer();
+
+    // The boxes as they are ticked now.
+    funkor::SourceBoxes boxes() const;
+    // A position SMS came in: it becomes the source (through cSMS's handler).
+    void selectSmsSource();
+    // A position SMS went out: the automatic-sending interval is offered.
+    void showAutoSendControls();
+    // A GPS port is chosen (or none): without one the GPS source is unticked
+    // and cannot be ticked.
+    void setGpsAvailable(bool available);
+    // The phone link is switched off ("STOP") or on again: the GSM source
+    // goes unticked and greyed, or can be chosen again.
+    void setGsmAvailable(bool available);
 
     // Sets the saved boxes and interval through their handlers, as clicks
     // would. A saved GPS source stays unticked while no GPS port is chosen,
@@ -38,5 +68,8 @@ class SourceSelection {
   private:
     void apply(funkor::SourceBox clicked);
 
-    Form1& f;
+    Elements e_;
+    OutputState& output_;
+    std::string settingsPath_;
+    std::function<void()> sendPosition_;
 };

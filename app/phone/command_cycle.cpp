@@ -212,7 +212,7 @@ void CommandCycle::phoneLost() {
     phone.cgregRefused = false;
     phone.ceregRefused = false;
     network_.registrationKnown = {};
-    position_.cbPending = 0;
+    position_.cbPending = false;
 
     // The phone books are read anew; the list keeps its entries and its
     // choice until the read is through.
@@ -300,6 +300,73 @@ bool CommandCycle::takeSmsRequest() {
     return false;
 }
 
+double CommandCycle::noticesStep(bool otherMaker) {
+    PhoneLinkState& phone = phone_;
+    phone.identityStep = 3;
+    if (otherMaker && phone.iccidStep < IccidStep::AskedIccid) {
+        // The SIM card number, through whichever command the device
+        // answers; the step goes on at the next tick.
+        phone.iccidStep += 1;
+        phoneLine_.SendCommand(phone.iccidStep == IccidStep::AskedCcid ? "AT+CCID" : "AT+ICCID");
+        phone.pollStep -= 1;
+        return 0.5;
+    }
+    if (otherMaker) phone.iccidStep = IccidStep::Done;
+    phoneLine_.SendCommand("AT+CLIP=1;+CNMI=1,1,2");
+    return 0.2;
+}
+
+double CommandCycle::operatorScanStep() {
+    PhoneLinkState& phone = phone_;
+    double factor = 2;
+    // Once any phone-book entry was asked for, the books are not read
+    // again: the schedule goes on at step 3.
+    if (calls_.phoneBookSum != 0) phone.pollStep = kBeforeRegularPass;
+    const double now = timeOfDay();
+    double since = now - phone.lastOperatorScanTime;
+    // The time of day starts again at midnight.
+    if (since < 0) since += kSecondsPerDay;
+    // The first scan is due at once, whatever the time of day: a start
+    // shortly after midnight must not wait five minutes.
+    if (phone.lastOperatorScanTime < 0 || since > kOperatorScanPeriod) {
+        phone.lastOperatorScanTime = now;
+        phone.operatorScanPending = true;
+        phoneLine_.SendCommand("AT+COPS=?");
+        factor = 60;
+    }
+    smsReception_.clearSendStatus();
+    return factor;
+}
+
+// The phone books, one entry a tick: the SIM's, the fixed-dialling numbers,
+// the own numbers.
+double CommandCycle::phoneBookStep(int step) {
+    CallState& calls = calls_;
+    switch (step) {
+        case PollStep::SimBook:
+            phoneLine_.SendCommand("AT+CPBS=\"SM\";+CPBS?");
+            return 1;
+        case PollStep::SimBookEntry:
+            readNextPhoneBookEntry();
+            return 0.2;
+        case PollStep::FixedBook:
+            choosePhoneBook("AT+CPBS=\"FD\";+CPBS?");
+            return 1;
+        case PollStep::FixedBookEntry:
+            readNextPhoneBookEntry();
+            return 0.1;
+        case PollStep::OwnNumbers:
+            calls.ownNumberPending = true;
+            choosePhoneBook("AT+CPBS=\"ON\";+CPBS?");
+            return 1;
+        default:  // PollStep::OwnNumberEntry
+            if (readNextPhoneBookEntry()) return 0.1;
+            if (calls.phoneBookRenew) renewPhoneBookList();
+            if (calls.phoneBookSum > 0) phoneCalls_.showPhoneBookSwitch();
+            return 1;
+    }
+}
+
 Async CommandCycle::runTick() {
     BusyGuard guard(busy_);
     PhoneLinkState& phone = phone_;
@@ -337,7 +404,6 @@ Async CommandCycle::runTick() {
         phoneLine_.addTrace(QStringLiteral("#%1").arg(phone.pollStep), false);
 
     SmsState& sms = sms_;
-    CallState& calls = calls_;
     const bool onO2 = network_.operatorCode == kO2Germany;
     // Another maker's device knows only the standard commands: a line with
     // one it does not know ("^SCID") is refused whole.
@@ -355,21 +421,7 @@ Async CommandCycle::runTick() {
             phoneLine_.SendCommand(otherMaker ? "AT+CGSN;+CIMI" : "AT+CGSN;+CIMI;^SCID");
             break;
         case PollStep::Notices:
-            if (otherMaker && phone.iccidStep < IccidStep::AskedIccid) {
-                // The SIM card number, through whichever command the device
-                // answers; the step goes on at the next tick.
-                factor = 0.5;
-                phone.identityStep = 3;
-                phone.iccidStep += 1;
-                phoneLine_.SendCommand(phone.iccidStep == IccidStep::AskedCcid ? "AT+CCID"
-                                                                               : "AT+ICCID");
-                phone.pollStep -= 1;
-                break;
-            }
-            if (otherMaker) phone.iccidStep = IccidStep::Done;
-            factor = 0.2;
-            phone.identityStep = 3;
-            phoneLine_.SendCommand("AT+CLIP=1;+CNMI=1,1,2");
+            factor = noticesStep(otherMaker);
             break;
         case PollStep::Operator:
             // The operator in numeric form, then back to the long name.
@@ -435,56 +487,16 @@ Async CommandCycle::runTick() {
             factor = 1;
             if (onO2) phoneLine_.SendCommand("AT+CSCB=1,\"\",\"\"");
             break;
-        case PollStep::OperatorScan: {
-            factor = 2;
-            // Once any phone-book entry was asked for, the books are not
-            // read again: the schedule goes on at step 3.
-            if (calls.phoneBookSum != 0) phone.pollStep = kBeforeRegularPass;
-            const double now = timeOfDay();
-            double since = now - phone.lastOperatorScanTime;
-            // The time of day starts again at midnight.
-            if (since < 0) since += kSecondsPerDay;
-            // The first scan is due at once, whatever the time of day: a
-            // start shortly after midnight must not wait five minutes.
-            if (phone.lastOperatorScanTime < 0 || since > kOperatorScanPeriod) {
-                phone.lastOperatorScanTime = now;
-                phone.operatorScanPending = true;
-                phoneLine_.SendCommand("AT+COPS=?");
-                factor = 60;
-            }
-            smsReception_.clearSendStatus();
+        case PollStep::OperatorScan:
+            factor = operatorScanStep();
             break;
-        }
-        // The phone books, one entry a tick: the SIM's, the fixed-dialling
-        // numbers, the own numbers.
         case PollStep::SimBook:
-            factor = 1;
-            phoneLine_.SendCommand("AT+CPBS=\"SM\";+CPBS?");
-            break;
         case PollStep::SimBookEntry:
-            factor = 0.2;
-            readNextPhoneBookEntry();
-            break;
         case PollStep::FixedBook:
-            factor = 1;
-            choosePhoneBook("AT+CPBS=\"FD\";+CPBS?");
-            break;
         case PollStep::FixedBookEntry:
-            factor = 0.1;
-            readNextPhoneBookEntry();
-            break;
         case PollStep::OwnNumbers:
-            factor = 1;
-            calls.ownNumberPending = true;
-            choosePhoneBook("AT+CPBS=\"ON\";+CPBS?");
-            break;
         case PollStep::OwnNumberEntry:
-            factor = 0.1;
-            if (!readNextPhoneBookEntry()) {
-                factor = 1;
-                if (calls.phoneBookRenew) renewPhoneBookList();
-                if (calls.phoneBookSum > 0) phoneCalls_.showPhoneBookSwitch();
-            }
+            factor = phoneBookStep(phone.pollStep);
             break;
         case PollStep::SmsList:
             factor = 2;

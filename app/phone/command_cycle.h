@@ -11,6 +11,7 @@
 
 #include "app/window/async_wait.h"
 
+struct PhoneSideState;
 class PhoneCalls;
 class PhoneLine;
 class Platform;
@@ -46,14 +47,8 @@ class CommandCycle {
         QComboBox* GSM;
         std::array<QRadioButton*, 3> Baud;
     };
-    // The state the cycle reads and writes, by topic.
-    struct State {
-        PhoneLinkState& phone;
-        NetworkState& network;
-        PositionState& position;
-        SmsState& sms;
-        CallState& calls;
-    };
+    // The state it reads and writes, by topic.
+    using State = PhoneSideState;
     // The topics whose elements a step changes.
     struct Topics {
         PhoneLine& phoneLine;
@@ -123,6 +118,11 @@ class CommandCycle {
     // The step after it: asks for the next entry of the chosen book while
     // entries remain and stays on it (true), else goes on (false).
     bool readNextPhoneBookEntry();
+    // Steps of the schedule that send without waiting; each returns the
+    // factor of the next tick's interval (one second).
+    double noticesStep(bool otherMaker);
+    double operatorScanStep();
+    double phoneBookStep(int step);
     // Seconds since midnight of the window's clock.
     double timeOfDay();
 

@@ -3,6 +3,8 @@
 
 #include "app/phone/phone_line.h"
 
+#include "core/position_output.h"
+
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QPushButton>
@@ -77,6 +79,11 @@ void PhoneLine::addTrace(const QString& entry, bool follow) {
     if (follow && list->count() >= 6) {
         list->scrollToItem(list->item(list->count() - 5), QAbstractItemView::PositionAtTop);
     }
+}
+
+void PhoneLine::showLastTraceEntries() {
+    const int top = funkor::traceTopIndex(List2_->count());
+    if (top >= 0) List2_->scrollToItem(List2_->item(top), QAbstractItemView::PositionAtTop);
 }
 
 void PhoneLine::SendCommand(const std::string& command) {

@@ -71,6 +71,8 @@ class PhoneLine {
     // Adds one entry to the trace list; with `follow` the list scrolls so
     // that the last five or six entries stay in view.
     void addTrace(const QString& entry, bool follow);
+    // Scrolls the trace list so that its last ten entries are in view.
+    void showLastTraceEntries();
 
     // Reads and frames every byte waiting in Comm1 and hands every complete
     // line on now.

@@ -34,6 +34,8 @@ ResponseDispatcher::ResponseDispatcher(const Elements& elements, const State& st
       smsSending_(topics.smsSending),
       smsReception_(topics.smsReception),
       phoneCalls_(topics.phoneCalls),
+      panel_(topics.panel),
+      cellNames_(topics.cellNames),
       positionHooks_(std::move(positionHooks)) {}
 ResponseDispatcher::~ResponseDispatcher() = default;
 
@@ -42,7 +44,7 @@ void ResponseDispatcher::InterpretResponse(const std::string& line) {
     flags.ussdPending = phone_.ussdPending;
     flags.smsSendPending = sms_.smsSendPending;
     flags.smsListPending = sms_.smsListPending;
-    flags.cbPending = position_.cbPending == 1;
+    flags.cbPending = position_.cbPending;
     flags.smsReadState = sms_.smsReadState;
 
     funkor::dispatchAnswer(line, flags, *this);

@@ -10,11 +10,13 @@
 
 #include "core/at_dispatch.h"
 
+struct PhoneSideState;
+class CellSiteFiles;
+class PositionPanel;
 class CommandCycle;
 class GaugeElement;
 class ImageElement;
 class LabelElement;
-class LineElement;
 class PhoneCalls;
 class PhoneLine;
 class Platform;
@@ -42,9 +44,8 @@ struct SmsState;
 class ResponseDispatcher : private funkor::AnswerHandler {
   public:
     // The window's elements the answers are shown in. The operator slots,
-    // Info, Level, Text3 and Image1 show nothing else; Netz, Netz2, Zone,
-    // PosL, Entf, Cell and Line1 are the position topics' as well, and GSM
-    // and Baud the window's own port choice.
+    // Info, Level, Text3 and Image1 show nothing else; Netz is the display
+    // switches' as well, and GSM and Baud the window's own port choice.
     struct Elements {
         LabelElement* Info;
         GaugeElement* Level;
@@ -55,28 +56,20 @@ class ResponseDispatcher : private funkor::AnswerHandler {
         std::array<LabelElement*, 8> Netze;
         std::array<LabelElement*, 8> Land;
         LabelElement* Netz;
-        LabelElement* Netz2;
-        LabelElement* Zone;
-        LabelElement* PosL;
-        LabelElement* Entf;
-        LabelElement* Cell;
-        std::array<LineElement*, 5> Line1;
         QComboBox* GSM;
         std::array<QRadioButton*, 3> Baud;
     };
-    struct State {
-        PhoneLinkState& phone;
-        NetworkState& network;
-        PositionState& position;
-        SmsState& sms;
-        CallState& calls;
-    };
+    // The state it reads and writes, by topic.
+    using State = PhoneSideState;
     struct Topics {
         PhoneLine& phoneLine;
         CommandCycle& commandCycle;
         SmsSending& smsSending;
         SmsReception& smsReception;
         PhoneCalls& phoneCalls;
+        // The position's labels and the cell's name.
+        PositionPanel& panel;
+        CellSiteFiles& cellNames;
     };
     // What the position topics do with the answers: `broadcastPage`
     // evaluates the page in position.cbPage, `servingCellChanged` looks the
@@ -157,5 +150,7 @@ class ResponseDispatcher : private funkor::AnswerHandler {
     SmsSending& smsSending_;
     SmsReception& smsReception_;
     PhoneCalls& phoneCalls_;
+    PositionPanel& panel_;
+    CellSiteFiles& cellNames_;
     PositionHooks positionHooks_;
 };

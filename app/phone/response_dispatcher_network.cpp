@@ -7,6 +7,8 @@
 #include "app/phone/command_cycle.h"
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
+#include "app/position/cell_site_files.h"
+#include "app/position/position_panel.h"
 #include "app/support/program_folder.h"
 #include "app/window/elements.h"
 #include "app/window/form1_variables.h"
@@ -25,7 +27,7 @@ void ResponseDispatcher::simZoneFile(const std::string& line) {
     if (zones.home) {
         network_.homeZone = *zones.home;
         network_.homeKey = zones.homeKey;
-        e_.Entf->setToolTip(fromCp1252(zones.distanceTooltip));
+        panel_.setDistanceToolTip(fromCp1252(zones.distanceTooltip));
     }
     if (zones.city) network_.cityZone = *zones.city;
 }
@@ -65,12 +67,12 @@ void ResponseDispatcher::registration(const std::string& line) {
         e_.Netz->setToolTip(QStringLiteral("kein Netz"));
         e_.Netz->setText(QStringLiteral("---"));
         e_.Level->setValue(0);
-        for (auto* label : {e_.Netz2, e_.PosL, e_.Zone, e_.Cell}) label->setText(QString());
+        panel_.clearForNoNetwork();
+        cellNames_.showCaption(QString());
         network_.operatorCode.clear();
         network_.zoneName.clear();
         network_.networkText.clear();
         network_.sectorLetter.clear();
-        e_.Zone->setToolTip(QStringLiteral("City-Zone"));
         // Leaving the network ends the output; back in the same cell, its
         // page is the one last taken and would be passed over as a repeat,
         // so the output would stay off until the next cell. The position is
@@ -91,18 +93,11 @@ void ResponseDispatcher::registration(const std::string& line) {
 
 void ResponseDispatcher::cellChange() {
     NetworkState& n = network_;
-    e_.Cell->setText(QString());
     phoneLine_.setTimingAdvanceCaption(QStringLiteral("*"));
     phone_.ussdDone = false;
-
-    // The user's name for the cell; a missing file names nothing.
-    const std::string path =
-        QFile::encodeName(folder_.file(QString::fromLatin1(funkor::kCellNameFile))).toStdString();
-    if (const auto caption = funkor::findCellNameInFile(path, n.cellKey))
-        e_.Cell->setText(fromCp1252(*caption));
-    e_.Cell->show();
+    cellNames_.showNameOf(n.cellKey);
     phoneLine_.showTimingAdvanceLabel();
-    for (int i = 0; i < 3; ++i) e_.Line1[static_cast<std::size_t>(i)]->show();
+    panel_.showCellFrame();
     n.lastCellKey = n.cellKey;
 
     n.sectorLetter = funkor::sectorOf(n.cellKey).letter;
@@ -117,7 +112,7 @@ void ResponseDispatcher::operatorNumeric(const std::string& line) {
     if (!code) return;
     network_.operatorCode = *code;
     if (funkor::isRoaming(phone_.homeNetwork, network_.operatorCode, held(e_.Netz->text())))
-        e_.Netz2->setText(QStringLiteral("roaming"));
+        panel_.showZoneName(QStringLiteral("roaming"));
 }
 
 void ResponseDispatcher::operatorName(const std::string& line) {
@@ -126,7 +121,7 @@ void ResponseDispatcher::operatorName(const std::string& line) {
     network_.networkText = *name;
     e_.Netz->setText(fromCp1252(*name));
     if (network_.operatorCode == funkor::kO2Germany)
-        e_.Netz2->setText(fromCp1252(network_.zoneName));
+        panel_.showZoneName(fromCp1252(network_.zoneName));
 }
 
 void ResponseDispatcher::operatorList(const std::string& line) {

@@ -3,6 +3,8 @@
 
 #include "app/phone/command_cycle.h"
 #include "app/phone/response_dispatcher.h"
+
+#include "app/position/position_panel.h"
 #include "app/sms/sms_reception.h"
 #include "app/sms/sms_sending.h"
 #include "app/window/elements.h"
@@ -77,13 +79,13 @@ void ResponseDispatcher::smsReadData(const std::string& line) {
 // ---- Cell broadcast ----
 
 void ResponseDispatcher::broadcastHeader(const std::string&) {
-    position_.cbPending = 1;
+    position_.cbPending = true;
 }
 
 void ResponseDispatcher::broadcastData(const std::string& line) {
     // Whatever the line holds, it is the page; the position engine judges it.
     position_.cbPage = line;
-    position_.cbPending = 0;
+    position_.cbPending = false;
     positionHooks_.broadcastPage();
 }
 
@@ -110,7 +112,7 @@ void ResponseDispatcher::phoneBookEntry(const std::string& line) {
     c.phoneBookReceived += 1;
     if (c.ownNumberPending) {
         c.ownNumberPending = false;
-        e_.Netz2->setToolTip(
+        panel_.setZoneNameToolTip(
             fromCp1252(funkor::ownNumberTooltip(entry->display, phone_.homeNetwork)));
     }
     // The table holds 200 entries; further ones are read (so that the book

@@ -3,33 +3,27 @@
 
 #include "app/position/cell_db_position.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
-#include "app/window/elements.h"
+#include "app/output/gps_input.h"
+#include "app/output/map_link.h"
+#include "app/output/nmea_output.h"
+#include "app/position/position_log.h"
+#include "app/position/position_panel.h"
 #include "app/window/form1_variables.h"
 #include "app/window/platform.h"
 #include "app/window/text_codec.h"
 #include "core/cell_db_position.h"
 
 CellDbPosition::CellDbPosition(NetworkState& network, PositionState& position, Platform& platform,
-                               const Elements& e, std::function<void(const QString&)> trace,
-                               std::function<void()> logPosition)
+                               const Topics& topics, std::function<void(const QString&)> trace)
     : network_(network),
       position_(position),
       platform_(platform),
-      PosL_(e.PosL),
-      Cell_(e.Cell),
-      NMEA_(e.NMEA),
-      GPS_(e.GPS),
-      MBlast_(e.MBlast),
-      Timer2_(e.Timer2),
-      controls_(e.positionControls),
-      trace_(std::move(trace)),
-      logPosition_(std::move(logPosition)) {}
+      topics_(topics),
+      trace_(std::move(trace)) {}
 
 CellDbPosition::~CellDbPosition() = default;
 
@@ -50,8 +44,7 @@ void CellDbPosition::ServingCellChanged() {
     position_.gsmGga.clear();
     position_.lastCbPosition.clear();
     position_.gsmFromDatabase = false;
-    PosL_->setText(QString());
-    PosL_->setToolTip(QString());
+    topics_.panel.showPosition(QString(), QString());
 
     const std::string& key = network_.cellKey;
     const std::string radio = network_.cellRadio.empty() ? "GSM" : network_.cellRadio;
@@ -77,16 +70,15 @@ void CellDbPosition::ServingCellChanged() {
     in.decimalSeparator = separator.isEmpty() ? '.' : separator.at(0).toLatin1();
     const funkor::DbPositionResult r = funkor::computeDbPosition(in);
 
-    NMEA_->setEnabled(true);
-    GPS_->setEnabled(true);
-    for (QWidget* w : controls_) w->setVisible(true);
+    topics_.nmeaOutput.setChoiceEnabled(true);
+    topics_.gpsInput.setChoiceEnabled(true);
+    topics_.panel.showForDatabase();
     position_.gsmFromDatabase = true;
     position_.mapAddress = r.mapAddress;
-    if (MBlast_->isChecked()) platform_.OpenUrl(fromCp1252(r.mapAddress));
-    PosL_->setText(fromCp1252(r.caption));
-    PosL_->setToolTip(fromCp1252(r.toolTip));
+    topics_.mapLink.follow(r.mapAddress);
+    topics_.panel.showPosition(fromCp1252(r.caption), fromCp1252(r.toolTip));
     position_.gsmRmc = r.sentences.rmc;
     position_.gsmGga = r.sentences.gga;
-    Timer2_->setEnabled(true);
-    logPosition_();
+    topics_.nmeaOutput.start();
+    topics_.positionLog.logPosition();
 }

@@ -8,16 +8,15 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "core/cell_database.h"
 
-class QCheckBox;
-class QComboBox;
-class QWidget;
-class LabelElement;
-class TimerElement;
 class Platform;
+class GpsInput;
+class MapLink;
+class NmeaOutput;
+class PositionLog;
+class PositionPanel;
 struct NetworkState;
 struct PositionState;
 
@@ -28,22 +27,18 @@ struct PositionState;
 // broadcast page of the same cell replaces the database's position later.
 class CellDbPosition {
   public:
-    // The window's elements this topic writes.
-    struct Elements {
-        LabelElement* PosL;
-        LabelElement* Cell;
-        QComboBox* NMEA;
-        QComboBox* GPS;
-        QCheckBox* MBlast;
-        TimerElement* Timer2;
-        // Shown while a database position is: the sending and map controls.
-        std::vector<QWidget*> positionControls;
+    // The topics a database position goes to: the position display, the
+    // output lists and cycle, the map and the log.
+    struct Topics {
+        PositionPanel& panel;
+        NmeaOutput& nmeaOutput;
+        GpsInput& gpsInput;
+        MapLink& mapLink;
+        PositionLog& positionLog;
     };
-    // `trace` adds a line to the trace list; `logPosition` appends the shown
-    // position to the position log when logging is on (Trace_Click).
+    // `trace` adds a line to the trace list.
     CellDbPosition(NetworkState& network, PositionState& position, Platform& platform,
-                   const Elements& elements, std::function<void(const QString&)> trace,
-                   std::function<void()> logPosition);
+                   const Topics& topics, std::function<void(const QString&)> trace);
     ~CellDbPosition();
 
     // Opens the database at `path`; a missing file means no database (quietly),
@@ -59,14 +54,7 @@ class CellDbPosition {
     NetworkState& network_;
     PositionState& position_;
     Platform& platform_;
-    LabelElement* PosL_;
-    LabelElement* Cell_;
-    QComboBox* NMEA_;
-    QComboBox* GPS_;
-    QCheckBox* MBlast_;
-    TimerElement* Timer2_;
-    std::vector<QWidget*> controls_;
+    Topics topics_;
     std::function<void(const QString&)> trace_;
-    std::function<void()> logPosition_;
     std::optional<funkor::CellDatabase> db_;
 };

@@ -3,58 +3,82 @@
 
 #include "app/position/display_switches.h"
 
-#include "app/window/form1.h"
+#include <QCheckBox>
+
+#include "app/position/cell_site_files.h"
+#include "app/position/position_panel.h"
+#include "app/window/elements.h"
+#include "app/window/form1_variables.h"
 #include "app/window/text_codec.h"
 #include "core/position_texts.h"
 
-DisplaySwitches::DisplaySwitches(Form1& form) : f(form) {}
+DisplaySwitches::DisplaySwitches(const Elements& elements, NetworkState& network,
+                                 PositionState& position, PositionPanel& panel,
+                                 CellSiteFiles& cellNames, Calls calls)
+    : e_(elements),
+      network_(network),
+      position_(position),
+      panel_(panel),
+      cellNames_(cellNames),
+      calls_(std::move(calls)) {}
+
+bool DisplaySwitches::homeShown() const {
+    return e_.ShHome->isChecked();
+}
+
+bool DisplaySwitches::cellShown() const {
+    return e_.ShCell->isChecked();
+}
+
+void DisplaySwitches::putNetworkAway(std::string& networkText, std::string& zoneName) {
+    networkText = network_.networkText;
+    zoneName = network_.zoneName;
+    e_.Netz->setText(QString());
+    panel_.showZoneName(QString());
+}
+
+void DisplaySwitches::bringNetworkBack(const std::string& networkText,
+                                       const std::string& zoneName) {
+    network_.networkText = networkText;
+    network_.zoneName = zoneName;
+    e_.Netz->setText(fromCp1252(network_.networkText));
+    panel_.showZoneName(fromCp1252(network_.zoneName));
+}
 
 void DisplaySwitches::ShCell_Click() {
-    PositionState& p = f.position;
-    if (f.ShCell->isChecked()) {
-        p.shCellNetworkText = f.network.networkText;
-        p.shCellZoneName = f.network.zoneName;
-        f.Netz->setText(QString());
-        f.Netz2->setText(QString());
+    PositionState& p = position_;
+    if (e_.ShCell->isChecked()) {
+        putNetworkAway(p.shCellNetworkText, p.shCellZoneName);
         // Runs ShHome_Click now when home display was on.
-        f.ShHome->setChecked(false);
+        e_.ShHome->setChecked(false);
     } else {
-        f.network.networkText = p.shCellNetworkText;
-        f.network.zoneName = p.shCellZoneName;
-        f.Netz->setText(fromCp1252(f.network.networkText));
-        f.Netz2->setText(fromCp1252(f.network.zoneName));
+        bringNetworkBack(p.shCellNetworkText, p.shCellZoneName);
     }
     // The next position is shown in the new mode even when unchanged.
     p.lastCbPosition.clear();
-    f.ComputeCellPosition();
-    f.BattA->setFocus();
+    calls_.recomputePosition();
+    calls_.moveFocusAway();
 }
 
 void DisplaySwitches::ShHome_Click() {
-    PositionState& p = f.position;
-    if (f.ShHome->isChecked()) {
-        p.shHomeCellCaption = toCp1252(f.Cell->text());
-        f.Cell->setText(QStringLiteral(" Home"));
-        f.Entf->setToolTip(QStringLiteral("Home (%1)").arg(fromCp1252(f.network.homeKey)));
+    PositionState& p = position_;
+    if (e_.ShHome->isChecked()) {
+        p.shHomeCellCaption = toCp1252(cellNames_.caption());
+        cellNames_.showCaption(QStringLiteral(" Home"));
+        panel_.setDistanceToolTip(QStringLiteral("Home (%1)").arg(fromCp1252(network_.homeKey)));
         // Runs ShCell_Click now when cell display was on: it restores its
         // texts and shows the home position at once.
-        f.ShCell->setChecked(false);
-        p.shHomeNetworkText = f.network.networkText;
-        p.shHomeZoneName = f.network.zoneName;
-        f.Netz->setText(QString());
-        f.Netz2->setText(QString());
+        e_.ShCell->setChecked(false);
+        putNetworkAway(p.shHomeNetworkText, p.shHomeZoneName);
         // The phone is not polled while home is shown.
-        f.Timer1->setEnabled(false);
+        calls_.setPolling(false);
     } else {
-        f.Entf->setToolTip(
+        panel_.setDistanceToolTip(
             QStringLiteral("Entfernung Home (r=%1m)")
-                .arg(QString::fromStdString(funkor::mapNumber(f.network.homeZone.radius))));
-        f.Cell->setText(fromCp1252(p.shHomeCellCaption));
-        f.network.networkText = p.shHomeNetworkText;
-        f.network.zoneName = p.shHomeZoneName;
-        f.Netz->setText(fromCp1252(f.network.networkText));
-        f.Netz2->setText(fromCp1252(f.network.zoneName));
-        f.Timer1->setEnabled(true);
+                .arg(QString::fromStdString(funkor::mapNumber(network_.homeZone.radius))));
+        cellNames_.showCaption(fromCp1252(p.shHomeCellCaption));
+        bringNetworkBack(p.shHomeNetworkText, p.shHomeZoneName);
+        calls_.setPolling(true);
     }
-    f.BattA->setFocus();
+    calls_.moveFocusAway();
 }

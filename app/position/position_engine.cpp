@@ -5,93 +5,95 @@
 
 #include <QFile>
 
-#include "app/window/form1.h"
+#include "app/output/gps_input.h"
+#include "app/output/map_link.h"
+#include "app/output/nmea_output.h"
+#include "app/position/cell_site_files.h"
+#include "app/position/display_switches.h"
+#include "app/position/position_log.h"
+#include "app/position/position_panel.h"
+#include "app/support/program_folder.h"
+#include "app/window/form1_variables.h"
+#include "app/window/platform.h"
 #include "app/window/text_codec.h"
 #include "core/cell_files.h"
 #include "core/position_engine.h"
 
-PositionEngine::PositionEngine(Form1& form) : f(form) {}
+PositionEngine::PositionEngine(NetworkState& network, PositionState& position, Platform& platform,
+                               const ProgramFolder& folder, const Topics& topics)
+    : network_(network),
+      position_(position),
+      platform_(platform),
+      folder_(folder),
+      topics_(topics) {}
+
 PositionEngine::~PositionEngine() = default;
 
-void PositionEngine::showPositionControls() {
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{f.PosL, f.Zone, f.MBlast, f.SendPos, f.CallPos, f.ReqPosEn,
-                                         f.Cell, f.TAV, f.Entf, f.ShHome, f.ShCell, f.Shape2})
-        w->setVisible(true);
-    for (auto* line : f.Line1) line->setVisible(true);
-}
-
 void PositionEngine::ComputeCellPosition() {
-    const QDateTime now = f.platform().Now();
+    const QDateTime now = platform_.Now();
     const QDate day = now.date();
     const QTime time = now.time();
 
     funkor::PositionEngineInput in;
-    in.cbPage = f.position.cbPage;
-    in.lastCbPosition = f.position.lastCbPosition;
-    in.sectorLetter = f.network.sectorLetter;
-    in.taDistance = f.network.taDistance;
-    in.homeDisplay = f.ShHome->isChecked();
-    in.cellDisplay = f.ShCell->isChecked();
-    in.homeKey = f.network.homeKey;
-    in.home = f.network.homeZone;
-    in.city = f.network.cityZone;
-    in.cellKey = f.network.cellKey;
+    in.cbPage = position_.cbPage;
+    in.lastCbPosition = position_.lastCbPosition;
+    in.sectorLetter = network_.sectorLetter;
+    in.taDistance = network_.taDistance;
+    in.homeDisplay = topics_.switches.homeShown();
+    in.cellDisplay = topics_.switches.cellShown();
+    in.homeKey = network_.homeKey;
+    in.home = network_.homeZone;
+    in.city = network_.cityZone;
+    in.cellKey = network_.cellKey;
     in.regionLines = std::span<const std::string>(
-        f.position.o2Lines.lines.data() + 1, static_cast<std::size_t>(f.position.o2Lines.count));
-    in.regionText = f.network.regionText;
+        position_.o2Lines.lines.data() + 1, static_cast<std::size_t>(position_.o2Lines.count));
+    in.regionText = network_.regionText;
     in.localTime = {day.year(), day.month(), day.day(), time.hour(), time.minute(), time.second()};
-    in.utcOffsetHours = f.position.utcOffsetHours;
-    in.mapBase = f.position.mapBase;
+    in.utcOffsetHours = position_.utcOffsetHours;
+    in.mapBase = position_.mapBase;
     in.decimalSeparator = localDecimalSeparator();
 
     const funkor::PositionEngineResult r = funkor::computeCellPosition(in);
     using Stage = funkor::PositionStage;
     if (r.stage == Stage::NotReady || r.stage == Stage::OtherChannel) return;
 
+    PositionPanel& panel = topics_.panel;
     if (in.homeDisplay) {
-        f.position.positionKey = r.positionKey;
-        f.position.lastCbPosition.clear();
+        position_.positionKey = r.positionKey;
+        position_.lastCbPosition.clear();
     } else {
-        f.NMEA->setEnabled(true);
-        f.GPS->setEnabled(true);
+        topics_.nmeaOutput.setChoiceEnabled(true);
+        topics_.gpsInput.setChoiceEnabled(true);
         // A GPS receiver chosen before the phone was found gets its port now,
         // unless it is the phone's own port.
-        const int gpsPort = f.GPS->currentIndex();
-        if (gpsPort > 0 && gpsPort != f.GSM->currentIndex() && !f.Comm3->PortOpen())
-            f.OpenGpsPort(gpsPort);
-        showPositionControls();
+        topics_.gpsInput.openChosenPort();
+        panel.showForBroadcast();
         if (r.stage != Stage::Computed) return;
-        f.position.lastCbPosition = r.lastCbPosition;
-        f.position.positionKey = r.positionKey;
+        position_.lastCbPosition = r.lastCbPosition;
+        position_.positionKey = r.positionKey;
         // A cell without a name of its own may stand on a named site.
-        if (f.Cell->text().isEmpty()) {
+        if (topics_.cellNames.caption().isEmpty()) {
             const auto site = funkor::findSiteNameInFile(
-                QFile::encodeName(f.folderFile(QString::fromLatin1(funkor::kSiteNameFile)))
+                QFile::encodeName(folder_.file(QString::fromLatin1(funkor::kSiteNameFile)))
                     .toStdString(),
-                f.position.positionKey);
-            if (site) f.Cell->setText(fromCp1252(*site));
+                position_.positionKey);
+            if (site) topics_.cellNames.showCaption(fromCp1252(*site));
         }
     }
 
-    f.position.mapAddress = r.mapAddress;
-    if (f.MBlast->isChecked()) f.platform().OpenUrl(fromCp1252(r.mapAddress));
+    position_.mapAddress = r.mapAddress;
+    topics_.mapLink.follow(r.mapAddress);
 
-    if (!r.caption.empty()) {
-        f.PosL->setText(fromCp1252(r.caption));
-        f.PosL->setToolTip(fromCp1252(r.toolTip));
-    }
-    f.position.gsmRmc = r.sentences.rmc;
-    f.position.gsmGga = r.sentences.gga;
-    f.position.gsmFromDatabase = false;
+    if (!r.caption.empty()) panel.showPosition(fromCp1252(r.caption), fromCp1252(r.toolTip));
+    position_.gsmRmc = r.sentences.rmc;
+    position_.gsmGga = r.sentences.gga;
+    position_.gsmFromDatabase = false;
 
-    f.Zone->setToolTip(fromCp1252(r.zoneToolTip));
-    f.Zone->setText(fromCp1252(r.zoneCaption));
+    panel.showZone(fromCp1252(r.zoneCaption), fromCp1252(r.zoneToolTip));
+    network_.zoneName = r.zones.zoneName;
+    panel.showZoneName(fromCp1252(network_.zoneName));
+    panel.showDistance(fromCp1252(r.distanceCaption));
 
-    f.network.zoneName = r.zones.zoneName;
-    f.Netz2->setText(fromCp1252(f.network.zoneName));
-    f.Entf->setText(fromCp1252(r.distanceCaption));
-
-    f.Timer2->setEnabled(true);
-    if (f.Trace->isChecked()) f.Trace_Click();
+    topics_.nmeaOutput.start();
+    topics_.positionLog.logPosition();
 }

@@ -3,7 +3,6 @@
 
 #include "app/sms/sms_reception.h"
 
-#include <QCheckBox>
 #include <QPushButton>
 #include <algorithm>
 #include <span>
@@ -21,11 +20,10 @@
 SmsReception::SmsReception(const Elements& e, SmsState& sms, CallState& calls,
                            const PositionState& position, Platform& platform, PhoneLine& phoneLine,
                            SmsSending& smsSending, PhoneCalls& phoneCalls,
-                           std::function<void()> useSmsPosition)
+                           std::function<void(const std::string&)> useSmsPosition)
     : Text1_(e.Text1),
       Text2_(e.Text2),
       SMSrd_(e.SMSrd),
-      MBlast_(e.MBlast),
       sms_(sms),
       calls_(calls),
       position_(position),
@@ -70,8 +68,7 @@ void SmsReception::ShowReceivedSms() {
             sms_.smsRmc = sms.position->sentences.rmc;
             sms_.smsGga = sms.position->sentences.gga;
             sms_.smsMapLink = sms.mapLink;
-            useSmsPosition_();
-            if (MBlast_->isChecked()) platform_.OpenUrl(fromCp1252(sms.mapLink));
+            useSmsPosition_(sms.mapLink);
             break;
         case funkor::SmsKind::Plain:
             SpeakSms();

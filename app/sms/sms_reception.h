@@ -9,7 +9,6 @@
 class PhoneCalls;
 class PhoneLine;
 class Platform;
-class QCheckBox;
 class QPushButton;
 class SmsSending;
 class TextBoxElement;
@@ -26,19 +25,18 @@ struct SmsState;
 // message's text (or a star code's answer).
 class SmsReception {
   public:
-    // The window's elements this topic owns, and MBlast (the map link's),
-    // which it only reads.
+    // The window's elements this topic owns.
     struct Elements {
         TextBoxElement* Text1;
         TextBoxElement* Text2;
         QPushButton* SMSrd;
-        QCheckBox* MBlast;  // a position SMS opens its map address
     };
-    // `useSmsPosition` makes the SMS the position source (ticks cSMS).
+    // `useSmsPosition` makes the SMS the position source (ticks cSMS) and
+    // hands its map address to the map link.
     SmsReception(const Elements& elements, SmsState& sms, CallState& calls,
                  const PositionState& position, Platform& platform, PhoneLine& phoneLine,
                  SmsSending& smsSending, PhoneCalls& phoneCalls,
-                 std::function<void()> useSmsPosition);
+                 std::function<void(const std::string& mapAddress)> useSmsPosition);
 
     // Shows the message in sms.smsPdu (TPDU length sms.smsLength, storage
     // index sms.smsIndex).
@@ -73,7 +71,6 @@ class SmsReception {
     TextBoxElement* Text1_;
     TextBoxElement* Text2_;
     QPushButton* SMSrd_;
-    QCheckBox* MBlast_;
     SmsState& sms_;
     CallState& calls_;
     const PositionState& position_;
@@ -81,5 +78,5 @@ class SmsReception {
     PhoneLine& phoneLine_;
     SmsSending& smsSending_;
     PhoneCalls& phoneCalls_;
-    std::function<void()> useSmsPosition_;
+    std::function<void(const std::string&)> useSmsPosition_;
 };

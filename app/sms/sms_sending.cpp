@@ -21,15 +21,13 @@
 SmsSending::SmsSending(const Elements& e, SmsState& sms, const PositionState& position,
                        const OutputState& output, Platform& platform, const StartOptions& options,
                        PhoneLine& phoneLine, std::function<void(const QString&)> showStatus,
-                       std::function<void()> entryChosen)
+                       std::function<void()> entryChosen, std::function<void()> positionWentOut)
     : Combo1_(e.Combo1),
       SendPos_(e.SendPos),
       CallPos_(e.CallPos),
       ReqPosEn_(e.ReqPosEn),
       SMSb_(e.SMSb),
       GsmL_(e.GsmL),
-      AsendL_(e.AsendL),
-      AsendS_(e.AsendS),
       sms_(sms),
       position_(position),
       output_(output),
@@ -37,7 +35,8 @@ SmsSending::SmsSending(const Elements& e, SmsState& sms, const PositionState& po
       options_(options),
       phoneLine_(phoneLine),
       showStatus_(std::move(showStatus)),
-      entryChosen_(std::move(entryChosen)) {}
+      entryChosen_(std::move(entryChosen)),
+      positionWentOut_(std::move(positionWentOut)) {}
 
 bool SmsSending::queue(const std::string& text) {
     // The list has no choice (index -1, no text) until the user picks an
@@ -100,10 +99,7 @@ void SmsSending::SendPos_Click() {
         GsmL_->setText(QString::fromLatin1(position.source.c_str()));
         GsmL_->show();
         queued = queue(position.text);
-        if (queued) {
-            AsendL_->show();
-            AsendS_->show();
-        }
+        if (queued) positionWentOut_();
     }
     // No send status will come for a message that was never queued; the
     // box must not stay ticked and block every later position.

@@ -14,7 +14,6 @@ class Platform;
 class QCheckBox;
 class QComboBox;
 class QPushButton;
-class QScrollBar;
 struct OutputState;
 struct PositionState;
 struct SmsState;
@@ -26,9 +25,7 @@ struct StartOptions;
 // which the command cycle hands to the phone.
 class SmsSending {
   public:
-    // The window's elements this topic owns, and the automatic-sending
-    // controls it shows once a position went out (AsendL, AsendS: the
-    // source selection's).
+    // The window's elements this topic owns.
     struct Elements {
         QComboBox* Combo1;  // the phone-book list: the recipient
         QCheckBox* SendPos;
@@ -36,15 +33,15 @@ class SmsSending {
         QCheckBox* ReqPosEn;  // position requests are answered
         QPushButton* SMSb;
         LabelElement* GsmL;
-        LabelElement* AsendL;
-        QScrollBar* AsendS;
     };
     // `showStatus` puts a send status into the message line (the SMS
-    // reception's); `entryChosen` tells the calls that a recipient is chosen.
+    // reception's); `entryChosen` tells the calls that a recipient is chosen;
+    // `positionWentOut` runs when a position SMS is queued (the source
+    // selection offers automatic sending then).
     SmsSending(const Elements& elements, SmsState& sms, const PositionState& position,
                const OutputState& output, Platform& platform, const StartOptions& options,
                PhoneLine& phoneLine, std::function<void(const QString&)> showStatus,
-               std::function<void()> entryChosen);
+               std::function<void()> entryChosen, std::function<void()> positionWentOut);
 
     void SMSb_Click();
     // Sends when the box becomes ticked; it stays ticked until the phone's
@@ -97,8 +94,6 @@ class SmsSending {
     QCheckBox* ReqPosEn_;
     QPushButton* SMSb_;
     LabelElement* GsmL_;
-    LabelElement* AsendL_;
-    QScrollBar* AsendS_;
     SmsState& sms_;
     const PositionState& position_;
     const OutputState& output_;
@@ -107,5 +102,6 @@ class SmsSending {
     PhoneLine& phoneLine_;
     std::function<void(const QString&)> showStatus_;
     std::function<void()> entryChosen_;
+    std::function<void()> positionWentOut_;
     bool unattended_ = false;
 };

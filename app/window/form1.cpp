@@ -18,6 +18,7 @@
 #include "app/position/display_switches.h"
 #include "app/position/position_engine.h"
 #include "app/position/position_log.h"
+#include "app/position/position_panel.h"
 #include "app/sms/phone_calls.h"
 #include "app/sms/sms_reception.h"
 #include "app/sms/sms_sending.h"
@@ -46,65 +47,110 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     layoutElements();
     setInitialStates();
     connectHandlers();
-    // The phone and SMS topics, each after the topics it calls. A topic that
-    // calls one made after it is given a callback here.
+    // The topics, each after the topics it calls. A topic that calls one
+    // made after it is given a callback here. The position's labels and the
+    // cell's name come first: the phone's answers are shown in them.
+    positionPanel = std::make_unique<PositionPanel>(PositionPanel::Elements{
+        PosL,
+        Zone,
+        Netz2,
+        Entf,
+        {PosL, MBlast, SendPos, CallPos, ReqPosEn, Cell},
+        {Zone, TAV, Entf, ShHome, ShCell, Shape2, Line1[0], Line1[1], Line1[2], Line1[3], Line1[4]},
+        {GsmL},
+        {Line1[0], Line1[1], Line1[2]}});
+    cellSiteFiles = std::make_unique<CellSiteFiles>(CellSiteFiles::Elements{Cell}, network,
+                                                    position, *platform_, folder_, writeProblems);
     phoneLine = std::make_unique<PhoneLine>(
         PhoneLine::Elements{this, Comm1, List2, SMSc, BattA, BattE, BattL, TAV, Netze[1]}, phone,
         *platform_,
         [this](const std::string& line) { responseDispatcher->InterpretResponse(line); },
         [this] { commandCycle->stop(); });
     smsSending = std::make_unique<SmsSending>(
-        SmsSending::Elements{Combo1, SendPos, CallPos, ReqPosEn, SMSb, GsmL, AsendL, AsendS}, sms,
-        position, output, *platform_, options_, *phoneLine,
+        SmsSending::Elements{Combo1, SendPos, CallPos, ReqPosEn, SMSb, GsmL}, sms, position, output,
+        *platform_, options_, *phoneLine,
         [this](const QString& status) { smsReception->showSendStatus(status); },
-        [this] { phoneCalls->enableCalling(); });
+        [this] { phoneCalls->enableCalling(); },
+        [this] { sourceSelection->showAutoSendControls(); });
     phoneCalls = std::make_unique<PhoneCalls>(
         PhoneCalls::Elements{Check1, CALLb, RingL, Timer3, Timer4, Sprelo, SpreloI}, calls, phone,
         *platform_, *phoneLine, *smsSending, [this](int ms) { commandCycle->restartIfRunning(ms); },
         [this] { smsReception->clearText(); });
     smsReception = std::make_unique<SmsReception>(
-        SmsReception::Elements{Text1, Text2, SMSrd, MBlast}, sms, calls, position, *platform_,
-        *phoneLine, *smsSending, *phoneCalls, [this] { cSMS->setChecked(true); });
+        SmsReception::Elements{Text1, Text2, SMSrd}, sms, calls, position, *platform_, *phoneLine,
+        *smsSending, *phoneCalls, [this](const std::string& mapAddress) {
+            sourceSelection->selectSmsSource();
+            mapLink->follow(mapAddress);
+        });
     commandCycle = std::make_unique<CommandCycle>(
         CommandCycle::Elements{Timer1, GSM, Baud},
         CommandCycle::State{phone, network, position, sms, calls}, *platform_,
         CommandCycle::Topics{*phoneLine, *smsSending, *smsReception, *phoneCalls});
     responseDispatcher = std::make_unique<ResponseDispatcher>(
-        ResponseDispatcher::Elements{Info, Level, Text3, Image1, List1, Sta, Netze, Land, Netz,
-                                     Netz2, Zone, PosL, Entf, Cell, Line1, GSM, Baud},
+        ResponseDispatcher::Elements{Info, Level, Text3, Image1, List1, Sta, Netze, Land, Netz, GSM,
+                                     Baud},
         ResponseDispatcher::State{phone, network, position, sms, calls}, *platform_, folder_,
         ResponseDispatcher::Topics{*phoneLine, *commandCycle, *smsSending, *smsReception,
-                                   *phoneCalls},
+                                   *phoneCalls, *positionPanel, *cellSiteFiles},
         ResponseDispatcher::PositionHooks{[this] { positionEngine->ComputeCellPosition(); },
                                           [this] { cellDbPosition->ServingCellChanged(); }});
     new PortProblemDisplay(PortProblemDisplay::Elements{GSM, Comm1, GPS, Comm3, NMEA, Comm2},
                            *phoneLine, this);
-    cellSiteFiles = std::make_unique<CellSiteFiles>(*this);
-    positionEngine = std::make_unique<PositionEngine>(*this);
-    displaySwitches = std::make_unique<DisplaySwitches>(*this);
-    positionLog = std::make_unique<PositionLog>(*this);
-    cellDbPosition = std::make_unique<CellDbPosition>(
-        network, position, *platform_,
-        CellDbPosition::Elements{PosL,
-                                 Cell,
-                                 NMEA,
-                                 GPS,
-                                 MBlast,
-                                 Timer2,
-                                 {PosL, MBlast, SendPos, CallPos, ReqPosEn, Cell}},
-        [this](const QString& line) { phoneLine->addTrace(line, true); },
-        [this] {
-            if (Trace->isChecked()) Trace_Click();
-        });
-    gpsInput = std::make_unique<GpsInput>(*this);
-    sourceSelection = std::make_unique<SourceSelection>(*this);
-    lanOutput = std::make_unique<LanOutput>(*this);
-    nmeaOutput = std::make_unique<NmeaOutput>(*this);
-    mapLink = std::make_unique<MapLink>(*this);
+    createPositionAndOutputTopics();
     mapServer = std::make_unique<MapServer>();
 }
 
 Form1::~Form1() = default;
+
+// The position and output topics after the panel and the cell names, each
+// given what it uses and made after the topics it calls.
+void Form1::createPositionAndOutputTopics() {
+    sourceSelection = std::make_unique<SourceSelection>(
+        SourceSelection::Elements{cGSM, cGPS, cSMS, cMULTI, AsendS, AsendL, Timer6}, output,
+        settingsPath(), [this] { smsSending->sendPositionUnattended(); });
+    gpsInput = std::make_unique<GpsInput>(GpsInput::Elements{GPS, Comm3, GPSstat, GSM}, output,
+                                          *sourceSelection);
+    const TraceList trace{
+        [this] { return phoneLine->traceVisible(); },
+        [this](const QString& entry, bool follow) { phoneLine->addTrace(entry, follow); },
+        [this] { phoneLine->showLastTraceEntries(); }};
+    lanOutput =
+        std::make_unique<LanOutput>(LanOutput::Elements{Winsock, TCPstat}, network, position,
+                                    output, *platform_, settingsPath(), *sourceSelection, trace);
+    mapLink = std::make_unique<MapLink>(MapLink::Elements{MBlast, Timer5}, position, sms,
+                                        *platform_, *sourceSelection,
+                                        [this](const std::string& rmc, const std::string& gga) {
+                                            nmeaOutput->replayLogged(rmc, gga);
+                                        });
+    positionLog =
+        std::make_unique<PositionLog>(PositionLog::Elements{Trace, TrNew, NewL}, network, position,
+                                      *platform_, folder_, writeProblems, *cellSiteFiles, *mapLink);
+    nmeaOutput =
+        std::make_unique<NmeaOutput>(NmeaOutput::Elements{NMEA, Timer2, Comm2, TCPstat, GSM},
+                                     network, position, output, sms, settingsPath(),
+                                     NmeaOutput::Topics{*sourceSelection, *gpsInput, *lanOutput,
+                                                        *mapLink, *positionLog, *positionPanel},
+                                     trace, [this] { return cellDbPosition->hasDatabase(); });
+    cellDbPosition = std::make_unique<CellDbPosition>(
+        network, position, *platform_,
+        CellDbPosition::Topics{*positionPanel, *nmeaOutput, *gpsInput, *mapLink, *positionLog},
+        [this](const QString& line) { phoneLine->addTrace(line, true); });
+    displaySwitches = std::make_unique<DisplaySwitches>(
+        DisplaySwitches::Elements{ShCell, ShHome, Netz}, network, position, *positionPanel,
+        *cellSiteFiles,
+        DisplaySwitches::Calls{[this] { positionEngine->ComputeCellPosition(); },
+                               [this](bool on) {
+                                   if (on)
+                                       commandCycle->start();
+                                   else
+                                       commandCycle->stop();
+                               },
+                               [this] { BattA->setFocus(); }});
+    positionEngine = std::make_unique<PositionEngine>(
+        network, position, *platform_, folder_,
+        PositionEngine::Topics{*displaySwitches, *positionPanel, *cellSiteFiles, *nmeaOutput,
+                               *gpsInput, *mapLink, *positionLog});
+}
 
 std::string Form1::settingsPath() const {
     return QFile::encodeName(folder_.file(QStringLiteral("Funkor.ini"))).toStdString();

@@ -32,6 +32,7 @@ class CellSiteFiles;
 class PositionEngine;
 class DisplaySwitches;
 class PositionLog;
+class PositionPanel;
 class CellDbPosition;
 class GpsInput;
 class SourceSelection;
@@ -201,6 +202,7 @@ class Form1 : public QMainWindow {
     std::unique_ptr<PositionEngine> positionEngine;
     std::unique_ptr<DisplaySwitches> displaySwitches;
     std::unique_ptr<PositionLog> positionLog;
+    std::unique_ptr<PositionPanel> positionPanel;
     std::unique_ptr<CellDbPosition> cellDbPosition;
     std::unique_ptr<GpsInput> gpsInput;
     std::unique_ptr<SourceSelection> sourceSelection;
@@ -308,6 +310,7 @@ class Form1 : public QMainWindow {
     void restorePlacement();
     void rememberPlacement();
     void connectHandlers();
+    void createPositionAndOutputTopics();
     void addElement(QObject* object, const QString& name, const QString& kind,
                     bool decoration = false);
     // A settings value, or `def` when missing, not a number or outside

@@ -10,6 +10,7 @@
 
 #include "app/output/map_server.h"
 #include "app/output/source_selection.h"
+#include "app/phone/command_cycle.h"
 #include "app/position/cell_db_position.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
@@ -158,7 +159,7 @@ void Form1::Form_Load() {
     // The command cycle runs unless the phone link is off.
     if (GSM->currentText() != QLatin1String("STOP")) {
         QCoreApplication::processEvents();
-        Timer1->setEnabled(true);
+        commandCycle->start();
     }
 
     // Nothing to take over without a position log.
@@ -178,21 +179,20 @@ void Form1::GSM_Click() {
     if (GSM->currentIndex() < 0) return;
     const QString choice = GSM->currentText();
     if (choice == QLatin1String("STOP")) {
-        cGSM->setChecked(false);
-        cGSM->setEnabled(false);
+        sourceSelection->setGsmAvailable(false);
         return;
     }
     if (Comm1->PortOpen()) Comm1->setPortOpen(false);
     if (choice.startsWith(QLatin1String("COM")))
         phone.portNumber = funkor::fields::valInt(funkor::fields::mid(choice.toStdString(), 5));
-    phone.phoneLinked = 0;
+    phone.phoneLinked = false;
     QCoreApplication::processEvents();
-    cGSM->setEnabled(true);
-    if (Active->isChecked()) Timer1->setEnabled(true);
+    sourceSelection->setGsmAvailable(true);
+    if (Active->isChecked()) commandCycle->start();
 }
 
 void Form1::GSM_GotFocus() {
-    Timer1->setEnabled(false);
+    commandCycle->stop();
     GPS->setEnabled(true);
     NMEA->setEnabled(true);
     if (Comm1->PortOpen()) Comm1->setPortOpen(false);
@@ -200,16 +200,15 @@ void Form1::GSM_GotFocus() {
 
 void Form1::Active_Click() {
     if (!Active->isChecked()) {
-        Timer1->setEnabled(false);
+        commandCycle->stop();
         if (Comm1->PortOpen()) Comm1->setPortOpen(false);
         return;
     }
-    phone.phoneLinked = 0;
+    phone.phoneLinked = false;
     if (!Comm1->PortOpen() && !Comm1->setPortOpen(true))
         platform_->MsgBox(Comm1->lastError(), QStringLiteral("GSM-Port"));
     // Polling resumes, except while home is shown or the phone link is off.
-    if (!ShHome->isChecked() && GSM->currentText() != QLatin1String("STOP"))
-        Timer1->setEnabled(true);
+    if (!ShHome->isChecked() && GSM->currentText() != QLatin1String("STOP")) commandCycle->start();
 }
 
 void Form1::SAVE_Click() {

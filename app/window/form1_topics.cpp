@@ -61,8 +61,7 @@ void Form1::ComputeCellPosition() {
     positionEngine->ComputeCellPosition();
 }
 bool Form1::OpenGpsPort(int portNumber) {
-    Comm3->setCommPort(portNumber);
-    return Comm3->setPortOpen(true);
+    return gpsInput->openPort(portNumber);
 }
 void Form1::ShowReceivedSms() {
     smsReception->ShowReceivedSms();

@@ -9,6 +9,7 @@
 
 #include "core/at_network.h"
 #include "core/data_files.h"
+#include "core/position_output.h"
 
 // The state the window's handlers share, grouped by topic. Texts are 8-bit
 // (one byte per character, as on the serial line and in the data files);
@@ -169,7 +170,7 @@ struct NetworkState {
 // Cell position, display switches, position log and map link.
 struct PositionState {
     std::string cbPage;          // hex text of the last cell-broadcast page
-    int cbPending = 0;           // the next line is a broadcast page
+    bool cbPending = false;      // the next line is a broadcast page
     std::string lastCbPosition;  // 22 hex digits of the last processed position
     std::string positionKey;     // 12 digits: easting, northing in 10 m
     std::string gsmRmc;          // GSM-cell sentence pair, each ending in CR LF
@@ -220,8 +221,8 @@ struct OutputState {
     std::string gpsRmc;  // last "$GPRMC" line with CR LF appended
     std::string gpsGga;
     std::string gpsLineBuffer;
-    int sourceRotation = 0;  // 1 GSM, 2 GPS, 3 SMS in multi-source mode
-    int lanStarted = 0;
+    int sourceRotation = funkor::SourceRotation::NotYet;  // the source the rotation sent last
+    bool lanStarted = false;  // the LAN output listens; reset when it is closed
     int autoSendMinutes = 0;
 
     template <class V>
@@ -328,4 +329,14 @@ struct CallState {
         v("callerName", callerName);
         v("nextAnnounceTime", nextAnnounceTime);
     }
+};
+
+// The state of the phone's side, as the command cycle and the response
+// dispatcher both read and write it.
+struct PhoneSideState {
+    PhoneLinkState& phone;
+    NetworkState& network;
+    PositionState& position;
+    SmsState& sms;
+    CallState& calls;
 };

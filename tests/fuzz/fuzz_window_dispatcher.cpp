@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     f.phone.ussdPending = steer % 3;
     f.sms.smsSendPending = (steer & 4) ? 1 : 0;
     f.sms.smsListPending = (steer & 8) ? 1 : 0;
-    f.position.cbPending = (steer & 16) ? 1 : 0;
+    f.position.cbPending = (steer & 16) != 0;
     f.sms.smsReadState = (steer & 32) ? 3 : 0;
     f.network.operatorCode = (steer & 64) ? "26207" : "26201";
     f.phone.pollStep = (steer & 128) ? 10 : 5;

@@ -11,42 +11,7 @@
 
 namespace {
 
-// A platform whose input box runs `whileAsked` before it answers, as the
-// phone's lines arrive while the user types.
-class TypingPlatform : public FakePlatform {
-  public:
-    std::function<void()> whileAsked;
-    QStringList titles;
-    QString InputBox(const QString& prompt, const QString& title,
-                     const QString& defaultText) override {
-        titles << title;
-        if (whileAsked) whileAsked();
-        return FakePlatform::InputBox(prompt, title, defaultText);
-    }
-};
-
-struct NamingFixture {
-    QTemporaryDir dir;
-    TypingPlatform* platform = nullptr;
-    std::unique_ptr<Form1> form;
-
-    NamingFixture() {
-        auto p = std::make_unique<TypingPlatform>();
-        platform = p.get();
-        form = std::make_unique<Form1>(StartOptions{}, ProgramFolder{dir.path(), QString()},
-                                       std::move(p));
-        form->Form_Load();
-    }
-    QString path(const char* name) const { return dir.path() + QLatin1Char('/') + name; }
-    QByteArray read(const char* name) const {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-    }
-    void write(const char* name, const QByteArray& content) const {
-        QFile f(path(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(content);
-    }
+struct NamingFixture : AskingWindow {
     // What a naming attempt left behind: beeps, the dialog asked, both files
     // and the cell caption, against a table row with those fields.
     template <typename Row>

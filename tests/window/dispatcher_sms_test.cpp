@@ -108,7 +108,7 @@ TEST(DispatcherBroadcast, TheLineAfterTheHeaderIsThePage) {
         Form1& f = fx.f;
         fx.feed({"+CBM: 88,4370,1,1,1", page});
         EXPECT_EQ(f.position.cbPage, page);
-        EXPECT_EQ(f.position.cbPending, 0);
+        EXPECT_FALSE(f.position.cbPending);
         fx.feed("+CSQ: 7,99");  // handled normally again
         EXPECT_EQ(f.position.cbPage, page);
         EXPECT_EQ(f.Level->value(), 7);

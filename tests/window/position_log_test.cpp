@@ -12,47 +12,14 @@ namespace {
 
 const char* kBerlinPage = "001000DD0111B45A0E7783D570B15C8E06";  // 459870581994
 
-// A platform whose input box can look at the window while it asks.
-class AskingPlatform : public FakePlatform {
-  public:
-    std::function<void()> whileAsked;
-    QStringList titles;
-    QString InputBox(const QString& prompt, const QString& title,
-                     const QString& defaultText) override {
-        titles << title;
-        if (whileAsked) whileAsked();
-        return FakePlatform::InputBox(prompt, title, defaultText);
-    }
-};
-
-struct LogFixture {
-    QTemporaryDir dir;
-    AskingPlatform* platform = nullptr;
-    std::unique_ptr<Form1> form;
-
-    LogFixture() {
-        auto p = std::make_unique<AskingPlatform>();
-        platform = p.get();
-        p->now = QDateTime(QDate(2026, 12, 2), QTime(9, 20, 5));
-        form = std::make_unique<Form1>(StartOptions{}, ProgramFolder{dir.path(), QString()},
-                                       std::move(p));
-        form->Form_Load();
+struct LogFixture : AskingWindow {
+    LogFixture() : AskingWindow(QDateTime(QDate(2026, 12, 2), QTime(9, 20, 5))) {
         Form1& f = *form;
         f.network.operatorCode = "26207";
         f.network.cellKey = "4E21C67C26207";
         f.position.positionKey = "459870581994";
         f.position.gsmRmc = "$GPRMC,R*00\r\n";
         f.position.gsmGga = "$GPGGA,G*00\r\n";
-    }
-    QString path(const char* name) const { return dir.path() + QLatin1Char('/') + name; }
-    QByteArray read(const char* name) const {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-    }
-    void write(const char* name, const QByteArray& content) const {
-        QFile file(path(name));
-        file.open(QIODevice::WriteOnly);
-        file.write(content);
     }
 };
 

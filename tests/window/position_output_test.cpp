@@ -83,7 +83,7 @@ TEST_F(OutputCycle, LeavingTheNetworkStopsAndHidesThePositionAndClosesTheLan) {
     funkor::ini::writeString(f().settingsPath(), "LAN", "Port", "0");
     w.chooseOutput(QStringLiteral("LAN"));
     f().Timer2_Timer();
-    ASSERT_EQ(f().output.lanStarted, 1);
+    ASSERT_TRUE(f().output.lanStarted);
     ASSERT_EQ(f().Winsock->State(), funkor::kLanListening);
     f().Timer2->setEnabled(true);
     for (QWidget* wd : {static_cast<QWidget*>(f().PosL), static_cast<QWidget*>(f().MBlast),
@@ -101,7 +101,7 @@ TEST_F(OutputCycle, LeavingTheNetworkStopsAndHidesThePositionAndClosesTheLan) {
     EXPECT_FALSE(f().Line1[2]->isVisibleTo(&f()));
     EXPECT_FALSE(f().NMEA->isEnabled());
     EXPECT_FALSE(f().GPS->isEnabled());
-    EXPECT_EQ(f().output.lanStarted, 0);
+    EXPECT_FALSE(f().output.lanStarted);
     EXPECT_EQ(f().Winsock->State(), funkor::kLanClosed);
 }
 
@@ -604,7 +604,7 @@ TEST(LanOutput, ClientLifecycleColoursAndNoMessageWhenItLeaves) {
     ASSERT_TRUE(runUntil([&] { return f.Winsock->State() == funkor::kLanClosing; }));
     f.Timer2_Timer();  // closing: black, then closed: red and given up
     EXPECT_EQ(f.TCPstat->fillColor(), kRed);
-    EXPECT_EQ(f.output.lanStarted, 0);
+    EXPECT_FALSE(f.output.lanStarted);
     f.Timer2_Timer();  // listening again
     EXPECT_EQ(f.Winsock->State(), funkor::kLanListening);
     EXPECT_TRUE(w.platform->messages.isEmpty()) << w.platform->messages.join('\n').toStdString();

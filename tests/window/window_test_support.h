@@ -3,9 +3,12 @@
 
 #pragma once
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,5 +50,47 @@ struct WindowFixture {
             std::make_unique<Form1>(options, ProgramFolder{dir.path(), QString()}, std::move(fake));
         if (load) form->Form_Load();
         return *form;
+    }
+};
+
+// A platform whose input box runs `whileAsked` before it answers, as the
+// phone's lines arrive while the user types; it keeps the dialogs' titles.
+class AskingPlatform : public FakePlatform {
+  public:
+    std::function<void()> whileAsked;
+    QStringList titles;
+    QString InputBox(const QString& prompt, const QString& title,
+                     const QString& defaultText) override {
+        titles << title;
+        if (whileAsked) whileAsked();
+        return FakePlatform::InputBox(prompt, title, defaultText);
+    }
+};
+
+// A started window on its own program folder, with an asking platform whose
+// clock shows `now` (when given), and the folder's files by name.
+struct AskingWindow {
+    QTemporaryDir dir;
+    AskingPlatform* platform = nullptr;
+    std::unique_ptr<Form1> form;
+
+    explicit AskingWindow(const QDateTime& now = QDateTime()) {
+        auto p = std::make_unique<AskingPlatform>();
+        platform = p.get();
+        if (now.isValid()) p->now = now;
+        form = std::make_unique<Form1>(StartOptions{}, ProgramFolder{dir.path(), QString()},
+                                       std::move(p));
+        form->Form_Load();
+    }
+    QString path(const char* name) const { return dir.path() + QLatin1Char('/') + name; }
+    // The file's bytes, "<none>" when it does not exist.
+    QByteArray read(const char* name) const {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+    }
+    void write(const char* name, const QByteArray& content) const {
+        QFile f(path(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
     }
 };
