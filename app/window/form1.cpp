@@ -47,9 +47,16 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     layoutElements();
     setInitialStates();
     connectHandlers();
-    // The topics, each after the topics it calls. A topic that calls one
-    // made after it is given a callback here. The position's labels and the
-    // cell's name come first: the phone's answers are shown in them.
+    createTopics();
+}
+
+Form1::~Form1() = default;
+
+// Every topic, each given what it uses and made after the topics it calls.
+// A topic that calls one made after it is given a callback here, which calls
+// one named method. The position's labels and the cell's name come first:
+// the phone's answers are shown in them.
+void Form1::createTopics() {
     positionPanel = std::make_unique<PositionPanel>(PositionPanel::Elements{
         PosL,
         Zone,
@@ -96,15 +103,7 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
                                           [this] { cellDbPosition->ServingCellChanged(); }});
     new PortProblemDisplay(PortProblemDisplay::Elements{GSM, Comm1, GPS, Comm3, NMEA, Comm2},
                            *phoneLine, this);
-    createPositionAndOutputTopics();
-    mapServer = std::make_unique<MapServer>();
-}
-
-Form1::~Form1() = default;
-
-// The position and output topics after the panel and the cell names, each
-// given what it uses and made after the topics it calls.
-void Form1::createPositionAndOutputTopics() {
+    // The position and output topics.
     sourceSelection = std::make_unique<SourceSelection>(
         SourceSelection::Elements{cGSM, cGPS, cSMS, cMULTI, AsendS, AsendL, Timer6}, output,
         settingsPath(), [this] { smsSending->sendPositionUnattended(); });
@@ -150,6 +149,7 @@ void Form1::createPositionAndOutputTopics() {
         network, position, *platform_, folder_,
         PositionEngine::Topics{*displaySwitches, *positionPanel, *cellSiteFiles, *nmeaOutput,
                                *gpsInput, *mapLink, *positionLog});
+    mapServer = std::make_unique<MapServer>();
 }
 
 std::string Form1::settingsPath() const {

@@ -226,13 +226,6 @@ class Form1 : public QMainWindow {
     // Looks a caller's number up in the phone book; the result goes to
     // calls.callerName ("" when not found).
     void FindCallerName(const std::string& number);
-    // Opens the GPS receiver's port `portNumber` on Comm3. A port that does
-    // not exist or that another program holds is passed over without a
-    // message; false then.
-    bool OpenGpsPort(int portNumber);
-    // Reads the shown SMS aloud (with its sender while the sender line is
-    // shown).
-    void SpeakSms();
 
     // ---- Start-up and settings ----
     // Fills the port lists, shows the window, reads the settings, data files
@@ -310,7 +303,7 @@ class Form1 : public QMainWindow {
     void restorePlacement();
     void rememberPlacement();
     void connectHandlers();
-    void createPositionAndOutputTopics();
+    void createTopics();
     void addElement(QObject* object, const QString& name, const QString& kind,
                     bool decoration = false);
     // A settings value, or `def` when missing, not a number or outside

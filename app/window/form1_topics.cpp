@@ -60,14 +60,8 @@ void Form1::Cell_MouseDown(int button) {
 void Form1::ComputeCellPosition() {
     positionEngine->ComputeCellPosition();
 }
-bool Form1::OpenGpsPort(int portNumber) {
-    return gpsInput->openPort(portNumber);
-}
 void Form1::ShowReceivedSms() {
     smsReception->ShowReceivedSms();
-}
-void Form1::SpeakSms() {
-    smsReception->SpeakSms();
 }
 void Form1::FindCallerName(const std::string& number) {
     phoneCalls->FindCallerName(number);
