@@ -166,7 +166,11 @@ void LanOutput::Write(const funkor::OutputTarget&, const funkor::OutputPair& bui
     if (announce_) announcer_->setAccuracy(announcedLevel());
     for (const std::string* s : {&pair.identification, &pair.first, &pair.second})
         if (!s->empty() && localSocket_->serving()) localSocket_->send(bytesOf(*s));
+    // One tick's sentences leave together, though window events run after
+    // each send.
+    e_.Winsock->holdBack(true);
     if (!pair.identification.empty()) LanSend(pair.identification);
     LanSend(pair.first);
     LanSend(pair.second);
+    e_.Winsock->holdBack(false);
 }

@@ -3,7 +3,26 @@
 
 #include "app/output/nmea_readers.h"
 
+#include <QAbstractSocket>
 #include <algorithm>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+void holdTcpBack(QIODevice* device, bool on) {
+    auto* socket = qobject_cast<QAbstractSocket*>(device);
+    if (!socket || socket->socketType() != QAbstractSocket::TcpSocket ||
+        socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    // What Qt still buffers goes to the kernel first, so that letting go
+    // sends all of it.
+    if (!on) socket->flush();
+    const int fd = static_cast<int>(socket->socketDescriptor());
+    if (fd < 0) return;
+    const int value = on ? 1 : 0;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &value, sizeof value);
+}
 
 NmeaReaders::NmeaReaders(int limit, QObject* parent) : QObject(parent), limit_(limit) {}
 
@@ -48,6 +67,11 @@ int NmeaReaders::send(const QByteArray& data) {
         d->write(data);
     }
     return fellBehind;
+}
+
+void NmeaReaders::holdBack(bool on) {
+    for (Reader& r : readers_)
+        if (r.device) holdTcpBack(r.device, on);
 }
 
 void NmeaReaders::closeAll() {

@@ -19,6 +19,10 @@
 // waits has gone out, so that it gets whole sentences again afterwards.
 // Writes never wait, so one slow or hostile reader never holds up the
 // others or the window. What a reader sends is read and dropped.
+// Holds back (or lets go) what is written to a connected TCP socket; any
+// other device is left as it is.
+void holdTcpBack(QIODevice* device, bool on);
+
 class NmeaReaders : public QObject {
     Q_OBJECT
   public:
@@ -62,6 +66,9 @@ class NmeaReaders : public QObject {
     int send(const QByteArray& data);
     // Cuts every reader off.
     void closeAll();
+    // While held, what is written to the TCP readers stays in the kernel
+    // (TCP_CORK); letting go sends it in as few segments as it fits.
+    void holdBack(bool on);
 
     // Sentences dropped for readers that did not read, all together.
     long droppedSentences() const { return dropped_; }

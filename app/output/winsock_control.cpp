@@ -183,6 +183,11 @@ int WinsockControl::SendData(const QByteArray& data) {
     return kSent;
 }
 
+void WinsockControl::holdBack(bool on) {
+    holdTcpBack(connection_, on);
+    readers_.holdBack(on);
+}
+
 QByteArray WinsockControl::GetData() {
     return connection_ ? connection_->readAll() : QByteArray();
 }

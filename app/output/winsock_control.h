@@ -74,6 +74,13 @@ class WinsockControl : public SocketElement {
     void Accept();
     // Writes the text unchanged; kSent, kWrongState or kBacklogFull.
     int SendData(const QByteArray& data);
+    // While held, what SendData writes stays in the kernel (TCP_CORK), even
+    // when window events run between two sends; letting go sends it in as
+    // few segments as it fits (the kernel lets go by itself after 200 ms).
+    // The sentences of one output tick then reach a client in one read, so
+    // a reader that takes one read as one fix never sees an RMC without
+    // its GGA.
+    void holdBack(bool on);
     // Everything the client sent that is waiting.
     QByteArray GetData();
     // Bytes written but not yet handed to the network.

@@ -206,10 +206,11 @@ TEST(DesktopLocation, AGpsReceiversFixGoesOnAsReceivedAndIsAnnouncedExact) {
     int rigExit = -1;
     std::string output;
     // geoclue keeps the first location it reads and takes the same position
-    // again for no news. When it joins the stream between an RMC and its
-    // GGA, that first location has no accuracy (-1) for as long as the
-    // receiver stands still; such a run is tried again, twice at most (a
-    // loaded machine makes that join likelier).
+    // again for no news. A first read with an RMC but not its GGA gives a
+    // location with no accuracy (-1) for as long as the receiver stands
+    // still. A tick's sentences leave in one segment, but a machine that
+    // stalls for longer than the kernel holds them back can still split
+    // them; such a run is tried again, twice at most.
     for (int attempt = 0; attempt < 3; ++attempt) {
         Journey j;
         ASSERT_TRUE(j.folder.dir.isValid());

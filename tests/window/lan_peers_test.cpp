@@ -13,6 +13,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <cmath>
+#include <thread>
+
+#include <poll.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -125,6 +128,59 @@ TEST(LanPeers, GpsdReadsBothSourcesInRotation) {
     }
     EXPECT_TRUE(sawGsm);
     EXPECT_TRUE(sawGps);
+}
+
+// A reader that takes each read as one fix (as geoclue's network source
+// does) gets every tick's RMC and GGA in the same read, even though window
+// events run between the sends: the pair alone, and in rotation with the
+// identification sentence before it.
+TEST(LanPeers, EachReadHoldsWholeTicks) {
+    LanWindow w;
+    Form1& f = w.start(1000000);  // ticks driven below
+    const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(w.port());
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_TRUE(runUntil([&] { return f.Winsock->State() == funkor::kLanConnected; }));
+
+    auto count = [](const std::string& text, const char* what) {
+        int n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    constexpr int kTicks = 6;
+    // Each read as it came, taken at once by a thread of its own, until
+    // every tick has arrived.
+    std::vector<std::string> reads;
+    std::thread reader([&] {
+        char buffer[4096];
+        for (int rmcs = 0; rmcs < kTicks;) {
+            pollfd p{client, POLLIN, 0};
+            if (::poll(&p, 1, 10000) <= 0) return;
+            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+            if (n <= 0) return;
+            reads.emplace_back(buffer, static_cast<size_t>(n));
+            rmcs += count(reads.back(), "RMC,");
+        }
+    });
+    for (int tick = 0; tick < kTicks; ++tick) {
+        if (tick == kTicks / 2) f.cMULTI->setChecked(true);
+        f.Timer2_Timer();
+        runUntil([] { return false; }, 50);
+    }
+    reader.join();
+    ::close(client);
+
+    int rmcs = 0;
+    for (const std::string& r : reads) {
+        EXPECT_EQ(count(r, "RMC,"), count(r, "GGA,")) << r;
+        EXPECT_TRUE(r.size() >= 2 && r.compare(r.size() - 2, 2, "\r\n") == 0) << r;
+        rmcs += count(r, "RMC,");
+    }
+    EXPECT_EQ(rmcs, kTicks);
 }
 
 // ---- Hostile clients ------------------------------------------------------------
