@@ -17,8 +17,6 @@
 
 #include <poll.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include "app/output/lan_output.h"
@@ -137,12 +135,8 @@ TEST(LanPeers, GpsdReadsBothSourcesInRotation) {
 TEST(LanPeers, EachReadHoldsWholeTicks) {
     LanWindow w;
     Form1& f = w.start(1000000);  // ticks driven below
-    const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(w.port());
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    const int client = connectLoopback(w.port());
+    ASSERT_GE(client, 0);
     ASSERT_TRUE(runUntil([&] { return f.Winsock->State() == funkor::kLanConnected; }));
 
     auto count = [](const std::string& text, const char* what) {
@@ -194,14 +188,8 @@ TEST(LanHostile, FloodStallAndConnectionStormLeaveTheNextClientWholeSentences) {
 
     // A client that floods its input and never reads, with a small window
     // so that the system's buffers fill soon.
-    const int hog = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int small = 4096;
-    ::setsockopt(hog, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(hog, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    const int hog = connectLoopback(port, 4096);
+    ASSERT_GE(hog, 0);
     ASSERT_TRUE(runUntil([&] { return f.Winsock->State() == funkor::kLanConnected; }));
     ::fcntl(hog, F_SETFL, O_NONBLOCK);
     const std::string flood(64 * 1024, 'x');

@@ -65,17 +65,28 @@ inline quint16 freeTcpPort() {
     return probe.serverPort();
 }
 
-// A plain blocking connect to 127.0.0.1, as a port scanner makes it: true
-// when the listener took it.
-inline bool connectOnce(quint16 port) {
+// A blocking TCP socket connected to 127.0.0.1, or -1 when the listener
+// did not take it. `receiveBuffer` above 0 sets its receive buffer first.
+inline int connectLoopback(quint16 port, int receiveBuffer = 0) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return fd;
     ::close(fd);
-    return ok;
+    return -1;
+}
+
+// A plain blocking connect, as a port scanner makes it: true when the
+// listener took it.
+inline bool connectOnce(quint16 port) {
+    const int fd = connectLoopback(port);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
 }
 
 // Whether every sentence of `stream` (CR LF separated) carries the checksum
