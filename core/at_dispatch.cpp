@@ -44,7 +44,7 @@ const AnswerRule kRules[] = {
      &H::finalError},
     {S::RestartTimer,
      {},
-     [](std::string_view, const Flags&) { return true; },
+     [](std::string_view l, const Flags& f) { return !isUnsolicited(l, f); },
      kGoOn,
      &H::answerCame},
     {S::Ring, {"RING"}, nullptr, kGoOn, &H::ring},
@@ -89,6 +89,16 @@ const AnswerRule kRules[] = {
 };
 
 }  // namespace
+
+bool isUnsolicited(std::string_view line, const DispatchFlags& flags) {
+    // The page after a "+CBM:" header is the header's; an SMS delivered
+    // whole ("+CMT:") and a status report ("+CDS:") bring theirs the same
+    // way, but no flag marks them, so only their headers count here.
+    if (flags.cbPending) return true;
+    for (std::string_view p : {"+CBM:", "+CMTI:", "+CMT:", "+CDS:", "RING", "+CLIP:"})
+        if (startsWith(line, p)) return true;
+    return false;
+}
 
 bool AnswerRule::matches(std::string_view line, const DispatchFlags& flags) const {
     if (when) return when(line, flags);

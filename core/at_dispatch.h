@@ -25,7 +25,7 @@ enum class AnswerStep {
     UssdText,           // quoted answer to the network's "ATD*122#;"
     FinalOk,            // "OK"
     FinalError,         // "ERROR"
-    RestartTimer,       // any other line: the command cycle waits for quiet again
+    RestartTimer,       // any other answer line: the command cycle waits for quiet again
     Ring,               // "RING"
     SimZoneFile,        // "+CRSM:"
     CallerId,           // "+CLIP:"
@@ -127,6 +127,12 @@ std::vector<AnswerStep> answerSteps(std::string_view line, const DispatchFlags& 
 // line's earlier step reads, so choosing them all first gives the same order
 // as testing them one after the other.
 void dispatchAnswer(const std::string& line, const DispatchFlags& flags, AnswerHandler& handler);
+
+// A line the device sends on its own, not as part of an answer to a
+// command: a broadcast page and its header, a new-message notice, a ring
+// and the caller's number. It does not make the command cycle wait: a phone
+// that pages every second would otherwise hold the schedule off.
+bool isUnsolicited(std::string_view line, const DispatchFlags& flags);
 
 // A line that ends the answer to a command: "OK", "ERROR", "+CME ERROR: n"
 // or "+CMS ERROR: n"; the last three are errors.

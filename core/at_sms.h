@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,8 @@ struct NewMessageNotice {
 // Nothing when the storage is not quoted or the index is not a number of at
 // most three digits. Indexes above 50 are read too, though not cached.
 std::optional<NewMessageNotice> parseCmti(std::string_view line);
+// How many notices wait at most while a message is read.
+inline constexpr std::size_t kSmsNoticesKept = 50;
 
 // One cache entry: TPDU length, ":", PDU.
 std::string smsCacheEntry(std::string_view length, std::string_view pdu);

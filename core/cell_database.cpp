@@ -215,10 +215,15 @@ CsvRowError parseCellCsvRow(std::string_view line, CellDbRow& row) {
     if (!knownRadio(f[0])) return CsvRowError::BadRadio;
     std::int64_t mcc, net, area, cell, range, samples, changeable, updated;
     double lon, lat;
+    // Files put together by hand or by other tools leave the figures they
+    // do not know empty: range, samples and times unknown (0). An unknown
+    // `changeable` is taken as 1, a position averaged from measurements,
+    // which is what such a file's positions mostly are.
+    const bool changeableUnknown = f[10].empty();
     if (!parseInt(f[1], mcc, false) || !parseInt(f[2], net, false) ||
         !parseInt(f[3], area, false) || !parseInt(f[4], cell, false) || !parseDouble(f[6], lon) ||
         !parseDouble(f[7], lat) || !parseInt(f[8], range, true) || !parseInt(f[9], samples, true) ||
-        !parseInt(f[10], changeable, false) || !parseInt(f[12], updated, false) || mcc < 0 ||
+        !parseInt(f[10], changeable, true) || !parseInt(f[12], updated, true) || mcc < 0 ||
         mcc > 999 || net < 0 || net > 999 || area < 0 || cell < 0 || range < 0 ||
         range > 100000000 || samples < 0 || samples > 2000000000 ||
         (changeable != 0 && changeable != 1))
@@ -233,7 +238,7 @@ CsvRowError parseCellCsvRow(std::string_view line, CellDbRow& row) {
     row.latitude = lat;
     row.range = static_cast<int>(range);
     row.samples = static_cast<int>(samples);
-    row.changeable = changeable != 0;
+    row.changeable = changeableUnknown || changeable != 0;
     row.updated = updated;
     return CsvRowError::None;
 }

@@ -83,7 +83,8 @@ enum class CsvRowError {
 std::string_view csvRowErrorText(CsvRowError e);
 
 // One data line (without its line end; a trailing CR is taken off). The
-// unit, range, samples, created and averageSignal fields may be empty.
+// unit, range, samples, changeable, created, updated and averageSignal
+// fields may be empty: unknown, read as 0 (changeable as 1).
 CsvRowError parseCellCsvRow(std::string_view line, CellDbRow& row);
 // True for the layout's header line (its first field is "radio").
 bool isCellCsvHeader(std::string_view line);

@@ -18,6 +18,7 @@
 #include "app/window/form1_variables.h"
 #include "app/window/platform.h"
 #include "app/window/text_codec.h"
+#include "core/at_sms.h"
 #include "core/fields.h"
 #include "core/operators.h"
 
@@ -211,6 +212,7 @@ void CommandCycle::phoneLost() {
     phone.registrationQuery = 0;
     phone.cgregRefused = false;
     phone.ceregRefused = false;
+    phone.cbcRefused = false;
     network_.registrationKnown = {};
     position_.cbPending = false;
 
@@ -277,6 +279,18 @@ bool CommandCycle::readNextPhoneBookEntry() {
 
 bool CommandCycle::takeSmsRequest() {
     SmsState& sms = sms_;
+    // A notice that came while the last message was read is taken once that
+    // message is shown and a delete of it has gone out.
+    if (sms.smsReadState == SmsRead::Idle && !sms.smsDeletePending &&
+        !sms.smsNoticesWaiting.empty()) {
+        const std::string line = sms.smsNoticesWaiting.front();
+        sms.smsNoticesWaiting.erase(sms.smsNoticesWaiting.begin());
+        if (const auto notice = funkor::parseCmti(line)) {
+            sms.smsReadState = SmsRead::Requested;
+            sms.smsIndex = notice->index;
+            sms.smsStorage = notice->storage;
+        }
+    }
     if (sms.smsReadState == SmsRead::Requested) {
         sms.smsReadState = SmsRead::Sent;
         phoneLine_.SendCommand("AT+CPMS=" + sms.smsStorage + ";+CMGR=" + sms.smsIndex);
@@ -458,7 +472,9 @@ Async CommandCycle::runTick() {
         }
         case PollStep::Status:
             factor = 5;
-            phoneLine_.SendCommand("AT+COPS?;+CSQ;+CBC");
+            // A device without a battery refuses the whole line for "+CBC".
+            phoneLine_.SendCommand(otherMaker && phone.cbcRefused ? "AT+COPS?;+CSQ"
+                                                                  : "AT+COPS?;+CSQ;+CBC");
             // The operator answer arrives during the pause.
             for (TimedPause p(1000); !p.over();) co_await waitMs(&waitOwner_, p.left());
             if (network_.operatorCode == kO2Germany && !phone.ussdDone) {

@@ -49,12 +49,13 @@ void ResponseDispatcher::InterpretResponse(const std::string& line) {
 
     funkor::dispatchAnswer(line, flags, *this);
     if (phone_.operatorScanPending && funkor::isFinalResult(line)) operatorScanEnded(line);
-    if (phone_.linkProbePending && funkor::isFinalResult(line)) linkProbeAnswered();
+    if (phone_.linkProbePending && funkor::isFinalResult(line)) linkProbeAnswered(line);
     if (phone_.registrationQuery != 0 && funkor::isFinalResult(line)) registrationQueryEnded(line);
 }
 
-void ResponseDispatcher::linkProbeAnswered() {
+void ResponseDispatcher::linkProbeAnswered(const std::string& line) {
     phone_.linkProbePending = false;
+    phone_.cbcRefused = funkor::isErrorResult(line);
     // A phone with a battery was found on its "+CBC:" line already; the
     // gauge stays as it is.
     if (!phone_.phoneLinked) phoneFound();

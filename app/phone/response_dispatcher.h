@@ -125,7 +125,7 @@ class ResponseDispatcher : private funkor::AnswerHandler {
     void operatorScanEnded(const std::string& line);
     // A device without a battery answers the connection step's "AT+CBC"
     // with OK or an error: it is found all the same.
-    void linkProbeAnswered();
+    void linkProbeAnswered(const std::string& line);
     void phoneFound();
     // A registration query of another maker's device got its final answer.
     void registrationQueryEnded(const std::string& line);

@@ -14,6 +14,8 @@
 #include "core/at_sms.h"
 #include "core/pdu.h"
 
+#include <algorithm>
+
 // Stored and new short messages, cell-broadcast pages and phone-book
 // entries. A header line arms a flag; the next line is its data.
 
@@ -50,6 +52,16 @@ void ResponseDispatcher::smsListHeader(const std::string& line) {
 void ResponseDispatcher::newMessage(const std::string& line) {
     const auto notice = funkor::parseCmti(line);
     if (!notice) return;
+    if (sms_.smsReadState == SmsRead::Header || sms_.smsReadState == SmsRead::PduIn) {
+        // A message is being read or waits to be shown: this one is read
+        // after it. Each notice is kept once, and no more than the SIM can
+        // hold; the message list of the next pass finds any other.
+        std::vector<std::string>& waiting = sms_.smsNoticesWaiting;
+        if (waiting.size() < funkor::kSmsNoticesKept &&
+            std::find(waiting.begin(), waiting.end(), line) == waiting.end())
+            waiting.push_back(line);
+        return;
+    }
     sms_.smsReadState = SmsRead::Requested;
     sms_.smsIndex = notice->index;
     sms_.smsStorage = notice->storage;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/at_network.h"
 #include "core/data_files.h"
@@ -86,6 +87,10 @@ struct PhoneLinkState {
     double lastOperatorScanTime = -1;  // seconds since midnight; -1: none yet
     bool operatorScanPending = false;  // "AT+COPS=?" sent, its answer not yet in
     bool linkProbePending = false;     // the connection step's "AT+CBC" awaits its final answer
+    // The device refused that "AT+CBC" (no battery): another maker's device
+    // then gets the status line without it, since such a device refuses a
+    // line with an unknown command whole.
+    bool cbcRefused = false;
     // Other makers' devices: the SIM card number is asked with "AT+CCID" (1),
     // then "AT+ICCID" (2); 3 when it has come or neither was answered.
     int iccidStep = IccidStep::NotAsked;
@@ -116,6 +121,7 @@ struct PhoneLinkState {
         v("lastOperatorScanTime", lastOperatorScanTime);
         v("operatorScanPending", operatorScanPending);
         v("linkProbePending", linkProbePending);
+        v("cbcRefused", cbcRefused);
         v("iccidStep", iccidStep);
         v("registrationStep", registrationStep);
         v("registrationQuery", registrationQuery);
@@ -266,6 +272,9 @@ struct SmsState {
     std::string smsGga;
     std::string smsMapLink;
     int smsCursor = 0;
+    // Notices ("+CMTI:" lines) that came while a read message waited to be
+    // shown, oldest first; each is read once that one is shown.
+    std::vector<std::string> smsNoticesWaiting;
 
     template <class V>
     void visit(V&& v) {
@@ -286,6 +295,7 @@ struct SmsState {
         v("smsGga", smsGga);
         v("smsMapLink", smsMapLink);
         v("smsCursor", smsCursor);
+        v("smsNoticesWaiting", smsNoticesWaiting);
     }
 };
 

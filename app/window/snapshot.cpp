@@ -98,8 +98,15 @@ struct VariableWriter {
     }
     template <std::size_t N>
     void operator()(const char* name, const std::array<std::string, N>& v) {
+        list(name, v.begin(), v.end());
+    }
+    void operator()(const char* name, const std::vector<std::string>& v) {
+        list(name, v.begin(), v.end());
+    }
+    template <class It>
+    void list(const char* name, It from, It to) {
         QJsonArray a;
-        for (const auto& s : v) a.append(fromCp1252(s));
+        for (; from != to; ++from) a.append(fromCp1252(*from));
         out[QLatin1String(name)] = a;
     }
     void operator()(const char* name, const funkor::O2Lines& v) {

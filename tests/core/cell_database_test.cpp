@@ -207,6 +207,13 @@ TEST(CellDatabase, RowParserTellsEachFault) {
         {"GSM,208,1,1795,33036,0,4.8,,2901,200,1,1,1,0", CsvRowError::NotANumber},
         {"GSM,208,1,1795,33036,0,4.8,45.6,2901,200,2,1,1,0", CsvRowError::NotANumber},
         {"GSM,208,1,1795,33036,0,nan,45.6,2901,200,1,1,1,0", CsvRowError::NotANumber},
+        // Empty figures are unknown, not malformed; letters stay malformed.
+        {"GSM,208,1,1795,33036,,4.8,45.6,,,,,,", CsvRowError::None},
+        {"GSM,208,1,1795,33036,0,4.8,45.6,2901,200,1,1,,0", CsvRowError::None},
+        {"GSM,208,1,1795,33036,0,4.8,45.6,2901,200,,1,1,0", CsvRowError::None},
+        {"GSM,208,1,1795,33036,0,4.8,45.6,x,200,1,1,1,0", CsvRowError::NotANumber},
+        {"GSM,208,1,1795,33036,0,4.8,45.6,2901,200,1,1,y,0", CsvRowError::NotANumber},
+        {"GSM,208,1,1795,33036,0,4.8,45.6,2901,200,yes,1,1,0", CsvRowError::NotANumber},
         {"GSM,208,1,1795,33036,0,4.8,-90.01,2901,200,1,1,1,0", CsvRowError::OffTheEarth},
         {"GSM,208,1,1795,33036,0,180.5,45.6,2901,200,1,1,1,0", CsvRowError::OffTheEarth},
     };
@@ -216,6 +223,13 @@ TEST(CellDatabase, RowParserTellsEachFault) {
     }
     CellDbRow row;
     EXPECT_EQ(parseCellCsvRow(std::string(5000, 'G'), row), CsvRowError::TooLong);
+
+    ASSERT_EQ(parseCellCsvRow("UMTS,310,410,1,2,,-80.5,25.75,,,,,", row), CsvRowError::None);
+    EXPECT_EQ(row.key.net, 410);
+    EXPECT_EQ(row.range, 0);
+    EXPECT_EQ(row.samples, 0);
+    EXPECT_TRUE(row.changeable);
+    EXPECT_EQ(row.updated, 0);
 }
 
 TEST(CellDatabase, AKilledImportLeavesThePreviousDatabaseWhole) {

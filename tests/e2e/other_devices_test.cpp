@@ -89,7 +89,11 @@ TEST(OtherDevices, LteModemWithoutBatteryShowsItsLongCell) {
     EXPECT_EQ(tooltip(r.snap, QStringLiteral("Info")),
               QStringLiteral("SW:EC25EFAR06A03M4G IMEI:866758041234567 IMSI:262011234567890 "
                              "SIM:89490200001234567890"));
+    // The status line leaves out the battery the modem refused, so that the
+    // rest of it is answered.
     EXPECT_EQ(caption(r.snap, QStringLiteral("Netz")), QStringLiteral("Telekom.de"));
+    EXPECT_EQ(element(r.snap, QStringLiteral("Level")).value(QStringLiteral("value")).toInt(), 24);
+    EXPECT_EQ(variable(r.snap, QStringLiteral("cbcRefused")).toInt(), 1);
     EXPECT_EQ(variable(r.snap, QStringLiteral("cellKey")).toString(),
               QStringLiteral("079D90311F0026201"));
     EXPECT_EQ(variable(r.snap, QStringLiteral("cellRadio")).toString(), QStringLiteral("LTE"));

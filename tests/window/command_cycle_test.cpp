@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/phone/phone_line.h"
+#include "core/incoming_sms.h"
 #include "tests/window/pty_phone.h"
 #include "tests/window/window_test_support.h"
 
@@ -380,6 +381,28 @@ TEST_F(CommandCycleTest, OtherMakersGetStandardCommandsOnly) {
     EXPECT_EQ(f.phone.cgregRefused, 1);
     EXPECT_EQ(f.phone.ceregRefused, 0);
     EXPECT_EQ(f.phone.iccidStep, 3);
+
+    // The status line leaves out "+CBC" once the connection probe was
+    // refused; a Siemens phone keeps it whatever its probe said.
+    const struct {
+        const char* maker;
+        const char* probeAnswer;
+        std::string sent;
+    } statusLines[] = {
+        {"Quectel", "OK", "AT+COPS?;+CSQ;+CBC\r"},
+        {"Quectel", "ERROR", "AT+COPS?;+CSQ\r"},
+        {"Quectel", "+CME ERROR: 100", "AT+COPS?;+CSQ\r"},
+        {"SIEMENS", "ERROR", "AT+COPS?;+CSQ;+CBC\r"},
+    };
+    for (const auto& row : statusLines) {
+        SCOPED_TRACE(std::string(row.maker) + " " + row.probeAnswer);
+        f.phone.manufacturer = row.maker;
+        f.phone.linkProbePending = true;
+        f.InterpretResponse(row.probeAnswer);
+        f.phone.pollStep = 5;
+        tick();
+        EXPECT_EQ(port(1).settle(), row.sent);
+    }
     EXPECT_NE(f.Info->toolTip().indexOf(QStringLiteral(" SIM:89490200001234567890")), -1);
 }
 
@@ -476,6 +499,31 @@ TEST_F(CommandCycleTest, SmsRequestsComeBeforeTheNextStep) {
             EXPECT_EQ(f.sms.smsCache[i].empty(), emptied) << i;
         }
     }
+}
+
+// A notice that comes while a read message waits to be shown is read after
+// that message is shown and its delete has gone out; each notice once.
+TEST_F(CommandCycleTest, NoticeDuringAReadWaitsForTheMessageShown) {
+    linkOnPort1();
+    Form1& f = form();
+    f.phone.pollStep = 5;
+    f.sms.smsReadState = 4;
+    f.sms.smsStorage = "\"SM\"";
+    f.sms.smsIndex = "3";
+    f.sms.smsLength = funkor::kTestSmsTpduLength;
+    f.sms.smsPdu = funkor::kTestSmsPdu;
+    f.InterpretResponse("+CMTI: \"ME\",4");
+    f.InterpretResponse("+CMTI: \"ME\",4");
+    EXPECT_EQ(f.sms.smsIndex, "3");
+    f.sms.smsDeletePending = true;
+    const std::vector<std::string> sent = {"", "AT+CMGD=3\r", "AT+CPMS=\"ME\";+CMGR=4\r"};
+    for (const std::string& s : sent) {
+        tick();
+        EXPECT_EQ(port(1).settle(), s);
+    }
+    EXPECT_EQ(f.Text2->text(), QStringLiteral("Dies ist ein Funktest!"));
+    EXPECT_EQ(f.sms.smsReadState, 2);
+    EXPECT_TRUE(f.sms.smsNoticesWaiting.empty());
 }
 
 TEST_F(CommandCycleTest, CallInProgressPausesTheCycle) {

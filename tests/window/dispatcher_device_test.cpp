@@ -215,11 +215,25 @@ QList<qint64> ticksAroundFeed(DispatcherFixture& fx, const std::function<void()>
     return ticks;
 }
 
-TEST(DispatcherFinalCodes, EveryOtherLineMakesTheCycleWaitForQuietAgain) {
-    DispatcherFixture fx;
-    fx.f.phone.pollStep = 5;
-    // A full interval from the line on.
-    EXPECT_EQ(ticksAroundFeed(fx, [&] { fx.feed("+CSQ: 17,99"); }), (QList<qint64>{650}));
+TEST(DispatcherFinalCodes, AnswerLinesMakeTheCycleWaitForQuietAgain) {
+    const struct {
+        std::vector<const char*> lines;
+        QList<qint64> ticks;
+    } cases[] = {
+        {{"+CSQ: 17,99"}, {650}},  // a full interval from the line on
+        // What the phone sends on its own does not push the tick back.
+        {{"+CBM: 88", "C00000DD0011B4DA8D16"}, {400, 800}},
+        {{"+CMTI: \"SM\",4"}, {400, 800}},
+        {{"RING", "+CLIP: \"0171\",129"}, {400, 800}},
+    };
+    for (const auto& c : cases) {
+        DispatcherFixture fx;
+        fx.f.phone.pollStep = 5;
+        const auto feed = [&] {
+            for (const char* line : c.lines) fx.feed(line);
+        };
+        EXPECT_EQ(ticksAroundFeed(fx, feed), c.ticks) << c.lines.front();
+    }
 }
 
 TEST(DispatcherFinalCodes, OkOutsideThePhoneBooksKeepsTheRunningInterval) {

@@ -564,7 +564,9 @@ bool Modem::knows(const Command& c) const {
     const std::string& n = c.name;
     switch (sc_.device) {
         case Device::LteModem:
-            return n[0] != '^' && n != "+CCID";
+            // No battery: "+CBC" is unknown, and a line with it is refused
+            // whole, as the modules do.
+            return n[0] != '^' && n != "+CCID" && n != "+CBC";
         case Device::GsmModule:
             return n[0] != '^' && n != "+CEREG" && n != "+ICCID";
         default:

@@ -275,8 +275,6 @@ void Modem::identity(const Command& c, Reply& r) {
         } else {
             plain("+CPAS: " + std::to_string(state));
         }
-    } else if (n == "+CBC" && sc_.device == Device::LteModem) {
-        r.result = Result::Error;  // powered by the USB port: no battery to report
     } else if (n == "+CBC") {
         if (test) {
             r.info.push_back("+CBC: (0-3),(0-100)");
