@@ -3,17 +3,21 @@
 
 #include "core/cell_database.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace funkor {
 
@@ -132,10 +136,22 @@ class LineReader {
             const int got = gzread(file_, buffer_.data() + filled_,
                                    static_cast<unsigned>(buffer_.size() - filled_));
             if (got < 0) {
+                const int e = errno;
+                int zerr = Z_OK;
+                gzerror(file_, &zerr);
+                if (zerr == Z_ERRNO) readError_ = std::strerror(e);
                 failed_ = true;
                 return false;
             }
-            if (got == 0) eof_ = true;
+            if (got == 0) {
+                // zlib hands out what it could inflate and ends a stream that
+                // stops before its trailer like a whole one; only the error
+                // state tells the two apart.
+                int zerr = Z_OK;
+                gzerror(file_, &zerr);
+                truncated_ = zerr == Z_BUF_ERROR;
+                eof_ = true;
+            }
             filled_ += static_cast<std::size_t>(got);
         }
     }
@@ -144,14 +160,20 @@ class LineReader {
         return off > 0 ? static_cast<std::int64_t>(off) : 0;
     }
     std::int64_t size() const { return size_; }
+    // The input could not be read on (damaged gzip data, or `readError`).
     bool failed() const { return failed_; }
+    // The system's reason when reading failed, empty for damaged data.
+    const std::string& readError() const { return readError_; }
+    // A gzip stream ended before its trailer: the file is cut short.
+    bool truncated() const { return truncated_; }
 
   private:
     gzFile file_ = nullptr;
     int fd_ = -1;
     std::vector<char> buffer_;
     std::size_t at_ = 0, filled_ = 0;
-    bool eof_ = false, discarding_ = false, failed_ = false;
+    bool eof_ = false, discarding_ = false, failed_ = false, truncated_ = false;
+    std::string readError_;
     std::int64_t size_ = 0;
 };
 
@@ -172,7 +194,98 @@ std::size_t splitCsv(std::string_view line, std::string_view* out, std::size_t m
 
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// Empty when `csvPath` can be opened as the import's input; else why not,
+// in German. A folder opens like a file but fails on its first read, which
+// would read as damaged data.
+std::string inputProblem(const std::string& csvPath) {
+    struct stat st {};
+    const int rc = csvPath == "-" ? fstat(STDIN_FILENO, &st) : stat(csvPath.c_str(), &st);
+    if (rc != 0) return "Die Datei " + csvPath + " lässt sich nicht lesen.";
+    if (S_ISDIR(st.st_mode))
+        return (csvPath == "-" ? std::string("Die Standardeingabe") : "Die Eingabe " + csvPath) +
+               " ist ein Ordner, keine CSV-Datei.";
+    return {};
+}
+
+// Empty when the new database can be built in the folder of `dbPath`; else
+// why not, in German, naming the folder.
+std::string folderProblem(const std::string& dbPath) {
+    const std::string folder = folderOf(dbPath);
+    if (access(folder.c_str(), W_OK) == 0) return {};
+    const int e = errno;
+    if (e == ENOENT || e == ENOTDIR)
+        return "Der Ordner " + folder + " fehlt; die Zellen-Datenbank " + dbPath +
+               " lässt sich dort nicht anlegen.";
+    if (e == EACCES || e == EPERM || e == EROFS)
+        return "Der Ordner " + folder + " ist nicht beschreibbar; die Zellen-Datenbank " + dbPath +
+               " lässt sich dort nicht anlegen.";
+    return "Der Ordner " + folder + " lässt sich nicht beschreiben: " + std::strerror(e) + ".";
+}
+
+// An exclusive lock on "<database>.lock" for as long as it lives, so that
+// two imports into one database never run at once. The lock file stays
+// (removing it would let a third import lock a file of its own while the
+// second still holds the old one); the kernel drops the lock when the
+// process ends, also when it is killed.
+class ImportLock {
+  public:
+    ImportLock() = default;
+    ImportLock(const ImportLock&) = delete;
+    ImportLock& operator=(const ImportLock&) = delete;
+    ~ImportLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    // Empty on success, else the German reason. A file system that knows
+    // no locks leaves the import unlocked (`held` false): its scratch files
+    // have names of their own, so imports at once still do not mix.
+    std::string take(const std::string& dbPath) {
+        const std::string path = dbPath + ".lock";
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0)
+            return "Die Sperrdatei " + path + " lässt sich nicht anlegen: " + std::strerror(errno) +
+                   ".";
+        if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+            held_ = true;
+        } else if (errno == EWOULDBLOCK) {
+            return "Ein anderer Import in die Zellen-Datenbank " + dbPath +
+                   " läuft gerade; dieser wurde nicht gestartet.";
+        }
+        return {};
+    }
+    bool held() const { return held_; }
+
+  private:
+    int fd_ = -1;
+    bool held_ = false;
+};
+
+// Removes the scratch files that imports killed before their end left
+// beside `dbPath`: "<name>.import", "<name>.import-<pid>" and the same with
+// "-sort" after it. Only under the import lock, when no other import can
+// be using them.
+void removeLeftovers(const std::string& dbPath) {
+    const std::size_t slash = dbPath.rfind('/');
+    const std::string prefix =
+        (slash == std::string::npos ? dbPath : dbPath.substr(slash + 1)) + ".import";
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folderOf(dbPath), ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string_view rest = std::string_view(name).substr(prefix.size());
+        if (rest.ends_with("-sort")) rest.remove_suffix(5);
+        if (!rest.empty()) {
+            if (rest.size() < 2 || rest[0] != '-' ||
+                rest.find_first_not_of("0123456789", 1) != std::string_view::npos)
+                continue;
+        }
+        std::error_code ignored;
+        std::filesystem::remove(it->path(), ignored);
+    }
 }
 
 std::string sqliteText(sqlite3* db) {
@@ -264,6 +377,13 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     };
     CellImportResult result;
+    result.error = inputProblem(csvPath);
+    if (result.error.empty()) result.error = folderProblem(dbPath);
+    // Locked before the input is opened: opening a pipe waits for its
+    // writer, and the lock is to be refused at once.
+    ImportLock lock;
+    if (result.error.empty()) result.error = lock.take(dbPath);
+    if (!result.error.empty()) return result;
     LineReader in;
     if (!in.open(csvPath)) {
         result.error = "Die Datei " + csvPath + " lässt sich nicht lesen.";
@@ -271,9 +391,12 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
     }
 
     // Built beside the database, so that the final rename stays on one file
-    // system; a file left by an import that was killed is started afresh.
-    const std::string building = dbPath + ".import";
-    const std::string staging = dbPath + ".import-sort";
+    // system, under names of this process alone, so that an import that
+    // runs without the lock touches no other's files. What imports that
+    // were killed left is removed first.
+    const std::string building = dbPath + ".import-" + std::to_string(getpid());
+    const std::string staging = building + "-sort";
+    if (lock.held()) removeLeftovers(dbPath);
     std::remove(building.c_str());
     std::remove(staging.c_str());
     sqlite3* db = nullptr;
@@ -354,6 +477,10 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
             problem(CsvRowError::TooLong);
             continue;
         }
+        // A UTF-8 byte-order mark, as Windows editors write it before the
+        // first line (also of files joined one after another).
+        if (!line.empty() && line[0] == '\xEF' && line.starts_with("\xEF\xBB\xBF"))
+            line.remove_prefix(3);
         // The header, also where files were joined one after another.
         if (isCellCsvHeader(line)) continue;
         ++result.read;
@@ -388,8 +515,20 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
         if (result.read % 200000 == 0) report();
     }
     sqlite3_finalize(insert);
+    if (in.failed() && !in.readError().empty())
+        return fail("Die Datei " + csvPath + " lässt sich nicht lesen: " + in.readError() + ".");
     if (in.failed())
         return fail("Die Datei " + csvPath + " ist beschädigt (gzip) und wurde nicht übernommen.");
+    if (in.truncated())
+        return fail("Die Datei " + csvPath +
+                    " ist unvollständig (der gzip-Datenstrom bricht vor seinem Ende ab) und wurde "
+                    "nicht übernommen.");
+    if (result.read == result.skipped + result.filtered && !options.allowEmpty) {
+        result.empty = true;
+        return fail("Die Datei " + csvPath + " enthält keine Zellen" +
+                    (result.filtered > 0 ? " der gewählten Länder" : "") +
+                    "; die Zellen-Datenbank " + dbPath + " wurde nicht geschrieben.");
+    }
 
     // Sorted by key, newest first: the first row of each cell is kept.
     if (!exec(db,

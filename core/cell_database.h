@@ -105,6 +105,11 @@ struct CellImportOptions {
     // Called every 200,000 rows and once at the end.
     std::function<void(const CellImportProgress&)> progress;
     std::size_t problemsKept = 5;  // malformed lines reported in detail
+    // An input without a single cell (an empty file, a header alone, rows
+    // all malformed or of other countries) is refused unless this is set:
+    // such a file is mostly a failed download, and replacing a database of
+    // millions of cells with an empty one loses them without a word.
+    bool allowEmpty = false;
 };
 
 struct CellImportProblem {
@@ -121,15 +126,20 @@ struct CellImportResult {
     std::int64_t filtered = 0;                // rows of other countries (--mcc)
     std::vector<CellImportProblem> problems;  // the first few malformed lines
     double seconds = 0;
+    bool empty = false;  // refused because the input held no cells
 };
 
 // Reads `csvPath` ("-" for standard input; plain or gzip-compressed, told
 // by its content) and builds the database `dbPath` afresh from it. The
 // file is streamed; memory stays bounded whatever its size. Where a cell
-// appears more than once, the row with the newest `updated` is kept. The
-// new database is built beside `dbPath` and renamed over it only once it
-// is complete, so that an import that fails or is killed leaves the
-// previous database as it was.
+// appears more than once, the row with the newest `updated` is kept. A
+// UTF-8 byte-order mark before a line is passed over. The new database is
+// built beside `dbPath` under a name of its own and renamed over it only
+// once it is complete, so that an import that fails or is killed leaves
+// the previous database as it was; a gzip stream that ends before its
+// trailer (a download cut short) fails the import. An exclusive lock on
+// `dbPath` + ".lock" keeps a second import into the same database from
+// running at the same time: it fails at once instead of waiting.
 CellImportResult importCellCsv(const std::string& csvPath, const std::string& dbPath,
                                const CellImportOptions& options = {});
 

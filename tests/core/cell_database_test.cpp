@@ -3,8 +3,10 @@
 
 // The offline cell database against real SQLite files: import of the
 // OpenCellID sample (plain and gzip), malformed input, a killed import,
-// damaged and foreign files, lookups in every hemisphere, the serving
-// cell's key and the round trip of the position log's cells.
+// imports that must not replace the database (cut short, without cells,
+// a second one at once), damaged and foreign files, lookups in every
+// hemisphere, the serving cell's key and the round trip of the position
+// log's cells.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -60,6 +62,40 @@ CellDatabase openDb(const std::string& path) {
     auto d = CellDatabase::open(path, error);
     EXPECT_TRUE(d) << error;
     return std::move(*d);
+}
+
+std::string gzipped(const std::string& text) {
+    TempDir t;
+    gzFile out = gzopen(t.file("x.gz").c_str(), "wb");
+    gzwrite(out, text.data(), static_cast<unsigned>(text.size()));
+    gzclose(out);
+    return readFile(t.file("x.gz"));
+}
+
+// The first scratch file of an import beside `db` ("cells.db.import..."),
+// empty when there is none.
+std::string scratchFile(const std::string& db) {
+    const std::filesystem::path p(db);
+    const std::string prefix = p.filename().string() + ".import";
+    for (const auto& e : std::filesystem::directory_iterator(p.parent_path()))
+        if (e.path().filename().string().starts_with(prefix)) return e.path().string();
+    return {};
+}
+
+// Starts funkor-tool importing from the named pipe `fifo` (made here) into
+// `db`; it waits for the pipe's writer.
+pid_t importFromPipe(const std::string& fifo, const std::string& db) {
+    if (mkfifo(fifo.c_str(), 0600) != 0) return -1;
+    const std::string tool = std::string(FUNKOR_BINARY_DIR) + "/tools/funkor-tool/funkor-tool";
+    const pid_t child = fork();
+    if (child == 0) {
+        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
+            _exit(126);
+        execl(tool.c_str(), tool.c_str(), "celldb", "import", fifo.c_str(), "--db", db.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return child;
 }
 
 std::int64_t rowCount(const std::string& db) {
@@ -121,8 +157,7 @@ TEST(CellDatabase, SampleImportsPlainAndGzippedToTheSameCells) {
         EXPECT_EQ(rowCount(db), 5475) << input;
         expectSampleCells(openDb(db));
         // Nothing of the import is left beside the database.
-        EXPECT_FALSE(std::filesystem::exists(db + ".import"));
-        EXPECT_FALSE(std::filesystem::exists(db + ".import-sort"));
+        EXPECT_EQ(scratchFile(db), "");
     }
 }
 
@@ -241,16 +276,7 @@ TEST(CellDatabase, AKilledImportLeavesThePreviousDatabaseWhole) {
     // The import reads a pipe that the test fills, so that it is killed
     // for certain in the middle of its rows.
     const std::string fifo = t.file("feed.csv");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::string tool = std::string(FUNKOR_BINARY_DIR) + "/tools/funkor-tool/funkor-tool";
-    const pid_t child = fork();
-    if (child == 0) {
-        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
-            _exit(126);
-        execl(tool.c_str(), tool.c_str(), "celldb", "import", fifo.c_str(), "--db", db.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t child = importFromPipe(fifo, db);
     std::FILE* feed = std::fopen(fifo.c_str(), "w");
     ASSERT_TRUE(feed);
     std::fputs(std::string(kCellCsvHeader).c_str(), feed);
@@ -259,8 +285,8 @@ TEST(CellDatabase, AKilledImportLeavesThePreviousDatabaseWhole) {
         std::fprintf(feed, "GSM,262,7,%d,%d,0,13.4,52.5,1000,5,1,1,1600000000,0\n", i % 999, i);
     std::fflush(feed);
     // Its new file exists once rows are going in.
-    for (int i = 0; i < 500 && !std::filesystem::exists(db + ".import"); ++i) usleep(10000);
-    EXPECT_TRUE(std::filesystem::exists(db + ".import"));
+    for (int i = 0; i < 500 && scratchFile(db).empty(); ++i) usleep(10000);
+    EXPECT_NE(scratchFile(db), "");
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
@@ -272,8 +298,103 @@ TEST(CellDatabase, AKilledImportLeavesThePreviousDatabaseWhole) {
     // The next import starts afresh over what the killed one left.
     const CellImportResult again = importCellCsv(samplePath(), db);
     EXPECT_TRUE(again.ok) << again.error;
-    EXPECT_FALSE(std::filesystem::exists(db + ".import"));
+    EXPECT_EQ(scratchFile(db), "");
     EXPECT_EQ(rowCount(db), 5475);
+}
+
+TEST(CellDatabase, InputCutShortOrWithoutCellsLeavesThePreviousDatabase) {
+    TempDir t;
+    const std::string db = t.file("cells.db");
+    ASSERT_TRUE(importCellCsv(samplePath(), db).ok);
+    const std::string before = readFile(db);
+    const std::string gz = gzipped(readFile(samplePath()));
+    const std::string header = std::string(kCellCsvHeader) + "\n";
+    const struct {
+        std::string bytes;
+        const char* says;
+    } cases[] = {
+        {gz.substr(0, gz.size() / 2), "unvollständig"},
+        {gz.substr(0, gz.size() - 8), "unvollständig"},  // without its trailer
+        {gz.substr(0, 10), "unvollständig"},             // its header alone
+        {"", "enthält keine Zellen;"},
+        {header, "enthält keine Zellen;"},
+        {header + "GSM,262,7\n", "enthält keine Zellen;"},
+    };
+    for (const auto& c : cases) {
+        writeFile(t.file("in.csv"), c.bytes);
+        const CellImportResult r = importCellCsv(t.file("in.csv"), db);
+        EXPECT_FALSE(r.ok) << c.says << " " << c.bytes.size();
+        EXPECT_NE(r.error.find(c.says), std::string::npos) << r.error;
+        EXPECT_TRUE(readFile(db) == before) << c.says << " " << c.bytes.size();
+        EXPECT_EQ(scratchFile(db), "");
+    }
+}
+
+TEST(CellDatabase, ByteOrderMarkBeforeTheFirstLineIsPassedOver) {
+    const std::string rows =
+        "GSM,262,7,100,200,0,13.4,52.5,1000,5,1,1,1600000000,0\n"
+        "GSM,262,7,100,201,0,13.5,52.6,1000,5,1,1,1600000000,0\n";
+    TempDir t;
+    for (const std::string& text : {std::string(kCellCsvHeader) + "\r\n" + rows, rows}) {
+        writeFile(t.file("bom.csv"), "\xEF\xBB\xBF" + text);
+        const CellImportResult r = importCellCsv(t.file("bom.csv"), t.file("bom.db"));
+        EXPECT_EQ(r.skipped, 0) << text;
+        EXPECT_EQ(r.stored, 2) << r.error;
+    }
+}
+
+TEST(CellDatabase, ASecondImportWhileOneRunsIsRefusedAndTheFirstCompletes) {
+    TempDir t;
+    const std::string db = t.file("cells.db");
+    ASSERT_TRUE(importCellCsv(samplePath(), db).ok);
+    const std::string before = readFile(db);
+    // Once the pipe is open at both ends, the first import holds its lock.
+    const std::string fifo = t.file("feed.csv");
+    const pid_t child = importFromPipe(fifo, db);
+    std::FILE* feed = std::fopen(fifo.c_str(), "w");
+    ASSERT_TRUE(feed);
+    std::fprintf(feed, "%s\n", std::string(kCellCsvHeader).c_str());
+    for (int i = 0; i < 1000; ++i)
+        std::fprintf(feed, "GSM,262,7,100,%d,0,13.4,52.5,1000,5,1,1,1600000000,0\n", i);
+
+    const CellImportResult second = importCellCsv(samplePath(), db);
+    EXPECT_NE(second.error.find("Ein anderer Import"), std::string::npos) << second.error;
+    EXPECT_TRUE(readFile(db) == before);
+
+    std::fclose(feed);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(rowCount(db), 1000);
+    EXPECT_EQ(scratchFile(db), "");
+}
+
+TEST(CellDatabase, UnusableFolderOrInputIsNamedInTheMessage) {
+    TempDir t;
+    std::filesystem::permissions(t.dir, std::filesystem::perms(0755));
+    std::filesystem::create_directory(t.file("ro"));
+    std::filesystem::permissions(t.file("ro"), std::filesystem::perms(0555));
+    const std::string csv = samplePath();
+    const struct {
+        std::string input, db, says;
+    } cases[] = {
+        {csv, t.file("ro/cells.db"), "Der Ordner " + t.file("ro") + " ist nicht beschreibbar"},
+        {csv, t.file("none/cells.db"), "Der Ordner " + t.file("none") + " fehlt"},
+        {t.file("ro"), t.file("cells.db"), "Die Eingabe " + t.file("ro") + " ist ein Ordner"},
+    };
+    for (const auto& c : cases) {
+        // Root writes into any folder: the import runs as nobody then.
+        const pid_t child = fork();
+        if (child == 0) {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+            const std::string error = importCellCsv(c.input, c.db).error;
+            std::fprintf(stderr, "%s\n", error.c_str());
+            _exit(error.find(c.says) == std::string::npos ? 1 : 0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_EQ(status, 0) << c.says;
+    }
 }
 
 TEST(CellDatabase, DamagedOrForeignFilesGiveOneGermanMessage) {

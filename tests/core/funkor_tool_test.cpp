@@ -202,7 +202,7 @@ TEST(FunkorTool, CellDatabaseImportLookupAndExport) {
     struct Case {
         std::vector<std::string> args;
         int exitCode;
-        const char* out;  // start of stdout, or of stderr for a failure
+        std::string out;  // start of stdout, or of stderr for a failure
     };
     const Case cases[] = {
         {{"celldb", "lookup", "GSM", "208", "1", "1795", "33036", "--db", db},
@@ -223,12 +223,23 @@ TEST(FunkorTool, CellDatabaseImportLookupAndExport) {
          "funkor-tool: Die Zellen-Datenbank"},
         {{"celldb", "import", dir + "-missing.csv", "--db", db}, 1, "funkor-tool: Die Datei"},
         {{"celldb", "import", sample, "--mcc", "2x"}, 2, "funkor-tool: --mcc needs"},
+        {{"celldb", "import", sample, "--db", db, "--mcc", "262"},
+         1,
+         "funkor-tool: Die Datei " + sample + " enthält keine Zellen der gewählten Länder"},
+        {{"celldb", "import", "/dev/null", "--db", db},
+         1,
+         "funkor-tool: Die Datei /dev/null enthält keine Zellen;"},
+        // Asked for, an empty database replaces the cells (the last case).
+        {{"celldb", "import", "/dev/null", "--db", db, "--allow-empty"},
+         0,
+         "db=" + db + "\nimported=0\n"},
     };
     for (const auto& c : cases) {
         const ToolRun r = tool(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1] << " " << c.args.back();
         const std::string& text = c.exitCode == 0 ? r.out : r.err;
-        EXPECT_EQ(text.substr(0, std::string(c.out).size()), c.out) << text;
+        EXPECT_EQ(text.substr(0, c.out.size()), c.out) << text;
     }
     std::remove(db.c_str());
+    std::remove((db + ".lock").c_str());
 }

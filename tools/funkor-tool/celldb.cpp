@@ -83,6 +83,8 @@ int cmdImport(std::vector<std::string> a, std::string db) {
             if (i + 1 >= a.size() || !readMccList(a[i + 1], options.mccs))
                 return usageError("--mcc needs country codes such as 262,232");
             ++i;
+        } else if (a[i] == "--allow-empty") {
+            options.allowEmpty = true;
         } else if (file.empty()) {
             file = a[i];
         } else {
@@ -100,6 +102,8 @@ int cmdImport(std::vector<std::string> a, std::string db) {
     if (r.skipped > static_cast<std::int64_t>(r.problems.size()))
         std::cerr << file << ": " << r.skipped - static_cast<std::int64_t>(r.problems.size())
                   << " more malformed lines\n";
+    if (r.empty)
+        return refused(r.error + " Mit --allow-empty wird trotzdem eine leere geschrieben.");
     if (!r.ok) return refused(r.error);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", r.seconds);

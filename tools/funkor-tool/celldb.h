@@ -12,9 +12,10 @@
 inline constexpr std::string_view kCellDbFileName = "Funkor-cells.db";
 
 inline constexpr const char* kCelldbUsage =
-    "  funkor-tool celldb import FILE [--db DB] [--mcc 262,232,...]\n"
+    "  funkor-tool celldb import FILE [--db DB] [--mcc 262,232,...] [--allow-empty]\n"
     "                                         build the cell database from an OpenCellID\n"
-    "                                         CSV export (plain or .gz; - is standard input)\n"
+    "                                         CSV export (plain or .gz; - is standard input);\n"
+    "                                         --allow-empty: also from a file without cells\n"
     "  funkor-tool celldb lookup RADIO MCC MNC AREA CELL [--db DB]\n"
     "                                         lat, lon and range of a cell (decimal ids)\n"
     "                                         DB: $FUNKOR_HOME/Funkor-cells.db, else\n"
