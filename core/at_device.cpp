@@ -4,6 +4,7 @@
 #include "core/at_device.h"
 
 #include "core/at_common.h"
+#include "core/at_network.h"
 #include "core/fields.h"
 
 namespace funkor {
@@ -45,7 +46,9 @@ std::optional<SignalReading> parseCsq(std::string_view line) {
     SignalReading r;
     r.rssi = fields::valInt(field);
     r.gaugeValue = r.rssi < 32 ? r.rssi : 0;
-    r.tooltip = "Pegel:" + at::signedText(3L * r.rssi + 7) + "%";
+    // 99 is "not known or not detectable"; no level above 31 exists, and
+    // turning one into a percentage would show "Pegel: 304%".
+    r.tooltip = r.rssi < 32 ? "Pegel:" + at::signedText(3L * r.rssi + 7) + "%" : "Pegel: unbekannt";
     return r;
 }
 
@@ -54,9 +57,46 @@ std::optional<bool> parseCpasReady(std::string_view line) {
     return line.back() == '0';
 }
 
+namespace {
+
+bool digitsOnly(std::string_view line, std::size_t least, std::size_t most) {
+    if (line.size() < least || line.size() > most) return false;
+    for (char c : line)
+        if (!at::isDigit(c)) return false;
+    return true;
+}
+
+// Result codes and the ring: never part of an identity answer, though they
+// hold no "+".
+bool isResultWord(std::string_view line) {
+    for (std::string_view w :
+         {"RING", "OK", "ERROR", "NO CARRIER", "BUSY", "NO ANSWER", "NO DIALTONE", "CONNECT"})
+        if (line == w) return true;
+    return false;
+}
+
+}  // namespace
+
 bool takeIdentityLine(DeviceIdentity& id, std::string_view line) {
-    if (line.find('+') != std::string_view::npos) return false;
+    if (line.find('+') != std::string_view::npos || isResultWord(line)) return false;
     bool taken = false;
+    // The serial number and the subscriber identity are known by their
+    // shape: an IMEI has 14 to 17 digits (with check digit or software
+    // version), an IMSI 6 to 15. A slow device's maker lines may still be
+    // coming when they are asked for, and a line of another shape is no IMEI.
+    const bool imei = id.identityStep == 1 && digitsOnly(line, 14, 17);
+    const bool imsi = id.identityStep == 2 && digitsOnly(line, 6, 15);
+    if (imei || imsi) {
+        if (imsi) {
+            id.infoTooltip += " IMSI:" + std::string(line);
+            id.homeNetwork = homeNetworkOfImsi(line);
+            id.identityStep = 3;
+        } else {
+            id.infoTooltip += " IMEI:" + std::string(line);
+            id.identityStep = 2;
+        }
+        return true;
+    }
     // Checked from the last answer back to the first, so that one line
     // advances each counter by one step at most.
     if (id.manufacturerStep == 3) {
@@ -75,17 +115,6 @@ bool takeIdentityLine(DeviceIdentity& id, std::string_view line) {
         id.infoCaption = std::string(line) + kCaptionBreak;
         id.manufacturer = line;
         id.manufacturerStep = 2;
-        taken = true;
-    }
-    if (id.identityStep == 2) {
-        id.infoTooltip += " IMSI:" + std::string(line);
-        id.homeNetwork = left(line, 5);
-        id.identityStep = 3;
-        taken = true;
-    }
-    if (id.identityStep == 1) {
-        id.infoTooltip += " IMEI:" + std::string(line);
-        id.identityStep = 2;
         taken = true;
     }
     return taken;
@@ -154,6 +183,31 @@ std::string callerCaption(std::string_view timeOfDay, std::string_view number,
     std::string caption = left(timeOfDay, 5) + "  " + std::string(number);
     if (!number.empty() && !callerName.empty()) caption += kCaptionBreak + std::string(callerName);
     return caption;
+}
+
+std::optional<std::string> simStateOf(std::string_view line) {
+    struct Problem {
+        std::string_view code, verbose, pin, text;
+    };
+    static constexpr Problem kProblems[] = {
+        {"10", "SIM not inserted", "", "keine SIM-Karte"},
+        {"11", "SIM PIN required", "SIM PIN", "SIM-PIN erforderlich"},
+        {"12", "SIM PUK required", "SIM PUK", "SIM-PUK erforderlich"},
+        {"13", "SIM failure", "", "SIM-Karte defekt"},
+        {"15", "SIM wrong", "", "falsche SIM-Karte"},
+    };
+    if (startsWith(line, "+CPIN:")) {
+        const std::string state = fields::trim(mid(line, 7));
+        if (state == "READY") return std::string();
+        for (const Problem& p : kProblems)
+            if (!p.pin.empty() && state == p.pin) return std::string(p.text);
+        return std::nullopt;
+    }
+    if (!startsWith(line, "+CME ERROR:")) return std::nullopt;
+    const std::string reason = fields::trim(mid(line, 12));
+    for (const Problem& p : kProblems)
+        if (reason == p.code || reason == p.verbose) return std::string(p.text);
+    return std::nullopt;
 }
 
 }  // namespace funkor

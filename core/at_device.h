@@ -38,7 +38,7 @@ std::optional<int> baudOptionFromSettings(std::string_view settings);
 struct SignalReading {
     int rssi = 0;         // as reported
     int gaugeValue = 0;   // rssi when below 32, otherwise 0
-    std::string tooltip;  // "Pegel: 28%": 3 * rssi + 7 (99 gives 304%)
+    std::string tooltip;  // "Pegel: 28%": 3 * rssi + 7; "Pegel: unbekannt" above 31
 };
 // Nothing when the level has no digits.
 std::optional<SignalReading> parseCsq(std::string_view line);
@@ -58,12 +58,14 @@ struct DeviceIdentity {
     int identityStep = 0;      // 1 IMEI next, 2 IMSI, 3 done
     std::string manufacturer;
     std::string model;
-    std::string homeNetwork;  // first five IMSI digits
+    std::string homeNetwork;  // the IMSI's MCC and MNC (homeNetworkOfImsi)
     std::string infoCaption;  // maker, line break, model
     std::string infoTooltip;  // "SW:21 IMEI:... IMSI:... SIM:..."
 };
 // Takes a plain line; returns false (and changes nothing) for a line that
-// contains "+" or when neither counter expects a line.
+// contains "+", a result code or "RING", or when neither counter expects a
+// line. The IMEI (14 to 17 digits) and the IMSI (6 to 15) are known by their
+// shape, whatever maker lines are still awaited.
 bool takeIdentityLine(DeviceIdentity& identity, std::string_view line);
 // ^SCID: <card number>         appends " SIM:" + number to the tooltip;
 // false for a line without a number, and when the tooltip would grow past
@@ -110,5 +112,11 @@ std::string ringCaption(std::string_view timeOfDay);
 // phone-book name was found, a line break and the name.
 std::string callerCaption(std::string_view timeOfDay, std::string_view number,
                           std::string_view callerName);
+
+// What a line says about the SIM: a problem as German text ("keine
+// SIM-Karte", "SIM-PIN erforderlich", ...), an empty text for a ready SIM
+// ("+CPIN: READY"), nothing for any other line. Numeric and verbose
+// "+CME ERROR:" forms and "+CPIN:" answers are read.
+std::optional<std::string> simStateOf(std::string_view line);
 
 }  // namespace funkor

@@ -52,9 +52,14 @@ const AnswerRule kRules[] = {
     {S::CallerId, {"+CLIP:"}, nullptr, kGoOn, &H::callerId},
     {S::Battery, {"+CBC:"}, nullptr, kGoOn, &H::battery},
     {S::SimCardNumber, {"^SCID:", "+CCID:", "+ICCID:"}, nullptr, kGoOn, &H::simCardNumber},
+    // The data line of a header (a page, a listed or read message) is never
+    // an identity line, though it holds no "+".
     {S::IdentityLine,
      {},
-     [](std::string_view l, const Flags&) { return l.find('+') == std::string_view::npos; },
+     [](std::string_view l, const Flags& f) {
+         return l.find('+') == std::string_view::npos && !f.cbPending && !f.smsListPending &&
+                f.smsReadState != 3;
+     },
      kGoOn,
      &H::identityLine},
     {S::Signal, {"+CSQ:"}, nullptr, kGoOn, &H::signal},
@@ -66,7 +71,11 @@ const AnswerRule kRules[] = {
     {S::SmsListHeader, {"+CMGL:"}, nullptr, kGoOn, &H::smsListHeader},
     {S::Activity, {"+CPAS:"}, nullptr, kGoOn, &H::activity},
     {S::TimingAdvance, {"^SSTK:"}, nullptr, kGoOn, &H::timingAdvance},
-    {S::Registration, {"+CREG:", "+CGREG:", "+CEREG:"}, nullptr, kGoOn, &H::registration},
+    {S::Registration,
+     {"+CREG:", "+CGREG:", "+CEREG:", "+C5GREG:"},
+     nullptr,
+     kGoOn,
+     &H::registration},
     {S::BroadcastData,
      {},
      [](std::string_view, const Flags& f) { return f.cbPending; },

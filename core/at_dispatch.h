@@ -37,7 +37,7 @@ enum class AnswerStep {
     SmsListHeader,      // "+CMGL:"
     Activity,           // "+CPAS:"
     TimingAdvance,      // "^SSTK:"
-    Registration,       // "+CREG:", "+CGREG:", "+CEREG:"
+    Registration,       // "+CREG:", "+CGREG:", "+CEREG:", "+C5GREG:"
     BroadcastData,      // the page after a "+CBM:" header
     BroadcastHeader,    // "+CBM:"
     SmsReadData,        // the PDU after a "+CMGR:" header
@@ -107,7 +107,7 @@ enum class AfterMatch {
 // what comes after; and its handler.
 struct AnswerRule {
     AnswerStep step;
-    std::array<std::string_view, 3> prefixes;
+    std::array<std::string_view, 4> prefixes;
     bool (*when)(std::string_view line, const DispatchFlags& flags);
     AfterMatch after;
     void (AnswerHandler::*handle)(const std::string& line);

@@ -158,7 +158,7 @@ std::optional<int> decimalField(const std::string& text, std::size_t maxDigits) 
 
 // A hex field of up to `maxDigits` significant digits (leading zeros are
 // not counted), as its value.
-std::optional<std::uint32_t> hexNumber(const std::string& text, std::size_t maxDigits) {
+std::optional<std::uint64_t> hexNumber(const std::string& text, std::size_t maxDigits) {
     if (text.empty()) return std::nullopt;
     std::uint64_t v = 0;
     std::size_t significant = 0;
@@ -170,12 +170,12 @@ std::optional<std::uint32_t> hexNumber(const std::string& text, std::size_t maxD
                                                     ? c - '0'
                                                     : std::toupper(c) - 'A' + 10);
     }
-    return static_cast<std::uint32_t>(v);
+    return v;
 }
 
-std::string hexDigits(std::uint32_t value, int width) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", width, static_cast<unsigned>(value));
+std::string hexDigits(std::uint64_t value, int width) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%0*llX", width, static_cast<unsigned long long>(value));
     return buf;
 }
 
@@ -195,11 +195,16 @@ Radio radioOf(std::optional<int> act, RegistrationKind kind) {
             case 7:   // E-UTRAN
             case 9:   // E-UTRAN NB-S1
             case 10:  // E-UTRA connected to a 5G core
+            case 13:  // E-UTRA-NR dual connectivity: the LTE cell is the anchor
                 return Radio::Lte;
+            case 11:  // NR connected to a 5G core
+            case 12:  // NG-RAN
+                return Radio::Nr;
             default:
                 break;
         }
     }
+    if (kind == RegistrationKind::Fivegs) return Radio::Nr;
     return kind == RegistrationKind::Eps ? Radio::Lte : Radio::Gsm;
 }
 
@@ -236,13 +241,14 @@ std::optional<Registration> parseRegistrationOf(std::string_view line, std::stri
     if (actAt < f.size()) r.accessTechnology = decimalField(f[actAt].text, 3);
     r.radio = radioOf(r.accessTechnology, kind);
     if (ciAt < f.size()) {
-        const auto lac = hexNumber(f[lacAt].text, 4);
-        const auto ci = hexNumber(f[ciAt].text, 8);
+        const bool nr = r.radio == Radio::Nr;
+        const auto lac = hexNumber(f[lacAt].text, nr ? 6 : 4);
+        const auto ci = hexNumber(f[ciAt].text, nr ? 9 : 8);
         if (lac && ci) {
-            r.lacValue = *lac;
+            r.lacValue = static_cast<std::uint32_t>(*lac);
             r.ciValue = *ci;
-            r.lac = hexDigits(*lac, 4);
-            r.ci = hexDigits(*ci, *ci <= 0xFFFF ? 4 : 8);
+            r.lac = hexDigits(*lac, nr ? 6 : 4);
+            r.ci = hexDigits(*ci, nr ? 9 : (*ci <= 0xFFFF ? 4 : 8));
         }
     }
     return r;
@@ -256,6 +262,8 @@ const char* radioName(Radio radio) {
             return "UMTS";
         case Radio::Lte:
             return "LTE";
+        case Radio::Nr:
+            return "NR";
         default:
             return "GSM";
     }
@@ -273,22 +281,44 @@ std::optional<Registration> parseCereg(std::string_view line) {
     return parseRegistrationOf(line, "+CEREG:", RegistrationKind::Eps);
 }
 
+std::optional<Registration> parseC5greg(std::string_view line) {
+    return parseRegistrationOf(line, "+C5GREG:", RegistrationKind::Fivegs);
+}
+
 std::optional<Registration> parseRegistration(std::string_view line) {
     if (auto r = parseCreg(line)) return r;
     if (auto r = parseCgreg(line)) return r;
-    return parseCereg(line);
+    if (auto r = parseCereg(line)) return r;
+    return parseC5greg(line);
 }
 
 std::string makeCellKey(std::string_view ci, std::string_view lac, std::string_view operatorCode) {
     return std::string(ci) + std::string(lac) + std::string(operatorCode);
 }
 
+std::optional<CellKeyParts> splitCellKey(std::string_view cellKey) {
+    // Lengths of CI, LAC and operator code for each key length.
+    struct Layout {
+        std::size_t key, ci, lac;
+    };
+    static constexpr Layout kLayouts[] = {{13, 4, 4}, {14, 4, 4}, {17, 8, 4},
+                                          {18, 8, 4}, {20, 9, 6}, {21, 9, 6}};
+    for (const Layout& l : kLayouts) {
+        if (cellKey.size() != l.key) continue;
+        return CellKeyParts{std::string(cellKey.substr(0, l.ci)),
+                            std::string(cellKey.substr(l.ci, l.lac)),
+                            std::string(cellKey.substr(l.ci + l.lac))};
+    }
+    return std::nullopt;
+}
+
 bool isLongCellKey(std::string_view cellKey) {
-    return cellKey.size() == kLongCellKeyLength;
+    const auto parts = splitCellKey(cellKey);
+    return parts && parts->ci.size() > 4;
 }
 
 Sector sectorOf(std::string_view cellKey) {
-    if (isLongCellKey(cellKey)) return {};
+    if (cellKey.size() != kCellKeyLength && cellKey.size() != kCellKeyLength + 1) return {};
     const int c = hexValue(left(cellKey, 4));
     if (c < 20000) return {"A", c};
     if (c < 40000) return {"B", c - 20000};
@@ -296,13 +326,14 @@ Sector sectorOf(std::string_view cellKey) {
 }
 
 namespace {
-// The LAC of a key: characters 5-8, or 9-12 behind the 8-digit CI of a long key.
 std::string lacOf(std::string_view cellKey) {
-    return isLongCellKey(cellKey) ? mid(cellKey, 9, 4) : mid(cellKey, 5, 4);
+    const auto parts = splitCellKey(cellKey);
+    return parts ? parts->lac : mid(cellKey, 5, 4);
 }
 
 std::string ciOf(std::string_view cellKey) {
-    return isLongCellKey(cellKey) ? left(cellKey, 8) : left(cellKey, 4);
+    const auto parts = splitCellKey(cellKey);
+    return parts ? parts->ci : left(cellKey, 4);
 }
 
 std::string lacDecimal(std::string_view cellKey) {
@@ -345,7 +376,7 @@ std::string areaText(std::string_view cellKey) {
 }
 
 std::string networkTooltip(std::string_view cellKey, std::string_view operatorCode) {
-    const std::string common = "CC=" + left(operatorCode, 3) + " NC=" + right(operatorCode, 2) +
+    const std::string common = "CC=" + left(operatorCode, 3) + " NC=" + mid(operatorCode, 4) +
                                " LAC=" + lacOf(cellKey) + " CI=" + ciOf(cellKey) +
                                " LA=" + areaText(cellKey);
     if (isLongCellKey(cellKey)) return common;
@@ -354,11 +385,33 @@ std::string networkTooltip(std::string_view cellKey, std::string_view operatorCo
 }
 
 std::optional<std::string> parseCopsNumeric(std::string_view line) {
-    const std::string code = mid(line, 13, 5);
-    if (charAt(line, 12) != '"' || code.size() != 5) return std::nullopt;
+    if (charAt(line, 12) != '"') return std::nullopt;
+    const long close = instr(13, line, "\"");
+    if (!close) return std::nullopt;
+    const std::string code = mid(line, 13, close - 13);
+    if (code.size() != 5 && code.size() != 6) return std::nullopt;
     for (char c : code)
         if (!at::isDigit(c)) return std::nullopt;
     return code;
+}
+
+int mncDigits(int mcc) {
+    // Countries whose operators all have three-digit MNCs; India's 405
+    // counts them so for the networks that need them (405854).
+    static constexpr int kThreeDigits[] = {302, 310, 311, 312, 313, 314, 315, 316, 334,
+                                           338, 342, 344, 346, 348, 354, 356, 358, 360,
+                                           365, 366, 376, 405, 708, 722, 732, 750};
+    for (int m : kThreeDigits)
+        if (m == mcc) return 3;
+    return 2;
+}
+
+std::string homeNetworkOfImsi(std::string_view imsi) {
+    if (imsi.size() < 6 || imsi.size() > 15) return {};
+    for (char c : imsi)
+        if (!at::isDigit(c)) return {};
+    const int mcc = (imsi[0] - '0') * 100 + (imsi[1] - '0') * 10 + (imsi[2] - '0');
+    return std::string(imsi.substr(0, static_cast<std::size_t>(3 + mncDigits(mcc))));
 }
 
 bool isRoaming(std::string_view homeNetwork, std::string_view operatorCode,
@@ -412,9 +465,12 @@ std::array<OperatorSlot, kOperatorSlots> operatorSlots(const std::vector<std::st
         const std::string& e = entries[i];
         OperatorSlot& s = slots[i];
         s.visible = true;
-        s.caption = " " + mid(e, 9);
-        s.tooltip = left(e, 5);
-        switch (charAt(e, 7)) {
+        // "<numeric> <stat> <long name>", the numeric code of 5 or 6 digits.
+        const long blank = instr(e, " ");
+        const long codeLength = blank ? blank - 1 : 5;
+        s.caption = " " + mid(e, codeLength + 4);
+        s.tooltip = left(e, codeLength);
+        switch (charAt(e, codeLength + 2)) {
             case '1':
                 s.state = OperatorState::Available;
                 break;

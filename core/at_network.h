@@ -54,15 +54,18 @@ std::string timingAdvanceCaption(int distanceMetres, std::string_view operatorCo
 // +CREG: [<n>,]<stat>[,[<lac>],[<ci>][,[<AcT>][,<cause_type>,<reject_cause>]]]
 // +CGREG: [<n>,]<stat>[,[<lac>],[<ci>][,[<AcT>][,<rac>][,<cause_type>,<reject_cause>]]]
 // +CEREG: [<n>,]<stat>[,[<tac>],[<ci>][,[<AcT>][,<cause_type>,<reject_cause>[,...]]]]
+// +C5GREG: [<n>,]<stat>[,[<tac>],[<ci>],[<AcT>][,<Allowed_NSSAI_length>,...]]
 // Fields may be quoted or not, with or without leading zeros and blanks,
 // hex digits in either case; LAC/TAC up to 4 hex digits, CI up to 8 (UMTS
-// and LTE cells have 28 bits).
+// and LTE cells have 28 bits); an NR cell (AcT 11 or 12, or any +C5GREG)
+// has a TAC of up to 6 hex digits and a 36-bit CI of up to 9.
 //   S45i: "+CREG: 2,1,\"C67C\",\"4E21\"", "+CREG: 1,\"C67C\",\"4E21\"", "+CREG: 0,1"
 //   SIM800: "+CREG: 2,1,4CA,81DE" (unquoted, no leading zeros)
 //   Novatel E362: "+CEREG: 2,1, 1F00, 20 ,79D903 ,7" (an extra field before the CI)
-enum class RegistrationKind { Cs, Ps, Eps };  // +CREG, +CGREG, +CEREG
-enum class Radio { Gsm, Umts, Lte };
-// "GSM", "UMTS", "LTE": the radio names of the cell databases.
+enum class RegistrationKind { Cs, Ps, Eps, Fivegs };  // +CREG, +CGREG, +CEREG, +C5GREG
+inline constexpr std::size_t kRegistrationKinds = 4;
+enum class Radio { Gsm, Umts, Lte, Nr };
+// "GSM", "UMTS", "LTE", "NR": the radio names of the cell databases.
 const char* radioName(Radio radio);
 struct Registration {
     RegistrationKind kind = RegistrationKind::Cs;
@@ -72,28 +75,40 @@ struct Registration {
     // only (6, 7) and with CSFB not preferred (9, 10).
     bool registered = false;
     // LAC/TAC and CI as upper-case hex: the LAC in 4 digits, the CI in 4 when
-    // it fits them (every Siemens cell), otherwise in 8; empty when not given.
+    // it fits them (every Siemens cell), otherwise in 8; an NR cell's TAC in
+    // 6 and its CI in 9. Empty when not given.
     std::string lac;
     std::string ci;
     std::uint32_t lacValue = 0;
-    std::uint32_t ciValue = 0;
+    std::uint64_t ciValue = 0;
     std::optional<int> accessTechnology;  // <AcT> when given
-    Radio radio = Radio::Gsm;  // from <AcT>; without it GSM (+CREG, +CGREG) or LTE (+CEREG)
+    // From <AcT>; without it GSM (+CREG, +CGREG), LTE (+CEREG) or NR (+C5GREG).
+    Radio radio = Radio::Gsm;
     bool hasCell() const { return !lac.empty() && !ci.empty(); }
 };
 // Nothing when the line is not of the named kind or has no registration state.
 std::optional<Registration> parseCreg(std::string_view line);
 std::optional<Registration> parseCgreg(std::string_view line);
 std::optional<Registration> parseCereg(std::string_view line);
-// Any of the three, by the line's prefix.
+std::optional<Registration> parseC5greg(std::string_view line);
+// Any of the four, by the line's prefix.
 std::optional<Registration> parseRegistration(std::string_view line);
 
 // The cell key: CI, LAC, operator code. Cells whose CI fits 4 hex digits get
 // the 13 characters every existing cell file holds; a longer CI gives 17
-// (CI in 8 hex digits, LAC/TAC in 4, the operator code).
+// (CI in 8 hex digits, LAC/TAC in 4, the operator code), an NR cell 20 (CI
+// in 9, TAC in 6). An operator code of 6 digits (a three-digit MNC, as in
+// North America and India) adds one: 14, 18, 21. Each length belongs to one
+// layout, so a key read back from a file splits without doubt.
 std::string makeCellKey(std::string_view ci, std::string_view lac, std::string_view operatorCode);
 inline constexpr std::size_t kCellKeyLength = 13;
 inline constexpr std::size_t kLongCellKeyLength = 17;
+struct CellKeyParts {
+    std::string ci, lac, operatorCode;
+};
+// Nothing for a length no layout has.
+std::optional<CellKeyParts> splitCellKey(std::string_view cellKey);
+// Any key with a CI longer than 4 hex digits.
 bool isLongCellKey(std::string_view cellKey);
 
 // The antenna sector from the CI (cell key characters 1-4): below 20000 "A",
@@ -113,9 +128,16 @@ std::string areaText(std::string_view cellKey);
 // Germany; a long key gives "CC=262 NC=01 LAC=1F00 CI=0079D903 LA=793-36".
 std::string networkTooltip(std::string_view cellKey, std::string_view operatorCode);
 
-// +COPS: <mode>,2,"<numeric>"   answer to "AT+COPS=3,2;+COPS?"
+// +COPS: <mode>,2,"<numeric>"   answer to "AT+COPS=3,2;+COPS?"; the code
+// has 5 digits, or 6 where the MNC has three (AT&T "310410").
 //   S45i: "+COPS: 0,2,\"26207\""
 std::optional<std::string> parseCopsNumeric(std::string_view line);
+// How many digits the MNC has in the country `mcc`: 3 in North America,
+// India's 405 and a few others, 2 elsewhere.
+int mncDigits(int mcc);
+// The home network (MCC and MNC) of an IMSI, by its country's MNC length;
+// empty when the IMSI is not 6 to 15 digits.
+std::string homeNetworkOfImsi(std::string_view imsi);
 // True when the caption of the network-zone label should read "roaming".
 bool isRoaming(std::string_view homeNetwork, std::string_view operatorCode,
                std::string_view networkCaption);

@@ -77,8 +77,7 @@ NamingChoice chooseNamingFile(bool leftButton, std::string_view operatorCode,
     // The cell key holds the operator code only once it has been reported;
     // a shorter key would file the name where no lookup finds it.
     const bool beep = leftButton;
-    if (cellKey.size() != kCellKeyLength && cellKey.size() != kLongCellKeyLength)
-        return {NamingChoice::None, true};
+    if (!splitCellKey(cellKey)) return {NamingChoice::None, true};
     return {NamingChoice::CellFile, beep};
 }
 

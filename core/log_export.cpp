@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 
+#include "core/at_network.h"
 #include "core/charset.h"
 #include "core/position_log.h"
 
@@ -164,11 +165,12 @@ LogCells readLogCells(std::string_view logText) {
         auto lat = degrees(field(rmc, 3), 2, 90);
         auto lon = degrees(field(rmc, 5), 3, 180);
         const auto ns = field(rmc, 4), ew = field(rmc, 6);
-        // Cell key: CI (4 hex digits), LAC (4 hex digits), MCC and MNC.
-        const std::string_view k = e.cellKey;
-        const auto key = k.size() == 13 ? cellDbKeyFromPhone("GSM", k.substr(8, 5), k.substr(4, 4),
-                                                             k.substr(0, 4))
-                                        : std::nullopt;
+        // Cell key: CI, LAC, MCC and MNC. Only a 4-digit CI tells its radio
+        // (GSM); a longer one may be UMTS or LTE.
+        const auto parts = splitCellKey(e.cellKey);
+        const auto key = parts && parts->ci.size() == 4
+                             ? cellDbKeyFromPhone("GSM", parts->operatorCode, parts->lac, parts->ci)
+                             : std::nullopt;
         if (!key || rmc.substr(0, 6) != "$GPRMC" || !lat || !lon || (ns != "N" && ns != "S") ||
             (ew != "E" && ew != "W")) {
             ++out.skipped;

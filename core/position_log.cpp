@@ -8,6 +8,7 @@
 
 namespace funkor {
 
+using fields::instr;
 using fields::mid;
 
 namespace {
@@ -58,9 +59,11 @@ std::vector<LoggedPosition> readPositionLog(std::string_view logText) {
         if (!isHeader(l)) continue;
         LoggedPosition e;
         e.header = l;
-        // A long cell key (17 characters) moves the fields behind it by four.
-        const long d = mid(l, 21, 1) != "," && mid(l, 25, 1) == "," ? 4 : 0;
-        e.cellKey = mid(l, 8, 13 + d);
+        // A longer cell key (14 to 21 characters) moves the fields behind it.
+        const long comma = instr(8, l, ",");
+        const long keyLength = comma > 8 + 13 && comma <= 8 + 21 ? comma - 8 : 13;
+        const long d = keyLength - 13;
+        e.cellKey = mid(l, 8, keyLength);
         e.siteKey = mid(l, 22 + d, 6) + " " + mid(l, 28 + d, 6);
         e.name = mid(l, 35 + d);
         e.siteKeyValid = isPositionKey(mid(l, 22 + d, 12));

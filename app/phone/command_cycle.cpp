@@ -134,12 +134,13 @@ double CommandCycle::timeOfDay() {
 
 void CommandCycle::registrationQueries() {
     // Location reports on and the serving cell asked, one domain a tick:
-    // circuit-switched, packet, LTE. A query the device refused is not
+    // circuit-switched, packet, LTE, 5G. A query the device refused is not
     // asked again in this run. The step goes on until all are asked.
     PhoneLinkState& phone = phone_;
     const auto next = [&phone](int from) {
         if (from <= 1 && !phone.cgregRefused) return 1;
         if (from <= 2 && !phone.ceregRefused) return 2;
+        if (from <= 3 && !phone.c5gregRefused) return 3;
         return 0;
     };
     const int query = phone.registrationStep;
@@ -149,6 +150,9 @@ void CommandCycle::registrationQueries() {
     } else if (query == 2) {
         phone.registrationQuery = 'E';
         phoneLine_.SendCommand("AT+CEREG=2;+CEREG?");
+    } else if (query == 3) {
+        phone.registrationQuery = 'N';
+        phoneLine_.SendCommand("AT+C5GREG=2;+C5GREG?");
     } else {
         phoneLine_.SendCommand("AT+CREG=2;+CREG?");
     }
@@ -203,6 +207,8 @@ void CommandCycle::phoneLost() {
     // read cut short would stay short and an SMS that came meanwhile (its
     // notice lost) would never be listed.
     phone.pollStep = PollStep::Manufacturer;
+    phone.identityWaits = 0;
+    phone.simProblem.clear();
     phone.homeZoneReadDone = false;
     if (phone.ussdPending == UssdPending::BalanceRequest) phone.ussdPending = UssdPending::None;
     phone.ussdDone = false;
@@ -212,8 +218,11 @@ void CommandCycle::phoneLost() {
     phone.registrationQuery = 0;
     phone.cgregRefused = false;
     phone.ceregRefused = false;
+    phone.c5gregRefused = false;
     phone.cbcRefused = false;
     network_.registrationKnown = {};
+    network_.cellDomain = -1;
+    network_.onNetwork = false;
     position_.cbPending = false;
 
     // The phone books are read anew; the list keeps its entries and its
@@ -414,6 +423,15 @@ Async CommandCycle::runTick() {
 
     if (takeSmsRequest()) co_return;
 
+    // Without a usable SIM (none, or its PIN not entered) there is no
+    // network to poll: the cycle asks only whether the SIM is ready, and
+    // goes on with its step once it is.
+    if (!phone.simProblem.empty() && phone.pollStep >= PollStep::Operator) {
+        phoneLine_.SendCommand("AT+CPIN?");
+        Timer1_->setInterval(5000);
+        co_return;
+    }
+
     if (phoneLine_.traceVisible())
         phoneLine_.addTrace(QStringLiteral("#%1").arg(phone.pollStep), false);
 
@@ -431,6 +449,13 @@ Async CommandCycle::runTick() {
             break;
         case PollStep::Identity:
             factor = 0.5;
+            // Which identity line the device knows depends on its maker: a
+            // slow device's maker lines are waited for, three ticks at most.
+            if (phone.manufacturerStep < 4 && phone.identityWaits < 3) {
+                phone.identityWaits += 1;
+                phone.pollStep -= 1;
+                break;
+            }
             phone.identityStep = 1;
             phoneLine_.SendCommand(otherMaker ? "AT+CGSN;+CIMI" : "AT+CGSN;+CIMI;^SCID");
             break;

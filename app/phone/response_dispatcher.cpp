@@ -51,6 +51,18 @@ void ResponseDispatcher::InterpretResponse(const std::string& line) {
     if (phone_.operatorScanPending && funkor::isFinalResult(line)) operatorScanEnded(line);
     if (phone_.linkProbePending && funkor::isFinalResult(line)) linkProbeAnswered(line);
     if (phone_.registrationQuery != 0 && funkor::isFinalResult(line)) registrationQueryEnded(line);
+    if (const auto sim = funkor::simStateOf(line)) simStateChanged(*sim);
+}
+
+void ResponseDispatcher::simStateChanged(const std::string& problem) {
+    if (problem == phone_.simProblem) return;
+    phone_.simProblem = problem;
+    if (problem.empty()) return;
+    // Without a usable SIM there is no network to show: the operator
+    // display says why, and the trace keeps it.
+    e_.Netz->setText(fromCp1252(problem));
+    e_.Netz->setToolTip(fromCp1252("SIM: " + problem));
+    phoneLine_.addTrace(fromCp1252("SIM: " + problem), true);
 }
 
 void ResponseDispatcher::linkProbeAnswered(const std::string& line) {
@@ -65,6 +77,7 @@ void ResponseDispatcher::registrationQueryEnded(const std::string& line) {
     if (line != "OK") {
         if (phone_.registrationQuery == 'G') phone_.cgregRefused = true;
         if (phone_.registrationQuery == 'E') phone_.ceregRefused = true;
+        if (phone_.registrationQuery == 'N') phone_.c5gregRefused = true;
     }
     phone_.registrationQuery = 0;
 }

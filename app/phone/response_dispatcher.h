@@ -106,6 +106,12 @@ class ResponseDispatcher : private funkor::AnswerHandler {
     void timingAdvance(const std::string& line) override;
     void registration(const std::string& line) override;
     void cellChange();
+    // The serving cell from the domains' last answers.
+    void servingCellFromRegistrations();
+    // The operator code from the SIM when the device names none.
+    void operatorFromSim();
+    // The serving cell is no longer known: its position ends.
+    void leaveServingCell();
     void operatorNumeric(const std::string& line) override;
     void operatorName(const std::string& line) override;
     void operatorList(const std::string& line) override;
@@ -126,6 +132,7 @@ class ResponseDispatcher : private funkor::AnswerHandler {
     // A device without a battery answers the connection step's "AT+CBC"
     // with OK or an error: it is found all the same.
     void linkProbeAnswered(const std::string& line);
+    void simStateChanged(const std::string& problem);
     void phoneFound();
     // A registration query of another maker's device got its final answer.
     void registrationQueryEnded(const std::string& line);

@@ -47,19 +47,31 @@ void ResponseDispatcher::registration(const std::string& line) {
     // Each domain keeps its last answer: a data-only LTE modem is not
     // registered for calls, yet it is on the network. The serving cell is
     // that of the first domain registered with a cell: circuit-switched
-    // first, then packet, then LTE. A Siemens phone answers +CREG only.
+    // first, then packet, then LTE, then 5G. A Siemens phone answers +CREG
+    // only.
     NetworkState& n = network_;
     const auto domain = static_cast<std::size_t>(answer->kind);
     n.registrations[domain] = *answer;
     n.registrationKnown[domain] = 1;
+    servingCellFromRegistrations();
+}
+
+void ResponseDispatcher::servingCellFromRegistrations() {
+    NetworkState& n = network_;
     const funkor::Registration* reg = nullptr;
+    int regDomain = -1;
     bool registered = false;
     for (std::size_t i = 0; i < n.registrations.size(); ++i) {
         const funkor::Registration& r = n.registrations[i];
         if (!n.registrationKnown[i] || !r.registered) continue;
         registered = true;
-        if (!reg && r.hasCell()) reg = &r;
+        if (!reg && r.hasCell()) {
+            reg = &r;
+            regDomain = static_cast<int>(i);
+        }
     }
+    const bool cameBack = registered && !n.onNetwork;
+    n.onNetwork = registered;
     if (!registered) {
         // No network: the operator displays are emptied. The cell key is
         // kept, so that coming back to the same cell does not look it up
@@ -81,14 +93,41 @@ void ResponseDispatcher::registration(const std::string& line) {
         return;
     }
     // Registered, but the phone did not say where ("+CREG: 0,1" before the
-    // location reports are switched on): the serving cell stays as it was.
-    if (!reg) return;
+    // location reports are switched on): the serving cell stays as it was,
+    // unless the domain that named it has left the network (a modem moving
+    // from LTE to 5G says "+CREG: 1", then "+CEREG: 0"). That cell is no
+    // longer served, and its position must not go on being sent.
+    if (!reg) {
+        const auto from = static_cast<std::size_t>(n.cellDomain);
+        if (n.cellDomain >= 0 && n.registrationKnown[from] && !n.registrations[from].registered)
+            leaveServingCell();
+        return;
+    }
+    n.cellDomain = regDomain;
     network_.cellKey = funkor::makeCellKey(reg->ci, reg->lac, network_.operatorCode);
     n.cellRadio = funkor::radioName(reg->radio);
     n.cellLac = reg->lacValue;
-    n.cellCi = reg->ciValue;
-    if (network_.cellKey == network_.lastCellKey) return;
+    n.cellCi = static_cast<std::int64_t>(reg->ciValue);
+    if (network_.cellKey == network_.lastCellKey) {
+        // Back on the network in the cell it left: a device that is only
+        // polled reports no change, so its position is looked up again.
+        if (cameBack && position_.gsmRmc.empty()) positionHooks_.servingCellChanged();
+        return;
+    }
     cellChange();
+}
+
+void ResponseDispatcher::leaveServingCell() {
+    NetworkState& n = network_;
+    n.cellDomain = -1;
+    n.cellKey.clear();
+    n.lastCellKey.clear();
+    position_.gsmRmc.clear();
+    position_.gsmGga.clear();
+    position_.gsmFromDatabase = false;
+    position_.lastCbPosition.clear();
+    panel_.showPosition(QString(), QString());
+    cellNames_.showCaption(QString());
 }
 
 void ResponseDispatcher::cellChange() {
@@ -110,7 +149,11 @@ void ResponseDispatcher::cellChange() {
 void ResponseDispatcher::operatorNumeric(const std::string& line) {
     const auto code = funkor::parseCopsNumeric(line);
     if (!code) return;
+    const bool changed = network_.operatorCode != *code;
     network_.operatorCode = *code;
+    // A cell reported before its operator (back on the network, the
+    // operator code is asked only at the next pass) gets its key now.
+    if (changed && network_.onNetwork) servingCellFromRegistrations();
     if (funkor::isRoaming(phone_.homeNetwork, network_.operatorCode, held(e_.Netz->text())))
         panel_.showZoneName(QStringLiteral("roaming"));
 }
@@ -120,8 +163,28 @@ void ResponseDispatcher::operatorName(const std::string& line) {
     if (!name) return;
     network_.networkText = *name;
     e_.Netz->setText(fromCp1252(*name));
+    if (network_.operatorCode.empty()) operatorFromSim();
     if (network_.operatorCode == funkor::kO2Germany)
         panel_.showZoneName(fromCp1252(network_.zoneName));
+}
+
+void ResponseDispatcher::operatorFromSim() {
+    // A device that names its operator only by name gives no code, and
+    // without one no cell can be looked up. Registered in the home network
+    // (not roaming), the network is the SIM's own.
+    NetworkState& n = network_;
+    bool home = false;
+    for (std::size_t i = 0; i < n.registrations.size(); ++i)
+        home = home || (n.registrationKnown[i] && n.registrations[i].status == 1);
+    if (!home || phone_.homeNetwork.empty()) {
+        phoneLine_.addTrace(
+            QStringLiteral("Keine Betreiberkennung (MCC/MNC): keine Position aus der Zelle"), true);
+        return;
+    }
+    n.operatorCode = phone_.homeNetwork;
+    phoneLine_.addTrace(
+        QStringLiteral("Betreiberkennung aus der SIM: %1").arg(fromCp1252(n.operatorCode)), true);
+    servingCellFromRegistrations();
 }
 
 void ResponseDispatcher::operatorList(const std::string& line) {

@@ -101,6 +101,12 @@ struct PhoneLinkState {
     int registrationQuery = 0;
     bool cgregRefused = false;
     bool ceregRefused = false;
+    bool c5gregRefused = false;
+    // Ticks the identity step has waited for the maker's lines.
+    int identityWaits = 0;
+    // Why the device cannot use the network for want of a SIM or its PIN
+    // ("keine SIM-Karte"); empty when the SIM is ready.
+    std::string simProblem;
 
     template <class V>
     void visit(V&& v) {
@@ -127,6 +133,9 @@ struct PhoneLinkState {
         v("registrationQuery", registrationQuery);
         v("cgregRefused", cgregRefused);
         v("ceregRefused", ceregRefused);
+        v("c5gregRefused", c5gregRefused);
+        v("identityWaits", identityWaits);
+        v("simProblem", simProblem);
     }
 };
 
@@ -135,15 +144,19 @@ struct NetworkState {
     std::string operatorCode;  // MCC and MNC, such as "26207"; "" without network
     std::string networkText;   // name of the registered operator
     std::string zoneName;      // text of Netz2 on the O2 network
-    std::string cellKey;       // CI (4 hex, or 8 for long identities), LAC (4 hex), operatorCode
-    // The serving cell of cellKey: its radio ("GSM", "UMTS", "LTE") and its
-    // LAC (TAC on LTE) and CI as numbers, for the cell database.
+    std::string cellKey;       // CI, LAC/TAC and operatorCode (funkor::makeCellKey)
+    // The serving cell of cellKey: its radio ("GSM", "UMTS", "LTE", "NR") and
+    // its LAC (TAC on LTE and NR) and CI as numbers, for the cell database.
     std::string cellRadio;
     std::int64_t cellLac = 0;
     std::int64_t cellCi = 0;
-    // The last registration answer of each domain (+CREG, +CGREG, +CEREG).
-    std::array<funkor::Registration, 3> registrations{};
-    std::array<int, 3> registrationKnown{};
+    // The last registration answer of each domain (+CREG, +CGREG, +CEREG, +C5GREG).
+    std::array<funkor::Registration, funkor::kRegistrationKinds> registrations{};
+    std::array<int, funkor::kRegistrationKinds> registrationKnown{};
+    // The domain whose answer named the serving cell; -1 for none.
+    int cellDomain = -1;
+    // Whether the last registration answers left the device on a network.
+    bool onNetwork = false;
     std::string lastCellKey;
     std::string sectorLetter;  // "A", "B", "C" or ""
     std::string regionText;

@@ -60,10 +60,10 @@ struct CsqCase {
 TEST(Csq, SignalLevels) {
     const CsqCase cases[] = {
         {"+CSQ: 20,99", true, 20, 20, "Pegel: 67%"},
-        {"+CSQ: 7,99", true, 7, 7, "Pegel: 28%"},     // one digit: comma at 8
-        {"+CSQ: 99,99", true, 99, 0, "Pegel: 304%"},  // not detectable
+        {"+CSQ: 7,99", true, 7, 7, "Pegel: 28%"},          // one digit: comma at 8
+        {"+CSQ: 99,99", true, 99, 0, "Pegel: unbekannt"},  // not detectable
+        {"+CSQ: 32,99", true, 32, 0, "Pegel: unbekannt"},  // no such level
         {"+CSQ: 31,0", true, 31, 31, "Pegel: 100%"},
-        {"+CSQ: 32,99", true, 32, 0, "Pegel: 103%"},
         {"+CSQ: 0,99", true, 0, 0, "Pegel: 7%"},
         {"+CSQ:", false, 0, 0, ""},
         {"+CSQ: ab,99", false, 0, 0, ""},
@@ -124,6 +124,61 @@ TEST(Identity, SiemensDialogueFillsCaptionAndTooltip) {
     EXPECT_LE(id.infoTooltip.size(), 400u);
     EXPECT_GT(id.infoTooltip.size(), 400u - 25u);
     EXPECT_FALSE(takeIdentityLine(id, "+CME ERROR: 4"));
+}
+
+// Lines that come out of turn: a ring between the identity answers, and a
+// slow device whose maker lines arrive after the identity was asked.
+TEST(Identity, ImeiAndImsiAreKnownByTheirShape) {
+    const struct {
+        const char* legend;
+        std::vector<std::string> lines;
+        const char* tooltip;
+        const char* home;
+        const char* model;
+    } cases[] = {
+        {"ring between IMEI and IMSI",
+         {"866758041234567", "RING", "310410123456789"},
+         "SW:EC25 IMEI:866758041234567 IMSI:310410123456789",
+         "310410",
+         "EC25"},
+        {"maker lines late",
+         {"Quectel", "EC25", "EC25EFAR06A03M4G", "866758041234567", "262011234567890"},
+         "SW:EC25EFAR06A03M4G IMEI:866758041234567 IMSI:262011234567890",
+         "26201",
+         "EC25"},
+    };
+    for (const auto& c : cases) {
+        DeviceIdentity id;
+        if (c.lines.size() == 3) {
+            id.manufacturerStep = 4;
+            id.model = "EC25";
+            id.infoTooltip = "SW:EC25";
+        } else {
+            id.manufacturerStep = 1;
+        }
+        id.identityStep = 1;
+        for (const auto& l : c.lines) takeIdentityLine(id, l);
+        EXPECT_EQ(id.infoTooltip, c.tooltip) << c.legend;
+        EXPECT_EQ(id.homeNetwork, c.home) << c.legend;
+        EXPECT_EQ(id.model, c.model) << c.legend;
+        EXPECT_EQ(id.identityStep, 3) << c.legend;
+    }
+}
+
+TEST(Sim, ProblemsAndReadiness) {
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"+CME ERROR: 10", "keine SIM-Karte"},
+        {"+CME ERROR: SIM not inserted", "keine SIM-Karte"},
+        {"+CPIN: SIM PIN", "SIM-PIN erforderlich"},
+        {"+CME ERROR: SIM PIN required", "SIM-PIN erforderlich"},
+        {"+CME ERROR: 12", "SIM-PUK erforderlich"},
+        {"+CME ERROR: 13", "SIM-Karte defekt"},
+        {"+CPIN: READY", ""},
+        {"+CME ERROR: 30", std::nullopt},
+        {"+CPIN: PH-SIM PIN", std::nullopt},
+        {"ERROR", std::nullopt},
+    };
+    for (const auto& [line, state] : cases) EXPECT_EQ(simStateOf(line), state) << line;
 }
 
 TEST(StarCode, AnswersAreCollectedUntilOk) {

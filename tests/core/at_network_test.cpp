@@ -212,6 +212,10 @@ TEST(Cops, RegisteredOperator) {
     EXPECT_EQ(parseCopsNumeric("+COPS: 0,2,26207"), std::nullopt);
     EXPECT_EQ(parseCopsNumeric("+COPS: 0,2,\"262\""), std::nullopt);
     EXPECT_EQ(parseCopsNumeric("+COPS: 0,2,\"2620x\""), std::nullopt);
+    // Three-digit MNCs keep all six digits.
+    EXPECT_EQ(parseCopsNumeric("+COPS: 0,2,\"310410\",7"), "310410");
+    EXPECT_EQ(parseCopsNumeric("+COPS: 0,2,\"405854\""), "405854");
+    EXPECT_EQ(parseCopsNumeric("+COPS: 0,2,\"3104101\""), std::nullopt);
 
     EXPECT_EQ(parseCopsName("+COPS: 0,0,\"o2 - de\""), "o2 - de");
     EXPECT_EQ(parseCopsName("+COPS: 1,0,\"T-Mobile D\""), "T-Mobile D");
@@ -222,6 +226,16 @@ TEST(Cops, RegisteredOperator) {
     EXPECT_TRUE(isRoaming("26207", "26201", "T-Mobile D"));
     EXPECT_FALSE(isRoaming("26207", "26201", ""));
     EXPECT_FALSE(isRoaming("26207", "", "o2 - de"));
+    EXPECT_FALSE(isRoaming("310410", "310410", "AT&T"));
+}
+
+TEST(Cops, HomeNetworkOfTheImsiByItsCountry) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"262071234567890", "26207"},  {"310410123456789", "310410"}, {"405854123456789", "405854"},
+        {"302720123456789", "302720"}, {"208011234567890", "20801"},  {"31041", ""},
+        {"2620712345678901", ""},      {"26207123456789x", ""},
+    };
+    for (const auto& [imsi, home] : cases) EXPECT_EQ(homeNetworkOfImsi(imsi), home) << imsi;
 }
 
 TEST(CopsList, OperatorEntries) {
@@ -248,6 +262,16 @@ TEST(CopsList, OperatorEntries) {
         {"bare prefix", "+COPS: (", {}},
     };
     for (const auto& c : cases) EXPECT_EQ(parseCopsList(c.line), c.entries) << c.legend;
+
+    // A six-digit code moves state and name by one.
+    CountryTable countries{};
+    countries[310] = "310 US USA";
+    const auto slots = operatorSlots({"310410 2 AT&T", "310260 3 T-Mobile"}, countries);
+    EXPECT_EQ(slots[0].tooltip, "310410");
+    EXPECT_EQ(slots[0].caption, " AT&T");
+    EXPECT_EQ(slots[0].state, OperatorState::Current);
+    EXPECT_EQ(slots[1].state, OperatorState::Forbidden);
+    EXPECT_EQ(slots[1].countryTooltip, "US");
 }
 
 TEST(CopsList, SlotsShowAtMostEightWithCountries) {

@@ -7,6 +7,8 @@
 // with the device that sent them.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "core/at_network.h"
 
 using namespace funkor;
@@ -27,6 +29,7 @@ struct RealAnswer {
 constexpr Radio G = Radio::Gsm;
 constexpr Radio U = Radio::Umts;
 constexpr Radio L = Radio::Lte;
+constexpr Radio N = Radio::Nr;
 
 const RealAnswer kRealAnswers[] = {
     // +CREG
@@ -146,12 +149,14 @@ TEST(Registration, AccessTechnologyGivesTheRadio) {
         const char* line;
         Radio radio;
     } cases[] = {
-        {"+CREG: 2,1,\"0001\",\"0002\",0", G},  {"+CREG: 2,1,\"0001\",\"0002\",1", G},
-        {"+CREG: 2,1,\"0001\",\"0002\",2", U},  {"+CREG: 2,1,\"0001\",\"0002\",3", G},
-        {"+CREG: 2,1,\"0001\",\"0002\",4", U},  {"+CREG: 2,1,\"0001\",\"0002\",5", U},
-        {"+CREG: 2,1,\"0001\",\"0002\",6", U},  {"+CREG: 2,1,\"0001\",\"0002\",7", L},
-        {"+CREG: 2,1,\"0001\",\"0002\",42", G}, {"+CEREG: 2,1,\"0001\",\"0002\",42", L},
-        {"+CEREG: 2,1,\"0001\",\"0002\"", L},   {"+CGREG: 2,1,\"0001\",\"0002\"", G},
+        {"+CREG: 2,1,\"0001\",\"0002\",0", G},   {"+CREG: 2,1,\"0001\",\"0002\",1", G},
+        {"+CREG: 2,1,\"0001\",\"0002\",2", U},   {"+CREG: 2,1,\"0001\",\"0002\",3", G},
+        {"+CREG: 2,1,\"0001\",\"0002\",4", U},   {"+CREG: 2,1,\"0001\",\"0002\",5", U},
+        {"+CREG: 2,1,\"0001\",\"0002\",6", U},   {"+CREG: 2,1,\"0001\",\"0002\",7", L},
+        {"+CREG: 2,1,\"0001\",\"0002\",42", G},  {"+CEREG: 2,1,\"0001\",\"0002\",42", L},
+        {"+CEREG: 2,1,\"0001\",\"0002\"", L},    {"+CGREG: 2,1,\"0001\",\"0002\"", G},
+        {"+CEREG: 2,1,\"0001\",\"0002\",11", N}, {"+CEREG: 2,1,\"0001\",\"0002\",12", N},
+        {"+CEREG: 2,1,\"0001\",\"0002\",13", L}, {"+C5GREG: 2,1,\"0001\",\"0002\"", N},
     };
     for (const auto& c : cases) {
         const auto r = parseRegistration(c.line);
@@ -163,6 +168,54 @@ TEST(Registration, AccessTechnologyGivesTheRadio) {
     EXPECT_STREQ(radioName(Radio::Gsm), "GSM");
     EXPECT_STREQ(radioName(Radio::Umts), "UMTS");
     EXPECT_STREQ(radioName(Radio::Lte), "LTE");
+    EXPECT_STREQ(radioName(Radio::Nr), "NR");
+}
+
+// NR cells: a TAC of up to 24 bits and a 36-bit CI, written in 6 and 9 hex
+// digits; the key has a length of its own, with a 5- or 6-digit operator.
+TEST(Registration, NrCellsAndTheirKeys) {
+    const struct {
+        const char* line;
+        const char* lac;
+        const char* ci;
+        std::uint64_t ciValue;
+    } cases[] = {
+        {"+C5GREG: 2,1,\"00C565\",\"035B6403E\",11,0", "00C565", "035B6403E", 901136446},
+        {"+C5GREG: 1,\"ABCDEF\",\"FFFFFFFFF\",11", "ABCDEF", "FFFFFFFFF", 0xFFFFFFFFFull},
+        {"+CEREG: 2,1,\"1F00\",\"123456789\",12", "001F00", "123456789", 0x123456789ull},
+        {"+C5GREG: 2,1,\"1ABCDEF\",\"1\",11", "", "", 0},  // TAC of 7 digits
+    };
+    for (const auto& c : cases) {
+        const auto r = parseRegistration(c.line);
+        ASSERT_TRUE(r) << c.line;
+        EXPECT_EQ(r->lac, c.lac) << c.line;
+        EXPECT_EQ(r->ci, c.ci) << c.line;
+        EXPECT_EQ(r->ciValue, c.ciValue) << c.line;
+    }
+    const struct {
+        const char* key;
+        const char* ci;
+        const char* lac;
+        const char* op;
+    } keys[] = {
+        {"4E21C67C26207", "4E21", "C67C", "26207"},
+        {"4E21C67C310410", "4E21", "C67C", "310410"},
+        {"0079D9031F0026201", "0079D903", "1F00", "26201"},
+        {"0079D9031F00310410", "0079D903", "1F00", "310410"},
+        {"035B6403E00C56550503", "035B6403E", "00C565", "50503"},
+        {"035B6403E00C565405854", "035B6403E", "00C565", "405854"},
+    };
+    for (const auto& k : keys) {
+        const auto parts = splitCellKey(k.key);
+        ASSERT_TRUE(parts) << k.key;
+        EXPECT_EQ(parts->ci, k.ci) << k.key;
+        EXPECT_EQ(parts->lac, k.lac) << k.key;
+        EXPECT_EQ(parts->operatorCode, k.op) << k.key;
+    }
+    EXPECT_FALSE(splitCellKey("4E21C67C2620"));
+    EXPECT_EQ(networkTooltip("0079D9031F00310410", "310410"),
+              "CC=310 NC=410 LAC=1F00 CI=0079D903 LA=793-36");
+    EXPECT_EQ(sectorOf("4E21C67C310410").letter, "B");
 }
 
 // Fields that cannot be a LAC or a CI leave the cell unknown; nothing a

@@ -16,8 +16,10 @@ TEST(PositionLog, HeadersWithShortAndLongCellKeys) {
                                                    "$GPRMC,S*00\r\n", "$GPGGA,H*00\r\n");
     EXPECT_EQ(longEntry.substr(0, longEntry.find('\r')),
               "$GPTXT,0079D9031F0026201,451818582197,Rathaus");
-    const auto entries = readPositionLog(shortEntry + longEntry);
-    ASSERT_EQ(entries.size(), 2u);
+    const std::string nrEntry = positionLogEntry("035B6403E00C565310410", "------------", "NR",
+                                                 "$GPRMC,N*00\r\n", "$GPGGA,N*00\r\n");
+    const auto entries = readPositionLog(shortEntry + longEntry + nrEntry);
+    ASSERT_EQ(entries.size(), 3u);
     const struct {
         const char* cellKey;
         const char* siteKey;
@@ -26,13 +28,14 @@ TEST(PositionLog, HeadersWithShortAndLongCellKeys) {
     } expected[] = {
         {"4E21C67C26207", "451818 582197", "Tower", "$GPRMC,R*00"},
         {"0079D9031F0026201", "451818 582197", "Rathaus", "$GPRMC,S*00"},
+        {"035B6403E00C565310410", "------ ------", "NR", "$GPRMC,N*00"},
     };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         EXPECT_EQ(entries[i].cellKey, expected[i].cellKey) << i;
         EXPECT_EQ(entries[i].siteKey, expected[i].siteKey) << i;
         EXPECT_EQ(entries[i].name, expected[i].name) << i;
         EXPECT_EQ(entries[i].rmc, expected[i].rmc) << i;
-        EXPECT_TRUE(entries[i].siteKeyValid) << i;
+        EXPECT_EQ(entries[i].siteKeyValid, i < 2) << i;
     }
     EXPECT_TRUE(logHoldsCell(shortEntry + longEntry, "0079D9031F0026201"));
     EXPECT_TRUE(logHoldsCell(shortEntry, "4E21C67C26207"));

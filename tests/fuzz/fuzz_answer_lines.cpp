@@ -72,8 +72,7 @@ void readLine(const std::string& line, std::uint8_t steer) {
     }
     if (const auto r = parseRegistration(line); r && r->hasCell()) {
         const std::string key = makeCellKey(r->ci, r->lac, "26207");
-        require(key.size() == kCellKeyLength || key.size() == kLongCellKeyLength,
-                "a cell key has 13 or 17 characters");
+        require(splitCellKey(key).has_value(), "a cell key has a layout of its own");
         sectorOf(key);
         regionText(key);
         areaText(key);

@@ -151,3 +151,80 @@ TEST(CellDbWindow, GpsdReportsTheDatabasePositionAsDeadReckoningWithItsRange) {
     // The GGA names enough satellites for gpsd to keep its position.
     EXPECT_EQ(withoutPosition, 0);
 }
+
+// Other operators' codes and radios find their own rows of the sample: a
+// three-digit MNC (AT&T, 310-410) and an NR cell (36-bit CI, 24-bit TAC).
+TEST(CellDbWindow, SixDigitOperatorsAndNrCellsFindTheirRows) {
+    const struct {
+        const char* cops;
+        const char* registration;
+        const char* tooltip;
+        const char* latitude;
+    } cases[] = {
+        {"+COPS: 0,2,\"310410\",7", "+CEREG: 2,1,\"9011\",\"50C3A0F\",7",
+         "CC=310 NC=410 LAC=9011 CI=050C3A0F LA=368-81", "45° 27' 57\" N"},
+        {"+COPS: 0,2,\"50503\",11", "+C5GREG: 2,1,\"00C565\",\"035B6403E\",11,0",
+         "CC=505 NC=03 LAC=00C565 CI=035B6403E LA=505-33", "34° 57' 0\" S"},
+    };
+    for (const auto& c : cases) {
+        DbWindow w;
+        Form1& f = w.start();
+        f.InterpretResponse(c.cops);
+        f.InterpretResponse(c.registration);
+        EXPECT_EQ(f.Netz->toolTip(), QString::fromUtf8(c.tooltip)) << c.cops;
+        EXPECT_TRUE(f.position.gsmFromDatabase) << c.cops;
+        EXPECT_TRUE(f.PosL->text().contains(QString::fromUtf8(c.latitude)))
+            << f.PosL->text().toStdString();
+    }
+}
+
+// A registration that names no cell ends the position when the domain that
+// named the cell has left the network, in either order of the two lines;
+// back on the network in the same cell, a polled device's position returns
+// once its operator is known again.
+TEST(CellDbWindow, ACellLeftEndsItsPositionAndComingBackRestoresIt) {
+    const char* const lte = "+CEREG: 2,1,\"9011\",\"50C3A0F\",7";
+    const std::vector<std::vector<const char*>> leaving = {
+        {"+CREG: 1", "+CEREG: 0"}, {"+CEREG: 0", "+CREG: 1"}, {"+CEREG: 2,0"}};
+    for (const auto& lines : leaving) {
+        DbWindow w;
+        Form1& f = w.start();
+        f.InterpretResponse("+COPS: 0,2,\"310410\",7");
+        f.InterpretResponse(lte);
+        ASSERT_FALSE(f.position.gsmRmc.empty());
+        for (const char* line : lines) f.InterpretResponse(line);
+        // No sentences: none left, or (off the network) the output gate shut.
+        EXPECT_TRUE(f.position.gsmRmc.empty() || f.network.operatorCode.empty()) << lines.front();
+        EXPECT_TRUE(f.PosL->text().isEmpty()) << lines.front();
+        f.InterpretResponse("+CREG: 0");
+        f.InterpretResponse(lte);
+        f.InterpretResponse("+COPS: 0,2,\"310410\",7");
+        EXPECT_FALSE(f.position.gsmRmc.empty()) << lines.front();
+        EXPECT_TRUE(f.PosL->text().contains(QStringLiteral("45° 27' 57\" N"))) << lines.front();
+    }
+}
+
+// A device that names its operator only by name: registered at home, the
+// SIM's network is the operator; roaming, the trace says why no position.
+TEST(CellDbWindow, OperatorNamedOnlyByNameIsTakenFromTheSimAtHome) {
+    const struct {
+        const char* registration;
+        const char* operatorCode;
+        const char* trace;
+    } cases[] = {
+        {"+CEREG: 2,1,\"9011\",\"50C3A0F\",7", "310410", "Betreiberkennung aus der SIM: 310410"},
+        {"+CEREG: 2,5,\"9011\",\"50C3A0F\",7", "", "Keine Betreiberkennung"},
+    };
+    for (const auto& c : cases) {
+        DbWindow w;
+        Form1& f = w.start();
+        f.network.operatorCode.clear();
+        f.phone.homeNetwork = "310410";
+        f.List2->show();
+        f.InterpretResponse(c.registration);
+        f.InterpretResponse("+COPS: 0,0,\"AT&T\",7");
+        EXPECT_EQ(f.network.operatorCode, c.operatorCode) << c.registration;
+        EXPECT_TRUE(w.traced(QString::fromUtf8(c.trace))) << c.registration;
+        EXPECT_EQ(f.position.gsmRmc.empty(), !*c.operatorCode) << c.registration;
+    }
+}

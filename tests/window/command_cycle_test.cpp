@@ -112,6 +112,7 @@ TEST_F(CommandCycleTest, FirstPassWalksTheWholeScheduleWithEmptyPhoneBooks) {
         EXPECT_EQ(f.phone.pollStep, s.nextStep);
         if (s.step == 0) {
             EXPECT_EQ(f.phone.manufacturerStep, 1);
+            for (const char* line : {"SIEMENS", "S35i", "21"}) f.InterpretResponse(line);
         }
         if (s.step == 1) {
             EXPECT_EQ(f.phone.identityStep, 1);
@@ -352,6 +353,7 @@ TEST_F(CommandCycleTest, OtherMakersGetStandardCommandsOnly) {
     Form1& f = form();
     f.phone.manufacturer = "Quectel";
     f.phone.model = "EC25";
+    f.phone.manufacturerStep = 4;
     struct Tick {
         int step;
         std::string sent;
@@ -365,7 +367,8 @@ TEST_F(CommandCycleTest, OtherMakersGetStandardCommandsOnly) {
         {2, "AT+CLIP=1;+CNMI=1,1,2\r", "", 3},
         {6, "AT+CREG=2;+CREG?\r", "OK", 6},
         {6, "AT+CGREG=2;+CGREG?\r", "ERROR", 6},
-        {6, "AT+CEREG=2;+CEREG?\r", "OK", 7},
+        {6, "AT+CEREG=2;+CEREG?\r", "OK", 6},
+        {6, "AT+C5GREG=2;+C5GREG?\r", "ERROR", 7},
         {6, "AT+CREG=2;+CREG?\r", "OK", 6},
         {6, "AT+CEREG=2;+CEREG?\r", "OK", 7},
     };
@@ -380,6 +383,7 @@ TEST_F(CommandCycleTest, OtherMakersGetStandardCommandsOnly) {
     }
     EXPECT_EQ(f.phone.cgregRefused, 1);
     EXPECT_EQ(f.phone.ceregRefused, 0);
+    EXPECT_EQ(f.phone.c5gregRefused, 1);
     EXPECT_EQ(f.phone.iccidStep, 3);
 
     // The status line leaves out "+CBC" once the connection probe was
@@ -524,6 +528,47 @@ TEST_F(CommandCycleTest, NoticeDuringAReadWaitsForTheMessageShown) {
     EXPECT_EQ(f.Text2->text(), QStringLiteral("Dies ist ein Funktest!"));
     EXPECT_EQ(f.sms.smsReadState, 2);
     EXPECT_TRUE(f.sms.smsNoticesWaiting.empty());
+}
+
+// Without a usable SIM the network is not polled: only the SIM's state is
+// asked until it is ready, then the step goes on.
+TEST_F(CommandCycleTest, WithoutASimOnlyItsStateIsAsked) {
+    linkOnPort1();
+    Form1& f = form();
+    f.phone.pollStep = 3;
+    f.InterpretResponse("+CME ERROR: 10");
+    EXPECT_EQ(f.Netz->text(), QStringLiteral("keine SIM-Karte"));
+    tick();
+    EXPECT_EQ(port(1).settle(), "AT+CPIN?\r");
+    EXPECT_EQ(f.phone.pollStep, 3);
+    f.InterpretResponse("+CPIN: READY");
+    tick();
+    EXPECT_EQ(port(1).settle(), "AT+COPS=3,2;+COPS?;+COPS=3,0\r");
+}
+
+// A slow device's maker lines are waited for, three ticks at most, before
+// the identity line that depends on the maker goes out.
+TEST_F(CommandCycleTest, IdentityWaitsForTheMakersLines) {
+    linkOnPort1();
+    Form1& f = form();
+    f.phone.pollStep = 1;
+    f.phone.manufacturerStep = 1;
+    for (int i = 0; i < 2; ++i) {
+        tick();
+        EXPECT_EQ(port(1).settle(), "");
+    }
+    for (const char* line : {"Quectel", "EC25", "EC25EFAR06A03M4G"}) f.InterpretResponse(line);
+    tick();
+    EXPECT_EQ(port(1).settle(), "AT+CGSN;+CIMI\r");
+    // A device that never names its maker is asked the Siemens way.
+    f.phone = PhoneLinkState{};
+    f.phone.phoneLinked = true;
+    f.phone.pollStep = 1;
+    f.phone.manufacturerStep = 1;
+    for (const char* sent : {"", "", "", "AT+CGSN;+CIMI;^SCID\r"}) {
+        tick();
+        EXPECT_EQ(port(1).settle(), sent);
+    }
 }
 
 TEST_F(CommandCycleTest, CallInProgressPausesTheCycle) {

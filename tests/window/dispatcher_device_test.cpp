@@ -19,10 +19,10 @@ TEST(DispatcherSignal, GaugeAndTooltipFollowTheLevel) {
         int gauge;
         const char* tooltip;
     } cases[] = {
-        {"+CSQ: 7,99", 7, "Pegel: 28%"},    // comma at position 8: one digit
-        {"+CSQ: 20,99", 20, "Pegel: 67%"},  // comma at position 9: two digits
-        {"+CSQ: 31,0", 31, "Pegel: 100%"},  // strongest level
-        {"+CSQ: 99,99", 0, "Pegel: 304%"},  // not detectable
+        {"+CSQ: 7,99", 7, "Pegel: 28%"},         // comma at position 8: one digit
+        {"+CSQ: 20,99", 20, "Pegel: 67%"},       // comma at position 9: two digits
+        {"+CSQ: 31,0", 31, "Pegel: 100%"},       // strongest level
+        {"+CSQ: 99,99", 0, "Pegel: unbekannt"},  // not detectable
         {"+CSQ: 0,99", 0, "Pegel: 7%"},
     };
     for (const auto& c : cases) {
