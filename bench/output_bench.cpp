@@ -59,6 +59,7 @@ class QuietPlatform : public Platform {
     void Beep() override {}
     void OpenUrl(const QString&) override {}
     QDateTime Now() override { return QDateTime::currentDateTime(); }
+    bool OnScreen() override { return false; }
 };
 
 using Clock = std::chrono::steady_clock;

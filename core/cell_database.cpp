@@ -566,8 +566,14 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
 
 std::optional<CellDatabase> CellDatabase::open(const std::string& path, std::string& error) {
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (stat(path.c_str(), &st) != 0) {
         error = "Die Zellen-Datenbank " + path + " fehlt.";
+        return std::nullopt;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = "Die Zellen-Datenbank " + path +
+                (S_ISDIR(st.st_mode) ? " ist ein Ordner, keine Datenbankdatei."
+                                     : " ist keine Datenbankdatei.");
         return std::nullopt;
     }
     CellDatabase d;
@@ -644,28 +650,44 @@ void CellDatabase::close() {
     db_ = nullptr;
 }
 
-std::optional<CellDbPosition> CellDatabase::lookup(const CellDbKey& key) const {
-    if (!lookup_) return std::nullopt;
+CellLookup CellDatabase::find(const CellDbKey& key) const {
+    CellLookup r;
+    if (!lookup_) return r;
     sqlite3_bind_text(lookup_, 1, key.radio.data(), static_cast<int>(key.radio.size()),
                       SQLITE_STATIC);
     sqlite3_bind_int(lookup_, 2, key.mcc);
     sqlite3_bind_int(lookup_, 3, key.net);
     sqlite3_bind_int64(lookup_, 4, key.area);
     sqlite3_bind_int64(lookup_, 5, key.cell);
-    std::optional<CellDbPosition> found;
-    if (sqlite3_step(lookup_) == SQLITE_ROW) {
-        CellDbPosition p;
+    const int rc = sqlite3_step(lookup_);
+    if (rc == SQLITE_ROW) {
+        CellDbPosition& p = r.position;
         p.latitude = sqlite3_column_double(lookup_, 0);
         p.longitude = sqlite3_column_double(lookup_, 1);
         p.range = sqlite3_column_int(lookup_, 2);
         p.samples = sqlite3_column_int(lookup_, 3);
         p.changeable = sqlite3_column_int(lookup_, 4) != 0;
         p.updated = sqlite3_column_int64(lookup_, 5);
-        found = p;
+        r.status = CellLookupStatus::Found;
+    } else if (rc != SQLITE_DONE) {
+        r.status = CellLookupStatus::Failed;
+        const int primary = rc & 0xFF;
+        if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_FORMAT)
+            r.error = "Die Zellen-Datenbank " + path_ + " ist beschädigt (" + sqlite3_errstr(rc) +
+                      "); bitte neu importieren.";
+        else
+            r.error = "Die Zellen-Datenbank " + path_ + " lässt sich nicht lesen (" +
+                      sqlite3_errstr(rc) + ").";
     }
     sqlite3_reset(lookup_);
     sqlite3_clear_bindings(lookup_);
-    return found;
+    return r;
+}
+
+std::optional<CellDbPosition> CellDatabase::lookup(const CellDbKey& key) const {
+    CellLookup r = find(key);
+    if (r.status != CellLookupStatus::Found) return std::nullopt;
+    return r.position;
 }
 
 std::optional<CellDbKey> cellDbKeyFromPhone(std::string_view radio, std::string_view operatorCode,

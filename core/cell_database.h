@@ -145,12 +145,29 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
 
 // --- Lookup -----------------------------------------------------------------
 
+// What a lookup gave. A page that cannot be read is no unknown cell: the
+// database failed, and says why.
+enum class CellLookupStatus {
+    Found,    // `position` holds the cell
+    Unknown,  // the database does not know the cell
+    Failed,   // SQLite could not read the file (a damaged page, a read error)
+};
+struct CellLookup {
+    CellLookupStatus status = CellLookupStatus::Unknown;
+    CellDbPosition position;
+    std::string error;  // one German sentence, when Failed
+};
+
 // A database opened for lookups, read-only.
 class CellDatabase {
   public:
     // Opens `path`; on failure returns nothing and sets `error` to one
-    // German sentence (missing file, a file that is not SQLite or is
-    // damaged, an SQLite file that is not a cell database).
+    // German sentence (missing file, a folder or other non-file, a file that
+    // is not SQLite or is damaged, an SQLite file that is not a cell
+    // database). Only the header and the table's first pages are read: a
+    // whole check would read gigabytes of a world database before the
+    // window could go on; damage further on shows in the lookup that meets
+    // it.
     static std::optional<CellDatabase> open(const std::string& path, std::string& error);
 
     CellDatabase(CellDatabase&& other) noexcept;
@@ -159,8 +176,11 @@ class CellDatabase {
     CellDatabase& operator=(const CellDatabase&) = delete;
     ~CellDatabase();
 
+    // The cell's position, that the database does not know it, or that
+    // reading it failed.
+    CellLookup find(const CellDbKey& key) const;
     // The cell's position, or nothing when the database does not know it
-    // (or the file became unreadable since it was opened).
+    // or could not be read.
     std::optional<CellDbPosition> lookup(const CellDbKey& key) const;
 
     const std::string& path() const { return path_; }

@@ -55,7 +55,7 @@ DbPositionResult computeDbPosition(const DbPositionInput& in) {
     r.toolTip = "Zellen-Datenbank, " + rangeText(in.cell.range, in.decimalSeparator) + "  " +
                 formatDecimals(lat, 5, in.decimalSeparator) + "\xB0 " +
                 formatDecimals(lon, 5, in.decimalSeparator) + "\xB0";
-    r.sentences = buildEstimatedSentences(lat, lon, in.cell.range, in.localTime, in.utcOffsetHours);
+    r.sentences = buildEstimatedSentences(lat, lon, in.cell.range, in.localTime, in.utcOffset);
     // An unknown range draws the radius the sentences assume.
     const double radius = in.cell.range > 0 ? in.cell.range : kUnknownCellRange;
     r.mapAddress = mapAddress(in.mapBase, lat, lon, dbMapLabel(in.cellKey, r.hhmm), radius);

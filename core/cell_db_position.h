@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,7 @@ struct DbPositionInput {
     CellDbPosition cell;
     std::string_view cellKey;  // the window's key of the serving cell
     CivilTime localTime;
-    int utcOffsetHours = 0;
+    std::chrono::minutes utcOffset{0};  // local time minus UTC
     std::string_view mapBase;
     char decimalSeparator = '.';
 };

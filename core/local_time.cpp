@@ -3,15 +3,17 @@
 
 #include "core/local_time.h"
 
-#include <cmath>
-
 namespace funkor {
 
-int utcOffsetHours(std::time_t now) {
+int utcOffsetMinutes(std::time_t now) {
     std::tm local{};
     if (localtime_r(&now, &local) == nullptr) return 0;
-    // Zones with a half-hour offset get the nearest whole hour.
-    return static_cast<int>(std::lround(static_cast<double>(local.tm_gmtoff) / 3600.0));
+    // Every zone in use today is a whole number of minutes off UTC.
+    return static_cast<int>(local.tm_gmtoff / 60);
+}
+
+int utcOffsetHours(std::time_t now) {
+    return utcOffsetMinutes(now) / 60;
 }
 
 }  // namespace funkor

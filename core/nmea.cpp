@@ -50,9 +50,10 @@ std::string degreesMinutesField(double degrees, double maximum, int degreeDigits
 
 }  // namespace
 
-CivilTime addHours(const CivilTime& t, int hours) {
+CivilTime addMinutes(const CivilTime& t, std::chrono::minutes minutes) {
     const long long seconds = daysFromCivil(t.year, t.month, t.day) * 86400LL + t.hour * 3600LL +
-                              t.minute * 60LL + t.second + hours * 3600LL;
+                              t.minute * 60LL + t.second +
+                              static_cast<long long>(minutes.count()) * 60LL;
     long long days = seconds / 86400;
     long long rest = seconds % 86400;
     if (rest < 0) {
@@ -65,6 +66,10 @@ CivilTime addHours(const CivilTime& t, int hours) {
     r.minute = static_cast<int>(rest / 60 % 60);
     r.second = static_cast<int>(rest % 60);
     return r;
+}
+
+CivilTime addHours(const CivilTime& t, int hours) {
+    return addMinutes(t, std::chrono::hours(hours));
 }
 
 std::string nmeaTime(const CivilTime& t) {
@@ -137,13 +142,19 @@ std::string ggaBody(std::string_view hhmmss, std::string_view lat, std::string_v
 }
 
 SentencePair buildPositionSentences(double latitude, double longitude, const CivilTime& localTime,
-                                    int utcOffsetHours) {
-    const CivilTime utc = addHours(localTime, -utcOffsetHours);
+                                    std::chrono::minutes utcOffset) {
+    const CivilTime utc = addMinutes(localTime, -utcOffset);
     const std::string time = nmeaTime(utc);
     const std::string lat = nmeaLatitude(latitude);
     const std::string lon = nmeaLongitude(longitude);
     return {nmeaSentence(rmcBody(time, lat, lon, nmeaDate(utc))),
             nmeaSentence(ggaBody(time, lat, lon))};
+}
+
+SentencePair buildPositionSentences(double latitude, double longitude, const CivilTime& localTime,
+                                    int utcOffsetHours) {
+    return buildPositionSentences(latitude, longitude, localTime,
+                                  std::chrono::hours(utcOffsetHours));
 }
 
 std::string estimatedHdop(double rangeMetres) {
@@ -165,8 +176,8 @@ HemisphereField nmeaSignedLongitude(double degrees) {
 }
 
 SentencePair buildEstimatedSentences(double latitude, double longitude, double rangeMetres,
-                                     const CivilTime& localTime, int utcOffsetHours) {
-    const CivilTime utc = addHours(localTime, -utcOffsetHours);
+                                     const CivilTime& localTime, std::chrono::minutes utcOffset) {
+    const CivilTime utc = addMinutes(localTime, -utcOffset);
     const std::string time = nmeaTime(utc);
     const HemisphereField lat = nmeaSignedLatitude(latitude);
     const HemisphereField lon = nmeaSignedLongitude(longitude);
@@ -176,6 +187,12 @@ SentencePair buildEstimatedSentences(double latitude, double longitude, double r
                       "," + lon.hemisphere + ",6," + std::string(kEstimatedSatellites) + "," +
                       estimatedHdop(rangeMetres) + ",,M,,M,,";
     return {nmeaSentence(rmc), nmeaSentence(gga)};
+}
+
+SentencePair buildEstimatedSentences(double latitude, double longitude, double rangeMetres,
+                                     const CivilTime& localTime, int utcOffsetHours) {
+    return buildEstimatedSentences(latitude, longitude, rangeMetres, localTime,
+                                   std::chrono::hours(utcOffsetHours));
 }
 
 }  // namespace funkor

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -21,7 +22,9 @@ struct CivilTime {
     int second = 0;
 };
 
-// `t` moved by `hours` as a whole date-time (days, months and years roll).
+// `t` moved by `minutes` (or `hours`) as a whole date-time (days, months and
+// years roll).
+CivilTime addMinutes(const CivilTime& t, std::chrono::minutes minutes);
 CivilTime addHours(const CivilTime& t, int hours);
 // "hhmmss" and "ddmmyy" (two digits each, yy the last two of the year).
 std::string nmeaTime(const CivilTime& t);
@@ -64,8 +67,11 @@ struct SentencePair {
     std::string gga;
 };
 // The pair of a computed position: time and date are `localTime` minus
-// `utcOffsetHours`. In the RMC sentence the time stands at characters 8-13,
-// the latitude at 17-25, the longitude at 29-38 and the date at 44-49.
+// `utcOffset` (India: 5 h 30 min), or minus whole `utcOffsetHours`. In the
+// RMC sentence the time stands at characters 8-13, the latitude at 17-25,
+// the longitude at 29-38 and the date at 44-49.
+SentencePair buildPositionSentences(double latitude, double longitude, const CivilTime& localTime,
+                                    std::chrono::minutes utcOffset);
 SentencePair buildPositionSentences(double latitude, double longitude, const CivilTime& localTime,
                                     int utcOffsetHours);
 
@@ -97,6 +103,8 @@ struct HemisphereField {
 };
 HemisphereField nmeaSignedLatitude(double degrees);
 HemisphereField nmeaSignedLongitude(double degrees);
+SentencePair buildEstimatedSentences(double latitude, double longitude, double rangeMetres,
+                                     const CivilTime& localTime, std::chrono::minutes utcOffset);
 SentencePair buildEstimatedSentences(double latitude, double longitude, double rangeMetres,
                                      const CivilTime& localTime, int utcOffsetHours);
 

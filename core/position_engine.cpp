@@ -73,7 +73,7 @@ PositionEngineResult computeCellPosition(const PositionEngineInput& in) {
         r.caption = positionCaption(r.hhmm, lat, lon);
         r.toolTip = positionToolTip(r.positionKey, lat, lon, in.decimalSeparator);
     }
-    r.sentences = buildPositionSentences(lat, lon, in.localTime, in.utcOffsetHours);
+    r.sentences = buildPositionSentences(lat, lon, in.localTime, in.utcOffset);
 
     const RegionMatch region = findRegionCircle(r.positionKey, in.regionLines);
     r.zoneCaption = std::string(in.regionText) + region.text;

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <chrono>
 #include <span>
 #include <string>
 #include <string_view>
@@ -31,9 +32,9 @@ struct PositionEngineInput {
     std::span<const std::string> regionLines;  // the region file's lines
     std::string_view regionText;               // "Region: N-BYN"
     CivilTime localTime;
-    int utcOffsetHours = 0;
-    std::string_view mapBase;     // address of the map page, without the path
-    char decimalSeparator = '.';  // of the user's number format
+    std::chrono::minutes utcOffset{0};  // local time minus UTC
+    std::string_view mapBase;           // address of the map page, without the path
+    char decimalSeparator = '.';        // of the user's number format
 };
 
 enum class PositionStage {

@@ -18,12 +18,14 @@
 #include "core/cell_db_position.h"
 
 CellDbPosition::CellDbPosition(NetworkState& network, PositionState& position, Platform& platform,
-                               const Topics& topics, std::function<void(const QString&)> trace)
+                               const Topics& topics, std::function<void(const QString&)> trace,
+                               std::function<void(const QString&)> problem)
     : network_(network),
       position_(position),
       platform_(platform),
       topics_(topics),
-      trace_(std::move(trace)) {}
+      trace_(std::move(trace)),
+      problem_(std::move(problem)) {}
 
 CellDbPosition::~CellDbPosition() = default;
 
@@ -51,8 +53,16 @@ void CellDbPosition::ServingCellChanged() {
     const auto dbKey =
         funkor::cellDbKey(radio, network_.operatorCode, network_.cellLac, network_.cellCi);
     if (!dbKey) return;
-    const auto cell = db_->lookup(*dbKey);
-    if (!cell) {
+    const funkor::CellLookup found = db_->find(*dbKey);
+    if (found.status == funkor::CellLookupStatus::Failed) {
+        // A page that cannot be read is no unknown cell. What else the file
+        // holds is no longer trusted either: it is told once, like a
+        // database that does not open, and no position comes from it.
+        db_.reset();
+        problem_(QString::fromUtf8(found.error.c_str()));
+        return;
+    }
+    if (found.status == funkor::CellLookupStatus::Unknown) {
         trace_(fromCp1252(funkor::unknownCellTrace(*dbKey)));
         return;
     }
@@ -62,10 +72,10 @@ void CellDbPosition::ServingCellChanged() {
     const QTime time = now.time();
     const QString separator = QLocale().decimalPoint();
     funkor::DbPositionInput in;
-    in.cell = *cell;
+    in.cell = found.position;
     in.cellKey = key;
     in.localTime = {day.year(), day.month(), day.day(), time.hour(), time.minute(), time.second()};
-    in.utcOffsetHours = position_.utcOffsetHours;
+    in.utcOffset = std::chrono::minutes(position_.utcOffsetMinutes);
     in.mapBase = position_.mapBase;
     in.decimalSeparator = separator.isEmpty() ? '.' : separator.at(0).toLatin1();
     const funkor::DbPositionResult r = funkor::computeDbPosition(in);

@@ -36,18 +36,22 @@ class CellDbPosition {
         MapLink& mapLink;
         PositionLog& positionLog;
     };
-    // `trace` adds a line to the trace list.
+    // `trace` adds a line to the trace list; `problem` tells the user why
+    // the database that was open can be used no more.
     CellDbPosition(NetworkState& network, PositionState& position, Platform& platform,
-                   const Topics& topics, std::function<void(const QString&)> trace);
+                   const Topics& topics, std::function<void(const QString&)> trace,
+                   std::function<void(const QString&)> problem);
     ~CellDbPosition();
 
-    // Opens the database at `path`; a missing file means no database (quietly),
-    // a damaged or foreign one gives its message once. True when open.
+    // Opens the database at `path`; a missing file means no database
+    // (quietly), for a damaged or foreign one, or a folder, `problem` gets
+    // the message. True when open.
     bool openDatabase(const std::string& path, QString* problem);
     bool hasDatabase() const { return db_.has_value(); }
 
     // The serving cell changed (network.cellRadio, cellLac, cellCi and
-    // operatorCode): look it up.
+    // operatorCode): look it up. A database that fails to read the cell is
+    // told once and closed: the program goes on as without one.
     void ServingCellChanged();
 
   private:
@@ -56,5 +60,6 @@ class CellDbPosition {
     Platform& platform_;
     Topics topics_;
     std::function<void(const QString&)> trace_;
+    std::function<void(const QString&)> problem_;
     std::optional<funkor::CellDatabase> db_;
 };

@@ -49,7 +49,7 @@ void PositionEngine::ComputeCellPosition() {
         position_.o2Lines.lines.data() + 1, static_cast<std::size_t>(position_.o2Lines.count));
     in.regionText = network_.regionText;
     in.localTime = {day.year(), day.month(), day.day(), time.hour(), time.minute(), time.second()};
-    in.utcOffsetHours = position_.utcOffsetHours;
+    in.utcOffset = std::chrono::minutes(position_.utcOffsetMinutes);
     in.mapBase = position_.mapBase;
     in.decimalSeparator = localDecimalSeparator();
 

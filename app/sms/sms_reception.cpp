@@ -142,8 +142,12 @@ void SmsReception::SpeakSms() {
 }
 
 void SmsReception::showSendStatus(const QString& status) {
+    showStatus(status, QStringLiteral("SMS-Sendestatus"));
+}
+
+void SmsReception::showStatus(const QString& status, const QString& toolTip) {
     Text1_->setText(status);
-    Text1_->setToolTip(QStringLiteral("SMS-Sendestatus"));
+    Text1_->setToolTip(toolTip);
     Text1_->show();
 }
 

@@ -54,6 +54,9 @@ class SmsReception {
 
     // A send status in the message line.
     void showSendStatus(const QString& status);
+    // A status of another part of the program in the message line, its
+    // tooltip naming that part.
+    void showStatus(const QString& status, const QString& toolTip);
     // The regular pass is through: a send status shown goes, with the text.
     void clearSendStatus();
     // More of a star code's answer: the text box shows it; lines that no

@@ -133,7 +133,8 @@ void Form1::createTopics() {
     cellDbPosition = std::make_unique<CellDbPosition>(
         network, position, *platform_,
         CellDbPosition::Topics{*positionPanel, *nmeaOutput, *gpsInput, *mapLink, *positionLog},
-        [this](const QString& line) { phoneLine->addTrace(line, true); });
+        [this](const QString& line) { phoneLine->addTrace(line, true); },
+        [this](const QString& problem) { queueCellDbProblem(problem); });
     displaySwitches = std::make_unique<DisplaySwitches>(
         DisplaySwitches::Elements{ShCell, ShHome, Netz}, network, position, *positionPanel,
         *cellSiteFiles,

@@ -310,6 +310,16 @@ class Form1 : public QMainWindow {
     // min..max.
     int readSetting(const char* section, const char* key, int def, int min, int max) const;
     void fillPortLists();
+    // Why the offline cell database cannot be used, told once the running
+    // handler and the start-up are over: a box opened inside them would hold
+    // them, and a headless run before its stop signals and --quit-after
+    // work. The reason goes to the message line and the trace list, and into
+    // a box only when someone is at the window.
+    void queueCellDbProblem(const QString& problem);
+    void showCellDbProblem(const QString& problem);
+    // Someone may be at the window: it is on a screen, and the run does not
+    // end by itself (--quit-after).
+    bool attended() const;
 
     StartOptions options_;
     ProgramFolder folder_;

@@ -6,12 +6,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QtDebug>
 
 #include "app/output/map_server.h"
 #include "app/output/source_selection.h"
 #include "app/phone/command_cycle.h"
+#include "app/phone/phone_line.h"
 #include "app/position/cell_db_position.h"
+#include "app/sms/sms_reception.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
 #include "app/window/text_codec.h"
@@ -147,14 +150,13 @@ void Form1::Form_Load() {
         cellDb = QDir::isAbsolutePath(named) ? named : folder_.file(named);
     }
     QString cellDbProblem;
-    if (!cellDbPosition->openDatabase(localPath(cellDb), &cellDbProblem) &&
-        !cellDbProblem.isEmpty())
-        platform_->MsgBox(cellDbProblem, QStringLiteral(" Zellen-Datenbank"));
+    cellDbPosition->openDatabase(localPath(cellDb), &cellDbProblem);
 
     // Local time offset from the system's time-zone rules, so that the
     // switch to and from summer time falls on the real dates.
-    position.utcOffsetHours =
-        funkor::utcOffsetHours(static_cast<std::time_t>(platform_->Now().toSecsSinceEpoch()));
+    const auto now = static_cast<std::time_t>(platform_->Now().toSecsSinceEpoch());
+    position.utcOffsetMinutes = funkor::utcOffsetMinutes(now);
+    position.utcOffsetHours = funkor::utcOffsetHours(now);
 
     // The command cycle runs unless the phone link is off.
     if (GSM->currentText() != QLatin1String("STOP")) {
@@ -169,6 +171,24 @@ void Form1::Form_Load() {
     // without a base they point at it, on "Map"/"Port".
     position.mapBase = mapBaseAddress(settingsPath());
     startMapServer(*mapServer, settingsPath());
+
+    // Told once start-up is over: queued last, since the start-up above
+    // lets queued events through.
+    if (!cellDbProblem.isEmpty()) queueCellDbProblem(cellDbProblem);
+}
+
+void Form1::queueCellDbProblem(const QString& problem) {
+    QTimer::singleShot(0, this, [this, problem] { showCellDbProblem(problem); });
+}
+
+void Form1::showCellDbProblem(const QString& problem) {
+    smsReception->showStatus(problem, QStringLiteral("Zellen-Datenbank"));
+    phoneLine->addTrace(problem, true);
+    if (attended()) platform_->MsgBox(problem, QStringLiteral(" Zellen-Datenbank"));
+}
+
+bool Form1::attended() const {
+    return options_.quitAfterSeconds < 0 && platform_->OnScreen();
 }
 
 void Form1::Form_QueryUnload() {

@@ -202,7 +202,10 @@ struct PositionState {
     // "Base").
     std::string mapBase = "http://127.0.0.1:8787";
     funkor::O2Lines o2Lines;  // region circles, lines 1..count
-    int utcOffsetHours = 1;   // local time minus UTC today
+    // Local time minus UTC today, in minutes (India 330), and its whole
+    // hours (India 5).
+    int utcOffsetMinutes = 60;
+    int utcOffsetHours = 1;
     // Texts saved by the display switches while they are on.
     std::string shCellNetworkText;
     std::string shCellZoneName;
@@ -224,6 +227,7 @@ struct PositionState {
         v("gsmFromDatabase", gsmFromDatabase);
         v("mapBase", mapBase);
         v("o2Lines", o2Lines);
+        v("utcOffsetMinutes", utcOffsetMinutes);
         v("utcOffsetHours", utcOffsetHours);
         v("shCellNetworkText", shCellNetworkText);
         v("shCellZoneName", shCellZoneName);

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -61,6 +62,11 @@ class QtPlatform : public Platform {
     }
 
     QDateTime Now() override { return QDateTime::currentDateTime(); }
+
+    bool OnScreen() override {
+        const QString name = QGuiApplication::platformName();
+        return name != QLatin1String("offscreen") && name != QLatin1String("minimal");
+    }
 
   private:
     QPointer<QWidget> parent_;

@@ -10,7 +10,7 @@
 class QWidget;
 
 // The desktop services the window uses: message boxes, questions, input
-// boxes, the beep, the browser and the clock. Behind this interface so that
+// boxes, the beep, the browser, the clock and the screen. Behind this interface so that
 // tests can answer the dialogs and fix the time.
 class Platform {
   public:
@@ -24,6 +24,9 @@ class Platform {
     virtual void Beep() = 0;
     virtual void OpenUrl(const QString& url) = 0;
     virtual QDateTime Now() = 0;
+    // The window is on a screen someone can see; not on the offscreen or
+    // minimal platform of a headless run, where a box waits for nobody.
+    virtual bool OnScreen() = 0;
 };
 
 // The real services: Qt's message and input dialogs owned by `parent`, the

@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -411,12 +412,14 @@ TEST(CellDatabase, DamagedOrForeignFilesGiveOneGermanMessage) {
     sqlite3_exec(h, "CREATE TABLE cells(x); INSERT INTO cells VALUES(1);", nullptr, nullptr,
                  nullptr);
     sqlite3_close(h);
+    std::filesystem::create_directory(t.file("folder.db"));
 
     const struct {
         const char* file;
         const char* says;
     } cases[] = {
         {"missing.db", "fehlt"},
+        {"folder.db", "ist ein Ordner, keine Datenbankdatei"},
         {"noise.db", "beschädigt"},
         {"half.db", "beschädigt"},
         {"empty.db", "keine Zellen-Datenbank"},
@@ -436,6 +439,34 @@ TEST(CellDatabase, DamagedOrForeignFilesGiveOneGermanMessage) {
     std::string error;
     if (auto d = CellDatabase::open(t.file("torn.db"), error))
         for (const auto& c : kSampleCells) (void)d->lookup(c.key);
+}
+
+TEST(CellDatabase, ADamagedPageFailsTheLookupsThatMeetIt) {
+    TempDir t;
+    const std::string db = t.file("torn.db");
+    ASSERT_TRUE(importCellCsv(samplePath(), db).ok);
+    std::string bytes = readFile(db);  // the last page holds Japan's last UMTS cells
+    std::fill(bytes.end() - 4096, bytes.end(), '\x7F');
+    writeFile(db, bytes);
+    const CellDatabase d = openDb(db);
+    const std::string damaged =
+        "Die Zellen-Datenbank " + db +
+        " ist beschädigt (database disk image is malformed); bitte neu importieren.";
+    const struct {
+        CellDbKey key;
+        CellLookupStatus status;
+        std::string error;
+    } cases[] = {
+        {{"UMTS", 440, 53, 2305, 56279338}, CellLookupStatus::Failed, damaged},
+        {{"UMTS", 440, 53, 2305, 1}, CellLookupStatus::Failed, damaged},  // would lie there
+        {kSampleCells[0].key, CellLookupStatus::Found, ""},
+        {{"GSM", 208, 1, 1795, 33037}, CellLookupStatus::Unknown, ""},
+    };
+    for (const auto& c : cases) {
+        const CellLookup r = d.find(c.key);
+        EXPECT_EQ(r.status, c.status) << c.key.cell;
+        EXPECT_EQ(r.error, c.error) << c.key.cell;
+    }
 }
 
 TEST(CellDatabase, ServingCellKeyFromThePhonesHexFields) {

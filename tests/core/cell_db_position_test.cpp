@@ -42,7 +42,7 @@ TEST(CellDbPosition, CaptionToolTipSentencesAndMapInEveryHemisphere) {
         in.cell.range = r.range;
         in.cellKey = "0C3D1A2B20801";
         in.localTime = {2026, 12, 2, 9, 20, 5};
-        in.utcOffsetHours = 1;
+        in.utcOffset = std::chrono::hours(1);
         in.mapBase = "http://127.0.0.1:8787";
         in.decimalSeparator = ',';
         const DbPositionResult p = computeDbPosition(in);

@@ -99,3 +99,23 @@ TEST(LocalTime, OffsetFollowsTheSystemZone) {
         EXPECT_EQ(utcOffsetHours(summer), c.summer) << c.zone;
     }
 }
+
+TEST(LocalTime, OffsetKeepsTheMinutesOfEveryZone) {
+    const std::time_t january = utc(2026, 1, 15, 12, 0);
+    const std::time_t july = utc(2026, 7, 15, 12, 0);
+    const struct {
+        const char* zone;
+        int january;
+        int july;
+    } cases[] = {
+        {"Europe/Berlin", 60, 120},       {"Asia/Kolkata", 330, 330},
+        {"Asia/Tehran", 210, 210},        {"America/St_Johns", -210, -150},
+        {"Australia/Adelaide", 630, 570},  // summer in January
+        {"Asia/Kathmandu", 345, 345},
+    };
+    for (const auto& c : cases) {
+        ZoneScope zone(c.zone);
+        EXPECT_EQ(utcOffsetMinutes(january), c.january) << c.zone;
+        EXPECT_EQ(utcOffsetMinutes(july), c.july) << c.zone;
+    }
+}

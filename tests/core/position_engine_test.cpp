@@ -37,7 +37,7 @@ struct Engine {
         in.cellKey = "4E21C67C26207";
         in.regionText = "Region: O-BLN";
         in.localTime = {2026, 12, 8, 12, 34, 56};
-        in.utcOffsetHours = 1;
+        in.utcOffset = std::chrono::hours(1);
         in.mapBase = "http://127.0.0.1:8787";
         in.decimalSeparator = ',';
     }

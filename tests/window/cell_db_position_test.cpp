@@ -6,12 +6,17 @@
 // reported by the phone's +CREG, and gpsd reading the LAN output.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QListWidget>
 #include <QProcess>
 #include <QTcpSocket>
+#include <QTimeZone>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "app/output/nmea_output.h"
 #include "app/output/winsock_control.h"
@@ -104,6 +109,7 @@ TEST(CellDbWindow, DamagedDatabaseGivesOneMessageAndNoPositions) {
     w.writeFile(QStringLiteral("Funkor-cells.db"), QByteArray(4096, 'x'));
     Form1& f = w.makeOutput();
     f.network.operatorCode = "20801";
+    QCoreApplication::processEvents();
     ASSERT_EQ(w.platform->messages.size(), 1);
     EXPECT_TRUE(w.platform->messages[0].contains(QStringLiteral("beschädigt")))
         << w.platform->messages[0].toStdString();
@@ -111,6 +117,89 @@ TEST(CellDbWindow, DamagedDatabaseGivesOneMessageAndNoPositions) {
     EXPECT_TRUE(f.position.gsmRmc.empty());
     EXPECT_FALSE(f.PosL->toolTip().startsWith(QStringLiteral("Zellen-Datenbank")));
     EXPECT_FALSE(f.Timer2->Enabled());
+}
+
+TEST(CellDbWindow, SentencesCarryUtcInZonesOffByPartsOfAnHour) {
+    const struct {
+        const char* zone;
+        QDateTime now;
+        const char* utcTimeAndDate;
+    } cases[] = {
+        {"Asia/Kolkata", {{2026, 1, 16}, {5, 15, 10}, QTimeZone(330 * 60)}, "234510150126"},
+        {"America/St_Johns", {{2025, 12, 31}, {22, 0}, QTimeZone(-210 * 60)}, "013000010126"},
+    };
+    const std::string savedZone = std::getenv("TZ") ? std::getenv("TZ") : "";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.zone);
+        ::setenv("TZ", c.zone, 1);
+        ::tzset();
+        DbWindow w;
+        ASSERT_TRUE(
+            funkor::importCellCsv(kSample, w.path(QStringLiteral("Funkor-cells.db")).toStdString())
+                .ok);
+        Form1& f = w.make(QString(), false);
+        w.platform->now = c.now;
+        f.Form_Load();
+        f.network.operatorCode = "20801";
+        f.InterpretResponse(kFranceCell);
+        ASSERT_GT(f.position.gsmRmc.size(), 49u);
+        EXPECT_EQ(f.position.gsmRmc.substr(7, 6) + f.position.gsmRmc.substr(43, 6),
+                  c.utcTimeAndDate);
+    }
+    if (savedZone.empty())
+        ::unsetenv("TZ");
+    else
+        ::setenv("TZ", savedZone.c_str(), 1);
+    ::tzset();
+}
+
+TEST(CellDbWindow, DatabaseProblemsAreToldOnceAfterTheEventAndInABoxOnlyToSomeone) {
+    enum class Damage { Header, Folder, LastPage };
+    const struct {
+        Damage damage;
+        double quitAfter;  // --quit-after; below 0: none
+        bool onScreen;
+        const char* says;
+        int boxes;
+    } cases[] = {
+        {Damage::Header, -1, true, "beschädigt oder keine SQLite-Datei", 1},
+        {Damage::Header, 30, true, "beschädigt oder keine SQLite-Datei", 0},
+        {Damage::Header, -1, false, "beschädigt oder keine SQLite-Datei", 0},
+        {Damage::Folder, -1, true, "ist ein Ordner, keine Datenbankdatei", 1},
+        {Damage::LastPage, -1, true, "beschädigt (database disk image is malformed)", 1},
+        {Damage::LastPage, 30, false, "beschädigt (database disk image is malformed)", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says + std::to_string(c.boxes));
+        DbWindow w;
+        const std::string db = w.path(QStringLiteral("Funkor-cells.db")).toStdString();
+        if (c.damage == Damage::Header)
+            w.writeFile(QStringLiteral("Funkor-cells.db"), QByteArray(4096, 'x'));
+        if (c.damage == Damage::Folder) std::filesystem::create_directory(db);
+        if (c.damage == Damage::LastPage) {
+            ASSERT_TRUE(funkor::importCellCsv(kSample, db).ok);
+            std::fstream file(db, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(-4096, std::ios::end);
+            file << std::string(4096, '\x7F');
+        }
+        StartOptions options;
+        options.quitAfterSeconds = c.quitAfter;
+        Form1& f = w.make(options, false);
+        w.platform->onScreen = c.onScreen;
+        f.Form_Load();
+        // Two cells of the sample's last page (Japan, UMTS).
+        f.network.operatorCode = "44053";
+        f.InterpretResponse("+CREG: 2,1,\"0901\",\"35AC12A\",2");
+        f.InterpretResponse("+CREG: 2,1,\"0901\",\"35AC129\",2");
+        EXPECT_TRUE(w.platform->messages.isEmpty());  // not inside start-up or an answer
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w.platform->messages.size(), c.boxes);
+        EXPECT_TRUE(f.Text1->text().contains(QString::fromUtf8(c.says)) && f.Text1->isVisibleTo(&f))
+            << f.Text1->text().toStdString();
+        EXPECT_EQ(f.List2->findItems(QString::fromUtf8(c.says), Qt::MatchContains).size(), 1);
+        EXPECT_FALSE(w.traced(QStringLiteral("nicht in der Zellen-Datenbank")));
+        EXPECT_TRUE(f.position.gsmRmc.empty());
+    }
 }
 
 TEST(CellDbWindow, GpsdReportsTheDatabasePositionAsDeadReckoningWithItsRange) {

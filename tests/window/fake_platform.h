@@ -18,7 +18,8 @@ class FakePlatform : public Platform {
     QStringList prompts;               // prompts of InputBox
     QStringList urls;                  // addresses given to OpenUrl
     int beeps = 0;
-    QDateTime now;  // returned by Now(); the real time when invalid
+    QDateTime now;         // returned by Now(); the real time when invalid
+    bool onScreen = true;  // returned by OnScreen()
 
     void MsgBox(const QString& text, const QString& = QString()) override { messages << text; }
     bool YesNo(const QString& text, const QString& = QString()) override {
@@ -39,4 +40,5 @@ class FakePlatform : public Platform {
     void Beep() override { ++beeps; }
     void OpenUrl(const QString& url) override { urls << url; }
     QDateTime Now() override { return now.isValid() ? now : QDateTime::currentDateTime(); }
+    bool OnScreen() override { return onScreen; }
 };

@@ -34,7 +34,7 @@ struct EngineFixture : DispatcherFixture {
         f.network.regionText = "Region: O-BLN";
         f.position.o2Lines.lines[1] = "4600   5820      30 Berlin";
         f.position.o2Lines.count = 1;
-        f.position.utcOffsetHours = 1;
+        f.position.utcOffsetMinutes = 60;
     }
     ~EngineFixture() { QLocale::setDefault(QLocale::c()); }
     void page(const char* p) { feed({"+CBM: 88,4370,1,1,1", p}); }

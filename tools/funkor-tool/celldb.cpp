@@ -129,8 +129,10 @@ int cmdLookup(const std::vector<std::string>& a, const std::string& db) {
     std::string error;
     const auto d = CellDatabase::open(db, error);
     if (!d) return refused(error);
-    const auto p = d->lookup(key);
-    if (!p) return refused("cell not in " + db);
+    const CellLookup found = d->find(key);
+    if (found.status == CellLookupStatus::Failed) return refused(found.error);
+    if (found.status == CellLookupStatus::Unknown) return refused("cell not in " + db);
+    const CellDbPosition* p = &found.position;
     std::printf("lat=%.7f\nlon=%.7f\nrange=%d\nsamples=%d\nchangeable=%d\nupdated=%lld\n",
                 p->latitude, p->longitude, p->range, p->samples, p->changeable ? 1 : 0,
                 static_cast<long long>(p->updated));
