@@ -672,7 +672,9 @@ CellLookup CellDatabase::find(const CellDbKey& key) const {
     } else if (rc != SQLITE_DONE) {
         r.status = CellLookupStatus::Failed;
         const int primary = rc & 0xFF;
-        if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_FORMAT)
+        r.damaged =
+            primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_FORMAT;
+        if (r.damaged)
             r.error = "Die Zellen-Datenbank " + path_ + " ist beschädigt (" + sqlite3_errstr(rc) +
                       "); bitte neu importieren.";
         else

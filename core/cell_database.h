@@ -156,6 +156,9 @@ struct CellLookup {
     CellLookupStatus status = CellLookupStatus::Unknown;
     CellDbPosition position;
     std::string error;  // one German sentence, when Failed
+    // Failed on a damaged file; otherwise the read may work next time (the
+    // file busy or locked by a writer).
+    bool damaged = false;
 };
 
 // A database opened for lookups, read-only.

@@ -54,6 +54,12 @@ void CellDbPosition::ServingCellChanged() {
         funkor::cellDbKey(radio, network_.operatorCode, network_.cellLac, network_.cellCi);
     if (!dbKey) return;
     const funkor::CellLookup found = db_->find(*dbKey);
+    if (found.status == funkor::CellLookupStatus::Failed && !found.damaged) {
+        // Busy or locked by a writer: no position this time, the next
+        // lookup tries again.
+        trace_(QString::fromUtf8(found.error.c_str()));
+        return;
+    }
     if (found.status == funkor::CellLookupStatus::Failed) {
         // A page that cannot be read is no unknown cell. What else the file
         // holds is no longer trusted either: it is told once, like a

@@ -466,6 +466,7 @@ TEST(CellDatabase, ADamagedPageFailsTheLookupsThatMeetIt) {
         const CellLookup r = d.find(c.key);
         EXPECT_EQ(r.status, c.status) << c.key.cell;
         EXPECT_EQ(r.error, c.error) << c.key.cell;
+        EXPECT_EQ(r.damaged, !c.error.empty()) << c.key.cell;
     }
 }
 
