@@ -160,4 +160,7 @@ class ResponseDispatcher : private funkor::AnswerHandler {
     PositionPanel& panel_;
     CellSiteFiles& cellNames_;
     PositionHooks positionHooks_;
+    // The trace has said that no operator code is known (said once until
+    // a code comes).
+    bool operatorMissingTold_ = false;
 };

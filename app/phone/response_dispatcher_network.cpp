@@ -151,6 +151,7 @@ void ResponseDispatcher::operatorNumeric(const std::string& line) {
     if (!code) return;
     const bool changed = network_.operatorCode != *code;
     network_.operatorCode = *code;
+    operatorMissingTold_ = false;
     // A cell reported before its operator (back on the network, the
     // operator code is asked only at the next pass) gets its key now.
     if (changed && network_.onNetwork) servingCellFromRegistrations();
@@ -177,8 +178,12 @@ void ResponseDispatcher::operatorFromSim() {
     for (std::size_t i = 0; i < n.registrations.size(); ++i)
         home = home || (n.registrationKnown[i] && n.registrations[i].status == 1);
     if (!home || phone_.homeNetwork.empty()) {
-        phoneLine_.addTrace(
-            QStringLiteral("Keine Betreiberkennung (MCC/MNC): keine Position aus der Zelle"), true);
+        // The name comes with every pass: the trace says it once.
+        if (!operatorMissingTold_)
+            phoneLine_.addTrace(
+                QStringLiteral("Keine Betreiberkennung (MCC/MNC): keine Position aus der Zelle"),
+                true);
+        operatorMissingTold_ = true;
         return;
     }
     n.operatorCode = phone_.homeNetwork;

@@ -312,6 +312,9 @@ TEST(CellDbWindow, OperatorNamedOnlyByNameIsTakenFromTheSimAtHome) {
         f.List2->show();
         f.InterpretResponse(c.registration);
         f.InterpretResponse("+COPS: 0,0,\"AT&T\",7");
+        const int entries = f.List2->count();
+        f.InterpretResponse("+COPS: 0,0,\"AT&T\",7");  // the next pass: said once
+        EXPECT_EQ(f.List2->count(), entries) << c.registration;
         EXPECT_EQ(f.network.operatorCode, c.operatorCode) << c.registration;
         EXPECT_TRUE(w.traced(QString::fromUtf8(c.trace))) << c.registration;
         EXPECT_EQ(f.position.gsmRmc.empty(), !*c.operatorCode) << c.registration;
