@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/phone/serial_port_component.h"
+#include "app/base/platform.h"
+#include "app/base/serial_port_component.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/phone/timed_pause.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
 
 namespace {
 
@@ -148,6 +148,10 @@ void PhoneLine::List2_MouseDown(int button) {
     // Any other button stops the phone link until the port choice changes.
     stopCycle_();
     if (Comm1_->PortOpen()) Comm1_->setPortOpen(false);
+}
+
+void PhoneLine::takeFocus() {
+    BattA_->setFocus();
 }
 
 void PhoneLine::BattA_Click() {

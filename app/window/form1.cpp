@@ -17,6 +17,7 @@
 #include "app/position/cell_site_files.h"
 #include "app/position/display_switches.h"
 #include "app/position/position_engine.h"
+#include "app/position/position_feed.h"
 #include "app/position/position_log.h"
 #include "app/position/position_panel.h"
 #include "app/sms/phone_calls.h"
@@ -85,10 +86,8 @@ void Form1::createTopics() {
         [this] { smsReception->clearText(); });
     smsReception = std::make_unique<SmsReception>(
         SmsReception::Elements{Text1, Text2, SMSrd}, sms, calls, position, *platform_, *phoneLine,
-        *smsSending, *phoneCalls, [this](const std::string& mapAddress) {
-            sourceSelection->selectSmsSource();
-            mapLink->follow(mapAddress);
-        });
+        *smsSending, *phoneCalls,
+        [this](const std::string& mapAddress) { positionFeed->publishSms(mapAddress); });
     commandCycle = std::make_unique<CommandCycle>(
         CommandCycle::Elements{Timer1, GSM, Baud},
         CommandCycle::State{phone, network, position, sms, calls}, *platform_,
@@ -124,32 +123,27 @@ void Form1::createTopics() {
     positionLog =
         std::make_unique<PositionLog>(PositionLog::Elements{Trace, TrNew, NewL}, network, position,
                                       *platform_, folder_, writeProblems, *cellSiteFiles, *mapLink);
-    nmeaOutput =
-        std::make_unique<NmeaOutput>(NmeaOutput::Elements{NMEA, Timer2, Comm2, TCPstat, GSM},
-                                     network, position, output, sms, settingsPath(),
-                                     NmeaOutput::Topics{*sourceSelection, *gpsInput, *lanOutput,
-                                                        *mapLink, *positionLog, *positionPanel},
-                                     trace, [this] { return cellDbPosition->hasDatabase(); });
+    nmeaOutput = std::make_unique<NmeaOutput>(
+        NmeaOutput::Elements{NMEA, Timer2, Comm2, TCPstat, GSM}, network, position, output, sms,
+        settingsPath(), NmeaOutput::Topics{*sourceSelection, *lanOutput, *mapLink}, trace,
+        [this] { return cellDbPosition->hasDatabase(); }, [this] { positionFeed->leaveNetwork(); });
+    positionFeed = std::make_unique<PositionFeed>(
+        network, position,
+        PositionFeed::Topics{*positionPanel, *nmeaOutput, *gpsInput, *mapLink, *positionLog,
+                             *lanOutput, *sourceSelection});
     cellDbPosition = std::make_unique<CellDbPosition>(
-        network, position, *platform_,
-        CellDbPosition::Topics{*positionPanel, *nmeaOutput, *gpsInput, *mapLink, *positionLog},
+        network, position, *platform_, *positionFeed,
         [this](const QString& line) { phoneLine->addTrace(line, true); },
         [this](const QString& problem) { queueCellDbProblem(problem); });
     displaySwitches = std::make_unique<DisplaySwitches>(
         DisplaySwitches::Elements{ShCell, ShHome, Netz}, network, position, *positionPanel,
         *cellSiteFiles,
         DisplaySwitches::Calls{[this] { positionEngine->ComputeCellPosition(); },
-                               [this](bool on) {
-                                   if (on)
-                                       commandCycle->start();
-                                   else
-                                       commandCycle->stop();
-                               },
-                               [this] { BattA->setFocus(); }});
+                               [this](bool on) { commandCycle->setRunning(on); },
+                               [this] { phoneLine->takeFocus(); }});
     positionEngine = std::make_unique<PositionEngine>(
         network, position, *platform_, folder_,
-        PositionEngine::Topics{*displaySwitches, *positionPanel, *cellSiteFiles, *nmeaOutput,
-                               *gpsInput, *mapLink, *positionLog});
+        PositionEngine::Topics{*displaySwitches, *cellSiteFiles, *positionFeed});
     mapServer = std::make_unique<MapServer>();
 }
 

@@ -16,13 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "app/phone/serial_port_component.h"
+#include "app/base/elements.h"
+#include "app/base/platform.h"
+#include "app/base/serial_port_component.h"
+#include "app/base/window_state.h"
+#include "app/base/window_view.h"
+#include "app/base/write_problems.h"
 #include "app/support/command_line.h"
 #include "app/support/program_folder.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/write_problems.h"
 
 class Form2;
 class PhoneLine;
@@ -30,6 +31,7 @@ class CommandCycle;
 class ResponseDispatcher;
 class CellSiteFiles;
 class PositionEngine;
+class PositionFeed;
 class DisplaySwitches;
 class PositionLog;
 class PositionPanel;
@@ -57,7 +59,7 @@ class QButtonGroup;
 //
 // Check boxes, lists and the scroll bar run their handler on every change of
 // value, by the user or by code.
-class Form1 : public QMainWindow {
+class Form1 : public QMainWindow, public WindowView {
     Q_OBJECT
   public:
     // `platform` may be null: the Qt dialogs, beep, browser and clock are
@@ -91,7 +93,14 @@ class Form1 : public QMainWindow {
     };
     const std::vector<ElementInfo>& inventory() const { return inventory_; }
     // The element of that name, or null.
-    QObject* element(const QString& name) const;
+    QObject* element(const QString& name) const override;
+    using WindowView::element;
+    const PhoneLinkState& phoneState() const override { return phone; }
+    const NetworkState& networkState() const override { return network; }
+    const PositionState& positionState() const override { return position; }
+    const OutputState& outputState() const override { return output; }
+    const SmsState& smsState() const override { return sms; }
+    const CallState& callState() const override { return calls; }
 
     // ---- Elements ----
     // Phone port, status and identity
@@ -203,6 +212,7 @@ class Form1 : public QMainWindow {
     std::unique_ptr<DisplaySwitches> displaySwitches;
     std::unique_ptr<PositionLog> positionLog;
     std::unique_ptr<PositionPanel> positionPanel;
+    std::unique_ptr<PositionFeed> positionFeed;
     std::unique_ptr<CellDbPosition> cellDbPosition;
     std::unique_ptr<GpsInput> gpsInput;
     std::unique_ptr<SourceSelection> sourceSelection;

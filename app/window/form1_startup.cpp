@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QtDebug>
 
+#include "app/base/text_codec.h"
 #include "app/output/map_server.h"
 #include "app/output/source_selection.h"
 #include "app/phone/command_cycle.h"
@@ -17,7 +18,6 @@
 #include "app/sms/sms_reception.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
-#include "app/window/text_codec.h"
 #include "core/data_files.h"
 #include "core/fields.h"
 #include "core/ini_file.h"

@@ -30,15 +30,15 @@ TEST(AnswerSteps, LinesRunTheirStepsInOrder) {
     DispatchFlags sms{};
     sms.smsSendPending = true;
     DispatchFlags user{};
-    user.ussdPending = 1;
+    user.ussdPending = UssdPending{1};
     DispatchFlags network{};
-    network.ussdPending = 2;
+    network.ussdPending = UssdPending{2};
     DispatchFlags list{};
     list.smsListPending = true;
     DispatchFlags cb{};
     cb.cbPending = true;
     DispatchFlags read{};
-    read.smsReadState = 3;
+    read.smsReadState = SmsRead{3};
     const std::string pdu = "07919421050000F0040C9194710000000000004011";
 
     const StepCase cases[] = {
@@ -205,11 +205,11 @@ TEST(AnswerSteps, EveryRowRunsItsOwnHandler) {
     all.smsSendPending = true;
     all.smsListPending = true;
     all.cbPending = true;
-    all.smsReadState = 3;
+    all.smsReadState = SmsRead{3};
     DispatchFlags network{};
-    network.ussdPending = 2;
+    network.ussdPending = UssdPending{2};
     DispatchFlags user{};
-    user.ussdPending = 1;
+    user.ussdPending = UssdPending{1};
     const std::pair<std::string, DispatchFlags> cases[] = {
         {"OK", all},
         {"ERROR", all},

@@ -14,22 +14,23 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include "app/base/elements.h"
+#include "app/base/serial_port_component.h"
+#include "app/base/window_state.h"
+#include "app/base/write_problems.h"
 #include "app/output/gps_input.h"
 #include "app/output/lan_output.h"
 #include "app/output/map_link.h"
 #include "app/output/nmea_output.h"
 #include "app/output/source_selection.h"
 #include "app/output/winsock_control.h"
-#include "app/phone/serial_port_component.h"
 #include "app/position/cell_site_files.h"
 #include "app/position/display_switches.h"
 #include "app/position/position_engine.h"
+#include "app/position/position_feed.h"
 #include "app/position/position_log.h"
 #include "app/position/position_panel.h"
 #include "app/support/program_folder.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/write_problems.h"
 #include "tests/window/fake_platform.h"
 #include "tests/window/output_test_support.h"
 
@@ -106,16 +107,19 @@ struct PositionHalf {
                             writeProblems,
                             cellSiteFiles,
                             mapLink};
-    NmeaOutput nmeaOutput{
-        NmeaOutput::Elements{NMEA, Timer2, Comm2, TCPstat, GSM},
-        network,
-        position,
-        output,
-        sms,
-        settings,
-        NmeaOutput::Topics{sources, gpsInput, lanOutput, mapLink, positionLog, panel},
-        trace,
-        [] { return false; }};
+    NmeaOutput nmeaOutput{NmeaOutput::Elements{NMEA, Timer2, Comm2, TCPstat, GSM},
+                          network,
+                          position,
+                          output,
+                          sms,
+                          settings,
+                          NmeaOutput::Topics{sources, lanOutput, mapLink},
+                          trace,
+                          [] { return false; },
+                          [this] { feed.leaveNetwork(); }};
+    PositionFeed feed{network, position,
+                      PositionFeed::Topics{panel, nmeaOutput, gpsInput, mapLink, positionLog,
+                                           lanOutput, sources}};
     PositionEngine* engine = nullptr;
     DisplaySwitches switches{
         DisplaySwitches::Elements{ShCell, ShHome, Netz},
@@ -126,8 +130,7 @@ struct PositionHalf {
         DisplaySwitches::Calls{[this] { engine->ComputeCellPosition(); },
                                [this](bool on) { commandCycleRunning = on; }, [] {}}};
     PositionEngine positionEngine{network, position, platform, folder,
-                                  PositionEngine::Topics{switches, panel, cellSiteFiles, nmeaOutput,
-                                                         gpsInput, mapLink, positionLog}};
+                                  PositionEngine::Topics{switches, cellSiteFiles, feed}};
 
     PositionHalf() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
