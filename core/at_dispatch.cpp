@@ -148,8 +148,13 @@ bool isErrorResult(std::string_view line) {
            at::startsWith(line, "+CMS ERROR:");
 }
 
-bool isFinalResult(std::string_view line) {
+bool endsQuery(std::string_view line) {
     return line == "OK" || isErrorResult(line);
+}
+
+bool isFinalResult(std::string_view line) {
+    return endsQuery(line) || line == "NO CARRIER" || line == "BUSY" || line == "NO ANSWER" ||
+           line == "NO DIALTONE";
 }
 
 }  // namespace funkor

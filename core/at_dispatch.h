@@ -136,9 +136,15 @@ void dispatchAnswer(const std::string& line, const DispatchFlags& flags, AnswerH
 // that pages every second would otherwise hold the schedule off.
 bool isUnsolicited(std::string_view line, const DispatchFlags& flags);
 
-// A line that ends the answer to a command: "OK", "ERROR", "+CME ERROR: n"
-// or "+CMS ERROR: n"; the last three are errors.
-bool isFinalResult(std::string_view line);
+// A line that ends the answer to a query: "OK", "ERROR", "+CME ERROR: n"
+// or "+CMS ERROR: n"; the last three are errors. A query's answer never ends
+// in a call's result: a "NO CARRIER" of a call that drops while the
+// operators are scanned does not end the scan.
+bool endsQuery(std::string_view line);
 bool isErrorResult(std::string_view line);
+// Any line that ends the answer to a command line: a query's end, or the
+// result of a dial command ("NO CARRIER", "BUSY", "NO ANSWER",
+// "NO DIALTONE"). The phone line hands an answer over at once after one.
+bool isFinalResult(std::string_view line);
 
 }  // namespace funkor

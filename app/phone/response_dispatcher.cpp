@@ -48,9 +48,9 @@ void ResponseDispatcher::InterpretResponse(const std::string& line) {
     flags.smsReadState = sms_.smsReadState;
 
     funkor::dispatchAnswer(line, flags, *this);
-    if (phone_.operatorScanPending && funkor::isFinalResult(line)) operatorScanEnded(line);
-    if (phone_.linkProbePending && funkor::isFinalResult(line)) linkProbeAnswered(line);
-    if (phone_.registrationQuery != RegistrationQuery::None && funkor::isFinalResult(line))
+    if (phone_.operatorScanPending && funkor::endsQuery(line)) operatorScanEnded(line);
+    if (phone_.linkProbePending && funkor::endsQuery(line)) linkProbeAnswered(line);
+    if (phone_.registrationQuery != RegistrationQuery::None && funkor::endsQuery(line))
         registrationQueryEnded(line);
     if (const auto sim = funkor::simStateOf(line)) simStateChanged(*sim);
 }

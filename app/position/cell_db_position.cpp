@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 
 #include "app/base/platform.h"
 #include "app/base/text_codec.h"
@@ -68,14 +67,13 @@ void CellDbPosition::ServingCellChanged() {
     const QDateTime now = platform_.Now();
     const QDate day = now.date();
     const QTime time = now.time();
-    const QString separator = QLocale().decimalPoint();
     funkor::DbPositionInput in;
     in.cell = found.position;
     in.cellKey = key;
     in.localTime = {day.year(), day.month(), day.day(), time.hour(), time.minute(), time.second()};
     in.utcOffset = std::chrono::minutes(position_.utcOffsetMinutes);
     in.mapBase = position_.mapBase;
-    in.decimalSeparator = separator.isEmpty() ? '.' : separator.at(0).toLatin1();
+    in.decimalSeparator = localDecimalSeparator();
     const funkor::DbPositionResult r = funkor::computeDbPosition(in);
 
     feed_.offer(PositionOrigin::CellDatabase);

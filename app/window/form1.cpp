@@ -77,9 +77,9 @@ void Form1::createTopics() {
     smsSending = std::make_unique<SmsSending>(
         SmsSending::Elements{Combo1, SendPos, CallPos, ReqPosEn, SMSb, GsmL}, sms, position, output,
         *platform_, options_, *phoneLine,
-        [this](const QString& status) { smsReception->showSendStatus(status); },
-        [this] { phoneCalls->enableCalling(); },
-        [this] { sourceSelection->showAutoSendControls(); });
+        SmsSending::Calls{[this](const QString& status) { smsReception->showSendStatus(status); },
+                          [this] { phoneCalls->enableCalling(); },
+                          [this] { sourceSelection->showAutoSendControls(); }});
     phoneCalls = std::make_unique<PhoneCalls>(
         PhoneCalls::Elements{Check1, CALLb, RingL, Timer3, Timer4, Sprelo, SpreloI}, calls, phone,
         *platform_, *phoneLine, *smsSending, [this](int ms) { commandCycle->restartIfRunning(ms); },

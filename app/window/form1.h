@@ -79,8 +79,6 @@ class Form1 : public QMainWindow, public WindowView {
     QString folderFile(const QString& name) const { return folder_.file(name); }
     // Path of the settings file "Funkor.ini", 8-bit.
     std::string settingsPath() const;
-    // Window measures are given in twips in places: 15 twips per pixel.
-    static constexpr int twipsToPixels(int twips) { return (twips + 7) / 15; }
 
     // One element of the window, for the snapshot and the tests.
     struct ElementInfo {

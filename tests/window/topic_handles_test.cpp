@@ -189,6 +189,55 @@ TEST(TopicHandles, PositionEngineSpreadsABroadcastPositionOverItsTopics) {
     EXPECT_EQ(h.position.gsmRmc, rmc);
 }
 
+// Each origin's position reaches the same consumers; only a broadcast one
+// fills the zone displays and opens a GPS port chosen before the phone.
+TEST(TopicHandles, PositionFeedReachesEveryConsumerOfAnOrigin) {
+    const struct {
+        const char* legend;
+        PositionOrigin origin;
+        bool zone, fromDatabase;
+    } rows[] = {
+        {"broadcast", PositionOrigin::Broadcast, true, false},
+        {"cell database", PositionOrigin::CellDatabase, false, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.legend);
+        PositionHalf h;
+        h.Timer2->setEnabled(false);
+        h.feed.offer(r.origin);
+        EXPECT_TRUE(h.NMEA->isEnabled());
+        EXPECT_TRUE(h.GPS->isEnabled());
+        FeedPosition p;
+        p.origin = r.origin;
+        p.caption = QStringLiteral("12:00  52° 31' 0\" N  13° 24' 0\" O");
+        p.toolTip = QStringLiteral("Zellen-Datenbank");
+        p.sentences = {"$GPRMC,R*00\r\n", "$GPGGA,G*00\r\n"};
+        p.mapAddress = "http://map/?P=1";
+        if (r.zone) p.zone = ZoneDisplay{QStringLiteral("Region: O-BLN"), {}, "Berlin", {}};
+        h.feed.publish(p);
+        EXPECT_EQ(h.PosL->text(), p.caption);
+        EXPECT_EQ(h.PosL->toolTip(), p.toolTip);
+        EXPECT_EQ(h.position.gsmRmc, p.sentences.rmc);
+        EXPECT_EQ(h.position.gsmGga, p.sentences.gga);
+        EXPECT_EQ(h.position.mapAddress, p.mapAddress);
+        EXPECT_EQ(h.position.gsmFromDatabase, r.fromDatabase);
+        EXPECT_EQ(h.network.zoneName, r.zone ? "Berlin" : "");
+        EXPECT_EQ(h.Zone->text().isEmpty(), !r.zone);
+        EXPECT_TRUE(h.Timer2->Enabled());
+
+        // The next cell has no position yet; then the network is left.
+        h.feed.leave();
+        EXPECT_EQ(h.PosL->text(), QString());
+        EXPECT_EQ(h.position.gsmRmc, "");
+        EXPECT_FALSE(h.position.gsmFromDatabase);
+        h.feed.leaveNetwork();
+        EXPECT_FALSE(h.Timer2->Enabled());
+        EXPECT_FALSE(h.NMEA->isEnabled());
+        EXPECT_FALSE(h.GPS->isEnabled());
+        EXPECT_FALSE(shown(h.PosL));
+    }
+}
+
 TEST(TopicHandles, NmeaOutputSendsTheChosenPairAndStopsOffTheNetwork) {
     PositionHalf h;
     MemorySink sink;
