@@ -50,12 +50,11 @@ class QButtonGroup;
 
 // The main window. It holds every element under its own name (its Qt object
 // name is the same; array members are named "Netze(3)"), the shared window
-// variables grouped by topic, and the handlers of the window's events, named
-// element, underscore, event.
-//
-// Behaviour of the later topics is added on top: their handlers exist here
-// with their final names (form1_topics.cpp) and are already connected to
-// their elements, so a topic only fills in the body.
+// variables grouped by topic, the topics that give the elements their
+// behaviour, and the handlers of the window's events, named element,
+// underscore, event. Each handler forwards to the topic that owns the
+// element (form1_topics.cpp); connectHandlers wires them all in one place.
+// Outside the window, WindowView is the door for reading it.
 //
 // Check boxes, lists and the scroll bar run their handler on every change of
 // value, by the user or by code.
@@ -247,7 +246,7 @@ class Form1 : public QMainWindow, public WindowView {
     void Active_Click();
     void SAVE_Click();
 
-    // ---- Handlers of the later topics (bodies in form1_topics.cpp) ----
+    // ---- Handlers, forwarded to their topics (form1_topics.cpp) ----
     // Phone line
     void Comm1_OnComm();
     void List2_MouseDown(int button);
