@@ -5,17 +5,19 @@
 
 #include <zlib.h>
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace funkor {
 
 namespace {
 
+// "." whatever the locale: the tool's Qt part sets the user's locale, and
+// a "48,5" would break both layouts.
 std::string fixed(double v, int decimals) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    return std::string(buf, r.ptr);
 }
 
 template <typename T>
