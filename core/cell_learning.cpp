@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <numeric>
 
 namespace funkor {
@@ -15,11 +16,14 @@ namespace {
 
 constexpr double kRad = M_PI / 180;
 constexpr double kEarthRadius = 6371008.8;
+// The side of the grid squares whose samples count as one place.
+constexpr double kPlaceMetres = 25;
 
 struct Point {
     double x = 0;  // metres east of the origin
     double y = 0;  // metres north
     double w = 1;
+    int count = 1;  // samples merged into this place
 };
 
 double median(std::vector<double> v) {
@@ -78,17 +82,31 @@ CellEstimate estimateCell(const std::vector<CellSample>& samples) {
     const double lat0 = samples[0].latitude, lon0 = samples[0].longitude;
     const double xScale = kRad * kEarthRadius * std::cos(lat0 * kRad);
     const double yScale = kRad * kEarthRadius;
-    std::vector<Point> pts;
-    pts.reserve(samples.size());
+    // One place per grid square: samples from one spot (a car waiting at
+    // lights, parked for an hour) count once, at their mean position with
+    // their strongest signal, so that they cannot outvote the drive.
+    struct Square {
+        double sx = 0, sy = 0, w = 0;
+        int n = 0;
+    };
+    std::map<std::pair<long long, long long>, Square> squares;
     for (const auto& s : samples) {
         double dLon = s.longitude - lon0;
         if (dLon > 180) dLon -= 360;
         if (dLon < -180) dLon += 360;
-        pts.push_back({dLon * xScale, (s.latitude - lat0) * yScale,
-                       s.signalDbm ? weightOf(*s.signalDbm) : unknownWeight});
+        const double x = dLon * xScale, y = (s.latitude - lat0) * yScale;
+        Square& q = squares[{std::llround(std::floor(x / kPlaceMetres)),
+                             std::llround(std::floor(y / kPlaceMetres))}];
+        q.sx += x;
+        q.sy += y;
+        q.w = std::max(q.w, s.signalDbm ? weightOf(*s.signalDbm) : unknownWeight);
+        ++q.n;
     }
+    std::vector<Point> pts;
+    pts.reserve(squares.size());
+    for (const auto& [at, q] : squares) pts.push_back({q.sx / q.n, q.sy / q.n, q.w, q.n});
 
-    // The start counts samples, not signals: a single strong sample far off
+    // The start counts places, not signals: a single strong sample far off
     // would otherwise carry it.
     std::vector<double> xs, ys;
     for (const auto& p : pts) {
@@ -104,16 +122,18 @@ CellEstimate estimateCell(const std::vector<CellSample>& samples) {
 
     std::vector<double> distances;
     double minX = 1e18, maxX = -1e18, minY = 1e18, maxY = -1e18;
+    int kept = 0;
     for (std::size_t i = 0; i < pts.size(); ++i) {
         if (!keep[i]) continue;
+        kept += pts[i].count;
         distances.push_back(std::hypot(pts[i].x - cx, pts[i].y - cy));
         minX = std::min(minX, pts[i].x);
         maxX = std::max(maxX, pts[i].x);
         minY = std::min(minY, pts[i].y);
         maxY = std::max(maxY, pts[i].y);
     }
-    e.samples = static_cast<int>(distances.size());
-    e.trimmed = static_cast<int>(pts.size() - distances.size());
+    e.samples = kept;
+    e.trimmed = static_cast<int>(samples.size()) - kept;
     e.spread = distances.empty() ? 0 : std::hypot(maxX - minX, maxY - minY);
     e.latitude = lat0 + cy / yScale;
     e.longitude = lon0 + cx / xScale;
@@ -220,6 +240,85 @@ LearnResult learnCells(MeasurementStore& store, std::int64_t nowSeconds) {
     sqlite3_finalize(read);
     sqlite3_finalize(write);
     read = write = nullptr;
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) return fail("commit");
+    r.ok = true;
+    return r;
+}
+
+LearnResult learnCellsOf(MeasurementStore& store, const std::vector<CellDbKey>& keys,
+                         std::int64_t nowSeconds) {
+    LearnResult r;
+    sqlite3* db = store.handle();
+    sqlite3_stmt* read = nullptr;
+    sqlite3_stmt* write = nullptr;
+    sqlite3_stmt* drop = nullptr;
+    auto finalize = [&] {
+        sqlite3_finalize(read);
+        sqlite3_finalize(write);
+        sqlite3_finalize(drop);
+    };
+    auto fail = [&](const char* what) {
+        r.error = std::string("Lernen fehlgeschlagen (") + what + "): " + sqlite3_errmsg(db);
+        finalize();
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return r;
+    };
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return fail("begin");
+    constexpr const char* kWhere = " WHERE radio=? AND mcc=? AND net=? AND area=? AND cell=?";
+    if (sqlite3_prepare_v2(
+            db, (std::string("SELECT lat, lon, signal FROM measurements") + kWhere).c_str(), -1,
+            &read, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(db,
+                           "INSERT OR REPLACE INTO learned(radio, mcc, net, area, cell, lon, lat,"
+                           " range, samples, spread, updated) VALUES(?,?,?,?,?,?,?,?,?,?,?)",
+                           -1, &write, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(db, (std::string("DELETE FROM learned") + kWhere).c_str(), -1, &drop,
+                           nullptr) != SQLITE_OK)
+        return fail("prepare");
+    auto bindKey = [](sqlite3_stmt* st, const CellDbKey& key) {
+        sqlite3_reset(st);
+        sqlite3_bind_text(st, 1, key.radio.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(st, 2, key.mcc);
+        sqlite3_bind_int(st, 3, key.net);
+        sqlite3_bind_int64(st, 4, key.area);
+        sqlite3_bind_int64(st, 5, key.cell);
+    };
+    for (const CellDbKey& key : keys) {
+        bindKey(read, key);
+        std::vector<CellSample> samples;
+        int rc;
+        while ((rc = sqlite3_step(read)) == SQLITE_ROW) {
+            CellSample s;
+            s.latitude = sqlite3_column_double(read, 0);
+            s.longitude = sqlite3_column_double(read, 1);
+            if (sqlite3_column_type(read, 2) != SQLITE_NULL)
+                s.signalDbm = sqlite3_column_int(read, 2);
+            samples.push_back(s);
+        }
+        if (rc != SQLITE_DONE) return fail("read");
+        if (samples.empty()) continue;
+        ++r.cells;
+        const CellEstimate e = estimateCell(samples);
+        r.trimmed += e.trimmed;
+        if (e.outcome != LearnOutcome::Learned) {
+            ++(e.outcome == LearnOutcome::TooFewSamples ? r.tooFew : r.tooClose);
+            bindKey(drop, key);
+            if (sqlite3_step(drop) != SQLITE_DONE) return fail("write");
+            continue;
+        }
+        bindKey(write, key);
+        sqlite3_bind_double(write, 6, e.longitude);
+        sqlite3_bind_double(write, 7, e.latitude);
+        sqlite3_bind_int(write, 8, e.range);
+        sqlite3_bind_int(write, 9, e.samples);
+        sqlite3_bind_int(write, 10, static_cast<int>(std::lround(e.spread)));
+        sqlite3_bind_int64(write, 11, nowSeconds);
+        if (sqlite3_step(write) != SQLITE_DONE) return fail("write");
+        ++r.learned;
+    }
+    finalize();
+    read = write = drop = nullptr;
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) return fail("commit");
     r.ok = true;
     return r;

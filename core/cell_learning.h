@@ -14,6 +14,10 @@
 // Cell positions learned from one's own measurements.
 //
 // Per cell, from the places it was heard:
+//  0. Samples within one 25 m grid square are one place (their mean
+//     position, their strongest signal): an hour parked at one spot is one
+//     vote, not 3600. The steps below work on places; the counts report
+//     samples.
 //  1. Each sample gets a weight from its signal, as amplitude relative to
 //     the strongest sample of the cell: 10^((s - s_max) / 20), at least
 //     kMinSampleWeight. Near the mast the signal is strongest, so those
@@ -26,7 +30,7 @@
 //     distance (at least kMinTrimMetres) are outliers (a cell heard once
 //     far away, a GPS glitch) and left out. The centre becomes the weighted
 //     mean of the rest, and the trimming runs once more from there.
-//  4. The range is the 95th percentile of the kept samples' distances from
+//  4. The range is the 95th percentile of the kept places' distances from
 //     the centre (nearest rank, whole metres up).
 //  5. The cell is learned only with at least kMinLearnSamples kept samples
 //     whose bounding box has a diagonal of at least kMinLearnSpreadMetres:
@@ -82,6 +86,12 @@ struct LearnResult {
 // table in one transaction. Rows without a cell id cannot be placed and
 // are passed over.
 LearnResult learnCells(MeasurementStore& store, std::int64_t nowSeconds);
+
+// Learns only the cells `keys` afresh (those heard on one drive): each gets
+// its row from all its measurements, or loses it when they no longer
+// suffice. The other learned rows stay as they are.
+LearnResult learnCellsOf(MeasurementStore& store, const std::vector<CellDbKey>& keys,
+                         std::int64_t nowSeconds);
 
 // The learned row of a cell; nothing when the cell is not learned.
 std::optional<LearnedCell> findLearned(const MeasurementStore& store, const CellDbKey& key);

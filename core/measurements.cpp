@@ -340,7 +340,13 @@ std::optional<MeasurementStore> MeasurementStore::open(const std::string& path, 
         error = "Die Datei " + path + " gehört nicht zu Funkors Messdaten.";
         return std::nullopt;
     }
-    if (!exec(s.db_, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", &why)) {
+    // The index serves the learning, which reads the measurements cell by
+    // cell; files from before it get it here.
+    if (!exec(s.db_,
+              "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
+              "CREATE INDEX IF NOT EXISTS measurements_cell ON measurements(radio, mcc, net, area,"
+              " cell);",
+              &why)) {
         error = "Die Messdaten-Datei " + path + ": " + why;
         return std::nullopt;
     }

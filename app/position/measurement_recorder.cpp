@@ -8,6 +8,7 @@
 #include "app/window/form1_variables.h"
 #include "app/window/platform.h"
 #include "core/cell_database.h"
+#include "core/cell_learning.h"
 #include "core/ini_file.h"
 
 MeasurementRecorder::MeasurementRecorder(const NetworkState& network, const OutputState& output,
@@ -38,8 +39,21 @@ bool MeasurementRecorder::start(const std::string& settingsPath, const std::stri
     return true;
 }
 
+MeasurementRecorder::~MeasurementRecorder() {
+    stop();
+}
+
 void MeasurementRecorder::stop() {
     timer_.stop();
+    if (store_ && !heard_.empty()) {
+        std::vector<funkor::CellDbKey> keys;
+        for (const auto& [radio, mcc, mnc, area, cell] : heard_)
+            keys.push_back({radio, mcc, mnc, area, cell});
+        const funkor::LearnResult r =
+            funkor::learnCellsOf(*store_, keys, platform_.Now().toSecsSinceEpoch());
+        if (!r.ok) trace_(QStringLiteral("Messungen: %1").arg(QString::fromStdString(r.error)));
+        heard_.clear();
+    }
     store_.reset();
 }
 
@@ -76,6 +90,7 @@ funkor::RecordGate MeasurementRecorder::tick() {
         return gate;
     }
     lastRecordedFix_ = in.gps.fix->timeMs;
+    heard_.insert({cell.radio, cell.mcc, cell.mnc, cell.area, *cell.cell});
     recorded_ += r.stored;
     if (r.boundReached)
         trace_(QStringLiteral("Messungen: Größengrenze erreicht, die ältesten werden gelöscht"));

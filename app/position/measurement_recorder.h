@@ -7,7 +7,9 @@
 #include <QTimer>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 
 #include "core/measurements.h"
 
@@ -37,7 +39,11 @@ class MeasurementRecorder {
     // `path` and starts the ticks. False when recording is off or the file
     // cannot be used (the trace says why).
     bool start(const std::string& settingsPath, const std::string& path);
+    // Stops the ticks and learns the cells recorded since the start afresh
+    // (core/cell_learning), so that a drive's cells are placed when the
+    // program ends.
     void stop();
+    ~MeasurementRecorder();
     bool recording() const { return store_.has_value() && timer_.isActive(); }
 
     // One tick: records the serving cell with the current fix when the
@@ -59,4 +65,6 @@ class MeasurementRecorder {
     std::optional<funkor::MeasuredFix> previous_;
     std::int64_t lastRecordedFix_ = -1;
     std::int64_t recorded_ = 0;
+    // The cells recorded since the start: radio, MCC, MNC, area, cell.
+    std::set<std::tuple<std::string, int, int, std::int64_t, std::int64_t>> heard_;
 };

@@ -114,6 +114,19 @@ TEST(CellLearning, LearnsFromTheStoreAndPrefersTheRowWithMoreEvidence) {
     EXPECT_LT(distanceMetres(kMastLat, kMastLon, learned->latitude, learned->longitude), 5);
     EXPECT_FALSE(findLearned(*store, {"GSM", 262, 7, 1234, 200}));
 
+    // A second drive takes the parked cell around: learning just the cells
+    // of that drive places it and leaves the others' rows alone.
+    for (const CellSample& s : ring(500, 6))
+        store->record({1796817600000 + 1000 * tick++, s.latitude, s.longitude, 5.0, {}, {}},
+                      {parked});
+    const LearnResult drive = learnCellsOf(*store, {{"GSM", 262, 7, 1234, 200}}, 1796817800);
+    ASSERT_TRUE(drive.ok) << drive.error;
+    EXPECT_EQ(drive.learned, 1);
+    const auto placed = findLearned(*store, {"GSM", 262, 7, 1234, 200});
+    ASSERT_TRUE(placed);
+    EXPECT_EQ(placed->samples, 15);
+    EXPECT_EQ(findLearned(*store, {"GSM", 262, 7, 1234, 100})->updated, 1796817700);
+
     CellDbPosition fewer{48.0, 9.0, 3000, 3, true, 0};
     CellDbPosition more{48.0, 9.0, 3000, 40, true, 0};
     CellDbPosition site{48.0, 9.0, 0, 1, false, 0};

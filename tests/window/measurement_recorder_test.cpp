@@ -14,6 +14,7 @@
 
 #include "app/position/measurement_recorder.h"
 #include "app/window/form1_variables.h"
+#include "core/cell_learning.h"
 #include "core/nmea.h"
 #include "tests/window/fake_platform.h"
 
@@ -115,4 +116,24 @@ TEST(MeasurementRecorder, StaysOffWithoutTheSettingAndRefusesUnreadableExclusion
     EXPECT_EQ(r.recorder.recorded(), 0);
     ASSERT_EQ(r.traced.size(), 1);
     EXPECT_TRUE(r.traced[0].contains("\"48.5\"")) << r.traced[0].toStdString();
+}
+
+TEST(MeasurementRecorder, LearnsTheDrivesCellsWhenItStops) {
+    Recording r("[Measurements]\nRecord=1\n");
+    ASSERT_TRUE(r.recorder.start(r.ini, r.db));
+    const char* lats[] = {"4836.0000", "4836.0500", "4836.1000",
+                          "4836.1500", "4836.2000", "4836.2500"};  // 93 m apart, 460 m in all
+    for (int i = 0; i < 6; ++i) {
+        r.fix(i, lats[i]);
+        r.platform.now = r.platform.now.addMSecs(1000);
+        EXPECT_EQ(r.recorder.tick(), funkor::RecordGate::Record) << i;
+    }
+    r.recorder.stop();
+    std::string error;
+    auto store = funkor::MeasurementStore::openReadOnly(r.db, error);
+    ASSERT_TRUE(store) << error;
+    const auto learned = funkor::findLearned(*store, {"GSM", 262, 7, 1234, 4711});
+    ASSERT_TRUE(learned);
+    EXPECT_EQ(learned->samples, 6);
+    EXPECT_NEAR(learned->latitude, 48.602083, 1e-4);
 }
