@@ -16,6 +16,7 @@
 #include "app/position/cell_db_position.h"
 #include "app/position/cell_site_files.h"
 #include "app/position/display_switches.h"
+#include "app/position/measurement_recorder.h"
 #include "app/position/position_engine.h"
 #include "app/position/position_feed.h"
 #include "app/position/position_log.h"
@@ -135,6 +136,9 @@ void Form1::createTopics() {
         network, position, *platform_, *positionFeed,
         [this](const QString& line) { phoneLine->addTrace(line, true); },
         [this](const QString& problem) { queueCellDbProblem(problem); });
+    measurementRecorder = std::make_unique<MeasurementRecorder>(
+        network, output, *platform_,
+        [this](const QString& line) { phoneLine->addTrace(line, true); });
     displaySwitches = std::make_unique<DisplaySwitches>(
         DisplaySwitches::Elements{ShCell, ShHome, Netz}, network, position, *positionPanel,
         *cellSiteFiles,

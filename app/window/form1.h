@@ -36,6 +36,7 @@ class DisplaySwitches;
 class PositionLog;
 class PositionPanel;
 class CellDbPosition;
+class MeasurementRecorder;
 class GpsInput;
 class SourceSelection;
 class NmeaOutput;
@@ -211,6 +212,7 @@ class Form1 : public QMainWindow, public WindowView {
     std::unique_ptr<PositionPanel> positionPanel;
     std::unique_ptr<PositionFeed> positionFeed;
     std::unique_ptr<CellDbPosition> cellDbPosition;
+    std::unique_ptr<MeasurementRecorder> measurementRecorder;
     std::unique_ptr<GpsInput> gpsInput;
     std::unique_ptr<SourceSelection> sourceSelection;
     std::unique_ptr<LanOutput> lanOutput;
