@@ -5,8 +5,8 @@
 
 #include <QDateTime>
 
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
+#include "app/base/platform.h"
+#include "app/base/window_state.h"
 #include "core/cell_database.h"
 #include "core/cell_learning.h"
 #include "core/ini_file.h"

@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/base/window_state.h"
 #include "app/position/measurement_recorder.h"
-#include "app/window/form1_variables.h"
 #include "core/cell_learning.h"
 #include "core/nmea.h"
 #include "tests/window/fake_platform.h"
