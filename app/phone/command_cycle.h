@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <array>
+#include <functional>
 #include <string>
 
 #include "app/base/async_wait.h"
@@ -57,8 +58,10 @@ class CommandCycle {
         SmsReception& smsReception;
         PhoneCalls& phoneCalls;
     };
+    // `cellRead` gives the line that reads the cells heard between the
+    // steps of the regular pass, empty when none is due (may be left empty).
     CommandCycle(const Elements& elements, const State& state, Platform& platform,
-                 const Topics& topics);
+                 const Topics& topics, std::function<std::string()> cellRead = {});
     ~CommandCycle();
 
     void Timer1_Timer();
@@ -142,6 +145,7 @@ class CommandCycle {
     SmsSending& smsSending_;
     SmsReception& smsReception_;
     PhoneCalls& phoneCalls_;
+    std::function<std::string()> cellRead_;
     bool busy_ = false;
     // Since when received lines have postponed the next tick, and the tick
     // count at that moment.
