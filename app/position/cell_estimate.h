@@ -45,13 +45,15 @@ class CellEstimate {
     void report(const std::string& line);
     // A line that ends a query: a refused read is asked with less next time.
     void queryEnded(const std::string& line);
+    // Estimates the position from the answers gathered since the last read
+    // (the next read does it first) and hands it on.
+    void estimate();
 
     // The estimate last handed on (invalid before the first).
     const funkor::PositionEstimate& last() const { return last_; }
 
   private:
     std::string readLine() const;
-    void estimate();
     void publish(const funkor::PositionEstimate& e);
 
     const PhoneLinkState& phone_;
