@@ -144,6 +144,8 @@ void CellEstimate::estimate() {
         serving.cell = key->cell;
     }
     obs.time = static_cast<double>(clock_.elapsed()) / 1000.0;
+    lastObservation_ = obs;
+    lastObservationMs_ = clock_.elapsed();
 
     funkor::CellLookups lookups;
     lookups.find = [db](const funkor::CellDbKey& key) -> std::optional<funkor::KnownCell> {
@@ -161,6 +163,11 @@ void CellEstimate::estimate() {
     if (!e.valid) return;
     last_ = e;
     publish(e);
+}
+
+std::optional<funkor::Observation> CellEstimate::recentObservation(qint64 maxAgeMs) const {
+    if (lastObservationMs_ < 0 || clock_.elapsed() - lastObservationMs_ > maxAgeMs) return {};
+    return lastObservation_;
 }
 
 void CellEstimate::publish(const funkor::PositionEstimate& e) {

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/cell_observation.h"
@@ -51,6 +52,9 @@ class CellEstimate {
 
     // The estimate last handed on (invalid before the first).
     const funkor::PositionEstimate& last() const { return last_; }
+    // The cells of the last read that was estimated, when it is at most
+    // `maxAgeMs` old.
+    std::optional<funkor::Observation> recentObservation(qint64 maxAgeMs) const;
 
   private:
     std::string readLine() const;
@@ -75,6 +79,8 @@ class CellEstimate {
     bool heard_ = false;
     funkor::TrackState track_;
     funkor::PositionEstimate last_;
+    funkor::Observation lastObservation_;
+    qint64 lastObservationMs_ = -1;
     double publishedLat_ = 0, publishedLon_ = 0;
     int publishedCells_ = -1;
 };

@@ -146,7 +146,8 @@ void Form1::createTopics() {
                                        [this] { return cellDbPosition->database(); });
     measurementRecorder = std::make_unique<MeasurementRecorder>(
         network, output, *platform_,
-        [this](const QString& line) { phoneLine->addTrace(line, true); });
+        [this](const QString& line) { phoneLine->addTrace(line, true); },
+        [this] { return cellEstimate->recentObservation(5000); });
     displaySwitches = std::make_unique<DisplaySwitches>(
         DisplaySwitches::Elements{ShCell, ShHome, Netz}, network, position, *positionPanel,
         *cellSiteFiles,
