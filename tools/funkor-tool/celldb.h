@@ -16,8 +16,11 @@ inline constexpr const char* kCelldbUsage =
     "                                         build the cell database from an OpenCellID\n"
     "                                         CSV export (plain or .gz; - is standard input);\n"
     "                                         --allow-empty: also from a file without cells\n"
+    "  funkor-tool celldb import --update FILE [--db DB] [--mcc 262,232,...]\n"
+    "                                         merge a difference file of the same layout\n"
+    "                                         into DB: each cell's newest row counts\n"
     "  funkor-tool celldb lookup RADIO MCC MNC AREA CELL [--db DB]\n"
-    "                                         lat, lon and range of a cell (decimal ids)\n"
+    "                                         lat, lon, range and unit of a cell (decimal ids)\n"
     "                                         DB: $FUNKOR_HOME/Funkor-cells.db, else\n"
     "                                         "
     "${XDG_DATA_HOME:-~/.local/share}/funkor/Funkor-cells.db\n";
