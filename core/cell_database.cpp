@@ -835,9 +835,11 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
     // runs without the lock touches no other's files. What imports that
     // were killed left is removed first.
     const std::string building = dbPath + ".import-" + std::to_string(getpid());
+    const std::string scratch = building + "-sort";
     if (lock.held()) removeLeftovers(dbPath);
     std::remove(building.c_str());
-    RunSorter sorter(building + "-sort", options.runRows);
+    std::remove(scratch.c_str());
+    RunSorter sorter(scratch, options.runRows);
     sqlite3* db = nullptr;
     auto fail = [&](const std::string& what) {
         result.ok = false;
@@ -845,18 +847,22 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
         if (db) sqlite3_close(db);
         db = nullptr;
         std::remove(building.c_str());
+        std::remove(scratch.c_str());
         result.seconds = elapsed();
         return result;
     };
-    if (sqlite3_open_v2(building.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+    if (sqlite3_open_v2(scratch.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK)
-        return fail("Die Zellen-Datenbank " + building +
+        return fail("Die Zellen-Datenbank " + scratch +
                     " lässt sich nicht anlegen: " + sqliteText(db) + ".");
 
-    // The new file is no database anyone uses until it is renamed, so it
-    // needs neither a journal nor waits for the disk. The rows are sorted
-    // by key first (in runs of bounded size, merged at the end) and go into
-    // the table in that order, each page filled once.
+    // The table is built in a scratch file that no one uses, so it needs
+    // neither a journal nor waits for the disk. The rows are sorted by key
+    // first (in runs of bounded size, merged at the end) and go into the
+    // table in that order. SQLite splits the pages of a keyed table so
+    // that they stay about seven eighths full; copying the finished table
+    // into the new database (VACUUM INTO, record by record in key order)
+    // fills them up, an eighth less on disk for a tenth more time.
     std::string sqlError;
     char pragmas[512];
     std::snprintf(pragmas, sizeof pragmas,
@@ -898,11 +904,17 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
     if (!sqlError.empty())
         return fail("Die Zellen-Datenbank lässt sich nicht schreiben: " + sqlError + ".");
     result.stored = progress.written;
+    std::string into = "VACUUM INTO '";
+    for (char c : building) into += c == '\'' ? std::string("''") : std::string(1, c);
+    into += "';";
+    if (!exec(db, into.c_str(), &sqlError))
+        return fail("Die Zellen-Datenbank lässt sich nicht schreiben: " + sqlError + ".");
     if (sqlite3_close(db) != SQLITE_OK) {
         db = nullptr;
         return fail("Die Zellen-Datenbank lässt sich nicht abschließen.");
     }
     db = nullptr;
+    std::remove(scratch.c_str());
     // The new file reaches the disk before it takes the old one's name.
     if (FILE* f = std::fopen(building.c_str(), "rb")) {
         fsync(fileno(f));
