@@ -11,6 +11,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -18,6 +19,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -241,10 +243,18 @@ class LineReader {
         if (!file_) return false;
         gzbuffer(file_, 1 << 17);
         buffer_.resize(1 << 20);
+        ahead_ = std::make_shared<ReadAhead>();
+        ahead_->file = file_;
+        std::thread([ahead = ahead_] { ahead->run(); }).detach();
         return true;
     }
+    LineReader() = default;
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
     ~LineReader() {
-        if (file_) gzclose(file_);
+        // The reading thread closes the file. It is not waited for: it may
+        // be waiting on a pipe whose writer never ends.
+        if (ahead_) ahead_->stop();
     }
     // The next line without its LF (a CR before it is taken off); `tooLong`
     // when the line was longer than any row and was passed over.
@@ -300,12 +310,10 @@ class LineReader {
                 }
                 return true;
             }
-            const int got = gzread(file_, buffer_.data() + filled_,
-                                   static_cast<unsigned>(buffer_.size() - filled_));
+            int zerr = Z_OK, e = 0;
+            const long got =
+                ahead_->read(buffer_.data() + filled_, buffer_.size() - filled_, zerr, e);
             if (got < 0) {
-                const int e = errno;
-                int zerr = Z_OK;
-                gzerror(file_, &zerr);
                 if (zerr == Z_ERRNO) readError_ = std::strerror(e);
                 failed_ = true;
                 return false;
@@ -314,18 +322,13 @@ class LineReader {
                 // zlib hands out what it could inflate and ends a stream that
                 // stops before its trailer like a whole one; only the error
                 // state tells the two apart.
-                int zerr = Z_OK;
-                gzerror(file_, &zerr);
                 truncated_ = zerr == Z_BUF_ERROR;
                 eof_ = true;
             }
             filled_ += static_cast<std::size_t>(got);
         }
     }
-    std::int64_t bytesRead() const {
-        const z_off_t off = file_ ? gzoffset(file_) : 0;
-        return off > 0 ? static_cast<std::int64_t>(off) : 0;
-    }
+    std::int64_t bytesRead() const { return ahead_ ? ahead_->offset.load() : 0; }
     std::int64_t size() const { return size_; }
     // The input could not be read on (damaged gzip data, or `readError`).
     bool failed() const { return failed_; }
@@ -335,7 +338,85 @@ class LineReader {
     bool truncated() const { return truncated_; }
 
   private:
+    // Reads and inflates the input on a thread of its own, a few blocks
+    // ahead of the parser, so that decompressing and parsing a gzip file
+    // share the two cores.
+    struct ReadAhead {
+        struct Block {
+            std::vector<char> data;
+            std::size_t at = 0;
+            long got = 0;  // as gzread: bytes, 0 at the end, -1 failed
+            int zerr = Z_OK, error = 0;
+        };
+        static constexpr std::size_t kBlock = 1 << 20, kAhead = 4;
+
+        gzFile file = nullptr;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<Block> full;
+        std::vector<std::vector<char>> spare;
+        bool stopped = false;
+        std::atomic<std::int64_t> offset{0};
+
+        void run() {
+            while (true) {
+                Block b;
+                {
+                    std::unique_lock l(mutex);
+                    changed.wait(l, [&] { return stopped || full.size() < kAhead; });
+                    if (stopped) break;
+                    if (!spare.empty()) {
+                        b.data = std::move(spare.back());
+                        spare.pop_back();
+                    }
+                }
+                b.data.resize(kBlock);
+                b.got = gzread(file, b.data.data(), static_cast<unsigned>(kBlock));
+                b.error = errno;
+                if (b.got <= 0) gzerror(file, &b.zerr);
+                const z_off_t off = gzoffset(file);
+                if (off > 0) offset = static_cast<std::int64_t>(off);
+                const bool last = b.got <= 0;
+                {
+                    std::lock_guard l(mutex);
+                    full.push_back(std::move(b));
+                }
+                changed.notify_all();
+                if (last) break;
+            }
+            gzclose(file);
+        }
+        void stop() {
+            {
+                std::lock_guard l(mutex);
+                stopped = true;
+            }
+            changed.notify_all();
+        }
+        // Like gzread into `out`; at the end and on failure `zerr` and
+        // `error` hold zlib's and the system's word.
+        long read(char* out, std::size_t n, int& zerr, int& error) {
+            std::unique_lock l(mutex);
+            changed.wait(l, [&] { return !full.empty(); });
+            Block& b = full.front();
+            zerr = b.zerr;
+            error = b.error;
+            if (b.got <= 0) return b.got;
+            n = std::min(n, static_cast<std::size_t>(b.got) - b.at);
+            std::memcpy(out, b.data.data() + b.at, n);
+            b.at += n;
+            if (b.at == static_cast<std::size_t>(b.got)) {
+                spare.push_back(std::move(b.data));
+                full.pop_front();
+                l.unlock();
+                changed.notify_all();
+            }
+            return static_cast<long>(n);
+        }
+    };
+
     gzFile file_ = nullptr;
+    std::shared_ptr<ReadAhead> ahead_;
     int fd_ = -1;
     std::vector<char> buffer_;
     std::size_t at_ = 0, filled_ = 0;
