@@ -943,7 +943,9 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
     // table in that order. SQLite splits the pages of a keyed table so
     // that they stay about seven eighths full; copying the finished table
     // into the new database (VACUUM INTO, record by record in key order)
-    // fills them up, an eighth less on disk for a tenth more time.
+    // fills them up, an eighth less on disk for a tenth more time. Pages of
+    // 4 KB: a lookup reads the least (16 KB pages build the table a tenth
+    // faster, but a lookup then copies four times the bytes).
     std::string sqlError;
     char pragmas[512];
     std::snprintf(pragmas, sizeof pragmas,
