@@ -273,7 +273,7 @@ TEST(FunkorTool, CellDatabaseUpdateMergesADifferenceFile) {
         {{"celldb", "lookup", "UMTS", "440", "10", "259", "72368306", "--db", db},
          0,
          "lat=35.8000000\nlon=139.7000000\nrange=3000\nsamples=13\nchangeable=1\n"
-         "updated=1700000000\nunit=28\n"},
+         "updated=1700000000\nsource=imported\nunit=28\n"},
         {{"celldb", "lookup", "GSM", "208", "1", "1795", "33036", "--db", db},
          0,
          "lat=45.6994170\n"},
