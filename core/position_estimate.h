@@ -107,11 +107,20 @@ struct PositionEstimate {
 // Knobs of the estimator; the defaults are the values measured best on the
 // simulator's scenarios.
 struct EstimatorTuning {
-    double signalDbPerFactor = 9.0;  // weight × 1/e per this many dB weaker
-    double rangeExponent = 1.0;      // weight ∝ 1 / range^this
-    double tickSigmaScale = 0.55;    // a tick's σ against the cells' mean range
-    double floorScale = 0.18;        // the part of it that does not average out
-    double accelerationNoise = 0.6;  // m/s², the filter's process noise
+    double signalDbPerFactor = 15.0;  // weight × 1/e per this many dB weaker
+    double rangeExponent = 0.0;       // weight ∝ 1 / range^this
+    double tickSigmaScale = 1.0;      // a tick's σ against its likelihood's spread
+    double floorScale = 0.4;          // the part of it that does not average out
+    double servingSpread = 0.45;      // σ of the serving area against its range
+    double rowOffset = 0.3;           // a row's distance from its mast / range
+    double pathLossExponent = 3.5;
+    double ratioSigma = 0.25;        // spread of log10 distance ratios (shadowing)
+    double ringSpread = 40;          // m, the advance's own error
+    double gridWeight = 0;           // 0: the weighted mean alone
+    double centroidSigma = 0.55;     // the weighted mean's σ against the mean range
+    double neighbourReach = 2.5;     // a neighbour is heard up to this × its range
+    double accelerationNoise = 0.3;  // m/s², the filter's process noise at rest
+    double speedNoise = 0.15;        // its growth per m/s of speed
     double maxSpeed = 200 / 3.6;     // m/s
     double gate = 3.0;               // σ beyond which a reading loses trust
     double r68Factor = 1.51;         // σ to the 68 % and 95 % radii

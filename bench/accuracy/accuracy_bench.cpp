@@ -81,7 +81,16 @@ bool applyTune(EstimatorTuning& t, const std::string& kv) {
                                             {"gate", &t.gate},
                                             {"r68Factor", &t.r68Factor},
                                             {"r95Factor", &t.r95Factor},
-                                            {"unknownNeighbourDb", &t.unknownNeighbourDb}};
+                                            {"unknownNeighbourDb", &t.unknownNeighbourDb},
+                                            {"servingSpread", &t.servingSpread},
+                                            {"rowOffset", &t.rowOffset},
+                                            {"pathLossExponent", &t.pathLossExponent},
+                                            {"ratioSigma", &t.ratioSigma},
+                                            {"ringSpread", &t.ringSpread},
+                                            {"neighbourReach", &t.neighbourReach},
+                                            {"gridWeight", &t.gridWeight},
+                                            {"centroidSigma", &t.centroidSigma},
+                                            {"speedNoise", &t.speedNoise}};
     auto it = knobs.find(k);
     if (it == knobs.end()) return false;
     *it->second = v;

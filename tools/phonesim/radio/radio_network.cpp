@@ -220,29 +220,49 @@ std::vector<SimRow> RadioNetwork::databaseRows(std::uint64_t seed, int samplesPe
         double sumLevel = 0;
     };
     std::map<std::size_t, Acc> acc;
-    const std::size_t samples = cells_.size() * static_cast<std::size_t>(samplesPerCell);
-    for (std::size_t s = 0; s < samples; ++s) {
-        const Point p = roadPoint(rng);
-        int best = -1;
-        double bestLevel = noiseFloorDbm();
-        for (std::size_t i : cellsNear(p, reachMetres())) {
-            const double l = level(i, p);
-            if (l > bestLevel) {
-                bestLevel = l;
-                best = static_cast<int>(i);
+    // Phones upload along the ways people take: stretches of the main roads
+    // (every third road in towns), a point every few dozen metres, each
+    // point the cell that served there. So the rows lean toward the main
+    // roads and a cell far from them has few samples or none.
+    const double spacing = layoutOf(options_.density).siteSpacing;
+    const int mainEvery = options_.density == Density::Rural ? 1 : 3;
+    const double mainSpacing = roadSpacing_ * mainEvery;
+    const int mainLines = static_cast<int>(2 * halfSize_ / mainSpacing);
+    std::uniform_int_distribution<int> mainLine(0, mainLines);
+    std::uniform_real_distribution<double> along(-halfSize_, halfSize_);
+    const std::size_t traces =
+        cells_.size() * static_cast<std::size_t>(std::max(1, samplesPerCell)) / 25;
+    const double pointStep = 0.12 * spacing;
+    for (std::size_t t = 0; t < traces; ++t) {
+        const double across = -halfSize_ + mainLine(rng) * mainSpacing;
+        const bool horizontal = rng() % 2;
+        double pos = along(rng);
+        const double length = (0.5 + 5.5 * uni(rng)) * spacing;
+        const double dir = rng() % 2 ? 1 : -1;
+        for (double walked = 0; walked < length; walked += pointStep, pos += dir * pointStep) {
+            if (std::fabs(pos) > halfSize_) break;
+            const Point p = horizontal ? Point{pos, across} : Point{across, pos};
+            int best = -1;
+            double bestLevel = noiseFloorDbm();
+            for (std::size_t i : cellsNear(p, reachMetres())) {
+                const double l = level(i, p);
+                if (l > bestLevel) {
+                    bestLevel = l;
+                    best = static_cast<int>(i);
+                }
             }
+            if (best < 0) continue;
+            Acc& a = acc[static_cast<std::size_t>(best)];
+            const Point g{p.x + gpsNoise(rng), p.y + gpsNoise(rng)};
+            a.sx += g.x;
+            a.sy += g.y;
+            a.pts.push_back(g);
+            a.sumLevel += bestLevel;
         }
-        if (best < 0) continue;
-        Acc& a = acc[static_cast<std::size_t>(best)];
-        const Point g{p.x + gpsNoise(rng), p.y + gpsNoise(rng)};
-        a.sx += g.x;
-        a.sy += g.y;
-        a.pts.push_back(g);
-        a.sumLevel += bestLevel;
     }
     std::vector<SimRow> rows;
     for (const auto& [i, a] : acc) {
-        if (a.pts.size() < 3 || uni(rng) < 0.04) continue;  // too few, or never uploaded
+        if (a.pts.size() < 2 || uni(rng) < 0.04) continue;  // too few, or never uploaded
         const SimCell& c = cells_[i];
         const double n = static_cast<double>(a.pts.size());
         const Point centre{a.sx / n, a.sy / n};
