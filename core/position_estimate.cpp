@@ -475,7 +475,10 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     }
     std::optional<Ring> ring;
     const UsedCell& servingCell = e.cells.front();
-    if (servingCell.serving && obs.serving && obs.serving->timingAdvance) {
+    // An advance of 0 says "within one step", no ring; it is left to the
+    // cells' own reach.
+    if (servingCell.serving && obs.serving && obs.serving->timingAdvance &&
+        *obs.serving->timingAdvance > 0) {
         Ring r;
         double mastSigma = 0;
         mastOf(servingCell, db, plane, r.x, r.y, mastSigma);
@@ -542,7 +545,11 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
 
     plane.toLatLon(track.x[0], track.x[1], e.latitude, e.longitude);
     const double posVar = std::max(0.0, (track.p[0][0] + track.p[1][1]) / 2);
-    const double sigma = std::sqrt(posVar + track.floorSigma * track.floorSigma);
+    const double floorSigma = track.floorSigma;
+    // And a part no cell layout removes: rows are where phones measured,
+    // tens of metres off the street the device is on.
+    const double sigma =
+        std::sqrt(posVar + floorSigma * floorSigma + tu.absoluteSigma * tu.absoluteSigma);
     e.r68 = tu.r68Factor * sigma;
     e.r95 = tu.r95Factor * sigma;
     e.cellIdOnly = e.cells.size() == 1 && !e.timingAdvanceUsed;
