@@ -431,8 +431,12 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
             level = u.signalDbm ? *u.signalDbm - *strongest
                                 : (u.serving ? 0 : *weakest - *strongest - tu.unknownNeighbourDb);
         }
+        // A row of few samples is the centroid of one short stretch of road:
+        // it counts less.
+        const double samples = std::clamp(u.row.samples, 1, 100);
         u.weight = std::exp(level / tu.signalDbPerFactor) /
-                   std::pow(std::max(u.rangeMetres, 100.0) / 1000, tu.rangeExponent);
+                   std::pow(std::max(u.rangeMetres, 100.0) / 1000, tu.rangeExponent) *
+                   std::pow(samples, tu.samplesExponent);
         sumW += u.weight;
     }
     const bool restart = !track.valid || obs.time - track.time > 900 || obs.time < track.time;
