@@ -114,7 +114,7 @@ struct PositionEstimate {
 // simulator's scenarios.
 struct EstimatorTuning {
     double signalDbPerFactor = 8.0;  // weight × 1/e per this many dB weaker
-    double samplesExponent = 0.0;     // weight ∝ samples^this (up to 100)
+    double samplesExponent = 0.0;    // weight ∝ samples^this (up to 100)
     double rangeExponent = 0.0;      // weight ∝ 1 / range^this
     double tickSigmaScale = 1.0;     // a tick's σ against its likelihood's spread
     double floorScale = 0.1;         // the part of it that does not average out

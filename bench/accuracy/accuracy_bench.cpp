@@ -92,7 +92,8 @@ bool applyTune(EstimatorTuning& t, const std::string& kv) {
                                             {"centroidSigma", &t.centroidSigma},
                                             {"speedNoise", &t.speedNoise},
 
-                                            {"absoluteSigma", &t.absoluteSigma}, {"samplesExponent", &t.samplesExponent}};
+                                            {"absoluteSigma", &t.absoluteSigma},
+                                            {"samplesExponent", &t.samplesExponent}};
     auto it = knobs.find(k);
     if (it == knobs.end()) return false;
     *it->second = v;
