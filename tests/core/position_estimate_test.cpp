@@ -355,8 +355,8 @@ TEST(PositionEstimate, OutputTexts) {
         double r68;
         const char* tip;
     } rows[] = {
-        {5, 238, "Zellen-Datenbank, 5 Zellen, \u00B1 240 m"},
-        {1, 1840, "Zellen-Datenbank, 1 Zelle, \u00B1 1,8 km"},
+        {5, 238, "Zellen-Datenbank, 5 Zellen, \xB1 240 m"},
+        {1, 1840, "Zellen-Datenbank, 1 Zelle, \xB1 1,8 km"},
     };
     for (const TipRow& r : rows) {
         e.cellsUsed = r.cells;
