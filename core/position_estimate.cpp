@@ -195,7 +195,10 @@ void predict(TrackState& t, double dt, const EstimatorTuning& tu) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
             for (int k = 0; k < 4; ++k) np[i][j] += fp[i][k] * f[j][k];
-    const double q = tu.accelerationNoise * tu.accelerationNoise;
+    // A faster device turns and brakes harder in absolute terms: the
+    // process noise grows with the track's speed.
+    const double a = tu.accelerationNoise + tu.speedNoise * std::hypot(x[2], x[3]);
+    const double q = a * a;
     const double q00 = q * dt * dt * dt * dt / 4, q02 = q * dt * dt * dt / 2, q22 = q * dt * dt;
     np[0][0] += q00;
     np[1][1] += q00;
@@ -300,6 +303,103 @@ void limitSpeed(TrackState& t, double maxSpeed) {
     }
 }
 
+struct GridCell {
+    double x = 0, y = 0;
+    double range = 0;
+    std::optional<double> signal;
+};
+struct Ring {
+    double x = 0, y = 0, radius = 0, sigma = 0;
+};
+struct Snapshot {
+    double x = 0, y = 0;
+    double var = 0;  // per axis
+};
+
+// The log-likelihood of the device at (x, y):
+// - within reach of every cell it hears: beyond a row's range the
+//   likelihood falls off over a third of the range; the serving cell's
+//   area holds it closer (its row is the centroid of where it serves);
+// - the levels against the reference cell's: a cell heard Δ dB weaker is
+//   about 10^(Δ / 10n) times as far (n the path-loss exponent); distances
+//   are taken from the rows plus a part of their range, since a row is not
+//   the mast;
+// - the advance's ring around the serving cell's mast.
+double logLikelihood(const std::vector<GridCell>& cells, int reference, int serving,
+                     const std::optional<Ring>& ring, double x, double y,
+                     const EstimatorTuning& tu) {
+    double ll = 0;
+    double refLog = 0;
+    if (reference >= 0) {
+        const GridCell& r = cells[static_cast<std::size_t>(reference)];
+        refLog = std::log10(std::hypot(x - r.x, y - r.y) + tu.rowOffset * r.range);
+    }
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const GridCell& c = cells[i];
+        const double d = std::hypot(x - c.x, y - c.y);
+        if (static_cast<int>(i) == serving) {
+            const double s = tu.servingSpread * c.range;
+            ll -= 0.5 * d * d / (s * s);
+        } else {
+            // A neighbour is heard well beyond the area it serves.
+            const double over = std::max(0.0, d - tu.neighbourReach * c.range);
+            const double s = c.range;
+            ll -= 0.5 * over * over / (s * s);
+        }
+        if (reference >= 0 && static_cast<int>(i) != reference && c.signal) {
+            const double delta = *cells[static_cast<std::size_t>(reference)].signal - *c.signal;
+            const double predicted = delta / (10 * tu.pathLossExponent);
+            const double measured = std::log10(d + tu.rowOffset * c.range) - refLog;
+            const double r = (measured - predicted) / tu.ratioSigma;
+            ll -= 0.5 * r * r;
+        }
+    }
+    if (ring) {
+        const double r = (std::hypot(x - ring->x, y - ring->y) - ring->radius) / ring->sigma;
+        ll -= 0.5 * r * r;
+    }
+    return ll;
+}
+
+Snapshot gridSnapshot(const std::vector<GridCell>& cells, int reference, int serving,
+                      const std::optional<Ring>& ring, double cx, double cy, double meanRange,
+                      const EstimatorTuning& tu) {
+    double half = 1.5 * meanRange;
+    for (const GridCell& c : cells)
+        half = std::max(half, std::hypot(c.x - cx, c.y - cy) + 0.5 * c.range);
+    half = std::clamp(half, 300.0, 30000.0);
+    constexpr int kSide = 31;
+    const double step = 2 * half / (kSide - 1);
+    static thread_local std::vector<double> ll(kSide * kSide);
+    double best = -1e300;
+    for (int j = 0; j < kSide; ++j) {
+        for (int i = 0; i < kSide; ++i) {
+            const double v = logLikelihood(cells, reference, serving, ring, cx - half + i * step,
+                                           cy - half + j * step, tu);
+            ll[static_cast<std::size_t>(j * kSide + i)] = v;
+            best = std::max(best, v);
+        }
+    }
+    double sw = 0, sx = 0, sy = 0, sxx = 0, syy = 0;
+    for (int j = 0; j < kSide; ++j) {
+        for (int i = 0; i < kSide; ++i) {
+            const double w = std::exp(ll[static_cast<std::size_t>(j * kSide + i)] - best);
+            const double x = cx - half + i * step, y = cy - half + j * step;
+            sw += w;
+            sx += w * x;
+            sy += w * y;
+            sxx += w * x * x;
+            syy += w * y * y;
+        }
+    }
+    Snapshot s;
+    s.x = sx / sw;
+    s.y = sy / sw;
+    // The spread, never below the grid's own resolution.
+    s.var = std::max((sxx / sw - s.x * s.x + syy / sw - s.y * s.y) / 2, step * step / 4);
+    return s;
+}
+
 }  // namespace
 
 double typicalRange(const std::string& radio) {
@@ -331,8 +431,12 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
             level = u.signalDbm ? *u.signalDbm - *strongest
                                 : (u.serving ? 0 : *weakest - *strongest - tu.unknownNeighbourDb);
         }
+        // A row of few samples is the centroid of one short stretch of road:
+        // it counts less.
+        const double samples = std::clamp(u.row.samples, 1, 100);
         u.weight = std::exp(level / tu.signalDbPerFactor) /
-                   std::pow(std::max(u.rangeMetres, 100.0) / 1000, tu.rangeExponent);
+                   std::pow(std::max(u.rangeMetres, 100.0) / 1000, tu.rangeExponent) *
+                   std::pow(samples, tu.samplesExponent);
         sumW += u.weight;
     }
     const bool restart = !track.valid || obs.time - track.time > 900 || obs.time < track.time;
@@ -355,26 +459,68 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
         meanRange += u.weight * u.rangeMetres;
         e.rangeEstimated = e.rangeEstimated || u.rangeEstimated;
     }
-    const double nEff = 1 / sumW2;
-    const double tickSigma = tu.tickSigmaScale * meanRange * (0.4 + 0.6 / std::sqrt(nEff));
-    const double floor = tu.floorScale * meanRange;
     e.cellsUsed = static_cast<int>(e.cells.size());
+
+    // The tick's own position: the likelihood of the cells' rows, ranges,
+    // levels and the advance, over a grid around the weighted mean.
+    std::vector<GridCell> grid;
+    int reference = -1;
+    for (const UsedCell& u : e.cells) {
+        GridCell g;
+        plane.toXY(u.row.latitude, u.row.longitude, g.x, g.y);
+        g.range = u.rangeMetres;
+        g.signal = u.signalDbm;
+        if (u.signalDbm && (reference < 0 || u.serving ||
+                            (!e.cells[static_cast<std::size_t>(reference)].serving &&
+                             *u.signalDbm > *grid[static_cast<std::size_t>(reference)].signal))) {
+            reference = static_cast<int>(grid.size());
+        }
+        grid.push_back(g);
+    }
+    std::optional<Ring> ring;
+    const UsedCell& servingCell = e.cells.front();
+    // An advance of 0 says "within one step", no ring; it is left to the
+    // cells' own reach.
+    if (servingCell.serving && obs.serving && obs.serving->timingAdvance &&
+        *obs.serving->timingAdvance > 0) {
+        Ring r;
+        double mastSigma = 0;
+        mastOf(servingCell, db, plane, r.x, r.y, mastSigma);
+        r.radius = *obs.serving->timingAdvanceMetres();
+        const double step = timingAdvanceStep(obs.serving->radio);
+        r.sigma =
+            std::sqrt(step * step / 12 + mastSigma * mastSigma + tu.ringSpread * tu.ringSpread);
+        ring = r;
+        e.timingAdvanceUsed = true;
+    }
+    Snapshot snap;
+    if (tu.gridWeight > 0) {
+        snap = gridSnapshot(grid, reference, servingCell.serving ? 0 : -1, ring, mx, my, meanRange,
+                            tu);
+    } else {
+        snap.x = mx;
+        snap.y = my;
+        const double sigma = tu.centroidSigma * meanRange * (0.4 + 0.6 * std::sqrt(sumW2));
+        snap.var = sigma * sigma;
+    }
+    const double floor = tu.floorScale * std::sqrt(snap.var);
+    const double tickVar = tu.tickSigmaScale * tu.tickSigmaScale * snap.var;
 
     // The track.
     if (!track.valid) {
         track.valid = true;
-        track.x[0] = mx;
-        track.x[1] = my;
+        track.x[0] = snap.x;
+        track.x[1] = snap.y;
         track.x[2] = track.x[3] = 0;
         for (auto& row : track.p) std::fill(std::begin(row), std::end(row), 0.0);
-        track.p[0][0] = track.p[1][1] = tickSigma * tickSigma;
+        track.p[0][0] = track.p[1][1] = tickVar;
         track.p[2][2] = track.p[3][3] = 10.0 * 10.0;
         track.floorSigma = floor;
     } else {
         predict(track, obs.time - track.time, tu);
         const double h[2][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}};
-        const double z[2] = {mx, my};
-        const double r[2][2] = {{tickSigma * tickSigma, 0}, {0, tickSigma * tickSigma}};
+        const double z[2] = {snap.x, snap.y};
+        const double r[2][2] = {{tickVar, 0}, {0, tickVar}};
         update(track, 2, h, z, r, tu.gate);
         // What averaging cannot remove follows the cells in use, smoothly.
         track.floorSigma = 0.7 * track.floorSigma + 0.3 * floor;
@@ -382,21 +528,18 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     track.time = obs.time;
     ++track.updates;
 
-    // The serving cell's timing advance: a ring around its mast.
-    const UsedCell& servingCell = e.cells.front();
-    if (servingCell.serving && obs.serving && obs.serving->timingAdvance) {
-        double ax = 0, ay = 0, mastSigma = 0;
-        mastOf(servingCell, db, plane, ax, ay, mastSigma);
-        const double ring = *obs.serving->timingAdvanceMetres();
-        const double step = timingAdvanceStep(obs.serving->radio);
-        const double dx = track.x[0] - ax, dy = track.x[1] - ay;
+    // Without the grid, the advance's ring pulls the track onto it.
+    if (ring && tu.gridWeight <= 0) {
+        const double dx = track.x[0] - ring->x, dy = track.x[1] - ring->y;
         const double dist = std::hypot(dx, dy);
-        const double ringVar = step * step / 12 + mastSigma * mastSigma;
+        const double ringVar = ring->sigma * ring->sigma;
         const double posVar = (track.p[0][0] + track.p[1][1]) / 2;
+        e.timingAdvanceUsed = false;
         if (dist > 30 && ringVar < 4 * posVar) {
             const double h[2][4] = {{dx / dist, dy / dist, 0, 0}, {0, 0, 0, 0}};
             // Linearised about the track: z - h(x) + H x.
-            const double z[2] = {ring - dist + (dx * track.x[0] + dy * track.x[1]) / dist, 0};
+            const double z[2] = {ring->radius - dist + (dx * track.x[0] + dy * track.x[1]) / dist,
+                                 0};
             const double r[2][2] = {{ringVar, 0}, {0, 0}};
             update(track, 1, h, z, r, tu.gate);
             e.timingAdvanceUsed = true;
@@ -406,7 +549,11 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
 
     plane.toLatLon(track.x[0], track.x[1], e.latitude, e.longitude);
     const double posVar = std::max(0.0, (track.p[0][0] + track.p[1][1]) / 2);
-    const double sigma = std::sqrt(posVar + track.floorSigma * track.floorSigma);
+    const double floorSigma = track.floorSigma;
+    // And a part no cell layout removes: rows are where phones measured,
+    // tens of metres off the street the device is on.
+    const double sigma =
+        std::sqrt(posVar + floorSigma * floorSigma + tu.absoluteSigma * tu.absoluteSigma);
     e.r68 = tu.r68Factor * sigma;
     e.r95 = tu.r95Factor * sigma;
     e.cellIdOnly = e.cells.size() == 1 && !e.timingAdvanceUsed;

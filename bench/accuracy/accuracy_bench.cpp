@@ -42,7 +42,7 @@ const Scenario kScenarios[] = {
 };
 
 struct Errors {
-    std::vector<double> serving, ichnaea, funkor;
+    std::vector<double> serving, ichnaea, funkor, perSigma;
     int withinR68 = 0, withinR95 = 0, fixes = 0, cellIdOnly = 0, withTa = 0;
     double sumR68 = 0, sumCells = 0;
 };
@@ -81,7 +81,19 @@ bool applyTune(EstimatorTuning& t, const std::string& kv) {
                                             {"gate", &t.gate},
                                             {"r68Factor", &t.r68Factor},
                                             {"r95Factor", &t.r95Factor},
-                                            {"unknownNeighbourDb", &t.unknownNeighbourDb}};
+                                            {"unknownNeighbourDb", &t.unknownNeighbourDb},
+                                            {"servingSpread", &t.servingSpread},
+                                            {"rowOffset", &t.rowOffset},
+                                            {"pathLossExponent", &t.pathLossExponent},
+                                            {"ratioSigma", &t.ratioSigma},
+                                            {"ringSpread", &t.ringSpread},
+                                            {"neighbourReach", &t.neighbourReach},
+                                            {"gridWeight", &t.gridWeight},
+                                            {"centroidSigma", &t.centroidSigma},
+                                            {"speedNoise", &t.speedNoise},
+
+                                            {"absoluteSigma", &t.absoluteSigma},
+                                            {"samplesExponent", &t.samplesExponent}};
     auto it = knobs.find(k);
     if (it == knobs.end()) return false;
     *it->second = v;
@@ -199,6 +211,7 @@ int main(int argc, char** argv) {
                     err.ichnaea.push_back(errorOf(net, b, tp.at));
                     const double e = errorOf(net, c, tp.at);
                     err.funkor.push_back(e);
+                    err.perSigma.push_back(e * tuning.r68Factor / c.r68);
                     ++err.fixes;
                     err.withinR68 += e <= c.r68;
                     err.withinR95 += e <= c.r95;
@@ -220,11 +233,13 @@ int main(int argc, char** argv) {
                 "     \"servingCell\": %s,\n     \"ichnaea\": %s,\n     \"funkor\": %s,\n"
                 "     \"withinR68\": %.3f, \"withinR95\": %.3f, \"meanR68\": %.0f, "
                 "\"meanCells\": %.1f, \"cellIdOnly\": %.3f, \"timingAdvance\": %.3f,\n"
-                "     \"ratioServing\": %.2f, \"ratioIchnaea\": %.2f, \"targetsMet\": %s}",
+                "     \"ratioServing\": %.2f, \"ratioIchnaea\": %.2f, \"errorPerSigma\": "
+                "[%.2f, %.2f], \"targetsMet\": %s}",
                 firstOut ? "" : ",\n", sc.name, device, err.fixes, stats(err.serving).c_str(),
                 stats(err.ichnaea).c_str(), stats(err.funkor).c_str(), share68, err.withinR95 / n,
                 err.sumR68 / n, err.sumCells / n, err.cellIdOnly / n, err.withTa / n,
-                mA > 0 ? mC / mA : 0, mB > 0 ? mC / mB : 0, ok ? "true" : "false");
+                mA > 0 ? mC / mA : 0, mB > 0 ? mC / mB : 0, percentile(err.perSigma, 0.68),
+                percentile(err.perSigma, 0.95), ok ? "true" : "false");
             firstOut = false;
             std::fflush(stdout);
         }

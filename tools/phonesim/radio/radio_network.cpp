@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -220,29 +221,49 @@ std::vector<SimRow> RadioNetwork::databaseRows(std::uint64_t seed, int samplesPe
         double sumLevel = 0;
     };
     std::map<std::size_t, Acc> acc;
-    const std::size_t samples = cells_.size() * static_cast<std::size_t>(samplesPerCell);
-    for (std::size_t s = 0; s < samples; ++s) {
-        const Point p = roadPoint(rng);
-        int best = -1;
-        double bestLevel = noiseFloorDbm();
-        for (std::size_t i : cellsNear(p, reachMetres())) {
-            const double l = level(i, p);
-            if (l > bestLevel) {
-                bestLevel = l;
-                best = static_cast<int>(i);
+    // Phones upload along the ways people take: stretches of the main roads
+    // (every third road in towns), a point every few dozen metres, each
+    // point the cell that served there. So the rows lean toward the main
+    // roads and a cell far from them has few samples or none.
+    const double spacing = layoutOf(options_.density).siteSpacing;
+    const int mainEvery = options_.density == Density::Rural ? 1 : 3;
+    const double mainSpacing = roadSpacing_ * mainEvery;
+    const int mainLines = static_cast<int>(2 * halfSize_ / mainSpacing);
+    std::uniform_int_distribution<int> mainLine(0, mainLines);
+    std::uniform_real_distribution<double> along(-halfSize_, halfSize_);
+    const std::size_t traces =
+        cells_.size() * static_cast<std::size_t>(std::max(1, samplesPerCell)) / 25;
+    const double pointStep = 0.12 * spacing;
+    for (std::size_t t = 0; t < traces; ++t) {
+        const double across = -halfSize_ + mainLine(rng) * mainSpacing;
+        const bool horizontal = rng() % 2;
+        double pos = along(rng);
+        const double length = (0.5 + 5.5 * uni(rng)) * spacing;
+        const double dir = rng() % 2 ? 1 : -1;
+        for (double walked = 0; walked < length; walked += pointStep, pos += dir * pointStep) {
+            if (std::fabs(pos) > halfSize_) break;
+            const Point p = horizontal ? Point{pos, across} : Point{across, pos};
+            int best = -1;
+            double bestLevel = noiseFloorDbm();
+            for (std::size_t i : cellsNear(p, reachMetres())) {
+                const double l = level(i, p);
+                if (l > bestLevel) {
+                    bestLevel = l;
+                    best = static_cast<int>(i);
+                }
             }
+            if (best < 0) continue;
+            Acc& a = acc[static_cast<std::size_t>(best)];
+            const Point g{p.x + gpsNoise(rng), p.y + gpsNoise(rng)};
+            a.sx += g.x;
+            a.sy += g.y;
+            a.pts.push_back(g);
+            a.sumLevel += bestLevel;
         }
-        if (best < 0) continue;
-        Acc& a = acc[static_cast<std::size_t>(best)];
-        const Point g{p.x + gpsNoise(rng), p.y + gpsNoise(rng)};
-        a.sx += g.x;
-        a.sy += g.y;
-        a.pts.push_back(g);
-        a.sumLevel += bestLevel;
     }
     std::vector<SimRow> rows;
     for (const auto& [i, a] : acc) {
-        if (a.pts.size() < 3 || uni(rng) < 0.04) continue;  // too few, or never uploaded
+        if (a.pts.size() < 2 || uni(rng) < 0.04) continue;  // too few, or never uploaded
         const SimCell& c = cells_[i];
         const double n = static_cast<double>(a.pts.size());
         const Point centre{a.sx / n, a.sy / n};
@@ -444,6 +465,167 @@ CellLookups MemoryDatabase::lookups() const {
         return it->second;
     };
     return l;
+}
+
+}  // namespace funkor::radiosim
+
+namespace funkor::radiosim {
+
+namespace {
+
+std::string fmt(const char* f, ...) __attribute__((format(printf, 1, 2)));
+std::string fmt(const char* f, ...) {
+    char buf[512];
+    va_list ap;
+    va_start(ap, f);
+    std::vsnprintf(buf, sizeof buf, f, ap);
+    va_end(ap);
+    return buf;
+}
+
+int rxlevOf(const ObservedCell& c) {
+    return std::clamp(static_cast<int>(std::lround(c.signalDbm.value_or(-111) + 111)), 0, 63);
+}
+int dbmOf(const ObservedCell& c) {
+    return static_cast<int>(std::lround(c.signalDbm.value_or(-140)));
+}
+long long idOf(const std::optional<std::int64_t>& v) {
+    return v ? static_cast<long long>(*v) : 0;
+}
+
+}  // namespace
+
+std::string cesqLine(const Observation& obs) {
+    if (!obs.serving || !obs.serving->signalDbm) return "+CESQ: 99,99,255,255,255,255";
+    const ObservedCell& s = *obs.serving;
+    if (s.radio == Radio::Lte) {
+        const int rsrp = std::clamp(static_cast<int>(std::lround(*s.signalDbm + 141)), 0, 97);
+        return fmt("+CESQ: 99,99,255,255,20,%d", rsrp);
+    }
+    return fmt("+CESQ: %d,0,255,255,255,255", rxlevOf(s));
+}
+
+std::vector<std::string> familyAnswerLines(DeviceFamily family, const Observation& obs) {
+    std::vector<std::string> out;
+    if (!obs.serving) return out;
+    const ObservedCell& s = *obs.serving;
+    const bool lte = s.radio == Radio::Lte;
+    switch (family) {
+        case DeviceFamily::Siemens: {
+            if (lte) return out;
+            std::string line = "^SMONC: ";
+            auto slot = [&](const ObservedCell& c) {
+                return fmt("%03d,%02d,%04llX,%04llX,%02d,%d,%d,%d,%d", c.mcc.value_or(0),
+                           c.mnc.value_or(0), idOf(c.area), idOf(c.cell), c.bsic.value_or(0),
+                           c.channel.value_or(0), rxlevOf(c), rxlevOf(c) - 10, rxlevOf(c) - 10);
+            };
+            line += slot(s);
+            for (std::size_t i = 0; i < 6; ++i) {
+                line += ",";
+                if (i < obs.neighbours.size()) {
+                    ObservedCell n = obs.neighbours[i];
+                    if (!n.hasIdentity()) {
+                        n.mcc = s.mcc;
+                        n.mnc = s.mnc;
+                        n.area = s.area;
+                        n.cell = 0;  // heard, not decoded
+                    }
+                    line += slot(n);
+                } else {
+                    line += "000,00,0000,0000,00,0,0,-,-";
+                }
+            }
+            out.push_back(line);
+            break;
+        }
+        case DeviceFamily::Quectel:
+            if (lte) {
+                out.push_back(
+                    fmt("+QENG: \"servingcell\",\"NOCONN\",\"LTE\",\"FDD\",%d,%02d,%llX,%d,%d,3,5,"
+                        "5,%llX,%d,-10,-70,12,40",
+                        s.mcc.value_or(0), s.mnc.value_or(0), idOf(s.cell), s.unit.value_or(0),
+                        s.channel.value_or(0), idOf(s.area), dbmOf(s)));
+                for (const ObservedCell& n : obs.neighbours) {
+                    out.push_back(
+                        fmt("+QENG: \"neighbourcell intra\",\"LTE\",%d,%d,-11,%d,-72,5,20,"
+                            "4,12,10,62",
+                            n.channel.value_or(0), n.unit.value_or(0), dbmOf(n)));
+                }
+            } else {
+                out.push_back(
+                    fmt("+QENG: \"servingcell\",\"NOCONN\",\"GSM\",%d,%02d,%llX,%llX,%d,%d,0,%d,"
+                        "5,14,0,30,30,1,-,-,%s,-,-,-,-,-,-,-,\"-\"",
+                        s.mcc.value_or(0), s.mnc.value_or(0), idOf(s.area), idOf(s.cell),
+                        s.bsic.value_or(0), s.channel.value_or(0), dbmOf(s),
+                        s.timingAdvance ? std::to_string(*s.timingAdvance).c_str() : "-"));
+                for (const ObservedCell& n : obs.neighbours) {
+                    out.push_back(
+                        fmt("+QENG: \"neighbourcell\",\"GSM\",%d,%02d,%llX,%llX,%d,%d,%d,20,"
+                            "20,0,0",
+                            n.mcc.value_or(0), n.mnc.value_or(0), idOf(n.area), idOf(n.cell),
+                            n.bsic.value_or(0), n.channel.value_or(0), dbmOf(n)));
+                }
+            }
+            break;
+        case DeviceFamily::Simcom:
+            if (lte) {
+                out.push_back("+CENG: 1,1,2,LTE CAT-M1");
+                out.push_back(fmt("+CENG: 0,\"%d,%d,%d,-60,-10,12,%lld,%lld,%d,%02d,23\"",
+                                  s.channel.value_or(0), s.unit.value_or(0), dbmOf(s), idOf(s.area),
+                                  idOf(s.cell), s.mcc.value_or(0), s.mnc.value_or(0)));
+                int i = 1;
+                for (const ObservedCell& n : obs.neighbours) {
+                    out.push_back(fmt("+CENG: %d,\"%d,%d,%d,-62,-12,5\"", i++,
+                                      n.channel.value_or(0), n.unit.value_or(0), dbmOf(n)));
+                }
+            } else {
+                out.push_back("+CENG: 1,1");
+                out.push_back(fmt("+CENG: 0,\"%04d,%02d,00,%d,%02d,%02d,%04llx,10,05,%04llx,%d\"",
+                                  s.channel.value_or(0), rxlevOf(s), s.mcc.value_or(0),
+                                  s.mnc.value_or(0), s.bsic.value_or(0), idOf(s.cell), idOf(s.area),
+                                  s.timingAdvance.value_or(255)));
+                int i = 1;
+                for (const ObservedCell& n : obs.neighbours) {
+                    if (n.hasIdentity()) {
+                        out.push_back(fmt("+CENG: %d,\"%04d,%02d,%02d,%04llx,%d,%02d,%04llx\"", i++,
+                                          n.channel.value_or(0), rxlevOf(n), n.bsic.value_or(0),
+                                          idOf(n.cell), n.mcc.value_or(0), n.mnc.value_or(0),
+                                          idOf(n.area)));
+                    } else {
+                        out.push_back(fmt("+CENG: %d,\"%04d,%02d,%02d,ffff,,,0000\"", i++,
+                                          n.channel.value_or(0), rxlevOf(n), n.bsic.value_or(0)));
+                    }
+                }
+            }
+            break;
+        case DeviceFamily::Ublox:
+            if (lte) {
+                const int rsrp = std::clamp(dbmOf(s) + 141, 0, 97);
+                out.push_back(
+                    fmt("+UCELLINFO: 0,5,%d,%02d,%08llX,%d,%llX,%d,20,1,%s,1,0,0,0,0",
+                        s.mcc.value_or(0), s.mnc.value_or(0), idOf(s.cell), s.unit.value_or(0),
+                        idOf(s.area), rsrp,
+                        s.timingAdvance ? std::to_string(*s.timingAdvance).c_str() : "65535"));
+                for (const ObservedCell& n : obs.neighbours) {
+                    out.push_back(fmt("+UCELLINFO: 0,6,%d,%02d,FFFFFFFF,%d,%llX,%d,15",
+                                      s.mcc.value_or(0), s.mnc.value_or(0), n.unit.value_or(0),
+                                      idOf(s.area), std::clamp(dbmOf(n) + 141, 0, 97)));
+                }
+            } else {
+                out.push_back(fmt("+UCELLINFO: 0,0,%d,%02d,%04llX,%04llX,%d,%d", s.mcc.value_or(0),
+                                  s.mnc.value_or(0), idOf(s.area), idOf(s.cell), rxlevOf(s),
+                                  s.timingAdvance.value_or(255)));
+                for (const ObservedCell& n : obs.neighbours) {
+                    if (!n.hasIdentity()) continue;
+                    out.push_back(fmt("+UCELLINFO: 0,1,%d,%02d,%04llX,%04llX,%d", n.mcc.value_or(0),
+                                      n.mnc.value_or(0), idOf(n.area), idOf(n.cell), rxlevOf(n)));
+                }
+            }
+            break;
+        case DeviceFamily::Generic:
+            break;
+    }
+    return out;
 }
 
 }  // namespace funkor::radiosim

@@ -150,3 +150,17 @@ class MemoryDatabase {
 };
 
 }  // namespace funkor::radiosim
+
+namespace funkor::radiosim {
+
+// The answer lines a device of `family` gives for the observation, in the
+// layouts core/cell_observation.h reads: ^SMONC (Siemens), +QENG
+// servingcell and neighbourcell (Quectel), +CENG (SIMCom, mode 1 with CI),
+// +UCELLINFO (u-blox); and the +CESQ line of any 27.007 device. Levels are
+// written as each layout counts them; what a layout cannot carry (a GSM
+// timing advance in Quectel's idle answer, LTE neighbours' identity) is
+// left out as the devices leave it out.
+std::vector<std::string> familyAnswerLines(DeviceFamily family, const Observation& obs);
+std::string cesqLine(const Observation& obs);
+
+}  // namespace funkor::radiosim
