@@ -151,6 +151,28 @@ std::optional<MmLocation> parseMmLocation(std::string_view text) {
     return l;
 }
 
+DeviceIdentity mmIdentity(const MmIdentityInput& in) {
+    DeviceIdentity id;
+    id.manufacturerStep = 4;
+    id.identityStep = 3;
+    id.manufacturer = in.manufacturer;
+    id.model = in.model;
+    id.infoCaption = in.manufacturer + kCaptionBreak + in.model;
+    std::string tip;
+    auto add = [&tip](const char* name, const std::string& value) {
+        if (value.empty()) return;
+        if (!tip.empty()) tip += ' ';
+        tip += name + value;
+    };
+    add("SW:", in.revision);
+    add("IMEI:", in.imei);
+    add("IMSI:", in.imsi);
+    add("SIM:", in.iccid);
+    id.infoTooltip = tip.substr(0, kInfoTooltipLimit);
+    id.homeNetwork = homeNetworkOfImsi(in.imsi);
+    return id;
+}
+
 std::optional<Radio> radioOfAccessTechnologies(std::uint32_t mask) {
     if (mask == 0xFFFFFFFFu) return std::nullopt;  // MM_MODEM_ACCESS_TECHNOLOGY_ANY
     if (mask & kLteBits) return Radio::Lte;

@@ -42,6 +42,16 @@ struct MmLocation {
 // a TAC above 6, a CI above 9 (an NR cell has 36 bits), or a CI of 0.
 std::optional<MmLocation> parseMmLocation(std::string_view text);
 
+// The device's identity from Modem (Manufacturer, Model, Revision,
+// EquipmentIdentifier) and Sim (Imsi, SimIdentifier), with the caption and
+// tooltip of the identity dialogue: "Quectel" line break "EC25",
+// "SW:EC25EFAR06A03M4G IMEI:866758041234567 IMSI:262011234567890 SIM:8949...".
+// An empty value leaves its part out; the IMSI gives the home network.
+struct MmIdentityInput {
+    std::string manufacturer, model, revision, imei, imsi, iccid;
+};
+DeviceIdentity mmIdentity(const MmIdentityInput& in);
+
 // The radio of the access technologies (Modem.AccessTechnologies, a bit
 // mask of MMModemAccessTechnology). LTE wins over 5G NR: a modem on a
 // non-standalone 5G network reports both, and its serving cell is the LTE

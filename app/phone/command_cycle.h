@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <array>
+#include <functional>
 #include <string>
 
 #include "app/window/async_wait.h"
@@ -65,6 +66,11 @@ class CommandCycle {
     // within kSearchAfterLossMs, not after the step's interval, which can
     // be a minute after the operator scan.
     void portBroken();
+
+    // A link that serves some ports without AT commands (ModemManager):
+    // while `takesTick` returns true the tick is its, and the schedule sends
+    // nothing.
+    void setOtherLink(std::function<bool()> takesTick) { otherLink_ = std::move(takesTick); }
 
     // Whether a tick is under way (possibly paused in a wait).
     bool busy() const { return busy_; }
@@ -140,6 +146,7 @@ class CommandCycle {
     SmsReception& smsReception_;
     PhoneCalls& phoneCalls_;
     bool busy_ = false;
+    std::function<bool()> otherLink_;
     // Since when received lines have postponed the next tick, and the tick
     // count at that moment.
     QDateTime heldSince_;

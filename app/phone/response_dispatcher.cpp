@@ -54,6 +54,14 @@ void ResponseDispatcher::InterpretResponse(const std::string& line) {
     if (const auto sim = funkor::simStateOf(line)) simStateChanged(*sim);
 }
 
+void ResponseDispatcher::takeSimState(const std::string& problem) {
+    simStateChanged(problem);
+}
+
+void ResponseDispatcher::linkFound() {
+    phoneFound();
+}
+
 void ResponseDispatcher::simStateChanged(const std::string& problem) {
     if (problem == phone_.simProblem) return;
     phone_.simProblem = problem;
@@ -201,10 +209,12 @@ void ResponseDispatcher::phoneFound() {
 }
 
 void ResponseDispatcher::signal(const std::string& line) {
-    const auto reading = funkor::parseCsq(line);
-    if (!reading) return;
-    e_.Level->setValue(reading->gaugeValue);
-    e_.Level->setToolTip(fromCp1252(reading->tooltip));
+    if (const auto reading = funkor::parseCsq(line)) takeSignal(*reading);
+}
+
+void ResponseDispatcher::takeSignal(const funkor::SignalReading& reading) {
+    e_.Level->setValue(reading.gaugeValue);
+    e_.Level->setToolTip(fromCp1252(reading.tooltip));
 }
 
 void ResponseDispatcher::activity(const std::string& line) {
@@ -230,6 +240,10 @@ void ResponseDispatcher::identityLine(const std::string& line) {
             simCardNumber(line);
         return;
     }
+    takeIdentity(id);
+}
+
+void ResponseDispatcher::takeIdentity(const funkor::DeviceIdentity& id) {
     phone_.manufacturerStep = id.manufacturerStep;
     phone_.identityStep = id.identityStep;
     phone_.manufacturer = id.manufacturer;

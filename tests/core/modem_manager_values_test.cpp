@@ -275,3 +275,19 @@ TEST(ModemManagerValues, CellInfoEntriesServingCellFirst) {
     }
     EXPECT_FALSE(cells[4].timingAdvance.has_value());
 }
+
+TEST(ModemManagerValues, IdentityAsTheIdentityDialogueShowsIt) {
+    const DeviceIdentity full =
+        mmIdentity({"Quectel", "EC25", "EC25EFAR06A03M4G", "866758041234567", "310410123456789",
+                    "89014103211118510720"});
+    EXPECT_EQ(full.infoCaption, "Quectel\rEC25");
+    EXPECT_EQ(
+        full.infoTooltip,
+        "SW:EC25EFAR06A03M4G IMEI:866758041234567 IMSI:310410123456789 SIM:89014103211118510720");
+    EXPECT_EQ(full.homeNetwork, "310410");  // a three-digit MNC
+    // A modem without a SIM: no IMSI, no home network.
+    const DeviceIdentity noSim =
+        mmIdentity({"Sierra Wireless", "EM7455", "", "014582000123456", "", ""});
+    EXPECT_EQ(noSim.infoTooltip, "IMEI:014582000123456");
+    EXPECT_EQ(noSim.homeNetwork, "");
+}
