@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+
+#include "core/pdu.h"
 
 namespace funkor {
 namespace {
@@ -293,6 +296,71 @@ std::vector<MmCellInfo> mmCellInfo(const std::vector<MmDict>& entries) {
     std::stable_partition(cells.begin(), cells.end(),
                           [](const MmCellInfo& c) { return c.serving; });
     return cells;
+}
+
+std::string mmSmsTimeStamp(std::string_view iso) {
+    // YYYY-MM-DDThh:mm:ss, then the zone (or nothing).
+    if (iso.size() < 19 || iso[4] != '-' || iso[7] != '-' || iso[10] != 'T' || iso[13] != ':' ||
+        iso[16] != ':')
+        return {};
+    for (const std::size_t at : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u, 11u, 12u, 14u, 15u, 17u, 18u})
+        if (iso[at] < '0' || iso[at] > '9') return {};
+    std::string out;
+    out.append(iso.substr(8, 2)).append(".").append(iso.substr(5, 2)).append(".");
+    out.append(iso.substr(2, 2)).append(" ").append(iso.substr(11, 8));
+    return out;
+}
+
+std::string mmSmsText(std::string_view text) {
+    if (text.empty() || text.front() != '\xA4') return std::string(text);
+    // The GSM characters at the ASCII codes that differ, in Windows-1252.
+    static constexpr std::pair<char, char> kBack[] = {
+        {'\xA4', '$'}, {'\xA1', '@'}, {'\xC4', '['}, {'\xD6', '\\'}, {'\xD1', ']'}, {'\xDC', '^'},
+        {'\xA7', '_'}, {'\xBF', '`'}, {'\xE4', '{'}, {'\xF6', '|'},  {'\xF1', '}'}, {'\xFC', '~'},
+    };
+    std::string ascii(text);
+    for (char& c : ascii)
+        for (const auto& [gsm, code] : kBack)
+            if (c == gsm) {
+                c = code;
+                break;
+            }
+    return mapGsmUmlauts(ascii);
+}
+
+std::optional<MmOutgoingSms> mmOutgoingSms(std::string_view pdu) {
+    auto octet = [&pdu](std::size_t at) -> int {
+        if (at + 2 > pdu.size()) return -1;
+        const int hi = hexValue(pdu[at]), lo = hexValue(pdu[at + 1]);
+        return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
+    };
+    // SMSC length 0, SMS-SUBMIT without validity period, reference 0.
+    if (octet(0) != 0 || octet(2) != 0x01 || octet(4) != 0) return std::nullopt;
+    const int digits = octet(6);
+    const int type = octet(8);
+    if (digits < 0 || digits > 20 || (digits > 0 && type < 0)) return std::nullopt;
+    MmOutgoingSms out;
+    std::size_t at = 8;
+    if (digits > 0) {
+        const std::size_t semiOctets = static_cast<std::size_t>((digits + 1) / 2 * 2);
+        if (at + 2 + semiOctets > pdu.size()) return std::nullopt;
+        if (type == 0x91) out.number = "+";
+        for (std::size_t i = 0; i < semiOctets; i += 2) {
+            out.number += pdu[at + 2 + i + 1];
+            out.number += pdu[at + 2 + i];
+        }
+        if (digits % 2) out.number.pop_back();  // the "F" filler
+        at += 2 + semiOctets;
+    }
+    // Protocol identifier, 7-bit data coding, the length in characters.
+    if (octet(at) < 0 || octet(at + 2) != 0xF0) return std::nullopt;
+    const int length = octet(at + 4);
+    if (length < 0 || length > 160) return std::nullopt;
+    std::string text = decodeSeptets(pdu.substr(at + 6));
+    if (static_cast<int>(text.size()) < length) return std::nullopt;
+    text.resize(static_cast<std::size_t>(length));
+    out.text = mapGsmUmlauts(text);
+    return out;
 }
 
 }  // namespace funkor

@@ -108,4 +108,26 @@ struct MmCellInfo {
 // order otherwise; CDMA, TD-SCDMA and unknown types are left out.
 std::vector<MmCellInfo> mmCellInfo(const std::vector<MmDict>& entries);
 
+// The time stamp of an Sms object ("2026-12-09T21:30:05+01:00", the
+// service centre's local time and zone) as the window shows a PDU's:
+// "09.12.26 21:30:05". Empty for a text of another layout.
+std::string mmSmsTimeStamp(std::string_view iso);
+
+// The text of an Sms object (8-bit) as the window reads a PDU's. Another
+// Funkor, as the program it follows, packs its texts as ASCII codes, which
+// ModemManager decodes as the GSM alphabet: "$" arrives as "\xA4" (the GSM
+// currency sign), "[" as "\xC4" ... Such a text (it begins with "\xA4")
+// gets its ASCII back, and with it the German letters the AT dialogue reads
+// there (mapGsmUmlauts); any other text stays as it came.
+std::string mmSmsText(std::string_view text);
+
+// The number and text of an SMS-SUBMIT PDU as encodeSmsPdu builds it (the
+// program's own outgoing messages), for Messaging.Create, which takes them
+// decoded. Nothing for a PDU of another layout.
+struct MmOutgoingSms {
+    std::string number;  // "+49..." when international
+    std::string text;    // 8-bit, the German letters as themselves
+};
+std::optional<MmOutgoingSms> mmOutgoingSms(std::string_view pdu);
+
 }  // namespace funkor

@@ -11,10 +11,13 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <QTimer>
 
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
 #include "app/phone/serial_port_component.h"
+#include "app/sms/sms_reception.h"
+#include "app/sms/sms_sending.h"
 #include "app/window/form1_variables.h"
 #include "app/window/text_codec.h"
 #include "core/modem_manager_values.h"
@@ -35,6 +38,8 @@ const QString kGpp = QStringLiteral("org.freedesktop.ModemManager1.Modem.Modem3g
 const QString kLocation = QStringLiteral("org.freedesktop.ModemManager1.Modem.Location");
 const QString kSignal = QStringLiteral("org.freedesktop.ModemManager1.Modem.Signal");
 const QString kSim = QStringLiteral("org.freedesktop.ModemManager1.Sim");
+const QString kMessaging = QStringLiteral("org.freedesktop.ModemManager1.Modem.Messaging");
+const QString kSms = QStringLiteral("org.freedesktop.ModemManager1.Sms");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kObjectManager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
 
@@ -48,6 +53,9 @@ constexpr uint kLockSimPuk = 4;
 constexpr uint kFailedSimMissing = 2;
 constexpr uint kFailedSimError = 3;
 constexpr uint kLocation3gpp = 1;
+constexpr uint kSmsReceived = 3;
+// A message in parts is shown once all have come; asked again each second.
+constexpr int kSmsReadAttempts = 30;
 // Seconds between two readings of the Signal interface: no faster than the
 // command cycle's pass.
 constexpr uint kSignalRate = 30;
@@ -153,14 +161,19 @@ QString objectPath(const QVariant& v) {
 }  // namespace
 
 ModemManagerLink::ModemManagerLink(const Elements& elements, const PhoneSideState& state,
-                                   std::string settingsPath, const Topics& topics, QObject* parent)
+                                   std::string settingsPath, const Topics& topics,
+                                   QString recipient, QObject* parent)
     : QObject(parent),
       e_(elements),
       phone_(state.phone),
       network_(state.network),
       settingsPath_(std::move(settingsPath)),
+      sms_(state.sms),
       phoneLine_(topics.phoneLine),
       dispatcher_(topics.dispatcher),
+      smsReception_(topics.smsReception),
+      smsSending_(topics.smsSending),
+      recipient_(std::move(recipient)),
       bus_(QDBusConnection::systemBus()) {
     registerTypes();
 }
@@ -215,6 +228,7 @@ bool ModemManagerLink::takeTick() {
         // The port was chosen again in the list, which unlinks the phone.
         apply();
     }
+    if (phone_.phoneLinked && !sms_.pduPending.empty() && !sms_.smsSendPending) sendQueuedMessage();
     return true;
 }
 
@@ -315,6 +329,8 @@ bool ModemManagerLink::forgetModem() {
     if (bus_.isConnected()) {
         bus_.disconnect(kService, modem_, kProperties, QStringLiteral("PropertiesChanged"), this,
                         SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
+        bus_.disconnect(kService, modem_, kMessaging, QStringLiteral("Added"), this,
+                        SLOT(messageAdded(QDBusObjectPath, bool)));
         if (!sim_.isEmpty())
             bus_.disconnect(
                 kService, sim_, kProperties, QStringLiteral("PropertiesChanged"), this,
@@ -340,6 +356,13 @@ void ModemManagerLink::takeModem(const QString& path, const InterfaceMap& interf
     cellInfoKey_.clear();
     bus_.connect(kService, modem_, kProperties, QStringLiteral("PropertiesChanged"), this,
                  SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
+    bus_.connect(kService, modem_, kMessaging, QStringLiteral("Added"), this,
+                 SLOT(messageAdded(QDBusObjectPath, bool)));
+    // ModemManager reads no phone book: the list holds the entry named at
+    // start, or says that there is none.
+    smsSending_.replaceEntries({recipient_.isEmpty()
+                                    ? QStringLiteral("(kein Telefonbuch über ModemManager)")
+                                    : recipient_});
     // The port list's item says which modem serves the port.
     const QString name = modemProps_.value(QStringLiteral("Manufacturer")).toString() +
                          QLatin1Char(' ') + modemProps_.value(QStringLiteral("Model")).toString();
@@ -620,4 +643,86 @@ void ModemManagerLink::interfacesRemoved(const QDBusMessage& message) {
     if (interfaces.contains(kLocation)) locationAsked_ = false;
     if (interfaces.contains(kSignal)) signalAsked_ = false;
     apply();
+}
+
+void ModemManagerLink::messageAdded(const QDBusObjectPath& path, bool received) {
+    if (!started_ || !received) return;
+    readMessage(path.path(), kSmsReadAttempts);
+}
+
+void ModemManagerLink::readMessage(const QString& path, int attempts) {
+    if (!started_) return;
+    QDBusMessage m =
+        QDBusMessage::createMethodCall(kService, path, kProperties, QStringLiteral("GetAll"));
+    m.setArguments({kSms});
+    QDBusPendingCallWatcher* w = watch(bus_.asyncCall(m));
+    connect(w, &QDBusPendingCallWatcher::finished, this,
+            [this, path, attempts](QDBusPendingCallWatcher* call) {
+                const QDBusPendingReply<QVariantMap> reply = *call;
+                if (reply.isError()) return;  // deleted meanwhile
+                const QVariantMap p = reply.value();
+                if (p.value(QStringLiteral("State")).toUInt() != kSmsReceived) {
+                    if (attempts > 1)
+                        QTimer::singleShot(1000, &callOwner_, [this, path, attempts] {
+                            readMessage(path, attempts - 1);
+                        });
+                    return;
+                }
+                // The window's storage index: the object's number.
+                sms_.smsIndex = path.section(QLatin1Char('/'), -1).toStdString();
+                smsReception_.showDecodedSms(
+                    toCp1252(p.value(QStringLiteral("Number")).toString()),
+                    funkor::mmSmsTimeStamp(
+                        p.value(QStringLiteral("Timestamp")).toString().toStdString()),
+                    funkor::mmSmsText(toCp1252(p.value(QStringLiteral("Text")).toString())));
+            });
+}
+
+void ModemManagerLink::sendQueuedMessage() {
+    const std::string pdu = sms_.pduPending;
+    sms_.pduPending.clear();
+    const auto message = funkor::mmOutgoingSms(pdu);
+    if (!message) {
+        smsSending_.sendStatusArrived(QStringLiteral("SMS: nicht über ModemManager zu senden"),
+                                      true);
+        return;
+    }
+    sms_.smsSendPending = true;
+    QVariantMap properties;
+    properties.insert(QStringLiteral("number"), fromCp1252(message->number));
+    properties.insert(QStringLiteral("text"), fromCp1252(message->text));
+    QDBusMessage m =
+        QDBusMessage::createMethodCall(kService, modem_, kMessaging, QStringLiteral("Create"));
+    m.setArguments({properties});
+    QDBusPendingCallWatcher* w = watch(bus_.asyncCall(m));
+    auto failed = [this](const QString& error) {
+        sms_.smsSendPending = false;
+        smsSending_.sendStatusArrived(QStringLiteral("SMS: ") + error, true);
+    };
+    connect(w, &QDBusPendingCallWatcher::finished, this,
+            [this, failed](QDBusPendingCallWatcher* call) {
+                const QDBusPendingReply<QDBusObjectPath> created = *call;
+                if (created.isError()) {
+                    failed(created.error().message());
+                    return;
+                }
+                const QString path = created.value().path();
+                const QDBusMessage send =
+                    QDBusMessage::createMethodCall(kService, path, kSms, QStringLiteral("Send"));
+                QDBusPendingCallWatcher* sent = watch(bus_.asyncCall(send));
+                connect(sent, &QDBusPendingCallWatcher::finished, this,
+                        [this, failed, path](QDBusPendingCallWatcher* c) {
+                            if (c->isError()) {
+                                failed(c->error().message());
+                                return;
+                            }
+                            sms_.smsSendPending = false;
+                            smsSending_.sendStatusArrived(QStringLiteral("SMS: OK"), false);
+                            // Sent, the message need not stay in ModemManager's list.
+                            QDBusMessage del = QDBusMessage::createMethodCall(
+                                kService, modem_, kMessaging, QStringLiteral("Delete"));
+                            del.setArguments({QVariant::fromValue(QDBusObjectPath(path))});
+                            watch(bus_.asyncCall(del));
+                        });
+            });
 }

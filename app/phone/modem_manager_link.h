@@ -15,11 +15,15 @@ class PhoneLine;
 class QComboBox;
 class QDBusPendingCall;
 class QDBusPendingCallWatcher;
+class QDBusObjectPath;
 class QDBusServiceWatcher;
 class ResponseDispatcher;
+class SmsReception;
+class SmsSending;
 struct NetworkState;
 struct PhoneLinkState;
 struct PhoneSideState;
+struct SmsState;
 
 // The phone port "mm" (settings "[Devices] COM<n>=mm", or
 // "mm:<EquipmentIdentifier>" for one modem of several): the modem is read
@@ -48,9 +52,14 @@ class ModemManagerLink : public QObject {
     struct Topics {
         PhoneLine& phoneLine;
         ResponseDispatcher& dispatcher;
+        SmsReception& smsReception;
+        SmsSending& smsSending;
     };
+    // `recipient`: the entry --recipient names; ModemManager has no phone
+    // book, so the list holds that entry alone (or says it has none).
     ModemManagerLink(const Elements& elements, const PhoneSideState& state,
-                     std::string settingsPath, const Topics& topics, QObject* parent = nullptr);
+                     std::string settingsPath, const Topics& topics, QString recipient,
+                     QObject* parent = nullptr);
     ~ModemManagerLink() override;
 
     // Whether a device text of the settings names ModemManager: "mm" or
@@ -69,6 +78,7 @@ class ModemManagerLink : public QObject {
                            const QStringList& invalidated, const QDBusMessage& message);
     void interfacesAdded(const QDBusMessage& message);
     void interfacesRemoved(const QDBusMessage& message);
+    void messageAdded(const QDBusObjectPath& path, bool received);
 
   private:
     void start(int port, const QString& equipmentId);
@@ -92,6 +102,11 @@ class ModemManagerLink : public QObject {
     void applySignal();
     std::string simProblem() const;
     void askCellInfo();
+    // A received message, shown once ModemManager has all of it.
+    void readMessage(const QString& path, int attempts);
+    // The message the SMS topics queued (a PDU) goes out through
+    // Messaging.Create and Sms.Send.
+    void sendQueuedMessage();
     // The modem went away or is switched off: shown as an unplugged phone.
     void lost(const QString& reason);
     // A reason told once in the trace and in the port list's tooltip.
@@ -102,8 +117,12 @@ class ModemManagerLink : public QObject {
     PhoneLinkState& phone_;
     NetworkState& network_;
     std::string settingsPath_;
+    SmsState& sms_;
     PhoneLine& phoneLine_;
     ResponseDispatcher& dispatcher_;
+    SmsReception& smsReception_;
+    SmsSending& smsSending_;
+    QString recipient_;
 
     QDBusConnection bus_;
     QDBusServiceWatcher* serviceWatcher_ = nullptr;

@@ -107,7 +107,9 @@ void Form1::createTopics() {
     // A phone port "mm" is read through ModemManager instead of the cycle.
     auto* modemManager = new ModemManagerLink(
         ModemManagerLink::Elements{GSM}, PhoneSideState{phone, network, position, sms, calls},
-        settingsPath(), ModemManagerLink::Topics{*phoneLine, *responseDispatcher}, this);
+        settingsPath(),
+        ModemManagerLink::Topics{*phoneLine, *responseDispatcher, *smsReception, *smsSending},
+        options_.recipient, this);
     commandCycle->setOtherLink([modemManager] { return modemManager->takeTick(); });
     // The position and output topics.
     sourceSelection = std::make_unique<SourceSelection>(

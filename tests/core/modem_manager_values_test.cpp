@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/modem_manager_values.h"
+#include "core/pdu.h"
 
 using namespace funkor;
 
@@ -290,4 +291,70 @@ TEST(ModemManagerValues, IdentityAsTheIdentityDialogueShowsIt) {
         mmIdentity({"Sierra Wireless", "EM7455", "", "014582000123456", "", ""});
     EXPECT_EQ(noSim.infoTooltip, "IMEI:014582000123456");
     EXPECT_EQ(noSim.homeNetwork, "");
+}
+
+TEST(ModemManagerValues, SmsTimeStampsAndOutgoingMessages) {
+    struct Stamp {
+        const char* iso;
+        const char* shown;
+    };
+    const Stamp stamps[] = {
+        {"2026-12-09T21:30:05+01:00", "09.12.26 21:30:05"},
+        {"2026-01-01T00:00:00+00", "01.01.26 00:00:00"},  // ModemManager's zone of two digits
+        {"2026-01-01T12:00:00", "01.01.26 12:00:00"},
+        {"2026-01-01 12:00:00", ""},
+        {"26-01-01T12:00:00", ""},
+        {"", ""},
+    };
+    for (const Stamp& s : stamps) EXPECT_EQ(mmSmsTimeStamp(s.iso), s.shown) << s.iso;
+
+    // Every outgoing message is built by encodeSmsPdu; Create takes it back
+    // as number and text.
+    struct Outgoing {
+        const char* number;
+        const char* text;
+    };
+    const Outgoing outgoing[] = {
+        {"+49123456789", "abc"},
+        {"+4917612345678", "$5231.3140,N,01324.7920,E 21:30 Telekom.de"},
+        {"0171234567",
+         "Gr\xFC\xDF"
+         "e aus M\xFCnchen"},  // even count, national, umlauts
+        {"+4915112345678", "$SendPosition!"},
+    };
+    for (const Outgoing& o : outgoing) {
+        const EncodedPdu pdu = encodeSmsPdu(o.text, o.number);
+        ASSERT_TRUE(pdu.ok()) << o.text;
+        const auto back = mmOutgoingSms(pdu.pdu);
+        ASSERT_TRUE(back.has_value()) << pdu.pdu;
+        EXPECT_EQ(back->number, o.number);
+        EXPECT_EQ(back->text, o.text);
+    }
+    EXPECT_FALSE(mmOutgoingSms("0791947106004034040D91945111325476F8"));  // a DELIVER
+    EXPECT_FALSE(mmOutgoingSms("0001000B919421436587F91FF00A61F118"));    // text cut short
+    EXPECT_FALSE(mmOutgoingSms(""));
+}
+
+TEST(ModemManagerValues, SmsTextOfAnotherFunkorGetsItsAsciiBack) {
+    struct Row {
+        const char* label;
+        const char* fromModemManager;  // Windows-1252
+        const char* shown;
+    };
+    const Row rows[] = {
+        {"request packed as ASCII", "\xA4SendPosition!", "$SendPosition!"},
+        {"position packed as ASCII",
+         "\xA4"
+         "5231.3140,N,01324.7920,E \xA1 12:00",
+         "$5231.3140,N,01324.7920,E @ 12:00"},
+        {"German letters as the AT dialogue reads them",
+         "\xA4Gr\xFC\xDF"
+         "e \xC4rger",
+         "$Gr\xFC\xDF"
+         "e \xC4rger"},
+        {"request typed on a phone (GSM alphabet)", "$SendPosition!", "$SendPosition!"},
+        {"plain text with a currency sign inside", "5 \xA4 f\xFCr dich", "5 \xA4 f\xFCr dich"},
+        {"empty", "", ""},
+    };
+    for (const Row& r : rows) EXPECT_EQ(mmSmsText(r.fromModemManager), r.shown) << r.label;
 }

@@ -19,6 +19,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <tuple>
+#include <vector>
 
 #include "core/cell_database.h"
 #include "core/ini_file.h"
@@ -101,6 +103,8 @@ struct Journey {
     Program funkor;
     QString snapFile, logFile;
     int lanPort = 0;
+    QStringList extraArguments;
+    std::vector<std::tuple<const char*, const char*, std::string>> settings;
 
     void start(const QJsonObject& scenario, int quitAfter) {
         if (const QString why = mmtest::Sandbox::unavailable(); !why.isEmpty())
@@ -130,12 +134,16 @@ struct Journey {
                                                   {"LAN", "Port", std::to_string(lanPort)},
                                                   {"LAN", "Address", std::string("127.0.0.1")}})
             funkor::ini::writeString(ini, section, key, value);
+        for (const auto& [section, key, value] : settings)
+            funkor::ini::writeString(ini, section, key, value);
         snapFile = folder.path(QStringLiteral("snapshot.json"));
         logFile = folder.path(QStringLiteral("Funkor.log"));
         funkor.environment().insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
                                     sandbox.busAddress());
-        funkor.start({QStringLiteral("--data-dir"), folder.dir.path(), QStringLiteral("--snapshot"),
-                      snapFile, QStringLiteral("--quit-after"), QString::number(quitAfter)});
+        funkor.start(QStringList{QStringLiteral("--data-dir"), folder.dir.path(),
+                                 QStringLiteral("--snapshot"), snapFile,
+                                 QStringLiteral("--quit-after"), QString::number(quitAfter)} +
+                     extraArguments);
     }
 
     std::vector<funkor::LoggedPosition> logged() const {
@@ -226,6 +234,54 @@ TEST(ModemManagerJourney, ModemGoneWithItsDaemonAndBackIsPickedUpAgain) {
     EXPECT_EQ(variable(snap, QStringLiteral("cellKey")).toString(), QLatin1String(kFirstCell));
     EXPECT_EQ(element(snap, QStringLiteral("Netz")).value(QStringLiteral("caption")).toString(),
               QStringLiteral("Telekom.de"));
+}
+
+// SMS through Messaging: a position request from another Funkor (packed as
+// ASCII) is taken as one, a text is shown, and the automatic position SMS
+// goes out through Create and Send to the entry named with --recipient
+// (ModemManager reads no phone book).
+TEST(ModemManagerJourney, MessagesComeAndGoThroughMessaging) {
+    QJsonObject scenario = lteScenario(600);
+    const QString friendNumber = QStringLiteral("+4917612345678");
+    auto sms = [&](int t, const QString& text, bool ascii) {
+        QJsonObject m{{QStringLiteral("sender"), friendNumber},
+                      {QStringLiteral("time"), QStringLiteral("2026-12-09T21:30:05+01:00")},
+                      {QStringLiteral("text"), text}};
+        if (ascii) m[QStringLiteral("alphabet")] = QStringLiteral("ascii");
+        return QJsonObject{{QStringLiteral("t"), t}, {QStringLiteral("sms"), m}};
+    };
+    scenario[QStringLiteral("timeline")] = QJsonArray{
+        sms(20, QStringLiteral("$SendPosition!"), true),
+        sms(30, QStringLiteral("Grüße vom Alex"), false),
+    };
+    Journey j;
+    j.extraArguments = {QStringLiteral("--recipient"), QStringLiteral("Mutti : ") + friendNumber};
+    j.settings = {{"Sources", "AutoSend", "1"}};
+    ASSERT_NO_FATAL_FAILURE(j.start(scenario, 80));
+    if (testing::Test::IsSkipped()) return;
+    ASSERT_TRUE(j.funkor.waitForExit(100000));
+
+    const QJsonObject snap = readSnapshot(j.snapFile);
+    EXPECT_EQ(element(snap, QStringLiteral("Text2")).value(QStringLiteral("text")).toString(),
+              QStringLiteral("Grüße vom Alex"));
+    // The line above it has the send status since: Send's answer.
+    EXPECT_EQ(element(snap, QStringLiteral("Text1")).value(QStringLiteral("text")).toString(),
+              QStringLiteral("SMS: OK"));
+    // The request was taken as one; answering it is not allowed here (the
+    // box is not ticked at start).
+    EXPECT_TRUE(j.trace().contains(
+        QStringLiteral("Positionsanfrage von %1: nicht erlaubt").arg(friendNumber)))
+        << j.trace().join(QLatin1Char('\n')).toStdString();
+    // The list holds the named entry alone, chosen.
+    EXPECT_EQ(element(snap, QStringLiteral("Combo1")).value(QStringLiteral("items")).toArray(),
+              QJsonArray{QStringLiteral("Mutti : ") + friendNumber});
+    // The minute's position SMS (the first cell's, 52.5219 N 13.4132 E) reached
+    // the modem through ModemManager.
+    EXPECT_GE(
+        countLogLines(j.sandbox.simulatorLog(),
+                      QStringLiteral("(SMS sent to %1: $5231314,01324792)").arg(friendNumber)),
+        1)
+        << readText(j.sandbox.simulatorLog()).right(3000).toStdString();
 }
 
 TEST(ModemManagerJourney, WithoutTheDaemonTheTraceSaysSoInOneSentence) {
