@@ -352,7 +352,7 @@ void ModemManagerLink::takeModem(const QString& path, const InterfaceMap& interf
     merge(gppProps_, interfaces.value(kGpp));
     merge(locationProps_, interfaces.value(kLocation));
     merge(signalProps_, interfaces.value(kSignal));
-    enableAsked_ = locationAsked_ = signalAsked_ = cellInfoRefused_ = false;
+    enableAsked_ = locationAsked_ = signalAsked_ = cellInfoRefused_ = wasEnabled_ = false;
     cellInfoKey_.clear();
     bus_.connect(kService, modem_, kProperties, QStringLiteral("PropertiesChanged"), this,
                  SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
@@ -422,7 +422,12 @@ void ModemManagerLink::setUpModem() {
         call(kModem, QStringLiteral("Enable"), {true},
              QStringLiteral("ModemManager schaltet das Modem nicht ein"));
     }
-    if (state < kStateEnabled) return;
+    if (state < kStateEnabled) {
+        // Switched on again, the modem may have lost its reports' set-up.
+        locationAsked_ = signalAsked_ = false;
+        return;
+    }
+    wasEnabled_ = true;
     if (!locationAsked_ && !locationProps_.isEmpty()) {
         const uint caps = locationProps_.value(QStringLiteral("Capabilities")).toUInt();
         const uint enabled = locationProps_.value(QStringLiteral("Enabled")).toUInt();
@@ -461,7 +466,7 @@ void ModemManagerLink::apply() {
     const int state = modemProps_.value(QStringLiteral("State")).toInt();
     const std::string sim = simProblem();
     if (state < kStateEnabled && sim.empty()) {
-        lost(state == kStateDisabled
+        lost(state == kStateDisabled && wasEnabled_
                  ? QStringLiteral("Das Modem ist in ModemManager ausgeschaltet.")
                  : QStringLiteral("ModemManager bereitet das Modem vor."));
         return;

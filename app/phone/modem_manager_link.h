@@ -133,6 +133,7 @@ class ModemManagerLink : public QObject {
     QString sim_;
     QVariantMap modemProps_, gppProps_, locationProps_, signalProps_, simProps_;
     bool enableAsked_ = false;
+    bool wasEnabled_ = false;  // the modem in use was enabled once
     bool locationAsked_ = false;
     bool signalAsked_ = false;
     bool cellInfoRefused_ = false;

@@ -211,12 +211,19 @@ TEST(ModemManagerJourney, LteModemGivesIdentityOperatorCellPositionAndItsMoveAtO
     EXPECT_EQ(countLogLines(j.sandbox.simulatorLog(), QStringLiteral("AT+CBC")), 0);
 }
 
-TEST(ModemManagerJourney, ModemGoneWithItsDaemonAndBackIsPickedUpAgain) {
+TEST(ModemManagerJourney, ModemSwitchedOffOrGoneWithItsDaemonAndBackIsPickedUpAgain) {
     Journey j;
-    ASSERT_NO_FATAL_FAILURE(j.start(lteScenario(600), 50));
+    ASSERT_NO_FATAL_FAILURE(j.start(lteScenario(600), 60));
     if (testing::Test::IsSkipped()) return;
     ASSERT_FALSE(lanSentence(j.lanPort, kFirstRmc, 40000).isEmpty())
         << j.funkor.errors().toStdString();
+    // Someone switches the modem off and on again ...
+    const QStringList modem{QStringLiteral("-m"), QStringLiteral("any")};
+    j.sandbox.mmcli(modem + QStringList{QStringLiteral("--disable")});
+    QThread::msleep(3000);
+    j.sandbox.mmcli(modem + QStringList{QStringLiteral("--enable")});
+    QThread::msleep(3000);
+    // ... then ModemManager is stopped and started.
     j.sandbox.stopDaemon();
     QThread::msleep(2000);
     ASSERT_TRUE(j.sandbox.startDaemon()) << j.sandbox.error().toStdString();
@@ -224,9 +231,12 @@ TEST(ModemManagerJourney, ModemGoneWithItsDaemonAndBackIsPickedUpAgain) {
 
     const QJsonObject snap = readSnapshot(j.snapFile);
     const QStringList trace = j.trace();
+    const auto off = trace.indexOf(
+        QRegularExpression(QStringLiteral(".*Das Modem ist in ModemManager ausgeschaltet.*")));
     const auto gone =
         trace.indexOf(QRegularExpression(QStringLiteral(".*ModemManager läuft nicht mehr.*")));
-    EXPECT_GE(gone, 0) << trace.join(QLatin1Char('\n')).toStdString();
+    EXPECT_GE(off, 0) << trace.join(QLatin1Char('\n')).toStdString();
+    EXPECT_GT(gone, off) << trace.join(QLatin1Char('\n')).toStdString();
     // Back: linked again, with the cell it had.
     EXPECT_EQ(variable(snap, QStringLiteral("phoneLinked")).toInt(), 1);
     EXPECT_EQ(element(snap, QStringLiteral("GSM")).value(QStringLiteral("tooltip")).toString(),
