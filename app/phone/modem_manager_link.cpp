@@ -40,6 +40,8 @@ const QString kSignal = QStringLiteral("org.freedesktop.ModemManager1.Modem.Sign
 const QString kSim = QStringLiteral("org.freedesktop.ModemManager1.Sim");
 const QString kMessaging = QStringLiteral("org.freedesktop.ModemManager1.Modem.Messaging");
 const QString kSms = QStringLiteral("org.freedesktop.ModemManager1.Sms");
+const QString kVoice = QStringLiteral("org.freedesktop.ModemManager1.Modem.Voice");
+const QString kCall = QStringLiteral("org.freedesktop.ModemManager1.Call");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kObjectManager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
 
@@ -54,6 +56,8 @@ constexpr uint kFailedSimMissing = 2;
 constexpr uint kFailedSimError = 3;
 constexpr uint kLocation3gpp = 1;
 constexpr uint kSmsReceived = 3;
+constexpr uint kCallIncoming = 1;   // MMCallDirection
+constexpr uint kCallRingingIn = 3;  // MMCallState
 // A message in parts is shown once all have come; asked again each second.
 constexpr int kSmsReadAttempts = 30;
 // Seconds between two readings of the Signal interface: no faster than the
@@ -326,11 +330,14 @@ void ModemManagerLink::serviceGone() {
 
 bool ModemManagerLink::forgetModem() {
     if (modem_.isEmpty()) return false;
+    forgetCall();
     if (bus_.isConnected()) {
         bus_.disconnect(kService, modem_, kProperties, QStringLiteral("PropertiesChanged"), this,
                         SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
         bus_.disconnect(kService, modem_, kMessaging, QStringLiteral("Added"), this,
                         SLOT(messageAdded(QDBusObjectPath, bool)));
+        bus_.disconnect(kService, modem_, kVoice, QStringLiteral("CallAdded"), this,
+                        SLOT(callAdded(QDBusObjectPath)));
         if (!sim_.isEmpty())
             bus_.disconnect(
                 kService, sim_, kProperties, QStringLiteral("PropertiesChanged"), this,
@@ -358,6 +365,8 @@ void ModemManagerLink::takeModem(const QString& path, const InterfaceMap& interf
                  SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
     bus_.connect(kService, modem_, kMessaging, QStringLiteral("Added"), this,
                  SLOT(messageAdded(QDBusObjectPath, bool)));
+    bus_.connect(kService, modem_, kVoice, QStringLiteral("CallAdded"), this,
+                 SLOT(callAdded(QDBusObjectPath)));
     // ModemManager reads no phone book: the list holds the entry named at
     // start, or says that there is none.
     smsSending_.replaceEntries({recipient_.isEmpty()
@@ -602,6 +611,14 @@ void ModemManagerLink::propertiesChanged(const QString& interface, const QVarian
         if (interface == kModem && changed.contains(QStringLiteral("Sim"))) readSim();
     } else if (path == sim_ && !sim_.isEmpty() && interface == kSim) {
         merge(simProps_, changed);
+    } else if (path == ringingCall_ && !ringingCall_.isEmpty() && interface == kCall) {
+        // The caller's number comes with the line after the ring.
+        const QString number = changed.value(QStringLiteral("Number")).toString();
+        if (!number.isEmpty()) {
+            forgetCall();
+            dispatcher_.takeCaller(toCp1252(number));
+        }
+        return;
     } else {
         return;
     }
@@ -730,4 +747,39 @@ void ModemManagerLink::sendQueuedMessage() {
                             watch(bus_.asyncCall(del));
                         });
             });
+}
+
+void ModemManagerLink::callAdded(const QDBusObjectPath& path) {
+    if (!started_) return;
+    QDBusMessage m = QDBusMessage::createMethodCall(kService, path.path(), kProperties,
+                                                    QStringLiteral("GetAll"));
+    m.setArguments({kCall});
+    QDBusPendingCallWatcher* w = watch(bus_.asyncCall(m));
+    const QString call = path.path();
+    connect(w, &QDBusPendingCallWatcher::finished, this, [this, call](QDBusPendingCallWatcher* c) {
+        const QDBusPendingReply<QVariantMap> reply = *c;
+        if (reply.isError()) return;
+        const QVariantMap p = reply.value();
+        if (p.value(QStringLiteral("Direction")).toUInt() != kCallIncoming ||
+            p.value(QStringLiteral("State")).toUInt() != kCallRingingIn)
+            return;
+        dispatcher_.takeRing();
+        const QString number = p.value(QStringLiteral("Number")).toString();
+        if (!number.isEmpty()) {
+            dispatcher_.takeCaller(toCp1252(number));
+            return;
+        }
+        // Not known yet: it comes as a change of the call's properties.
+        forgetCall();
+        ringingCall_ = call;
+        bus_.connect(kService, ringingCall_, kProperties, QStringLiteral("PropertiesChanged"), this,
+                     SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
+    });
+}
+
+void ModemManagerLink::forgetCall() {
+    if (ringingCall_.isEmpty()) return;
+    bus_.disconnect(kService, ringingCall_, kProperties, QStringLiteral("PropertiesChanged"), this,
+                    SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
+    ringingCall_.clear();
 }

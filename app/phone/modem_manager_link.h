@@ -79,6 +79,7 @@ class ModemManagerLink : public QObject {
     void interfacesAdded(const QDBusMessage& message);
     void interfacesRemoved(const QDBusMessage& message);
     void messageAdded(const QDBusObjectPath& path, bool received);
+    void callAdded(const QDBusObjectPath& path);
 
   private:
     void start(int port, const QString& equipmentId);
@@ -107,6 +108,8 @@ class ModemManagerLink : public QObject {
     // The message the SMS topics queued (a PDU) goes out through
     // Messaging.Create and Sms.Send.
     void sendQueuedMessage();
+    // Stops waiting for the number of the call that rang.
+    void forgetCall();
     // The modem went away or is switched off: shown as an unplugged phone.
     void lost(const QString& reason);
     // A reason told once in the trace and in the port list's tooltip.
@@ -131,6 +134,7 @@ class ModemManagerLink : public QObject {
     QString wantedId_;  // empty: the first modem
     QString modem_;     // object path of the modem in use; empty for none
     QString sim_;
+    QString ringingCall_;  // an incoming call whose number is awaited
     QVariantMap modemProps_, gppProps_, locationProps_, signalProps_, simProps_;
     bool enableAsked_ = false;
     bool wasEnabled_ = false;  // the modem in use was enabled once

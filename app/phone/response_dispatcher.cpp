@@ -172,17 +172,23 @@ void ResponseDispatcher::ussdText(const std::string& line) {
 // ---- Calls ----
 
 void ResponseDispatcher::ring(const std::string&) {
+    takeRing();
+}
+
+void ResponseDispatcher::takeRing() {
     phoneCalls_.showRinging(shown(funkor::ringCaption(timeOfDay())));
 }
 
 void ResponseDispatcher::callerId(const std::string& line) {
-    const auto clip = funkor::parseClip(line);
-    if (!clip) return;
+    if (const auto clip = funkor::parseClip(line)) takeCaller(clip->number);
+}
+
+void ResponseDispatcher::takeCaller(const std::string& number) {
     // A withheld number is shown as the time alone and looked up nowhere;
     // the announcement runs either way.
     std::string name;
-    if (!clip->number.empty()) name = phoneCalls_.FindCallerName(clip->number);
-    phoneCalls_.announceCaller(shown(funkor::callerCaption(timeOfDay(), clip->number, name)));
+    if (!number.empty()) name = phoneCalls_.FindCallerName(number);
+    phoneCalls_.announceCaller(shown(funkor::callerCaption(timeOfDay(), number, name)));
 }
 
 // ---- Battery, link, signal, activity ----

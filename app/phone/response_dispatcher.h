@@ -99,6 +99,9 @@ class ResponseDispatcher : private funkor::AnswerHandler {
     void takeSimState(const std::string& problem);
     // The device answers: it is linked.
     void linkFound();
+    // A call comes in; its caller's number ("" when withheld).
+    void takeRing();
+    void takeCaller(const std::string& number);
 
   private:
     // Device (response_dispatcher.cpp)

@@ -249,8 +249,9 @@ TEST(ModemManagerJourney, ModemSwitchedOffOrGoneWithItsDaemonAndBackIsPickedUpAg
 // SMS through Messaging: a position request from another Funkor (packed as
 // ASCII) is taken as one, a text is shown, and the automatic position SMS
 // goes out through Create and Send to the entry named with --recipient
-// (ModemManager reads no phone book).
-TEST(ModemManagerJourney, MessagesComeAndGoThroughMessaging) {
+// (ModemManager reads no phone book). A call through Voice: its caller is
+// announced.
+TEST(ModemManagerJourney, MessagesAndCallsComeThroughModemManager) {
     QJsonObject scenario = lteScenario(600);
     const QString friendNumber = QStringLiteral("+4917612345678");
     auto sms = [&](int t, const QString& text, bool ascii) {
@@ -263,6 +264,9 @@ TEST(ModemManagerJourney, MessagesComeAndGoThroughMessaging) {
     scenario[QStringLiteral("timeline")] = QJsonArray{
         sms(20, QStringLiteral("$SendPosition!"), true),
         sms(30, QStringLiteral("Grüße vom Alex"), false),
+        QJsonObject{{QStringLiteral("t"), 40},
+                    {QStringLiteral("ring"), friendNumber},
+                    {QStringLiteral("rings"), 3}},
     };
     Journey j;
     j.extraArguments = {QStringLiteral("--recipient"), QStringLiteral("Mutti : ") + friendNumber};
@@ -282,6 +286,12 @@ TEST(ModemManagerJourney, MessagesComeAndGoThroughMessaging) {
     EXPECT_TRUE(j.trace().contains(
         QStringLiteral("Positionsanfrage von %1: nicht erlaubt").arg(friendNumber)))
         << j.trace().join(QLatin1Char('\n')).toStdString();
+    // The caller, announced with the time of the call.
+    const QString ringCaption =
+        element(snap, QStringLiteral("RingL")).value(QStringLiteral("caption")).toString();
+    EXPECT_TRUE(ringCaption.contains(
+        QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d  \\") + friendNumber)))
+        << ringCaption.toStdString();
     // The list holds the named entry alone, chosen.
     EXPECT_EQ(element(snap, QStringLiteral("Combo1")).value(QStringLiteral("items")).toArray(),
               QJsonArray{QStringLiteral("Mutti : ") + friendNumber});
