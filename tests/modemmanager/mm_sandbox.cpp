@@ -54,7 +54,20 @@ QString Sandbox::unavailable() {
         if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
             return QStringLiteral("%1 is missing").arg(QString::fromLatin1(program));
     }
-    return {};
+    // A container without the right to mount has root, but no namespace.
+    static const QString refused = [] {
+        QTemporaryDir dir;
+        QProcess p;
+        p.start(QStringLiteral("unshare"),
+                {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                 QStringLiteral("mount"), QStringLiteral("--bind"), dir.path(),
+                 QStringLiteral("/sys/class/tty")});
+        if (p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+            return QString();
+        return QStringLiteral("cannot mount in a namespace of its own: ") +
+               QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
+    }();
+    return refused;
 }
 
 bool Sandbox::writeTree() {

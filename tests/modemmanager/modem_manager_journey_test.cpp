@@ -146,6 +146,13 @@ struct Journey {
                      extraArguments);
     }
 
+    // What the program and the daemon said, for a failure's message.
+    std::string why() {
+        return (funkor.errors() + QStringLiteral("\nModemManager: ") +
+                QString::fromLocal8Bit(readText(sandbox.daemonLog()).right(3000)))
+            .toStdString();
+    }
+
     std::vector<funkor::LoggedPosition> logged() const {
         return funkor::readPositionLog(readText(logFile).toStdString());
     }
@@ -169,7 +176,7 @@ TEST(ModemManagerJourney, LteModemGivesIdentityOperatorCellPositionAndItsMoveAtO
 
     // The first cell's position from the database, on the LAN output.
     const QByteArray first = lanSentence(j.lanPort, kFirstRmc, 40000);
-    EXPECT_TRUE(first.startsWith("$GPRMC")) << j.funkor.errors().toStdString();
+    EXPECT_TRUE(first.startsWith("$GPRMC")) << j.why();
     ASSERT_TRUE(j.funkor.waitForExit(60000));
 
     const QJsonObject snap = readSnapshot(j.snapFile);
@@ -215,8 +222,7 @@ TEST(ModemManagerJourney, ModemSwitchedOffOrGoneWithItsDaemonAndBackIsPickedUpAg
     Journey j;
     ASSERT_NO_FATAL_FAILURE(j.start(lteScenario(600), 60));
     if (testing::Test::IsSkipped()) return;
-    ASSERT_FALSE(lanSentence(j.lanPort, kFirstRmc, 40000).isEmpty())
-        << j.funkor.errors().toStdString();
+    ASSERT_FALSE(lanSentence(j.lanPort, kFirstRmc, 40000).isEmpty()) << j.why();
     // Someone switches the modem off and on again ...
     const QStringList modem{QStringLiteral("-m"), QStringLiteral("any")};
     j.sandbox.mmcli(modem + QStringList{QStringLiteral("--disable")});
