@@ -178,7 +178,8 @@ ModemManagerLink::ModemManagerLink(const Elements& elements, const PhoneSideStat
       smsReception_(topics.smsReception),
       smsSending_(topics.smsSending),
       recipient_(std::move(recipient)),
-      bus_(QDBusConnection::systemBus()) {
+      // Not connected until a port "mm" is chosen: the serial ports need no bus.
+      bus_(QString()) {
     registerTypes();
 }
 
@@ -241,6 +242,7 @@ void ModemManagerLink::start(int port, const QString& equipmentId) {
     port_ = port;
     wantedId_ = equipmentId;
     told_.clear();
+    if (!bus_.isConnected()) bus_ = QDBusConnection::systemBus();
     if (!bus_.isConnected()) {
         tell(QStringLiteral("ModemManager ist nicht erreichbar (kein Systembus: %1); die seriellen "
                             "Ports gehen weiter.")
