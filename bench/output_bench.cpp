@@ -38,11 +38,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app/base/platform.h"
 #include "app/output/nmea_output.h"
 #include "app/output/output_sinks.h"
 #include "app/output/winsock_control.h"
 #include "app/window/form1.h"
-#include "app/window/platform.h"
 #include "core/ini_file.h"
 #include "core/nmea.h"
 

@@ -19,12 +19,14 @@ constexpr AfterMatch kGoOn = AfterMatch::GoOn;
 const AnswerRule kRules[] = {
     {S::StarCode,
      {},
-     [](std::string_view, const Flags& f) { return f.ussdPending == 1; },
+     [](std::string_view, const Flags& f) { return f.ussdPending == UssdPending::UserCode; },
      AfterMatch::Stop,
      &H::starCodeAnswer},
     {S::UssdText,
      {},
-     [](std::string_view l, const Flags& f) { return f.ussdPending == 2 && startsWith(l, "\""); },
+     [](std::string_view l, const Flags& f) {
+         return f.ussdPending == UssdPending::BalanceRequest && startsWith(l, "\"");
+     },
      kGoOn,
      &H::ussdText},
     {S::FinalOk,
@@ -58,7 +60,7 @@ const AnswerRule kRules[] = {
      {},
      [](std::string_view l, const Flags& f) {
          return l.find('+') == std::string_view::npos && !f.cbPending && !f.smsListPending &&
-                f.smsReadState != 3;
+                f.smsReadState != SmsRead::Header;
      },
      kGoOn,
      &H::identityLine},
@@ -84,7 +86,7 @@ const AnswerRule kRules[] = {
     {S::BroadcastHeader, {"+CBM:"}, nullptr, kGoOn, &H::broadcastHeader},
     {S::SmsReadData,
      {},
-     [](std::string_view, const Flags& f) { return f.smsReadState == 3; },
+     [](std::string_view, const Flags& f) { return f.smsReadState == SmsRead::Header; },
      kGoOn,
      &H::smsReadData},
     {S::SmsReadHeader, {"+CMGR:"}, nullptr, kGoOn, &H::smsReadHeader},
@@ -146,8 +148,13 @@ bool isErrorResult(std::string_view line) {
            at::startsWith(line, "+CMS ERROR:");
 }
 
-bool isFinalResult(std::string_view line) {
+bool endsQuery(std::string_view line) {
     return line == "OK" || isErrorResult(line);
+}
+
+bool isFinalResult(std::string_view line) {
+    return endsQuery(line) || line == "NO CARRIER" || line == "BUSY" || line == "NO ANSWER" ||
+           line == "NO DIALTONE";
 }
 
 }  // namespace funkor

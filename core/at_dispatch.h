@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/cycle_state.h"
+
 // Which handling steps one answer line runs through, in the fixed order in
 // which the phone's answers are recognised. Prefix tests are exact and
 // case-sensitive, and a line may match several steps (a plain line such as
@@ -52,11 +54,11 @@ enum class AnswerStep {
 };
 
 struct DispatchFlags {
-    int ussdPending = 0;          // 1 user star code running, 2 "ATD*122#;" answer awaited
-    bool smsSendPending = false;  // an SMS was handed to the phone; OK/ERROR is its status
-    bool smsListPending = false;  // the next line is the PDU of a "+CMGL:" header
-    bool cbPending = false;       // the next line is the page of a "+CBM:" header
-    int smsReadState = 0;         // 3: the next line is the PDU of a "+CMGR:" header
+    UssdPending ussdPending = UssdPending::None;
+    bool smsSendPending = false;           // an SMS was handed to the phone; OK/ERROR is its status
+    bool smsListPending = false;           // the next line is the PDU of a "+CMGL:" header
+    bool cbPending = false;                // the next line is the page of a "+CBM:" header
+    SmsRead smsReadState = SmsRead::Idle;  // Header: the next line is the PDU of "+CMGR:"
 };
 
 // What is done with the answers: one method a step, given the whole line.
@@ -134,9 +136,15 @@ void dispatchAnswer(const std::string& line, const DispatchFlags& flags, AnswerH
 // that pages every second would otherwise hold the schedule off.
 bool isUnsolicited(std::string_view line, const DispatchFlags& flags);
 
-// A line that ends the answer to a command: "OK", "ERROR", "+CME ERROR: n"
-// or "+CMS ERROR: n"; the last three are errors.
-bool isFinalResult(std::string_view line);
+// A line that ends the answer to a query: "OK", "ERROR", "+CME ERROR: n"
+// or "+CMS ERROR: n"; the last three are errors. A query's answer never ends
+// in a call's result: a "NO CARRIER" of a call that drops while the
+// operators are scanned does not end the scan.
+bool endsQuery(std::string_view line);
 bool isErrorResult(std::string_view line);
+// Any line that ends the answer to a command line: a query's end, or the
+// result of a dial command ("NO CARRIER", "BUSY", "NO ANSWER",
+// "NO DIALTONE"). The phone line hands an answer over at once after one.
+bool isFinalResult(std::string_view line);
 
 }  // namespace funkor

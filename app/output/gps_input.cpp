@@ -5,10 +5,10 @@
 
 #include <QComboBox>
 
+#include "app/base/serial_port_component.h"
+#include "app/base/window_state.h"
 #include "app/output/indicator.h"
 #include "app/output/source_selection.h"
-#include "app/phone/serial_port_component.h"
-#include "app/window/form1_variables.h"
 #include "core/position_output.h"
 
 GpsInput::GpsInput(const Elements& elements, OutputState& output, SourceSelection& sources)

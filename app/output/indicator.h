@@ -6,7 +6,7 @@
 #include <QColor>
 #include <QWidget>
 
-#include "app/window/elements.h"
+#include "app/base/elements.h"
 #include "core/position_output.h"
 
 // Paints the indicator GPSstat or TCPstat; Idle is the window's own

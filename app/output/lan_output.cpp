@@ -7,14 +7,14 @@
 #include <QFile>
 #include <QHostAddress>
 
+#include "app/base/platform.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/output/avahi_announcer.h"
 #include "app/output/indicator.h"
 #include "app/output/local_nmea_server.h"
 #include "app/output/source_selection.h"
 #include "app/output/winsock_control.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
 #include "core/ini_file.h"
 
 LanOutput::LanOutput(const Elements& elements, const NetworkState& network,

@@ -5,11 +5,11 @@
 
 #include <QCheckBox>
 
+#include "app/base/elements.h"
+#include "app/base/platform.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/output/source_selection.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
 #include "core/position_output.h"
 #include "core/position_texts.h"
 

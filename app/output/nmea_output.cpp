@@ -5,16 +5,13 @@
 
 #include <QComboBox>
 
-#include "app/output/gps_input.h"
+#include "app/base/elements.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/output/lan_output.h"
 #include "app/output/map_link.h"
 #include "app/output/output_sinks.h"
 #include "app/output/source_selection.h"
-#include "app/position/position_log.h"
-#include "app/position/position_panel.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/text_codec.h"
 #include "core/ini_file.h"
 
 namespace {
@@ -36,7 +33,7 @@ QString traceText(const std::string& sentence) {
 NmeaOutput::NmeaOutput(const Elements& elements, const NetworkState& network,
                        const PositionState& position, OutputState& output, const SmsState& sms,
                        const std::string& settingsPath, const Topics& topics, TraceList trace,
-                       std::function<bool()> cellDatabase)
+                       std::function<bool()> cellDatabase, std::function<void()> leaveNetwork)
     : e_(elements),
       network_(network),
       position_(position),
@@ -44,7 +41,8 @@ NmeaOutput::NmeaOutput(const Elements& elements, const NetworkState& network,
       sms_(sms),
       topics_(topics),
       trace_(std::move(trace)),
-      cellDatabase_(std::move(cellDatabase)) {
+      cellDatabase_(std::move(cellDatabase)),
+      leaveNetwork_(std::move(leaveNetwork)) {
     // Readers of the output count on the 2 s period; a coarse timer may be
     // off by a tenth of it.
     e_.Timer2->setTimerType(Qt::PreciseTimer);
@@ -74,6 +72,10 @@ void NmeaOutput::start() {
     e_.Timer2->setEnabled(true);
 }
 
+void NmeaOutput::stop() {
+    e_.Timer2->setEnabled(false);
+}
+
 funkor::OutputTarget NmeaOutput::chosenTarget() const {
     return funkor::parseOutputTarget(toCp1252(e_.NMEA->currentText()));
 }
@@ -85,7 +87,7 @@ void NmeaOutput::Timer2_Timer() {
                                 network_.operatorCode, cellDatabase_()});
     if (gate == funkor::OutputTickGate::Idle) return;
     if (gate == funkor::OutputTickGate::LeaveOutput) {
-        leavePositionNetwork();
+        leaveNetwork_();
         return;
     }
 
@@ -115,19 +117,6 @@ void NmeaOutput::replayLogged(const std::string& rmc, const std::string& gga) {
     const funkor::OutputTarget target = chosenTarget();
     if (e_.NMEA->currentIndex() > 0 && target.kind == funkor::OutputKind::Serial)
         serial_->replay(target.port, bytesOf(rmc + "\r\n" + gga + "\r\n"));
-}
-
-void NmeaOutput::leavePositionNetwork() {
-    e_.Timer2->setEnabled(false);
-    topics_.panel.clearCaption();
-    topics_.panel.clearZone();
-    setChoiceEnabled(false);
-    topics_.gpsInput.setChoiceEnabled(false);
-    topics_.panel.hideAll();
-    topics_.positionLog.stopLogging();
-    // Closes a started LAN output, and its announcement and local socket
-    // even while it waits between two clients.
-    topics_.lanOutput.LanStop();
 }
 
 void NmeaOutput::NMEA_Click() {

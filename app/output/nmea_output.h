@@ -14,12 +14,9 @@ class QComboBox;
 class SerialPortComponent;
 class ShapeElement;
 class TimerElement;
-class GpsInput;
 class HardwarePortSink;
 class LanOutput;
 class MapLink;
-class PositionLog;
-class PositionPanel;
 class SerialSink;
 class SourceSelection;
 struct NetworkState;
@@ -40,20 +37,19 @@ class NmeaOutput {
         // Read only: the phone's port ("STOP" holds the output).
         const QComboBox* GSM;
     };
-    // The topics an output tick reads or, leaving the position network,
-    // puts away.
+    // The topics an output tick reads or writes to.
     struct Topics {
         const SourceSelection& sources;
-        GpsInput& gpsInput;
         LanOutput& lanOutput;
         const MapLink& mapLink;
-        PositionLog& positionLog;
-        PositionPanel& panel;
     };
-    // `cellDatabase` tells whether the offline cell database is open.
+    // `cellDatabase` tells whether the offline cell database is open;
+    // `leaveNetwork` puts the position displays and outputs away when the
+    // position network is left.
     NmeaOutput(const Elements& elements, const NetworkState& network, const PositionState& position,
                OutputState& output, const SmsState& sms, const std::string& settingsPath,
-               const Topics& topics, TraceList trace, std::function<bool()> cellDatabase);
+               const Topics& topics, TraceList trace, std::function<bool()> cellDatabase,
+               std::function<void()> leaveNetwork);
     ~NmeaOutput();
 
     void Timer2_Timer();
@@ -65,6 +61,8 @@ class NmeaOutput {
     // runs.
     void setChoiceEnabled(bool enabled);
     void start();
+    // The position network was left: the cycle stops.
+    void stop();
     // A logged sentence pair (without line ends) goes to the serial output
     // the NMEA list names, after the tick's bytes; other outputs are left
     // alone.
@@ -75,9 +73,6 @@ class NmeaOutput {
     HardwarePortSink& hardwarePort() { return *hardwarePort_; }
 
   private:
-    // The phone left the position network: the output stops and the
-    // position display is put away.
-    void leavePositionNetwork();
     void trace(const funkor::OutputPair& pair);
     funkor::OutputTarget chosenTarget() const;
 
@@ -89,6 +84,7 @@ class NmeaOutput {
     Topics topics_;
     TraceList trace_;
     std::function<bool()> cellDatabase_;
+    std::function<void()> leaveNetwork_;
     std::unique_ptr<SerialSink> serial_;
     std::unique_ptr<HardwarePortSink> hardwarePort_;
     std::unique_ptr<NmeaSink> printer_;

@@ -9,10 +9,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "app/base/serial_port_component.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/output/indicator.h"
-#include "app/phone/serial_port_component.h"
-#include "app/window/form1_variables.h"
-#include "app/window/text_codec.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <QCheckBox>
 #include <QScrollBar>
 
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
+#include "app/base/elements.h"
+#include "app/base/window_state.h"
 #include "core/ini_file.h"
 
 SourceSelection::SourceSelection(const Elements& elements, OutputState& output,

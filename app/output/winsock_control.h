@@ -10,8 +10,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include "app/base/elements.h"
 #include "app/output/nmea_readers.h"
-#include "app/window/elements.h"
 
 // The window's TCP socket: one socket that listens and, once a client asks,
 // becomes the connection to that client (the listener is given up, so

@@ -9,15 +9,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/base/elements.h"
+#include "app/base/platform.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/phone/phone_line.h"
 #include "app/phone/timed_pause.h"
 #include "app/sms/phone_calls.h"
 #include "app/sms/sms_reception.h"
 #include "app/sms/sms_sending.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
 #include "core/at_sms.h"
 #include "core/fields.h"
 #include "core/operators.h"
@@ -29,7 +29,7 @@ namespace {
 
 // A tick ends with the step after its own: a step that sends the schedule
 // back to the regular pass leaves this one before its first step.
-constexpr int kBeforeRegularPass = PollStep::Operator - 1;
+constexpr PollStep kBeforeRegularPass = funkor::previousStep(PollStep::Operator);
 
 // How often a running WaitSeconds looks at the clock.
 constexpr int kClockPollMs = 25;
@@ -94,6 +94,13 @@ void CommandCycle::stop() {
     Timer1_->setEnabled(false);
 }
 
+void CommandCycle::setRunning(bool on) {
+    if (on)
+        start();
+    else
+        stop();
+}
+
 void CommandCycle::restartIfRunning(int intervalMs) {
     // Only a running cycle is restarted: the cycle is off while the port is
     // closed or the user has stopped it, and a late line or a wait that
@@ -145,19 +152,19 @@ void CommandCycle::registrationQueries() {
     };
     const int query = phone.registrationStep;
     if (query == 1) {
-        phone.registrationQuery = 'G';
+        phone.registrationQuery = RegistrationQuery::Gprs;
         phoneLine_.SendCommand("AT+CGREG=2;+CGREG?");
     } else if (query == 2) {
-        phone.registrationQuery = 'E';
+        phone.registrationQuery = RegistrationQuery::Eps;
         phoneLine_.SendCommand("AT+CEREG=2;+CEREG?");
     } else if (query == 3) {
-        phone.registrationQuery = 'N';
+        phone.registrationQuery = RegistrationQuery::Fivegs;
         phoneLine_.SendCommand("AT+C5GREG=2;+C5GREG?");
     } else {
         phoneLine_.SendCommand("AT+CREG=2;+CREG?");
     }
     phone.registrationStep = next(query + 1);
-    if (phone.registrationStep != 0) phone.pollStep -= 1;
+    if (phone.registrationStep != 0) phone.pollStep = funkor::previousStep(phone.pollStep);
 }
 
 void CommandCycle::choosePortAndSettings() {
@@ -215,7 +222,7 @@ void CommandCycle::phoneLost() {
     phone.operatorScanPending = false;
     phone.iccidStep = IccidStep::NotAsked;
     phone.registrationStep = 0;
-    phone.registrationQuery = 0;
+    phone.registrationQuery = RegistrationQuery::None;
     phone.cgregRefused = false;
     phone.ceregRefused = false;
     phone.c5gregRefused = false;
@@ -280,7 +287,7 @@ bool CommandCycle::readNextPhoneBookEntry() {
         calls.phoneBookIndex += 1;
         calls.phoneBookSum += calls.phoneBookIndex;
         phoneLine_.SendCommand("AT+CPBR=" + std::to_string(calls.phoneBookIndex));
-        phone_.pollStep -= 1;
+        phone_.pollStep = funkor::previousStep(phone_.pollStep);
         return true;
     }
     return false;
@@ -329,9 +336,10 @@ double CommandCycle::noticesStep(bool otherMaker) {
     if (otherMaker && phone.iccidStep < IccidStep::AskedIccid) {
         // The SIM card number, through whichever command the device
         // answers; the step goes on at the next tick.
-        phone.iccidStep += 1;
+        phone.iccidStep =
+            phone.iccidStep == IccidStep::NotAsked ? IccidStep::AskedCcid : IccidStep::AskedIccid;
         phoneLine_.SendCommand(phone.iccidStep == IccidStep::AskedCcid ? "AT+CCID" : "AT+ICCID");
-        phone.pollStep -= 1;
+        phone.pollStep = funkor::previousStep(phone.pollStep);
         return 0.5;
     }
     if (otherMaker) phone.iccidStep = IccidStep::Done;
@@ -363,7 +371,7 @@ double CommandCycle::operatorScanStep() {
 
 // The phone books, one entry a tick: the SIM's, the fixed-dialling numbers,
 // the own numbers.
-double CommandCycle::phoneBookStep(int step) {
+double CommandCycle::phoneBookStep(PollStep step) {
     CallState& calls = calls_;
     switch (step) {
         case PollStep::SimBook:
@@ -434,7 +442,7 @@ Async CommandCycle::runTick() {
     }
 
     if (phoneLine_.traceVisible())
-        phoneLine_.addTrace(QStringLiteral("#%1").arg(phone.pollStep), false);
+        phoneLine_.addTrace(QStringLiteral("#%1").arg(static_cast<int>(phone.pollStep)), false);
 
     SmsState& sms = sms_;
     const bool onO2 = network_.operatorCode == kO2Germany;
@@ -454,7 +462,7 @@ Async CommandCycle::runTick() {
             // slow device's maker lines are waited for, three ticks at most.
             if (phone.manufacturerStep < 4 && phone.identityWaits < 3) {
                 phone.identityWaits += 1;
-                phone.pollStep -= 1;
+                phone.pollStep = funkor::previousStep(phone.pollStep);
                 break;
             }
             phone.identityStep = 1;
@@ -550,7 +558,7 @@ Async CommandCycle::runTick() {
             phone.pollStep = kBeforeRegularPass;
             break;
     }
-    phone.pollStep += 1;
+    phone.pollStep = funkor::nextStep(phone.pollStep);
     int intervalMs = static_cast<int>(std::lround(1000 * factor));
     // A port that broke during the step: the search follows soon.
     if (!phoneLine_.portOpen()) intervalMs = std::min(intervalMs, kSearchAfterLossMs);

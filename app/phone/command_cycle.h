@@ -10,7 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "app/window/async_wait.h"
+#include "app/base/async_wait.h"
+#include "core/cycle_state.h"
 
 struct PhoneSideState;
 class PhoneCalls;
@@ -79,6 +80,8 @@ class CommandCycle {
     bool running() const;
     void start();
     void stop();
+    // Starts or stops it.
+    void setRunning(bool on);
     // The next tick counts its interval from now when the cycle runs; a
     // stopped cycle stays stopped. `intervalMs` > 0 sets a new interval
     // first, also for a stopped cycle.
@@ -128,7 +131,7 @@ class CommandCycle {
     // factor of the next tick's interval (one second).
     double noticesStep(bool otherMaker);
     double operatorScanStep();
-    double phoneBookStep(int step);
+    double phoneBookStep(funkor::PollStep step);
     // Seconds since midnight of the window's clock.
     double timeOfDay();
 

@@ -13,13 +13,13 @@
 #include <QDBusVariant>
 #include <QTimer>
 
+#include "app/base/serial_port_component.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
-#include "app/phone/serial_port_component.h"
 #include "app/sms/sms_reception.h"
 #include "app/sms/sms_sending.h"
-#include "app/window/form1_variables.h"
-#include "app/window/text_codec.h"
 #include "core/modem_manager_values.h"
 
 using InterfaceMap = QMap<QString, QVariantMap>;

@@ -10,11 +10,13 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/phone/serial_port_component.h"
+#include "app/base/elements.h"
+#include "app/base/platform.h"
+#include "app/base/serial_port_component.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/phone/timed_pause.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
+#include "core/at_dispatch.h"
 
 namespace {
 
@@ -22,22 +24,7 @@ namespace {
 // double angle quotation mark on both sides).
 const QChar kSentMark(0x00BB);
 
-// Lines that end the phone's answer to a command line.
-bool isFinalResult(const std::string& line) {
-    static const char* const whole[] = {"OK",   "ERROR",     "NO CARRIER",
-                                        "BUSY", "NO ANSWER", "NO DIALTONE"};
-    for (const char* w : whole) {
-        if (line == w) return true;
-    }
-    return line.rfind("+CME ERROR", 0) == 0 || line.rfind("+CMS ERROR", 0) == 0;
-}
-
 }  // namespace
-
-// Window measures are given in twips in places: 15 twips per pixel.
-constexpr int twipsToPixels(int twips) {
-    return (twips + 7) / 15;
-}
 
 PhoneLine::PhoneLine(const Elements& e, PhoneLinkState& phone, Platform& platform,
                      std::function<void(const std::string&)> lineReceived,
@@ -96,7 +83,7 @@ void PhoneLine::Comm1_OnComm() {
     if (Comm1_->CommEvent() != 2) return;
     takeInput();
     if (ready_.empty()) return;
-    if (isFinalResult(ready_.back())) {
+    if (funkor::isFinalResult(ready_.back())) {
         // The answer is complete: nothing more to wait for.
         handOver();
     } else if (!drainTimer_.Enabled()) {
@@ -148,6 +135,10 @@ void PhoneLine::List2_MouseDown(int button) {
     // Any other button stops the phone link until the port choice changes.
     stopCycle_();
     if (Comm1_->PortOpen()) Comm1_->setPortOpen(false);
+}
+
+void PhoneLine::takeFocus() {
+    BattA_->setFocus();
 }
 
 void PhoneLine::BattA_Click() {

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "app/window/async_wait.h"
-#include "app/window/elements.h"
+#include "app/base/async_wait.h"
+#include "app/base/elements.h"
 #include "core/line_framer.h"
 
 class Platform;
@@ -65,6 +65,8 @@ class PhoneLine {
     void BattA_Click();
     void BattA_MouseDown(int button);
     void TAV_Click();
+    // The battery gauge takes the keyboard focus (from a switch just used).
+    void takeFocus();
 
     // Whether the trace list is switched on (shown on the window).
     bool traceVisible() const;

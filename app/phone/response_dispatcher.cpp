@@ -7,15 +7,15 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 
+#include "app/base/elements.h"
+#include "app/base/platform.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/phone/command_cycle.h"
 #include "app/phone/phone_line.h"
 #include "app/sms/phone_calls.h"
 #include "app/sms/sms_reception.h"
 #include "app/sms/sms_sending.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
 #include "core/at_device.h"
 
 ResponseDispatcher::ResponseDispatcher(const Elements& elements, const State& state,
@@ -48,9 +48,10 @@ void ResponseDispatcher::InterpretResponse(const std::string& line) {
     flags.smsReadState = sms_.smsReadState;
 
     funkor::dispatchAnswer(line, flags, *this);
-    if (phone_.operatorScanPending && funkor::isFinalResult(line)) operatorScanEnded(line);
-    if (phone_.linkProbePending && funkor::isFinalResult(line)) linkProbeAnswered(line);
-    if (phone_.registrationQuery != 0 && funkor::isFinalResult(line)) registrationQueryEnded(line);
+    if (phone_.operatorScanPending && funkor::endsQuery(line)) operatorScanEnded(line);
+    if (phone_.linkProbePending && funkor::endsQuery(line)) linkProbeAnswered(line);
+    if (phone_.registrationQuery != RegistrationQuery::None && funkor::endsQuery(line))
+        registrationQueryEnded(line);
     if (const auto sim = funkor::simStateOf(line)) simStateChanged(*sim);
 }
 
@@ -83,11 +84,11 @@ void ResponseDispatcher::linkProbeAnswered(const std::string& line) {
 
 void ResponseDispatcher::registrationQueryEnded(const std::string& line) {
     if (line != "OK") {
-        if (phone_.registrationQuery == 'G') phone_.cgregRefused = true;
-        if (phone_.registrationQuery == 'E') phone_.ceregRefused = true;
-        if (phone_.registrationQuery == 'N') phone_.c5gregRefused = true;
+        if (phone_.registrationQuery == RegistrationQuery::Gprs) phone_.cgregRefused = true;
+        if (phone_.registrationQuery == RegistrationQuery::Eps) phone_.ceregRefused = true;
+        if (phone_.registrationQuery == RegistrationQuery::Fivegs) phone_.c5gregRefused = true;
     }
-    phone_.registrationQuery = 0;
+    phone_.registrationQuery = RegistrationQuery::None;
 }
 
 void ResponseDispatcher::operatorScanEnded(const std::string& line) {
@@ -128,7 +129,7 @@ void ResponseDispatcher::finalOk(const std::string& line) {
     if (!sms_.smsSendPending) {
         // While the phone books and the SMS list are read, the next read
         // follows as soon as the phone has answered.
-        if (PollStep::readsBooksOrList(phone_.pollStep)) commandCycle_.restartIfRunning(1);
+        if (funkor::readsBooksOrList(phone_.pollStep)) commandCycle_.restartIfRunning(1);
         return;
     }
     sms_.smsSendPending = false;
@@ -197,6 +198,7 @@ void ResponseDispatcher::battery(const std::string& line) {
     const auto reading = funkor::parseCbc(line);
     if (!reading) return;
     phoneFound();
+    if (reading->charge) phone_.batteryCharge = *reading->charge;
     phoneLine_.showBattery(reading->charge, fromCp1252(reading->tooltip), reading->onBattery);
 }
 
@@ -219,6 +221,7 @@ void ResponseDispatcher::signal(const std::string& line) {
 }
 
 void ResponseDispatcher::takeSignal(const funkor::SignalReading& reading) {
+    phone_.signalLevel = reading.gaugeValue;
     e_.Level->setValue(reading.gaugeValue);
     e_.Level->setToolTip(fromCp1252(reading.tooltip));
 }

@@ -4,15 +4,15 @@
 #include <QFile>
 #include <QListWidget>
 
+#include "app/base/elements.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/phone/command_cycle.h"
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
 #include "app/position/cell_site_files.h"
 #include "app/position/position_panel.h"
 #include "app/support/program_folder.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/text_codec.h"
 #include "core/at_network.h"
 #include "core/cell_files.h"
 #include "core/operators.h"

@@ -5,25 +5,20 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 
-#include "app/output/gps_input.h"
-#include "app/output/map_link.h"
-#include "app/output/nmea_output.h"
-#include "app/position/position_log.h"
-#include "app/position/position_panel.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
+#include "app/base/platform.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
+#include "app/position/position_feed.h"
 #include "core/cell_db_position.h"
 
 CellDbPosition::CellDbPosition(NetworkState& network, PositionState& position, Platform& platform,
-                               const Topics& topics, std::function<void(const QString&)> trace,
+                               PositionFeed& feed, std::function<void(const QString&)> trace,
                                std::function<void(const QString&)> problem)
     : network_(network),
       position_(position),
       platform_(platform),
-      topics_(topics),
+      feed_(feed),
       trace_(std::move(trace)),
       problem_(std::move(problem)) {}
 
@@ -42,11 +37,7 @@ void CellDbPosition::ServingCellChanged() {
     if (!db_) return;
     // Nothing of the last cell's position is carried to the new one: until
     // this cell has a position of its own, no sentences go out.
-    position_.gsmRmc.clear();
-    position_.gsmGga.clear();
-    position_.lastCbPosition.clear();
-    position_.gsmFromDatabase = false;
-    topics_.panel.showPosition(QString(), QString());
+    feed_.leave();
 
     const std::string& key = network_.cellKey;
     const std::string radio = network_.cellRadio.empty() ? "GSM" : network_.cellRadio;
@@ -76,25 +67,21 @@ void CellDbPosition::ServingCellChanged() {
     const QDateTime now = platform_.Now();
     const QDate day = now.date();
     const QTime time = now.time();
-    const QString separator = QLocale().decimalPoint();
     funkor::DbPositionInput in;
     in.cell = found.position;
     in.cellKey = key;
     in.localTime = {day.year(), day.month(), day.day(), time.hour(), time.minute(), time.second()};
     in.utcOffset = std::chrono::minutes(position_.utcOffsetMinutes);
     in.mapBase = position_.mapBase;
-    in.decimalSeparator = separator.isEmpty() ? '.' : separator.at(0).toLatin1();
+    in.decimalSeparator = localDecimalSeparator();
     const funkor::DbPositionResult r = funkor::computeDbPosition(in);
 
-    topics_.nmeaOutput.setChoiceEnabled(true);
-    topics_.gpsInput.setChoiceEnabled(true);
-    topics_.panel.showForDatabase();
-    position_.gsmFromDatabase = true;
-    position_.mapAddress = r.mapAddress;
-    topics_.mapLink.follow(r.mapAddress);
-    topics_.panel.showPosition(fromCp1252(r.caption), fromCp1252(r.toolTip));
-    position_.gsmRmc = r.sentences.rmc;
-    position_.gsmGga = r.sentences.gga;
-    topics_.nmeaOutput.start();
-    topics_.positionLog.logPosition();
+    feed_.offer(PositionOrigin::CellDatabase);
+    FeedPosition p;
+    p.origin = PositionOrigin::CellDatabase;
+    p.caption = fromCp1252(r.caption);
+    p.toolTip = fromCp1252(r.toolTip);
+    p.sentences = r.sentences;
+    p.mapAddress = r.mapAddress;
+    feed_.publish(p);
 }

@@ -12,34 +12,20 @@
 #include "core/cell_database.h"
 
 class Platform;
-class GpsInput;
-class MapLink;
-class NmeaOutput;
-class PositionLog;
-class PositionPanel;
+class PositionFeed;
 struct NetworkState;
 struct PositionState;
 
 // Positions from the offline cell database: on every new serving cell the
-// cell is looked up; a known cell becomes the GSM-cell position as a
-// broadcast position would (PosL, the sentence pair, the map address, the
-// output timer, the log), an unknown one leaves no position at all. A
-// broadcast page of the same cell replaces the database's position later.
+// cell is looked up; a known cell goes to the position feed as a broadcast
+// position would, an unknown one leaves no position at all. A broadcast page
+// of the same cell replaces the database's position later.
 class CellDbPosition {
   public:
-    // The topics a database position goes to: the position display, the
-    // output lists and cycle, the map and the log.
-    struct Topics {
-        PositionPanel& panel;
-        NmeaOutput& nmeaOutput;
-        GpsInput& gpsInput;
-        MapLink& mapLink;
-        PositionLog& positionLog;
-    };
-    // `trace` adds a line to the trace list; `problem` tells the user why
-    // the database that was open can be used no more.
+    // `feed` takes the positions; `trace` adds a line to the trace list; `problem` tells the user
+    // why the database that was open can be used no more.
     CellDbPosition(NetworkState& network, PositionState& position, Platform& platform,
-                   const Topics& topics, std::function<void(const QString&)> trace,
+                   PositionFeed& feed, std::function<void(const QString&)> trace,
                    std::function<void(const QString&)> problem);
     ~CellDbPosition();
 
@@ -58,7 +44,7 @@ class CellDbPosition {
     NetworkState& network_;
     PositionState& position_;
     Platform& platform_;
-    Topics topics_;
+    PositionFeed& feed_;
     std::function<void(const QString&)> trace_;
     std::function<void(const QString&)> problem_;
     std::optional<funkor::CellDatabase> db_;

@@ -5,12 +5,12 @@
 
 #include <QFile>
 
+#include "app/base/elements.h"
+#include "app/base/platform.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
+#include "app/base/write_problems.h"
 #include "app/support/program_folder.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
-#include "app/window/write_problems.h"
 #include "core/cell_files.h"
 
 CellSiteFiles::CellSiteFiles(const Elements& e, const NetworkState& network,

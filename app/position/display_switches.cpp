@@ -5,11 +5,11 @@
 
 #include <QCheckBox>
 
+#include "app/base/elements.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/position/cell_site_files.h"
 #include "app/position/position_panel.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/text_codec.h"
 #include "core/position_texts.h"
 
 DisplaySwitches::DisplaySwitches(const Elements& elements, NetworkState& network,

@@ -5,17 +5,13 @@
 
 #include <QFile>
 
-#include "app/output/gps_input.h"
-#include "app/output/map_link.h"
-#include "app/output/nmea_output.h"
+#include "app/base/platform.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/position/cell_site_files.h"
 #include "app/position/display_switches.h"
-#include "app/position/position_log.h"
-#include "app/position/position_panel.h"
+#include "app/position/position_feed.h"
 #include "app/support/program_folder.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
 #include "core/cell_files.h"
 #include "core/position_engine.h"
 
@@ -57,17 +53,11 @@ void PositionEngine::ComputeCellPosition() {
     using Stage = funkor::PositionStage;
     if (r.stage == Stage::NotReady || r.stage == Stage::OtherChannel) return;
 
-    PositionPanel& panel = topics_.panel;
     if (in.homeDisplay) {
         position_.positionKey = r.positionKey;
         position_.lastCbPosition.clear();
     } else {
-        topics_.nmeaOutput.setChoiceEnabled(true);
-        topics_.gpsInput.setChoiceEnabled(true);
-        // A GPS receiver chosen before the phone was found gets its port now,
-        // unless it is the phone's own port.
-        topics_.gpsInput.openChosenPort();
-        panel.showForBroadcast();
+        topics_.feed.offer(PositionOrigin::Broadcast);
         if (r.stage != Stage::Computed) return;
         position_.lastCbPosition = r.lastCbPosition;
         position_.positionKey = r.positionKey;
@@ -81,19 +71,13 @@ void PositionEngine::ComputeCellPosition() {
         }
     }
 
-    position_.mapAddress = r.mapAddress;
-    topics_.mapLink.follow(r.mapAddress);
-
-    if (!r.caption.empty()) panel.showPosition(fromCp1252(r.caption), fromCp1252(r.toolTip));
-    position_.gsmRmc = r.sentences.rmc;
-    position_.gsmGga = r.sentences.gga;
-    position_.gsmFromDatabase = false;
-
-    panel.showZone(fromCp1252(r.zoneCaption), fromCp1252(r.zoneToolTip));
-    network_.zoneName = r.zones.zoneName;
-    panel.showZoneName(fromCp1252(network_.zoneName));
-    panel.showDistance(fromCp1252(r.distanceCaption));
-
-    topics_.nmeaOutput.start();
-    topics_.positionLog.logPosition();
+    FeedPosition p;
+    p.origin = PositionOrigin::Broadcast;
+    p.caption = fromCp1252(r.caption);
+    p.toolTip = fromCp1252(r.toolTip);
+    p.sentences = r.sentences;
+    p.mapAddress = r.mapAddress;
+    p.zone = ZoneDisplay{fromCp1252(r.zoneCaption), fromCp1252(r.zoneToolTip), r.zones.zoneName,
+                         fromCp1252(r.distanceCaption)};
+    topics_.feed.publish(p);
 }

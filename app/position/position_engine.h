@@ -6,30 +6,23 @@
 class Platform;
 class CellSiteFiles;
 class DisplaySwitches;
-class GpsInput;
-class MapLink;
-class NmeaOutput;
-class PositionLog;
+class PositionFeed;
 class PositionPanel;
 struct ProgramFolder;
 struct NetworkState;
 struct PositionState;
 
 // The position engine on the window: gathers the page, the cell and the
-// switches from the window state, has the position computed and spreads it
-// over the labels, the sentence pair, the map, the output timer and the log.
+// switches from the window state, has the position computed and hands it to
+// the position feed.
 class PositionEngine {
   public:
-    // The topics a position goes to, and the display switches it is shown
-    // by.
+    // The display switches a position is shown by, the cell's name and the
+    // feed a position goes to.
     struct Topics {
         const DisplaySwitches& switches;
-        PositionPanel& panel;
         CellSiteFiles& cellNames;
-        NmeaOutput& nmeaOutput;
-        GpsInput& gpsInput;
-        MapLink& mapLink;
-        PositionLog& positionLog;
+        PositionFeed& feed;
     };
     PositionEngine(NetworkState& network, PositionState& position, Platform& platform,
                    const ProgramFolder& folder, const Topics& topics);

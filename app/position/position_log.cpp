@@ -8,13 +8,13 @@
 #include <QFileInfo>
 #include <QPushButton>
 
+#include "app/base/platform.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
+#include "app/base/write_problems.h"
 #include "app/output/map_link.h"
 #include "app/position/cell_site_files.h"
 #include "app/support/program_folder.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
-#include "app/window/write_problems.h"
 #include "core/cell_files.h"
 #include "core/data_files.h"
 #include "core/file_writes.h"

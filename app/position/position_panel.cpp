@@ -3,7 +3,7 @@
 
 #include "app/position/position_panel.h"
 
-#include "app/window/elements.h"
+#include "app/base/elements.h"
 
 void PositionPanel::showPosition(const QString& caption, const QString& toolTip) {
     e_.PosL->setText(caption);

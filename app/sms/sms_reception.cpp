@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <span>
 
+#include "app/base/elements.h"
+#include "app/base/platform.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/phone/phone_line.h"
 #include "app/sms/phone_calls.h"
 #include "app/sms/sms_sending.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
 #include "core/at_device.h"
 #include "core/incoming_sms.h"
 

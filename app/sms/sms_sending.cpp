@@ -9,19 +9,18 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
+#include "app/base/elements.h"
+#include "app/base/platform.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_state.h"
 #include "app/phone/phone_line.h"
 #include "app/support/command_line.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
 #include "core/outgoing_sms.h"
 #include "core/position_sms.h"
 
 SmsSending::SmsSending(const Elements& e, SmsState& sms, const PositionState& position,
                        const OutputState& output, Platform& platform, const StartOptions& options,
-                       PhoneLine& phoneLine, std::function<void(const QString&)> showStatus,
-                       std::function<void()> entryChosen, std::function<void()> positionWentOut)
+                       PhoneLine& phoneLine, Calls calls)
     : Combo1_(e.Combo1),
       SendPos_(e.SendPos),
       CallPos_(e.CallPos),
@@ -34,9 +33,7 @@ SmsSending::SmsSending(const Elements& e, SmsState& sms, const PositionState& po
       platform_(platform),
       options_(options),
       phoneLine_(phoneLine),
-      showStatus_(std::move(showStatus)),
-      entryChosen_(std::move(entryChosen)),
-      positionWentOut_(std::move(positionWentOut)) {}
+      calls_(std::move(calls)) {}
 
 bool SmsSending::queue(const std::string& text) {
     // The list has no choice (index -1, no text) until the user picks an
@@ -61,7 +58,7 @@ void SmsSending::refuse(const std::string& reason) {
     // Nobody need be at the window: a box would wait there for a click, and
     // the next minute's or request's would pile up on it.
     const QString status = QStringLiteral("SMS: ") + message;
-    showStatus_(status);
+    calls_.showStatus(status);
     if (phoneLine_.traceVisible()) phoneLine_.addTrace(status, true);
 }
 
@@ -92,14 +89,14 @@ void SmsSending::SendPos_Click() {
         // The SMS cannot carry this position: the reason stands in the send
         // status, never a wrong text, and no box (a timer may have asked).
         if (!unattended_) platform_.Beep();
-        showStatus_(fromCp1252(position.refusal));
+        calls_.showStatus(fromCp1252(position.refusal));
     } else if (position.text.empty()) {
         refuse(std::string(funkor::kNoPositionMessage));
     } else {
         GsmL_->setText(QString::fromLatin1(position.source.c_str()));
         GsmL_->show();
         queued = queue(position.text);
-        if (queued) positionWentOut_();
+        if (queued) calls_.positionWentOut();
     }
     // No send status will come for a message that was never queued; the
     // box must not stay ticked and block every later position.
@@ -116,7 +113,7 @@ void SmsSending::CallPos_Click() {
 }
 
 void SmsSending::Combo1_Click() {
-    entryChosen_();
+    calls_.entryChosen();
     SMSb_->setEnabled(true);
     SendPos_->setEnabled(true);
     CallPos_->setEnabled(true);
@@ -131,7 +128,7 @@ bool SmsSending::positionRequestsAllowed() const {
 }
 
 void SmsSending::sendStatusArrived(const QString& status, bool failed) {
-    showStatus_(status);
+    calls_.showStatus(status);
     SendPos_->setChecked(false);
     if (failed) platform_.Beep();
 }

@@ -34,14 +34,19 @@ class SmsSending {
         QPushButton* SMSb;
         LabelElement* GsmL;
     };
-    // `showStatus` puts a send status into the message line (the SMS
-    // reception's); `entryChosen` tells the calls that a recipient is chosen;
-    // `positionWentOut` runs when a position SMS is queued (the source
-    // selection offers automatic sending then).
+    // The topics made after this one, each reached through one call.
+    struct Calls {
+        // Puts a send status into the message line (the SMS reception's).
+        std::function<void(const QString&)> showStatus;
+        // Tells the calls that a recipient is chosen.
+        std::function<void()> entryChosen;
+        // A position SMS was queued: the source selection offers automatic
+        // sending then.
+        std::function<void()> positionWentOut;
+    };
     SmsSending(const Elements& elements, SmsState& sms, const PositionState& position,
                const OutputState& output, Platform& platform, const StartOptions& options,
-               PhoneLine& phoneLine, std::function<void(const QString&)> showStatus,
-               std::function<void()> entryChosen, std::function<void()> positionWentOut);
+               PhoneLine& phoneLine, Calls calls);
 
     void SMSb_Click();
     // Sends when the box becomes ticked; it stays ticked until the phone's
@@ -100,8 +105,6 @@ class SmsSending {
     Platform& platform_;
     const StartOptions& options_;
     PhoneLine& phoneLine_;
-    std::function<void(const QString&)> showStatus_;
-    std::function<void()> entryChosen_;
-    std::function<void()> positionWentOut_;
+    Calls calls_;
     bool unattended_ = false;
 };

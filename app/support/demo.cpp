@@ -10,14 +10,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QStandardPaths>
 #include <QtDebug>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 
-#include "app/window/form1.h"
-#include "app/window/text_codec.h"
+#include "app/base/elements.h"
+#include "app/base/serial_port_component.h"
+#include "app/base/text_codec.h"
+#include "app/base/window_view.h"
 #include "core/ini_file.h"
 
 namespace {
@@ -75,31 +78,44 @@ bool useOffscreenWithoutDisplay() {
     return true;
 }
 
-DemoStatus demoStatusOf(Form1& f) {
+namespace {
+QString textOf(const WindowView& w, const char* name) {
+    const QLabel* label = w.element<QLabel>(QLatin1String(name));
+    return label ? label->text() : QString();
+}
+QString toolTipOf(const WindowView& w, const char* name) {
+    const QWidget* widget = w.element<QWidget>(QLatin1String(name));
+    return widget ? widget->toolTip() : QString();
+}
+}  // namespace
+
+DemoStatus demoStatusOf(const WindowView& w) {
+    const PhoneLinkState& phone = w.phoneState();
+    const PositionState& position = w.positionState();
     DemoStatus s;
-    s.linked = f.phone.phoneLinked != 0;
-    s.device = f.Comm1->devicePath();
-    s.makerModel = f.Info->text().simplified();
-    // The gauges say what they hold in their tooltips once an answer came.
-    if (f.BattA->toolTip().startsWith(QLatin1String("Batterie:"))) s.battery = f.BattA->value();
-    if (f.Level->toolTip().startsWith(QLatin1String("Pegel:"))) {
-        s.signal = f.Level->value();
-        s.signalTip = f.Level->toolTip();
+    s.linked = phone.phoneLinked;
+    if (const auto* port = w.element<SerialPortComponent>(QStringLiteral("Comm1")))
+        s.device = port->devicePath();
+    s.makerModel = textOf(w, "Info").simplified();
+    s.battery = phone.batteryCharge;
+    if (phone.signalLevel >= 0) {
+        s.signal = phone.signalLevel;
+        s.signalTip = toolTipOf(w, "Level");
     }
-    s.network = f.Netz->text().trimmed();
-    s.cellKey = fromCp1252(f.network.cellKey);
-    s.cellName = f.Cell->text().trimmed();
-    s.timingAdvance = f.TAV->text().trimmed();
+    s.network = textOf(w, "Netz").trimmed();
+    s.cellKey = fromCp1252(w.networkState().cellKey);
+    s.cellName = textOf(w, "Cell").trimmed();
+    s.timingAdvance = textOf(w, "TAV").trimmed();
     // The labels hold placeholders until the first position. A position
     // from the cell database has no region; its tooltip says where it came
     // from and how far it may be off ("Zellen-Datenbank, Reichweite 2,6 km",
     // then the degrees after two blanks).
-    if (f.position.gsmFromDatabase) {
-        s.position = f.PosL->text().trimmed();
-        s.positionOrigin = f.PosL->toolTip().section(QStringLiteral("  "), 0, 0).trimmed();
-    } else if (!f.position.positionKey.empty()) {
-        s.position = f.PosL->text().trimmed();
-        s.region = f.Zone->text().trimmed();
+    if (position.gsmFromDatabase) {
+        s.position = textOf(w, "PosL").trimmed();
+        s.positionOrigin = toolTipOf(w, "PosL").section(QStringLiteral("  "), 0, 0).trimmed();
+    } else if (!position.positionKey.empty()) {
+        s.position = textOf(w, "PosL").trimmed();
+        s.region = textOf(w, "Zone").trimmed();
     }
     return s;
 }
@@ -257,8 +273,8 @@ bool DemoSession::start(const QString& executableDir, QString* error) {
     return true;
 }
 
-void DemoSession::reportTo(Form1& form, std::FILE* out, int everyMs) {
-    form_ = &form;
+void DemoSession::reportTo(const WindowView& window, std::FILE* out, int everyMs) {
+    window_ = &window;
     out_ = out;
     std::fprintf(out_, "Funkor-Demo: simuliertes Handy an %s (%s), Ordner %s\n",
                  qPrintable(device_), qPrintable(phoneLink()), qPrintable(folder_));
@@ -268,7 +284,9 @@ void DemoSession::reportTo(Form1& form, std::FILE* out, int everyMs) {
     reportTimer_.start(everyMs);
     // Nobody hears the speech control either: what it is asked to say goes
     // to the terminal.
-    connect(form.Sprelo, &SpeechElement::Spoken, this, [this](const QString& text, int) {
+    const auto* speech = window.element<SpeechElement>(QStringLiteral("Sprelo"));
+    if (!speech) return;
+    connect(speech, &SpeechElement::Spoken, this, [this](const QString& text, int) {
         const qint64 ms = QDateTime::currentMSecsSinceEpoch() - startedMs_;
         std::fprintf(out_, "[%4lld s] Ansage: %s\n", static_cast<long long>(ms / 1000),
                      text.toUtf8().constData());
@@ -277,10 +295,10 @@ void DemoSession::reportTo(Form1& form, std::FILE* out, int everyMs) {
 }
 
 void DemoSession::reportNow() {
-    if (!form_ || !out_) return;
+    if (!window_ || !out_) return;
     const double seconds =
         static_cast<double>(QDateTime::currentMSecsSinceEpoch() - startedMs_) / 1000.0;
-    const QByteArray line = demoStatusLine(demoStatusOf(*form_), seconds).toUtf8();
+    const QByteArray line = demoStatusLine(demoStatusOf(*window_), seconds).toUtf8();
     std::fprintf(out_, "%s\n", line.constData());
     std::fflush(out_);
 }

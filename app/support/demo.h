@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <memory>
 
-class Form1;
+class WindowView;
 
 // `funkor --demo`: the program on a simulated phone, with no hardware.
 //
@@ -49,7 +49,7 @@ struct DemoStatus {
     QString positionOrigin;  // tooltip of a database position: "Zellen-Datenbank, ..."
 };
 
-DemoStatus demoStatusOf(Form1& form);
+DemoStatus demoStatusOf(const WindowView& window);
 
 // One line for the terminal: "[  12 s] SIEMENS S45i | Akku 80% | ..."; parts
 // not known yet are left out.
@@ -92,7 +92,7 @@ class DemoSession : public QObject {
     QString devicePath() const { return device_; }
 
     // Prints the window's phone state to `out` every `everyMs` ms.
-    void reportTo(Form1& form, std::FILE* out, int everyMs = 3000);
+    void reportTo(const WindowView& window, std::FILE* out, int everyMs = 3000);
     void reportNow();
 
     // Stops the simulator (also done on destruction).
@@ -105,7 +105,7 @@ class DemoSession : public QObject {
     QString folder_;
     QString device_;
     QTimer reportTimer_;
-    Form1* form_ = nullptr;
+    const WindowView* window_ = nullptr;
     std::FILE* out_ = nullptr;
     qint64 startedMs_ = 0;
 };

@@ -8,10 +8,10 @@
 #include <QSaveFile>
 #include <algorithm>
 
-#include "app/window/form1.h"
+#include "app/base/window_view.h"
 
-StallProbe::StallProbe(Form1& form, const QString& file, QObject* parent)
-    : QObject(parent), f(form), file_(file) {
+StallProbe::StallProbe(const WindowView& window, const QString& file, QObject* parent)
+    : QObject(parent), window_(window), file_(file) {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &StallProbe::tick);
     clock_.start();
@@ -31,10 +31,10 @@ void StallProbe::tick() {
     worst_ = std::max(worst_, lateMs);
     if (firstPassDone_) return;
     firstPassWorst_ = std::max(firstPassWorst_, lateMs);
-    // The schedule wraps from its last steps back to step 3; seen from here
-    // the step number drops from 9 or more to 3 or less.
-    const int step = f.phone.pollStep;
-    if (lastStep_ >= 9 && step <= 3) {
+    // The schedule wraps from the phone books or the SMS list back to the
+    // regular pass; seen from here the step drops from one to the other.
+    const funkor::PollStep step = window_.phoneState().pollStep;
+    if (funkor::readsBooksOrList(lastStep_) && step <= funkor::PollStep::Operator) {
         firstPassDone_ = true;
         firstPassSeconds_ = static_cast<double>(now) / 1e9;
         write();

@@ -8,7 +8,9 @@
 #include <QString>
 #include <QTimer>
 
-class Form1;
+#include "core/cycle_state.h"
+
+class WindowView;
 
 // Measures how long the window's event thread is kept from running its
 // timers: a 10 ms timer notes how late each of its ticks comes. The worst
@@ -20,7 +22,7 @@ class Form1;
 class StallProbe : public QObject {
     Q_OBJECT
   public:
-    StallProbe(Form1& form, const QString& file, QObject* parent = nullptr);
+    StallProbe(const WindowView& window, const QString& file, QObject* parent = nullptr);
 
     // The file named by FUNKOR_STALL_PROBE, "" when unset.
     static QString fileFromEnvironment();
@@ -36,7 +38,7 @@ class StallProbe : public QObject {
     void tick();
 
     static constexpr int kPeriodMs = 10;
-    Form1& f;
+    const WindowView& window_;
     QString file_;
     QTimer timer_;
     QElapsedTimer clock_;
@@ -45,6 +47,6 @@ class StallProbe : public QObject {
     double firstPassWorst_ = 0;
     bool firstPassDone_ = false;
     double firstPassSeconds_ = 0;
-    int lastStep_ = 0;
+    funkor::PollStep lastStep_ = funkor::PollStep::Manufacturer;
     qint64 ticks_ = 0;
 };

@@ -17,7 +17,9 @@
 #include "app/position/cell_db_position.h"
 #include "app/position/cell_site_files.h"
 #include "app/position/display_switches.h"
+#include "app/position/measurement_recorder.h"
 #include "app/position/position_engine.h"
+#include "app/position/position_feed.h"
 #include "app/position/position_log.h"
 #include "app/position/position_panel.h"
 #include "app/sms/phone_calls.h"
@@ -77,19 +79,17 @@ void Form1::createTopics() {
     smsSending = std::make_unique<SmsSending>(
         SmsSending::Elements{Combo1, SendPos, CallPos, ReqPosEn, SMSb, GsmL}, sms, position, output,
         *platform_, options_, *phoneLine,
-        [this](const QString& status) { smsReception->showSendStatus(status); },
-        [this] { phoneCalls->enableCalling(); },
-        [this] { sourceSelection->showAutoSendControls(); });
+        SmsSending::Calls{[this](const QString& status) { smsReception->showSendStatus(status); },
+                          [this] { phoneCalls->enableCalling(); },
+                          [this] { sourceSelection->showAutoSendControls(); }});
     phoneCalls = std::make_unique<PhoneCalls>(
         PhoneCalls::Elements{Check1, CALLb, RingL, Timer3, Timer4, Sprelo, SpreloI}, calls, phone,
         *platform_, *phoneLine, *smsSending, [this](int ms) { commandCycle->restartIfRunning(ms); },
         [this] { smsReception->clearText(); });
     smsReception = std::make_unique<SmsReception>(
         SmsReception::Elements{Text1, Text2, SMSrd}, sms, calls, position, *platform_, *phoneLine,
-        *smsSending, *phoneCalls, [this](const std::string& mapAddress) {
-            sourceSelection->selectSmsSource();
-            mapLink->follow(mapAddress);
-        });
+        *smsSending, *phoneCalls,
+        [this](const std::string& mapAddress) { positionFeed->publishSms(mapAddress); });
     commandCycle = std::make_unique<CommandCycle>(
         CommandCycle::Elements{Timer1, GSM, Baud},
         CommandCycle::State{phone, network, position, sms, calls}, *platform_,
@@ -132,32 +132,30 @@ void Form1::createTopics() {
     positionLog =
         std::make_unique<PositionLog>(PositionLog::Elements{Trace, TrNew, NewL}, network, position,
                                       *platform_, folder_, writeProblems, *cellSiteFiles, *mapLink);
-    nmeaOutput =
-        std::make_unique<NmeaOutput>(NmeaOutput::Elements{NMEA, Timer2, Comm2, TCPstat, GSM},
-                                     network, position, output, sms, settingsPath(),
-                                     NmeaOutput::Topics{*sourceSelection, *gpsInput, *lanOutput,
-                                                        *mapLink, *positionLog, *positionPanel},
-                                     trace, [this] { return cellDbPosition->hasDatabase(); });
+    nmeaOutput = std::make_unique<NmeaOutput>(
+        NmeaOutput::Elements{NMEA, Timer2, Comm2, TCPstat, GSM}, network, position, output, sms,
+        settingsPath(), NmeaOutput::Topics{*sourceSelection, *lanOutput, *mapLink}, trace,
+        [this] { return cellDbPosition->hasDatabase(); }, [this] { positionFeed->leaveNetwork(); });
+    positionFeed = std::make_unique<PositionFeed>(
+        network, position,
+        PositionFeed::Topics{*positionPanel, *nmeaOutput, *gpsInput, *mapLink, *positionLog,
+                             *lanOutput, *sourceSelection});
     cellDbPosition = std::make_unique<CellDbPosition>(
-        network, position, *platform_,
-        CellDbPosition::Topics{*positionPanel, *nmeaOutput, *gpsInput, *mapLink, *positionLog},
+        network, position, *platform_, *positionFeed,
         [this](const QString& line) { phoneLine->addTrace(line, true); },
         [this](const QString& problem) { queueCellDbProblem(problem); });
+    measurementRecorder = std::make_unique<MeasurementRecorder>(
+        network, output, *platform_,
+        [this](const QString& line) { phoneLine->addTrace(line, true); });
     displaySwitches = std::make_unique<DisplaySwitches>(
         DisplaySwitches::Elements{ShCell, ShHome, Netz}, network, position, *positionPanel,
         *cellSiteFiles,
         DisplaySwitches::Calls{[this] { positionEngine->ComputeCellPosition(); },
-                               [this](bool on) {
-                                   if (on)
-                                       commandCycle->start();
-                                   else
-                                       commandCycle->stop();
-                               },
-                               [this] { BattA->setFocus(); }});
+                               [this](bool on) { commandCycle->setRunning(on); },
+                               [this] { phoneLine->takeFocus(); }});
     positionEngine = std::make_unique<PositionEngine>(
         network, position, *platform_, folder_,
-        PositionEngine::Topics{*displaySwitches, *positionPanel, *cellSiteFiles, *nmeaOutput,
-                               *gpsInput, *mapLink, *positionLog});
+        PositionEngine::Topics{*displaySwitches, *cellSiteFiles, *positionFeed});
     mapServer = std::make_unique<MapServer>();
 }
 

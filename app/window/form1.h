@@ -16,13 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "app/phone/serial_port_component.h"
+#include "app/base/elements.h"
+#include "app/base/platform.h"
+#include "app/base/serial_port_component.h"
+#include "app/base/window_state.h"
+#include "app/base/window_view.h"
+#include "app/base/write_problems.h"
 #include "app/support/command_line.h"
 #include "app/support/program_folder.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/platform.h"
-#include "app/window/write_problems.h"
 
 class Form2;
 class PhoneLine;
@@ -30,10 +31,12 @@ class CommandCycle;
 class ResponseDispatcher;
 class CellSiteFiles;
 class PositionEngine;
+class PositionFeed;
 class DisplaySwitches;
 class PositionLog;
 class PositionPanel;
 class CellDbPosition;
+class MeasurementRecorder;
 class GpsInput;
 class SourceSelection;
 class NmeaOutput;
@@ -48,16 +51,15 @@ class QButtonGroup;
 
 // The main window. It holds every element under its own name (its Qt object
 // name is the same; array members are named "Netze(3)"), the shared window
-// variables grouped by topic, and the handlers of the window's events, named
-// element, underscore, event.
-//
-// Behaviour of the later topics is added on top: their handlers exist here
-// with their final names (form1_topics.cpp) and are already connected to
-// their elements, so a topic only fills in the body.
+// variables grouped by topic, the topics that give the elements their
+// behaviour, and the handlers of the window's events, named element,
+// underscore, event. Each handler forwards to the topic that owns the
+// element (form1_topics.cpp); connectHandlers wires them all in one place.
+// Outside the window, WindowView is the door for reading it.
 //
 // Check boxes, lists and the scroll bar run their handler on every change of
 // value, by the user or by code.
-class Form1 : public QMainWindow {
+class Form1 : public QMainWindow, public WindowView {
     Q_OBJECT
   public:
     // `platform` may be null: the Qt dialogs, beep, browser and clock are
@@ -77,8 +79,6 @@ class Form1 : public QMainWindow {
     QString folderFile(const QString& name) const { return folder_.file(name); }
     // Path of the settings file "Funkor.ini", 8-bit.
     std::string settingsPath() const;
-    // Window measures are given in twips in places: 15 twips per pixel.
-    static constexpr int twipsToPixels(int twips) { return (twips + 7) / 15; }
 
     // One element of the window, for the snapshot and the tests.
     struct ElementInfo {
@@ -91,7 +91,14 @@ class Form1 : public QMainWindow {
     };
     const std::vector<ElementInfo>& inventory() const { return inventory_; }
     // The element of that name, or null.
-    QObject* element(const QString& name) const;
+    QObject* element(const QString& name) const override;
+    using WindowView::element;
+    const PhoneLinkState& phoneState() const override { return phone; }
+    const NetworkState& networkState() const override { return network; }
+    const PositionState& positionState() const override { return position; }
+    const OutputState& outputState() const override { return output; }
+    const SmsState& smsState() const override { return sms; }
+    const CallState& callState() const override { return calls; }
 
     // ---- Elements ----
     // Phone port, status and identity
@@ -203,7 +210,9 @@ class Form1 : public QMainWindow {
     std::unique_ptr<DisplaySwitches> displaySwitches;
     std::unique_ptr<PositionLog> positionLog;
     std::unique_ptr<PositionPanel> positionPanel;
+    std::unique_ptr<PositionFeed> positionFeed;
     std::unique_ptr<CellDbPosition> cellDbPosition;
+    std::unique_ptr<MeasurementRecorder> measurementRecorder;
     std::unique_ptr<GpsInput> gpsInput;
     std::unique_ptr<SourceSelection> sourceSelection;
     std::unique_ptr<LanOutput> lanOutput;
@@ -239,7 +248,7 @@ class Form1 : public QMainWindow {
     void Active_Click();
     void SAVE_Click();
 
-    // ---- Handlers of the later topics (bodies in form1_topics.cpp) ----
+    // ---- Handlers, forwarded to their topics (form1_topics.cpp) ----
     // Phone line
     void Comm1_OnComm();
     void List2_MouseDown(int button);

@@ -12,9 +12,9 @@
 #include <QVBoxLayout>
 #include <functional>
 
+#include "app/base/window_icons.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
-#include "app/window/window_icons.h"
 #include "core/ini_file.h"
 
 // Where every element sits and how it looks when the window is built. The

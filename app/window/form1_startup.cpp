@@ -9,16 +9,17 @@
 #include <QTimer>
 #include <QtDebug>
 
+#include "app/base/text_codec.h"
 #include "app/output/map_server.h"
 #include "app/output/source_selection.h"
 #include "app/phone/command_cycle.h"
 #include "app/phone/modem_manager_link.h"
 #include "app/phone/phone_line.h"
 #include "app/position/cell_db_position.h"
+#include "app/position/measurement_recorder.h"
 #include "app/sms/sms_reception.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
-#include "app/window/text_codec.h"
 #include "core/data_files.h"
 #include "core/fields.h"
 #include "core/ini_file.h"
@@ -152,6 +153,15 @@ void Form1::Form_Load() {
     }
     QString cellDbProblem;
     cellDbPosition->openDatabase(localPath(cellDb), &cellDbProblem);
+    // Cell measurements with the GPS fix, when "Measurements"/"Record" is 1:
+    // "Measurements"/"File", else beside the cell database.
+    QString measurements =
+        QFileInfo(cellDb).dir().filePath(QStringLiteral("Funkor-measurements.db"));
+    if (auto file = funkor::ini::getString(settingsPath(), "Measurements", "File");
+        file && !file->empty())
+        measurements = QDir::isAbsolutePath(fromCp1252(*file)) ? fromCp1252(*file)
+                                                               : folder_.file(fromCp1252(*file));
+    measurementRecorder->start(settingsPath(), localPath(measurements));
 
     // Local time offset from the system's time-zone rules, so that the
     // switch to and from summer time falls on the real dates.

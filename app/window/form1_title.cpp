@@ -3,9 +3,9 @@
 
 #include <QLocale>
 
+#include "app/base/text_codec.h"
 #include "app/window/form1.h"
 #include "app/window/form2.h"
-#include "app/window/text_codec.h"
 #include "core/state_report.h"
 #include "core/version.h"
 

@@ -22,9 +22,8 @@
 #include <algorithm>
 #include <span>
 
-// Handlers whose behaviour belongs to the phone line, command cycle,
-// position, output and SMS topics. They are connected to their elements
-// already; until a topic is in place its handlers do nothing.
+// The window's handlers and shared procedures, each a forward to the topic
+// that owns the behaviour.
 
 void Form1::SendCommand(const std::string& command) {
     phoneLine->SendCommand(command);

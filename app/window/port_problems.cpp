@@ -5,8 +5,8 @@
 
 #include <QComboBox>
 
+#include "app/base/serial_port_component.h"
 #include "app/phone/phone_line.h"
-#include "app/phone/serial_port_component.h"
 
 namespace {
 

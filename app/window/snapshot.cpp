@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSaveFile>
 #include <QScrollBar>
+#include <type_traits>
 
 #include "app/window/form1.h"
 #include "app/window/form2.h"
@@ -89,6 +90,11 @@ struct VariableWriter {
     QJsonObject& out;
 
     void operator()(const char* name, int v) { out[QLatin1String(name)] = v; }
+    // The cycle's positions are written as their numbers.
+    template <class E, std::enable_if_t<std::is_enum_v<E>, int> = 0>
+    void operator()(const char* name, E v) {
+        out[QLatin1String(name)] = static_cast<int>(v);
+    }
     void operator()(const char* name, double v) { out[QLatin1String(name)] = v; }
     void operator()(const char* name, std::int64_t v) {
         out[QLatin1String(name)] = static_cast<qint64>(v);

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "app/window/text_codec.h"
+#include "app/base/text_codec.h"
 
 #include <QJsonObject>
 #include <QString>

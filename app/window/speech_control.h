@@ -8,7 +8,7 @@
 #include <QString>
 #include <memory>
 
-#include "app/window/elements.h"
+#include "app/base/elements.h"
 
 class QSocketNotifier;
 class QThread;

@@ -30,15 +30,15 @@ TEST(AnswerSteps, LinesRunTheirStepsInOrder) {
     DispatchFlags sms{};
     sms.smsSendPending = true;
     DispatchFlags user{};
-    user.ussdPending = 1;
+    user.ussdPending = UssdPending{1};
     DispatchFlags network{};
-    network.ussdPending = 2;
+    network.ussdPending = UssdPending{2};
     DispatchFlags list{};
     list.smsListPending = true;
     DispatchFlags cb{};
     cb.cbPending = true;
     DispatchFlags read{};
-    read.smsReadState = 3;
+    read.smsReadState = SmsRead{3};
     const std::string pdu = "07919421050000F0040C9194710000000000004011";
 
     const StepCase cases[] = {
@@ -112,15 +112,25 @@ TEST(AnswerSteps, LinesRunTheirStepsInOrder) {
 // Every answer kind cut short at every length, and with its bytes turned
 // into odd ones, must give a result or none, never a throw or a stray read.
 TEST(AnswerSteps, FinalResults) {
-    const std::pair<const char*, bool> cases[] = {{"OK", true},
-                                                  {"ERROR", true},
-                                                  {"+CME ERROR: 30", true},
-                                                  {"+CMS ERROR: 331", true},
-                                                  {"OK ", false},
-                                                  {"+CME ERROR", false},
-                                                  {"", false},
-                                                  {"+COPS: ,(0-4),(0,2)", false}};
-    for (const auto& [line, final] : cases) EXPECT_EQ(isFinalResult(line), final) << line;
+    const struct {
+        const char* line;
+        bool endsQuery, final;
+    } cases[] = {{"OK", true, true},
+                 {"ERROR", true, true},
+                 {"+CME ERROR: 30", true, true},
+                 {"+CMS ERROR: 331", true, true},
+                 {"NO CARRIER", false, true},
+                 {"BUSY", false, true},
+                 {"NO ANSWER", false, true},
+                 {"NO DIALTONE", false, true},
+                 {"OK ", false, false},
+                 {"+CME ERROR", false, false},
+                 {"", false, false},
+                 {"+COPS: ,(0-4),(0,2)", false, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(endsQuery(c.line), c.endsQuery) << c.line;
+        EXPECT_EQ(isFinalResult(c.line), c.final) << c.line;
+    }
 }
 
 TEST(AnswerSteps, TruncatedAndGarbledLinesNeverBreakAParser) {
@@ -205,11 +215,11 @@ TEST(AnswerSteps, EveryRowRunsItsOwnHandler) {
     all.smsSendPending = true;
     all.smsListPending = true;
     all.cbPending = true;
-    all.smsReadState = 3;
+    all.smsReadState = SmsRead{3};
     DispatchFlags network{};
-    network.ussdPending = 2;
+    network.ussdPending = UssdPending{2};
     DispatchFlags user{};
-    user.ussdPending = 1;
+    user.ussdPending = UssdPending{1};
     const std::pair<std::string, DispatchFlags> cases[] = {
         {"OK", all},
         {"ERROR", all},

@@ -37,11 +37,11 @@ const CountryTable& countries() {
 
 void readLine(const std::string& line, std::uint8_t steer) {
     DispatchFlags flags;
-    flags.ussdPending = steer % 3;
+    flags.ussdPending = UssdPending{steer % 3};
     flags.smsSendPending = steer & 4;
     flags.smsListPending = steer & 8;
     flags.cbPending = steer & 16;
-    flags.smsReadState = (steer & 32) ? 3 : 0;
+    flags.smsReadState = SmsRead{(steer & 32) ? 3 : 0};
     const auto steps = answerSteps(line, flags);
     require(steps.size() <= 40, "dispatch order lists each step at most once");
 

@@ -56,13 +56,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Form1& f = window();
     std::string_view text = funkor::fuzz::asText(data, size);
     const std::uint8_t steer = funkor::fuzz::takeByte(text);
-    f.phone.ussdPending = steer % 3;
+    f.phone.ussdPending = UssdPending{steer % 3};
     f.sms.smsSendPending = (steer & 4) ? 1 : 0;
     f.sms.smsListPending = (steer & 8) ? 1 : 0;
     f.position.cbPending = (steer & 16) != 0;
-    f.sms.smsReadState = (steer & 32) ? 3 : 0;
+    f.sms.smsReadState = SmsRead{(steer & 32) ? 3 : 0};
     f.network.operatorCode = (steer & 64) ? "26207" : "26201";
-    f.phone.pollStep = (steer & 128) ? 10 : 5;
+    f.phone.pollStep = PollStep{(steer & 128) ? 10 : 5};
 
     funkor::LineFramer framer;
     for (const std::string& line : framer.feed(text)) {

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Funkor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/window/async_wait.h"
+#include "app/base/async_wait.h"
 
 #include <gtest/gtest.h>
 

@@ -105,11 +105,11 @@ TEST_F(CommandCycleTest, FirstPassWalksTheWholeScheduleWithEmptyPhoneBooks) {
     Form1& f = form();
     for (const StepCase& s : steps) {
         SCOPED_TRACE(s.step);
-        ASSERT_EQ(f.phone.pollStep, s.step);
+        ASSERT_EQ(f.phone.pollStep, PollStep{s.step});
         tick();
         EXPECT_EQ(port(1).settle(), s.sent);
         EXPECT_EQ(f.Timer1->Interval(), s.interval);
-        EXPECT_EQ(f.phone.pollStep, s.nextStep);
+        EXPECT_EQ(f.phone.pollStep, PollStep{s.nextStep});
         if (s.step == 0) {
             EXPECT_EQ(f.phone.manufacturerStep, 1);
             for (const char* line : {"SIEMENS", "S35i", "21"}) f.InterpretResponse(line);
@@ -134,7 +134,7 @@ TEST_F(CommandCycleTest, PhoneBookEntriesAreReadOneByOneThenTheBooksAreDone) {
     f.List2->show();
     f.List2->clear();
     // The SIM book holds two entries of 250 places.
-    f.phone.pollStep = 10;
+    f.phone.pollStep = PollStep{10};
     f.calls.phoneBookUsed = 2;
     f.calls.phoneBookTotal = 250;
     const std::vector<StepCase> steps = {
@@ -155,7 +155,7 @@ TEST_F(CommandCycleTest, PhoneBookEntriesAreReadOneByOneThenTheBooksAreDone) {
         tick();
         EXPECT_EQ(port(1).settle(), s.sent);
         EXPECT_EQ(f.Timer1->Interval(), s.interval);
-        EXPECT_EQ(f.phone.pollStep, s.nextStep);
+        EXPECT_EQ(f.phone.pollStep, PollStep{s.nextStep});
     }
     EXPECT_EQ(f.calls.phoneBookSum, 3);
     EXPECT_EQ(f.calls.phoneBookIndex, 0);
@@ -165,9 +165,9 @@ TEST_F(CommandCycleTest, PhoneBookEntriesAreReadOneByOneThenTheBooksAreDone) {
     EXPECT_EQ(f.List2->item(1)->text(), QChar(0xBB) + QStringLiteral("AT+CPBR=1") + QChar(0xBB));
 
     // Once an entry was asked for, step 8 leads back to step 3.
-    f.phone.pollStep = 8;
+    f.phone.pollStep = PollStep{8};
     tick();
-    EXPECT_EQ(f.phone.pollStep, 3);
+    EXPECT_EQ(f.phone.pollStep, PollStep{3});
 }
 
 // The phone answers the book commands from its books; each book's reads
@@ -189,9 +189,9 @@ TEST_F(CommandCycleTest, EachPhoneBookCountsItsOwnEmptyPositions) {
     };
     linkOnPort1();
     Form1& f = form();
-    f.phone.pollStep = 9;
+    f.phone.pollStep = PollStep{9};
     std::string book;
-    for (int ticks = 0; ticks < 100 && f.phone.pollStep != 15; ++ticks) {
+    for (int ticks = 0; ticks < 100 && f.phone.pollStep != PollStep{15}; ++ticks) {
         tick();
         const std::string sent = port(1).settle();
         if (sent.starts_with("AT+CPBS=\"")) {
@@ -208,7 +208,7 @@ TEST_F(CommandCycleTest, EachPhoneBookCountsItsOwnEmptyPositions) {
                 f.InterpretResponse("+CPBR: " + std::to_string(at) + "," + b.entries.at(at));
         }
     }
-    ASSERT_EQ(f.phone.pollStep, 15);
+    ASSERT_EQ(f.phone.pollStep, PollStep{15});
     std::vector<int> first21(21);
     for (int i = 0; i < 21; ++i) first21[static_cast<std::size_t>(i)] = i + 1;
     EXPECT_EQ(books["SM"].read, first21);
@@ -264,7 +264,7 @@ TEST_F(CommandCycleTest, RenewedPhoneBookListKeepsOnlyTheUsersChoice) {
         f.calls.phoneBookCount = 0;
         read(c.after);
         f.calls.phoneBookUsed = f.calls.phoneBookReceived = 0;
-        f.phone.pollStep = 14;
+        f.phone.pollStep = PollStep{14};
         tick();
         QStringList listed;
         for (int i = 0; i < f.Combo1->count(); ++i) listed << f.Combo1->itemText(i);
@@ -282,7 +282,7 @@ TEST_F(CommandCycleTest, O2NetworkZoneFileOnceBalanceOncePerCellBroadcastOn) {
     f.phone.model = "S45i";
     f.calls.phoneBookSum = 1;  // books done: steps 3 to 8 repeat
     f.phone.lastOperatorScanTime = kNoon.time().msecsSinceStartOfDay() / 1000.0;
-    f.phone.pollStep = 3;
+    f.phone.pollStep = PollStep{3};
 
     const std::string ops = "AT+COPS=3,2;+COPS?;+COPS=3,0\r";
     const std::string poll = "AT+COPS?;+CSQ;+CBC\r";
@@ -303,14 +303,14 @@ TEST_F(CommandCycleTest, O2NetworkZoneFileOnceBalanceOncePerCellBroadcastOn) {
         if (passes[p].cellChanged) f.phone.ussdDone = 0;
         for (std::size_t i = 0; i < passes[p].sent.size(); ++i) {
             SCOPED_TRACE(i + 3);
-            f.phone.ussdPending = 0;
+            f.phone.ussdPending = UssdPending{0};
             tick();
             EXPECT_EQ(port(1).settle(), passes[p].sent[i]);
             if (i == 2 && !passes[p].sent[i].ends_with(poll)) {
-                EXPECT_EQ(f.phone.ussdPending, 2);
+                EXPECT_EQ(f.phone.ussdPending, UssdPending{2});
             }
         }
-        EXPECT_EQ(f.phone.pollStep, 3);
+        EXPECT_EQ(f.phone.pollStep, PollStep{3});
     }
     EXPECT_EQ(f.phone.homeZoneReadDone, 1);
     EXPECT_EQ(f.phone.ussdDone, 1);
@@ -337,7 +337,7 @@ TEST_F(CommandCycleTest, TimingAdvanceRequestDependsOnMakerAndModel) {
         SCOPED_TRACE(c.maker + " " + c.model);
         f.phone.manufacturer = c.maker;
         f.phone.model = c.model;
-        f.phone.pollStep = 6;
+        f.phone.pollStep = PollStep{6};
         f.phone.registrationStep = 0;
         tick();
         EXPECT_EQ(port(1).settle(), c.sent);
@@ -374,17 +374,17 @@ TEST_F(CommandCycleTest, OtherMakersGetStandardCommandsOnly) {
     };
     for (const Tick& t : ticks) {
         SCOPED_TRACE(t.sent);
-        f.phone.pollStep = t.step;
+        f.phone.pollStep = PollStep{t.step};
         tick();
         EXPECT_EQ(port(1).settle(), t.sent);
-        EXPECT_EQ(f.phone.pollStep, t.nextStep);
+        EXPECT_EQ(f.phone.pollStep, PollStep{t.nextStep});
         if (*t.answer) f.InterpretResponse(t.answer);
         if (*t.answer == '+') f.InterpretResponse("OK");
     }
     EXPECT_EQ(f.phone.cgregRefused, 1);
     EXPECT_EQ(f.phone.ceregRefused, 0);
     EXPECT_EQ(f.phone.c5gregRefused, 1);
-    EXPECT_EQ(f.phone.iccidStep, 3);
+    EXPECT_EQ(f.phone.iccidStep, IccidStep{3});
 
     // The status line leaves out "+CBC" once the connection probe was
     // refused; a Siemens phone keeps it whatever its probe said.
@@ -403,7 +403,7 @@ TEST_F(CommandCycleTest, OtherMakersGetStandardCommandsOnly) {
         f.phone.manufacturer = row.maker;
         f.phone.linkProbePending = true;
         f.InterpretResponse(row.probeAnswer);
-        f.phone.pollStep = 5;
+        f.phone.pollStep = PollStep{5};
         tick();
         EXPECT_EQ(port(1).settle(), row.sent);
     }
@@ -434,7 +434,7 @@ TEST_F(CommandCycleTest, OperatorScanAtMostEveryFiveMinutes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         w.platform->now = c.now;
-        f.phone.pollStep = 8;
+        f.phone.pollStep = PollStep{8};
         tick();
         EXPECT_EQ(port(1).settle(), c.scans ? "AT+COPS=?\r" : "");
         EXPECT_EQ(f.Timer1->Interval(), c.scans ? 60000 : 2000);
@@ -448,7 +448,7 @@ TEST_F(CommandCycleTest, PduIsAnnouncedThenSentAfterThePrompt) {
     f.List2->clear();
     const std::string pdu(46, 'A');
     f.sms.pduPending = pdu;
-    f.phone.pollStep = 4;
+    f.phone.pollStep = PollStep{4};
 
     f.Timer1_Timer();
     // The announcement is out while the tick still waits for the prompt.
@@ -488,16 +488,16 @@ TEST_F(CommandCycleTest, SmsRequestsComeBeforeTheNextStep) {
         SCOPED_TRACE(c.legend);
         for (std::size_t i = 0; i < f.sms.smsCache.size(); ++i)
             f.sms.smsCache[i] = "20:0791" + std::to_string(i);
-        f.sms.smsReadState = c.readState;
+        f.sms.smsReadState = SmsRead{c.readState};
         f.sms.smsStorage = "\"SM\"";
         f.sms.smsIndex = c.index;
         f.sms.smsDeletePending = c.deletePending;
-        f.phone.pollStep = 5;
+        f.phone.pollStep = PollStep{5};
         tick();
         EXPECT_EQ(port(1).settle(), c.sent);
-        EXPECT_EQ(f.sms.smsReadState, c.readStateAfter);
+        EXPECT_EQ(f.sms.smsReadState, SmsRead{c.readStateAfter});
         EXPECT_EQ(f.sms.smsDeletePending, 0);
-        EXPECT_EQ(f.phone.pollStep, 5);  // the schedule waits
+        EXPECT_EQ(f.phone.pollStep, PollStep{5});  // the schedule waits
         for (std::size_t i = 0; i < f.sms.smsCache.size(); ++i) {
             const bool emptied = static_cast<int>(i) == c.emptiedEntry;
             EXPECT_EQ(f.sms.smsCache[i].empty(), emptied) << i;
@@ -510,8 +510,8 @@ TEST_F(CommandCycleTest, SmsRequestsComeBeforeTheNextStep) {
 TEST_F(CommandCycleTest, NoticeDuringAReadWaitsForTheMessageShown) {
     linkOnPort1();
     Form1& f = form();
-    f.phone.pollStep = 5;
-    f.sms.smsReadState = 4;
+    f.phone.pollStep = PollStep{5};
+    f.sms.smsReadState = SmsRead{4};
     f.sms.smsStorage = "\"SM\"";
     f.sms.smsIndex = "3";
     f.sms.smsLength = funkor::kTestSmsTpduLength;
@@ -526,7 +526,7 @@ TEST_F(CommandCycleTest, NoticeDuringAReadWaitsForTheMessageShown) {
         EXPECT_EQ(port(1).settle(), s);
     }
     EXPECT_EQ(f.Text2->text(), QStringLiteral("Dies ist ein Funktest!"));
-    EXPECT_EQ(f.sms.smsReadState, 2);
+    EXPECT_EQ(f.sms.smsReadState, SmsRead{2});
     EXPECT_TRUE(f.sms.smsNoticesWaiting.empty());
 }
 
@@ -535,12 +535,12 @@ TEST_F(CommandCycleTest, NoticeDuringAReadWaitsForTheMessageShown) {
 TEST_F(CommandCycleTest, WithoutASimOnlyItsStateIsAsked) {
     linkOnPort1();
     Form1& f = form();
-    f.phone.pollStep = 3;
+    f.phone.pollStep = PollStep{3};
     f.InterpretResponse("+CME ERROR: 10");
     EXPECT_EQ(f.Netz->text(), QStringLiteral("keine SIM-Karte"));
     tick();
     EXPECT_EQ(port(1).settle(), "AT+CPIN?\r");
-    EXPECT_EQ(f.phone.pollStep, 3);
+    EXPECT_EQ(f.phone.pollStep, PollStep{3});
     f.InterpretResponse("+CPIN: READY");
     tick();
     EXPECT_EQ(port(1).settle(), "AT+COPS=3,2;+COPS?;+COPS=3,0\r");
@@ -551,7 +551,7 @@ TEST_F(CommandCycleTest, WithoutASimOnlyItsStateIsAsked) {
 TEST_F(CommandCycleTest, IdentityWaitsForTheMakersLines) {
     linkOnPort1();
     Form1& f = form();
-    f.phone.pollStep = 1;
+    f.phone.pollStep = PollStep{1};
     f.phone.manufacturerStep = 1;
     for (int i = 0; i < 2; ++i) {
         tick();
@@ -563,7 +563,7 @@ TEST_F(CommandCycleTest, IdentityWaitsForTheMakersLines) {
     // A device that never names its maker is asked the Siemens way.
     f.phone = PhoneLinkState{};
     f.phone.phoneLinked = true;
-    f.phone.pollStep = 1;
+    f.phone.pollStep = PollStep{1};
     f.phone.manufacturerStep = 1;
     for (const char* sent : {"", "", "", "AT+CGSN;+CIMI;^SCID\r"}) {
         tick();
@@ -577,28 +577,28 @@ TEST_F(CommandCycleTest, CallInProgressPausesTheCycle) {
     f.calls.callActive = 1;
     f.sms.smsDeletePending = 1;
     f.sms.smsIndex = "7";
-    f.phone.pollStep = 3;
+    f.phone.pollStep = PollStep{3};
     tick();
     EXPECT_EQ(port(1).settle(), "");
-    EXPECT_EQ(f.phone.pollStep, 3);
+    EXPECT_EQ(f.phone.pollStep, PollStep{3});
     EXPECT_EQ(f.sms.smsDeletePending, 1);
 }
 
 TEST_F(CommandCycleTest, TickDuringAPausedTickIsSkipped) {
     linkOnPort1();
     Form1& f = form();
-    f.phone.pollStep = 5;
+    f.phone.pollStep = PollStep{5};
     f.Timer1_Timer();
     EXPECT_EQ(port(1).takeUntil("\r"), "AT+COPS?;+CSQ;+CBC\r");
     ASSERT_TRUE(f.commandCycle->busy());
     f.Timer1_Timer();  // arrives while step 5 waits
     EXPECT_EQ(port(1).settle(100), "");
-    EXPECT_EQ(f.phone.pollStep, 5);
+    EXPECT_EQ(f.phone.pollStep, PollStep{5});
     tick();
-    EXPECT_EQ(f.phone.pollStep, 6);
+    EXPECT_EQ(f.phone.pollStep, PollStep{6});
     tick();
     EXPECT_EQ(port(1).settle(), "AT+CREG?\r");
-    EXPECT_EQ(f.phone.pollStep, 7);
+    EXPECT_EQ(f.phone.pollStep, PollStep{7});
 }
 
 struct Attempt {
@@ -748,7 +748,7 @@ TEST_F(CommandCycleTest, PduThePortDidNotTakeStaysQueued) {
     Form1& f = form();
     const std::string pdu = "0011000B919471" + std::string(32, '0');
     f.sms.pduPending = pdu;
-    f.phone.pollStep = 4;
+    f.phone.pollStep = PollStep{4};
 
     f.Timer1_Timer();
     EXPECT_EQ(port(1).takeUntil("\r"), "at+cmgs=22\r");
@@ -762,7 +762,7 @@ TEST_F(CommandCycleTest, PduThePortDidNotTakeStaysQueued) {
 
     // Back on line: the next pass sends it.
     ASSERT_TRUE(f.Comm1->setPortOpen(true));
-    f.phone.pollStep = 4;
+    f.phone.pollStep = PollStep{4};
     tick();
     EXPECT_EQ(port(1).settle(), "at+cmgs=22\r" + pdu + "\x1A");
     EXPECT_EQ(f.sms.pduPending, "");
@@ -785,7 +785,7 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     f.Comm1->setCommPort(1);
     ASSERT_TRUE(f.Comm1->setPortOpen(true));
     f.phone.phoneLinked = 1;
-    f.phone.pollStep = 3;
+    f.phone.pollStep = PollStep{3};
     // Read before: two phone-book entries (the second one chosen), a cached
     // SMS, a PDU handed to the phone whose answer is still to come, a read
     // under way and the start of an answer line.
@@ -796,7 +796,7 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     f.calls.phoneBookSum = 3;
     f.sms.smsCache[2] = "22:07919471060040F9040B919421436587F90000401121410500800361F118";
     f.sms.smsSendPending = 1;
-    f.sms.smsReadState = 2;
+    f.sms.smsReadState = SmsRead{2};
     tick();
     EXPECT_EQ(port(1).settle(), "AT+COPS=3,2;+COPS?;+COPS=3,0\r");
     port(1).send("+CPBR: 3,\"0304");
@@ -814,14 +814,14 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     // starts over, the books are read again (the list keeps its choice
     // meanwhile), the SMS list is emptied for its new reading, the read is
     // asked again, and the send's outcome is unknown, not "OK".
-    EXPECT_EQ(f.phone.pollStep, 0);
+    EXPECT_EQ(f.phone.pollStep, PollStep{0});
     EXPECT_EQ(f.calls.phoneBookRenew, 1);
     EXPECT_EQ(f.calls.phoneBookCount, 0);
     EXPECT_EQ(f.calls.phoneBookSum, 0);
     EXPECT_EQ(f.Combo1->count(), 2);
     EXPECT_EQ(f.Combo1->currentText(), QStringLiteral("Bernd : 03012345678"));
     EXPECT_EQ(f.sms.smsCache[2], "");
-    EXPECT_EQ(f.sms.smsReadState, 1);
+    EXPECT_EQ(f.sms.smsReadState, SmsRead{1});
     EXPECT_EQ(f.sms.smsSendPending, 0);
     EXPECT_EQ(f.Text1->text(),
               QStringLiteral("SMS: Sendestatus unbekannt, Verbindung zum Handy unterbrochen"));
@@ -834,7 +834,7 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     tick(true);
     EXPECT_TRUE(f.Comm1->PortOpen());
     EXPECT_EQ(back.settle(), "AT+CBC\r");
-    EXPECT_EQ(f.phone.pollStep, 0);
+    EXPECT_EQ(f.phone.pollStep, PollStep{0});
 
     // Another book this time. Its entries replace the list once the last
     // book is through, and the entry chosen stays chosen.
@@ -849,7 +849,7 @@ TEST_F(CommandCycleTest, PhoneUnpluggedWhilePollingIsFoundAgainWhenBack) {
     f.sms.smsIndex = "4";
     tick();
     EXPECT_EQ(back.settle(), "AT+CPMS=\"SM\";+CMGR=4\r");
-    f.phone.pollStep = 14;
+    f.phone.pollStep = PollStep{14};
     tick();
     EXPECT_EQ(f.calls.phoneBookRenew, 0);
     ASSERT_EQ(f.Combo1->count(), 2);
@@ -863,7 +863,7 @@ TEST_F(CommandCycleTest, CallPausesTheCycleUntilItsPhoneIsUnplugged) {
     Form1& f = form();
     f.calls.callActive = 1;
     f.Check1->setToolTip(QStringLiteral("auflegen"));
-    f.phone.pollStep = 4;
+    f.phone.pollStep = PollStep{4};
     tick();
     EXPECT_EQ(port(1).settle(), "");
     EXPECT_EQ(f.calls.callActive, 1);
@@ -873,7 +873,7 @@ TEST_F(CommandCycleTest, CallPausesTheCycleUntilItsPhoneIsUnplugged) {
     tick(true);
     EXPECT_EQ(f.calls.callActive, 0);
     EXPECT_EQ(f.phone.phoneLinked, 0);
-    EXPECT_EQ(f.phone.pollStep, 0);
+    EXPECT_EQ(f.phone.pollStep, PollStep{0});
     EXPECT_EQ(f.Check1->toolTip(), QStringLiteral("Telefonbuch"));
 }
 

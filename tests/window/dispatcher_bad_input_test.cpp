@@ -104,15 +104,15 @@ TEST(DispatcherBadInput, VeryLongLinesAreReadWithoutHarm) {
 TEST(DispatcherBadInput, EndlessStarCodeAnswerStaysWithinTheBoxLimit) {
     DispatcherFixture fx;
     Form1& f = fx.f;
-    f.phone.ussdPending = 1;
+    f.phone.ussdPending = UssdPending{1};
     const std::string line = "Ihr Guthaben betraegt 12,34 EUR";  // 31 + 1 blank
     for (int i = 0; i < 500; ++i) fx.feed(line);
     const QString shown = f.Text2->text();
     EXPECT_EQ(shown.size(), 62 * 32);
     EXPECT_TRUE(shown.startsWith(QStringLiteral("Ihr Guthaben betraegt 12,34 EUR Ihr")));
-    EXPECT_EQ(f.phone.ussdPending, 1);
+    EXPECT_EQ(f.phone.ussdPending, UssdPending{1});
     fx.feed("OK");
-    EXPECT_EQ(f.phone.ussdPending, 0);
+    EXPECT_EQ(f.phone.ussdPending, UssdPending{0});
 }
 
 }  // namespace

@@ -112,7 +112,7 @@ TEST(DispatcherIdentity, TheWholeIdentityDialogue) {
 TEST(DispatcherStarCode, OnlyStarCodeAnswersWhileOneRuns) {
     DispatcherFixture fx;
     Form1& f = fx.f;
-    f.phone.ussdPending = 1;
+    f.phone.ussdPending = UssdPending{1};
     f.Level->setValue(9);
     f.Text1->show();
     f.Text2->setText(QString());
@@ -122,20 +122,20 @@ TEST(DispatcherStarCode, OnlyStarCodeAnswersWhileOneRuns) {
     EXPECT_TRUE(fx.shown(f.Text2));
     EXPECT_FALSE(fx.shown(f.Text1));
     fx.feed("OK");
-    EXPECT_EQ(f.phone.ussdPending, 0);
+    EXPECT_EQ(f.phone.ussdPending, UssdPending{0});
     fx.feed("+CSQ: 20,99");  // normal handling again
     EXPECT_EQ(f.Level->value(), 20);
 }
 
 TEST(DispatcherStarCode, NetworkAnswerToTheBalanceRequest) {
     DispatcherFixture fx;
-    fx.f.phone.ussdPending = 2;
+    fx.f.phone.ussdPending = UssdPending{2};
     fx.feed("+CSQ: 20,99");  // not quoted: still awaited
-    EXPECT_EQ(fx.f.phone.ussdPending, 2);
+    EXPECT_EQ(fx.f.phone.ussdPending, UssdPending{2});
     fx.feed("\"Ihr Guthaben: 12,34 EUR\",15");
     EXPECT_TRUE(fx.shown(fx.f.Text3));
     EXPECT_EQ(fx.f.Text3->text(), QStringLiteral("Ihr Guthaben: 12,34 EUR"));
-    EXPECT_EQ(fx.f.phone.ussdPending, 0);
+    EXPECT_EQ(fx.f.phone.ussdPending, UssdPending{0});
 }
 
 TEST(DispatcherFinalCodes, SmsSendStatus) {
@@ -187,7 +187,7 @@ TEST(DispatcherFinalCodes, PacingOfTheCommandCycle) {
         DispatcherFixture fx;
         Form1& f = fx.f;
         runCycle(f, 5000);
-        f.phone.pollStep = c.pollStep;
+        f.phone.pollStep = PollStep{c.pollStep};
         const QJsonObject before = fx.state();
         fx.feed(c.line);
         EXPECT_EQ(f.Timer1->Interval(), c.interval) << c.line << " step " << c.pollStep;
@@ -228,7 +228,7 @@ TEST(DispatcherFinalCodes, AnswerLinesMakeTheCycleWaitForQuietAgain) {
     };
     for (const auto& c : cases) {
         DispatcherFixture fx;
-        fx.f.phone.pollStep = 5;
+        fx.f.phone.pollStep = PollStep{5};
         const auto feed = [&] {
             for (const char* line : c.lines) fx.feed(line);
         };
@@ -238,7 +238,7 @@ TEST(DispatcherFinalCodes, AnswerLinesMakeTheCycleWaitForQuietAgain) {
 
 TEST(DispatcherFinalCodes, OkOutsideThePhoneBooksKeepsTheRunningInterval) {
     DispatcherFixture fx;
-    fx.f.phone.pollStep = 5;
+    fx.f.phone.pollStep = PollStep{5};
     // The tick due 150 ms after the line is not pushed back.
     EXPECT_EQ(ticksAroundFeed(fx, [&] { fx.feed("OK"); }), (QList<qint64>{400, 800}));
 }
@@ -260,7 +260,7 @@ TEST(DispatcherFinalCodes, TheOperatorScanEndsItsLongWaitWhateverItsAnswer) {
         DispatcherFixture fx;
         Form1& f = fx.f;
         runCycle(f, 60000);
-        f.phone.pollStep = 3;
+        f.phone.pollStep = PollStep{3};
         f.phone.operatorScanPending = c.pending;
         for (const char* line : c.lines) fx.feed(line);
         EXPECT_EQ(f.Timer1->Interval(), c.interval) << c.lines.front();
@@ -278,7 +278,7 @@ TEST(DispatcherFinalCodes, LinesHoldTheCycleOffNoLongerThanItsLongestWait) {
     QObject::disconnect(f.Timer1, &TimerElement::Timer, &f, nullptr);
     QList<qint64> ticks;
     QObject::connect(f.Timer1, &TimerElement::Timer, &f, [&] { ticks << timers.now(); });
-    f.phone.pollStep = 3;
+    f.phone.pollStep = PollStep{3};
     f.Timer1->setInterval(60000);
     f.Timer1->setEnabled(true);
     for (int i = 0; i < 25; ++i) {
@@ -393,7 +393,7 @@ TEST(DispatcherIdentity, SimCardNumberOfOtherMakers) {
         f.Info->setToolTip(QStringLiteral("SW:1"));
         f.phone.manufacturerStep = 4;
         f.phone.identityStep = 3;
-        f.phone.iccidStep = c.iccidStep;
+        f.phone.iccidStep = IccidStep{c.iccidStep};
         fx.feed(c.line);
         EXPECT_EQ(fx.text(f.Info->toolTip()), c.tooltip) << c.line;
     }

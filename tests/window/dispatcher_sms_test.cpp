@@ -56,7 +56,7 @@ TEST(DispatcherSmsRead, NewMessageNoticeRequestsTheRead) {
     for (const auto& c : cases) {
         DispatcherFixture fx;
         fx.feed(c.line);
-        EXPECT_EQ(fx.f.sms.smsReadState, c.state) << c.line;
+        EXPECT_EQ(fx.f.sms.smsReadState, SmsRead{c.state}) << c.line;
         EXPECT_EQ(fx.f.sms.smsIndex, c.index) << c.line;
         EXPECT_EQ(fx.f.sms.smsStorage, c.storage) << c.line;
     }
@@ -66,17 +66,17 @@ TEST(DispatcherSmsRead, HeaderAndPduOfTheMessageRead) {
     DispatcherFixture fx;
     Form1& f = fx.f;
     fx.feed("+CMTI: \"SM\",12");
-    f.sms.smsReadState = 2;  // the cycle sent the read
+    f.sms.smsReadState = SmsRead{2};  // the cycle sent the read
     fx.feed({"AT+CPMS=\"SM\";+CMGR=12", "+CPMS: 3,20,3,20,3,20", "+CMGR: 0,,23"});
-    EXPECT_EQ(f.sms.smsReadState, 3);
+    EXPECT_EQ(f.sms.smsReadState, SmsRead{3});
     EXPECT_EQ(f.sms.smsLength, 23);
     fx.feed(kPdu);
-    EXPECT_EQ(f.sms.smsReadState, 4);
+    EXPECT_EQ(f.sms.smsReadState, SmsRead{4});
     EXPECT_EQ(f.sms.smsPdu, kPdu);
     EXPECT_EQ(f.sms.smsCache[12], std::string("23:") + kPdu);
     fx.feed("OK");
     EXPECT_EQ(f.sms.smsPdu, kPdu);
-    EXPECT_EQ(f.sms.smsReadState, 4);
+    EXPECT_EQ(f.sms.smsReadState, SmsRead{4});
 }
 
 TEST(DispatcherSmsRead, EmptyLocationArmsNoCapture) {
@@ -92,10 +92,10 @@ TEST(DispatcherSmsRead, EmptyLocationArmsNoCapture) {
         DispatcherFixture fx;
         Form1& f = fx.f;
         f.sms.smsIndex = "5";
-        f.sms.smsReadState = 2;
+        f.sms.smsReadState = SmsRead{2};
         f.sms.smsPdu = "ALT";
         fx.feed({c.header, "OK"});
-        EXPECT_EQ(f.sms.smsReadState, c.state) << c.header;
+        EXPECT_EQ(f.sms.smsReadState, SmsRead{c.state}) << c.header;
         EXPECT_EQ(f.sms.smsPdu, "ALT") << c.header;  // "OK" is no message
         EXPECT_EQ(f.sms.smsCache[5], "") << c.header;
     }

@@ -8,8 +8,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "app/base/text_codec.h"
 #include "app/window/snapshot.h"
-#include "app/window/text_codec.h"
 #include "tests/window/window_test_support.h"
 
 // A loaded window whose clock stands at 09:20:05, fed lines as the phone

@@ -7,7 +7,7 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 
-#include "app/window/elements.h"
+#include "app/base/elements.h"
 #include "app/window/snapshot.h"
 #include "tests/window/manual_timers.h"
 

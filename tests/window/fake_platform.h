@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <deque>
 
-#include "app/window/platform.h"
+#include "app/base/platform.h"
 
 // Test double for Platform: answers from queues and records every call.
 class FakePlatform : public Platform {

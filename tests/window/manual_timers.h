@@ -6,7 +6,7 @@
 #include <QtGlobal>
 #include <map>
 
-#include "app/window/elements.h"
+#include "app/base/elements.h"
 
 // Drives the window's timers by hand: time stands still until `advance`
 // moves it, and every timer that is on ticks once for each period that ends

@@ -223,7 +223,7 @@ TEST_F(PhoneLineTest, BatteryGaugeClickTogglesTraceAndTestButton) {
     EXPECT_TRUE(f.List2->isVisibleTo(&f));
     EXPECT_TRUE(f.SMSc->isVisibleTo(&f));
     EXPECT_EQ(f.List2->y(), f.Netze[1]->y());
-    EXPECT_EQ(f.List2->height(), Form1::twipsToPixels(3960));
+    EXPECT_EQ(f.List2->height(), twipsToPixels(3960));
 
     f.BattA_Click();
     EXPECT_FALSE(f.List2->isVisibleTo(&f));

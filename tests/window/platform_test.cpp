@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Funkor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/window/platform.h"
+#include "app/base/platform.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include <QCoreApplication>
 
-#include "app/phone/serial_port_component.h"
+#include "app/base/serial_port_component.h"
 #include "tests/window/pty_phone.h"
 #include "tests/window/window_test_support.h"
 

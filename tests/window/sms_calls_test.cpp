@@ -9,7 +9,7 @@
 #include <QSignalBlocker>
 #include <functional>
 
-#include "app/window/text_codec.h"
+#include "app/base/text_codec.h"
 #include "core/incoming_sms.h"
 #include "core/pdu.h"
 #include "tests/window/window_test_support.h"
@@ -469,7 +469,7 @@ TEST(PhoneBookMode, Dialling) {
         f.CALLb_Click();
         EXPECT_EQ(w.trace(), *c.sent ? QStringList{w.sent(c.sent)} : QStringList{}) << c.entry;
         EXPECT_EQ(f.calls.callActive, c.callActive) << c.entry;
-        EXPECT_EQ(f.phone.ussdPending, c.ussdPending) << c.entry;
+        EXPECT_EQ(f.phone.ussdPending, UssdPending{c.ussdPending}) << c.entry;
         EXPECT_EQ(f.Timer1->Interval(), c.interval) << c.entry;
         if (*c.sent) {
             EXPECT_EQ(f.Check1->toolTip(), QStringLiteral("auflegen"));
@@ -559,11 +559,11 @@ TEST(SmsReceived, MessageBeyondTheCacheIsShownButNotCached) {
     Form1& f = w.f;
     const std::string pdu = deliver("Hallo");
     f.InterpretResponse("+CMTI: \"SM\",60");
-    ASSERT_EQ(f.sms.smsReadState, 1);
-    f.sms.smsReadState = 2;  // the cycle has sent the read command
+    ASSERT_EQ(f.sms.smsReadState, SmsRead{1});
+    f.sms.smsReadState = SmsRead{2};  // the cycle has sent the read command
     f.InterpretResponse("+CMGR: 0,," + std::to_string(pdu.size() / 2 - 8));
     f.InterpretResponse(pdu);
-    ASSERT_EQ(f.sms.smsReadState, 4);
+    ASSERT_EQ(f.sms.smsReadState, SmsRead{4});
     for (const auto& entry : f.sms.smsCache) EXPECT_EQ(entry, "");
     f.ShowReceivedSms();
     EXPECT_EQ(f.Text2->text(), QStringLiteral("Hallo"));

@@ -12,7 +12,7 @@
 #include <QJsonArray>
 #include <QProcess>
 
-#include "app/window/text_codec.h"
+#include "app/base/text_codec.h"
 #include "core/ini_file.h"
 #include "core/outgoing_sms.h"
 #include "core/position_sms.h"

@@ -14,22 +14,23 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include "app/base/elements.h"
+#include "app/base/serial_port_component.h"
+#include "app/base/window_state.h"
+#include "app/base/write_problems.h"
 #include "app/output/gps_input.h"
 #include "app/output/lan_output.h"
 #include "app/output/map_link.h"
 #include "app/output/nmea_output.h"
 #include "app/output/source_selection.h"
 #include "app/output/winsock_control.h"
-#include "app/phone/serial_port_component.h"
 #include "app/position/cell_site_files.h"
 #include "app/position/display_switches.h"
 #include "app/position/position_engine.h"
+#include "app/position/position_feed.h"
 #include "app/position/position_log.h"
 #include "app/position/position_panel.h"
 #include "app/support/program_folder.h"
-#include "app/window/elements.h"
-#include "app/window/form1_variables.h"
-#include "app/window/write_problems.h"
 #include "tests/window/fake_platform.h"
 #include "tests/window/output_test_support.h"
 
@@ -106,16 +107,19 @@ struct PositionHalf {
                             writeProblems,
                             cellSiteFiles,
                             mapLink};
-    NmeaOutput nmeaOutput{
-        NmeaOutput::Elements{NMEA, Timer2, Comm2, TCPstat, GSM},
-        network,
-        position,
-        output,
-        sms,
-        settings,
-        NmeaOutput::Topics{sources, gpsInput, lanOutput, mapLink, positionLog, panel},
-        trace,
-        [] { return false; }};
+    NmeaOutput nmeaOutput{NmeaOutput::Elements{NMEA, Timer2, Comm2, TCPstat, GSM},
+                          network,
+                          position,
+                          output,
+                          sms,
+                          settings,
+                          NmeaOutput::Topics{sources, lanOutput, mapLink},
+                          trace,
+                          [] { return false; },
+                          [this] { feed.leaveNetwork(); }};
+    PositionFeed feed{network, position,
+                      PositionFeed::Topics{panel, nmeaOutput, gpsInput, mapLink, positionLog,
+                                           lanOutput, sources}};
     PositionEngine* engine = nullptr;
     DisplaySwitches switches{
         DisplaySwitches::Elements{ShCell, ShHome, Netz},
@@ -126,8 +130,7 @@ struct PositionHalf {
         DisplaySwitches::Calls{[this] { engine->ComputeCellPosition(); },
                                [this](bool on) { commandCycleRunning = on; }, [] {}}};
     PositionEngine positionEngine{network, position, platform, folder,
-                                  PositionEngine::Topics{switches, panel, cellSiteFiles, nmeaOutput,
-                                                         gpsInput, mapLink, positionLog}};
+                                  PositionEngine::Topics{switches, cellSiteFiles, feed}};
 
     PositionHalf() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -184,6 +187,55 @@ TEST(TopicHandles, PositionEngineSpreadsABroadcastPositionOverItsTopics) {
     EXPECT_FALSE(h.commandCycleRunning);
     EXPECT_EQ(h.Cell->text(), QStringLiteral(" Home"));
     EXPECT_EQ(h.position.gsmRmc, rmc);
+}
+
+// Each origin's position reaches the same consumers; only a broadcast one
+// fills the zone displays and opens a GPS port chosen before the phone.
+TEST(TopicHandles, PositionFeedReachesEveryConsumerOfAnOrigin) {
+    const struct {
+        const char* legend;
+        PositionOrigin origin;
+        bool zone, fromDatabase;
+    } rows[] = {
+        {"broadcast", PositionOrigin::Broadcast, true, false},
+        {"cell database", PositionOrigin::CellDatabase, false, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.legend);
+        PositionHalf h;
+        h.Timer2->setEnabled(false);
+        h.feed.offer(r.origin);
+        EXPECT_TRUE(h.NMEA->isEnabled());
+        EXPECT_TRUE(h.GPS->isEnabled());
+        FeedPosition p;
+        p.origin = r.origin;
+        p.caption = QStringLiteral("12:00  52° 31' 0\" N  13° 24' 0\" O");
+        p.toolTip = QStringLiteral("Zellen-Datenbank");
+        p.sentences = {"$GPRMC,R*00\r\n", "$GPGGA,G*00\r\n"};
+        p.mapAddress = "http://map/?P=1";
+        if (r.zone) p.zone = ZoneDisplay{QStringLiteral("Region: O-BLN"), {}, "Berlin", {}};
+        h.feed.publish(p);
+        EXPECT_EQ(h.PosL->text(), p.caption);
+        EXPECT_EQ(h.PosL->toolTip(), p.toolTip);
+        EXPECT_EQ(h.position.gsmRmc, p.sentences.rmc);
+        EXPECT_EQ(h.position.gsmGga, p.sentences.gga);
+        EXPECT_EQ(h.position.mapAddress, p.mapAddress);
+        EXPECT_EQ(h.position.gsmFromDatabase, r.fromDatabase);
+        EXPECT_EQ(h.network.zoneName, r.zone ? "Berlin" : "");
+        EXPECT_EQ(h.Zone->text().isEmpty(), !r.zone);
+        EXPECT_TRUE(h.Timer2->Enabled());
+
+        // The next cell has no position yet; then the network is left.
+        h.feed.leave();
+        EXPECT_EQ(h.PosL->text(), QString());
+        EXPECT_EQ(h.position.gsmRmc, "");
+        EXPECT_FALSE(h.position.gsmFromDatabase);
+        h.feed.leaveNetwork();
+        EXPECT_FALSE(h.Timer2->Enabled());
+        EXPECT_FALSE(h.NMEA->isEnabled());
+        EXPECT_FALSE(h.GPS->isEnabled());
+        EXPECT_FALSE(shown(h.PosL));
+    }
 }
 
 TEST(TopicHandles, NmeaOutputSendsTheChosenPairAndStopsOffTheNetwork) {

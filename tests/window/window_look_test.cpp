@@ -6,7 +6,7 @@
 #include <QAbstractButton>
 #include <QImage>
 
-#include "app/window/window_icons.h"
+#include "app/base/window_icons.h"
 #include "tests/window/window_test_support.h"
 
 namespace {

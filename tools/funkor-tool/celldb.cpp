@@ -15,6 +15,9 @@
 #include <string>
 
 #include "core/cell_database.h"
+#include "core/cell_learning.h"
+#include "core/measurements.h"
+#include "tools/funkor-tool/measurements_cmd.h"
 
 using namespace funkor;
 
@@ -52,10 +55,11 @@ bool readMccList(const std::string& s, std::vector<int>& out) {
     return !out.empty();
 }
 
-// Takes "--db DB" out of `a`; false when it lacks its value.
-bool takeDb(std::vector<std::string>& a, std::string& db) {
+// Takes "--db DB" (or another option `name` with a value) out of `a`;
+// false when it lacks its value.
+bool takeDb(std::vector<std::string>& a, std::string& db, const char* name = "--db") {
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != "--db") continue;
+        if (a[i] != name) continue;
         if (i + 1 >= a.size()) return false;
         db = a[i + 1];
         a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(i) + 2);
@@ -114,7 +118,8 @@ int cmdImport(std::vector<std::string> a, std::string db) {
     return 0;
 }
 
-int cmdLookup(const std::vector<std::string>& a, const std::string& db) {
+int cmdLookup(const std::vector<std::string>& a, const std::string& db,
+              const std::string& measurements) {
     if (a.size() != 5) return usageError("celldb lookup needs RADIO MCC MNC AREA CELL");
     CellDbKey key;
     key.radio = a[0];
@@ -127,15 +132,28 @@ int cmdLookup(const std::vector<std::string>& a, const std::string& db) {
     key.area = area;
     key.cell = cell;
     std::string error;
-    const auto d = CellDatabase::open(db, error);
-    if (!d) return refused(error);
-    const CellLookup found = d->find(key);
-    if (found.status == CellLookupStatus::Failed) return refused(found.error);
-    if (found.status == CellLookupStatus::Unknown) return refused("cell not in " + db);
-    const CellDbPosition* p = &found.position;
-    std::printf("lat=%.7f\nlon=%.7f\nrange=%d\nsamples=%d\nchangeable=%d\nupdated=%lld\n",
-                p->latitude, p->longitude, p->range, p->samples, p->changeable ? 1 : 0,
-                static_cast<long long>(p->updated));
+    std::optional<CellDbPosition> imported;
+    if (const auto d = CellDatabase::open(db, error)) {
+        const CellLookup found = d->find(key);
+        if (found.status == CellLookupStatus::Failed) error = found.error;
+        if (found.status == CellLookupStatus::Found) imported = found.position;
+    }
+    // The learned row, where the measurements file has one.
+    std::optional<LearnedCell> learned;
+    std::string measurementsError;
+    if (const auto m = MeasurementStore::openReadOnly(measurements, measurementsError))
+        learned = findLearned(*m, key);
+    else if (!measurementsError.empty())
+        std::cerr << "funkor-tool: " << measurementsError << "\n";
+    const auto chosen = choosePosition(imported, learned);
+    if (!chosen) return refused(error.empty() ? "cell not in " + db : error);
+    if (!error.empty()) std::cerr << "funkor-tool: " << error << "\n";
+    const CellDbPosition* p = &chosen->position;
+    std::printf(
+        "lat=%.7f\nlon=%.7f\nrange=%d\nsamples=%d\nchangeable=%d\nupdated=%lld\nsource=%s\n",
+        p->latitude, p->longitude, p->range, p->samples, p->changeable ? 1 : 0,
+        static_cast<long long>(p->updated),
+        chosen->source == CellSource::Learned ? "learned" : "imported");
     return 0;
 }
 
@@ -155,10 +173,12 @@ std::string defaultCellDbPath() {
 }
 
 int cmdCelldb(const std::vector<std::string>& args) {
-    if (args.empty()) return usageError("celldb needs import or lookup");
+    if (args.empty()) return usageError("celldb needs import, lookup or learn");
     std::vector<std::string> a(args.begin() + 1, args.end());
-    std::string db;
+    std::string db, measurements;
     if (!takeDb(a, db)) return usageError("--db needs a file");
+    if (!takeDb(a, measurements, "--measurements"))
+        return usageError("--measurements needs a file");
     if (db.empty()) {
         db = defaultCellDbPath();
         // The installed program's data folder may not exist yet.
@@ -168,6 +188,8 @@ int cmdCelldb(const std::vector<std::string>& args) {
             std::filesystem::create_directories(folder, ignored);
     }
     if (args[0] == "import") return cmdImport(a, db);
-    if (args[0] == "lookup") return cmdLookup(a, db);
+    if (measurements.empty()) measurements = measurementsBeside(db);
+    if (args[0] == "lookup") return cmdLookup(a, db, measurements);
+    if (args[0] == "learn") return cmdLearn(a, measurements);
     return usageError("unknown celldb command " + args[0]);
 }

@@ -16,13 +16,18 @@ inline constexpr const char* kCelldbUsage =
     "                                         build the cell database from an OpenCellID\n"
     "                                         CSV export (plain or .gz; - is standard input);\n"
     "                                         --allow-empty: also from a file without cells\n"
-    "  funkor-tool celldb lookup RADIO MCC MNC AREA CELL [--db DB]\n"
-    "                                         lat, lon and range of a cell (decimal ids)\n"
+    "  funkor-tool celldb lookup RADIO MCC MNC AREA CELL [--db DB] [--measurements FILE]\n"
+    "                                         lat, lon and range of a cell (decimal ids),\n"
+    "                                         imported or learned, whichever has more samples\n"
+    "  funkor-tool celldb learn [--db DB] [--measurements FILE]\n"
+    "                                         learn cell positions from the measurements\n"
+    "                                         (FILE: Funkor-measurements.db beside DB)\n"
     "                                         DB: $FUNKOR_HOME/Funkor-cells.db, else\n"
     "                                         "
     "${XDG_DATA_HOME:-~/.local/share}/funkor/Funkor-cells.db\n";
 
 // The database the commands use without --db.
 std::string defaultCellDbPath();
-// "celldb import ..." / "celldb lookup ...": `args` after "celldb".
+// "celldb import ..." / "celldb lookup ..." / "celldb learn ...": `args`
+// after "celldb".
 int cmdCelldb(const std::vector<std::string>& args);

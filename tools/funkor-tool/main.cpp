@@ -26,6 +26,7 @@
 #include "core/pdu.h"
 #include "core/position_texts.h"
 #include "tools/funkor-tool/celldb.h"
+#include "tools/funkor-tool/measurements_cmd.h"
 
 using namespace funkor;
 
@@ -45,7 +46,7 @@ constexpr const char* kUsageHead =
     "                                         its cells as OpenCellID CSV\n"
     "                                         (FILE - is standard output)\n";
 
-const std::string kUsage = std::string(kUsageHead) + kCelldbUsage;
+const std::string kUsage = std::string(kUsageHead) + kCelldbUsage + kMeasurementsUsage;
 
 int usage(const std::string& problem = {}) {
     if (!problem.empty()) std::cerr << "funkor-tool: " << problem << "\n";
@@ -273,5 +274,6 @@ int main(int argc, char** argv) {
     if (command == "cb-position") return cmdCbPosition(args);
     if (command == "log-export") return cmdLogExport(args);
     if (command == "celldb") return cmdCelldb(args);
+    if (command == "measurements") return cmdMeasurements(args);
     return usage("unknown command " + command);
 }

@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: The Funkor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/window/write_problems.h"
+#include "app/base/write_problems.h"
 
-#include "app/window/platform.h"
-#include "app/window/text_codec.h"
+#include "app/base/platform.h"
+#include "app/base/text_codec.h"
 #include "core/file_writes.h"
 
 void WriteProblems::report(Platform& platform, const std::string& fileName, int error,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/at_network.h"
+#include "core/cycle_state.h"
 #include "core/data_files.h"
 #include "core/position_output.h"
 
@@ -24,48 +25,12 @@
 // radius in metres, name.
 using ZoneArea = funkor::ZoneArea;
 
-// The steps of the command schedule, in the order the cycle takes them
-// (PhoneLinkState::pollStep). After the identity (0..2) the regular pass
-// runs 3..8 over and over; the phone books and the SMS list (9..15) are read
-// once after the phone was found, between two regular passes.
-namespace PollStep {
-enum : int {
-    Manufacturer = 0,     // "AT+CGMI;+CGMM;+CGMR"
-    Identity = 1,         // serial number, IMSI, SIM card number
-    Notices = 2,          // SIM card number of other makers; caller id and SMS notices on
-    Operator = 3,         // numeric operator
-    ZonesAndSending = 4,  // the SIM's zone file once, a queued SMS
-    Status = 5,           // operator, signal, battery; the balance request once
-    Registration = 6,     // serving cell and timing advance
-    Broadcast = 7,        // cell broadcast on (O2)
-    OperatorScan = 8,     // the operators in reach, every five minutes; end of the pass
-    SimBook = 9,          // SIM phone book chosen
-    SimBookEntry = 10,    // its entries, one a tick
-    FixedBook = 11,       // fixed-dialling book chosen
-    FixedBookEntry = 12,
-    OwnNumbers = 13,  // own numbers chosen
-    OwnNumberEntry = 14,
-    SmsList = 15,  // the stored messages listed
-};
-// The steps after the regular pass: the books and the SMS list are read.
-constexpr bool readsBooksOrList(int step) {
-    return step > OperatorScan;
-}
-}  // namespace PollStep
-
-// A star code's answer awaited (PhoneLinkState::ussdPending).
-namespace UssdPending {
-enum : int {
-    None = 0,
-    UserCode = 1,        // a star code the user dialled: its answer fills Text2
-    BalanceRequest = 2,  // the automatic "ATD*122#;": its quoted answer goes to Text3
-};
-}  // namespace UssdPending
-
-// Other makers' SIM card number (PhoneLinkState::iccidStep).
-namespace IccidStep {
-enum : int { NotAsked = 0, AskedCcid = 1, AskedIccid = 2, Done = 3 };
-}  // namespace IccidStep
+// The cycle's and the answers' positions, shared with the answer table.
+using funkor::IccidStep;
+using funkor::PollStep;
+using funkor::RegistrationQuery;
+using funkor::SmsRead;
+using funkor::UssdPending;
 
 // Phone link, command cycle and device identity.
 struct PhoneLinkState {
@@ -73,14 +38,14 @@ struct PhoneLinkState {
     bool phoneLinked = false;  // the phone has answered on the current port
     // The command line as given ("3", "3,57600"); emptied in test mode.
     std::string commandLine;
-    std::string lineBuffer;  // characters received since the last line end
-    int pollStep = 0;        // next step of the command schedule
+    std::string lineBuffer;                      // characters received since the last line end
+    PollStep pollStep = PollStep::Manufacturer;  // next step of the command schedule
     int manufacturerStep = 0;
     int identityStep = 0;
     std::string manufacturer;
     std::string model;
     std::string homeNetwork;  // first five IMSI digits
-    int ussdPending = UssdPending::None;
+    UssdPending ussdPending = UssdPending::None;
     bool ussdDone = false;  // the balance was asked in this cell
     bool homeZoneReadDone = false;
     bool autoSearchToggle = false;     // the "Auto" search tries the port's second rate next
@@ -91,14 +56,13 @@ struct PhoneLinkState {
     // then gets the status line without it, since such a device refuses a
     // line with an unknown command whole.
     bool cbcRefused = false;
-    // Other makers' devices: the SIM card number is asked with "AT+CCID" (1),
-    // then "AT+ICCID" (2); 3 when it has come or neither was answered.
-    int iccidStep = IccidStep::NotAsked;
+    // Other makers' devices: where the asking for the SIM card number stands.
+    IccidStep iccidStep = IccidStep::NotAsked;
     // Other makers' devices: the next registration query of step 6 (0 "+CREG",
-    // 1 "+CGREG", 2 "+CEREG"); the query whose answer is awaited ('G', 'E' or
-    // 0); and the queries the device refused, not asked again in this run.
+    // 1 "+CGREG", 2 "+CEREG", 3 "+C5GREG"); the query whose answer is
+    // awaited; and the queries the device refused, not asked again in this run.
     int registrationStep = 0;
-    int registrationQuery = 0;
+    RegistrationQuery registrationQuery = RegistrationQuery::None;
     bool cgregRefused = false;
     bool ceregRefused = false;
     bool c5gregRefused = false;
@@ -107,6 +71,10 @@ struct PhoneLinkState {
     // Why the device cannot use the network for want of a SIM or its PIN
     // ("keine SIM-Karte"); empty when the SIM is ready.
     std::string simProblem;
+    // The last battery charge in percent and signal gauge value (0..31) the
+    // device answered; -1 until it answered.
+    int batteryCharge = -1;
+    int signalLevel = -1;
 
     template <class V>
     void visit(V&& v) {
@@ -136,6 +104,8 @@ struct PhoneLinkState {
         v("c5gregRefused", c5gregRefused);
         v("identityWaits", identityWaits);
         v("simProblem", simProblem);
+        v("batteryCharge", batteryCharge);
+        v("signalLevel", signalLevel);
     }
 };
 
@@ -259,20 +229,9 @@ struct OutputState {
     }
 };
 
-// Where the read of one stored message stands (SmsState::smsReadState).
-namespace SmsRead {
-enum : int {
-    Idle = 0,
-    Requested = 1,  // a notice came: the cycle asks for the message
-    Sent = 2,       // "AT+CMGR" sent
-    Header = 3,     // its header came: the next line is the PDU
-    PduIn = 4,      // the PDU came: the cycle shows the message
-};
-}  // namespace SmsRead
-
 // Stored, incoming and outgoing SMS.
 struct SmsState {
-    int smsReadState = SmsRead::Idle;
+    SmsRead smsReadState = SmsRead::Idle;
     std::string smsStorage;
     std::string smsIndex;
     bool smsDeletePending = false;

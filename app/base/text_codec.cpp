@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Funkor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/window/text_codec.h"
+#include "app/base/text_codec.h"
 
 #include <QLocale>
 

@@ -1,13 +1,13 @@
 // SPDX-FileCopyrightText: The Funkor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/window/elements.h"
+#include "app/base/elements.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 
-#include "app/window/window_icons.h"
+#include "app/base/window_icons.h"
 
 int mouseButtonCode(Qt::MouseButton button) {
     switch (button) {

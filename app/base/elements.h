@@ -22,6 +22,11 @@
 
 int mouseButtonCode(Qt::MouseButton button);
 
+// Window measures are given in twips in places: 15 twips per pixel.
+constexpr int twipsToPixels(int twips) {
+    return (twips + 7) / 15;
+}
+
 // Read-only text that reports clicks (left button, on release inside) and
 // every mouse press with its button.
 class LabelElement : public QLabel {

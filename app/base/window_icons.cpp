@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: The Funkor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/window/window_icons.h"
+#include "app/base/window_icons.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,0 +1,70 @@
+// SPDX-FileCopyrightText: The Funkor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <tuple>
+
+#include "core/measurements.h"
+
+class Platform;
+struct NetworkState;
+struct OutputState;
+
+// Records the cells the phone hears together with the GPS receiver's fix,
+// once a second while the program runs, into the measurements file
+// (core/measurements). Off unless the settings say "Measurements"/"Record"
+// = 1. Nothing is recorded while the receiver has no valid or only an old
+// fix, the position jumps, the phone is on no network or names no cell, or
+// the position lies in one of the "Measurements"/"Exclude" circles. The
+// file is "Measurements"/"File" (relative to the program folder), else
+// Funkor-measurements.db beside the cell database; "Measurements"/"MaxMB"
+// bounds it (default 1000 MB, the oldest rows go first).
+//
+// It owns no element: what it has to tell goes to the trace.
+class MeasurementRecorder {
+  public:
+    static constexpr int kTickMs = 1000;
+
+    MeasurementRecorder(const NetworkState& network, const OutputState& output, Platform& platform,
+                        std::function<void(const QString&)> trace);
+
+    // Reads the settings and, when recording is on, opens the file at
+    // `path` and starts the ticks. False when recording is off or the file
+    // cannot be used (the trace says why).
+    bool start(const std::string& settingsPath, const std::string& path);
+    // Stops the ticks and learns the cells recorded since the start afresh
+    // (core/cell_learning), so that a drive's cells are placed when the
+    // program ends.
+    void stop();
+    ~MeasurementRecorder();
+    bool recording() const { return store_.has_value() && timer_.isActive(); }
+
+    // One tick: records the serving cell with the current fix when the
+    // gate lets it through. Returns the gate's decision.
+    funkor::RecordGate tick();
+    // Rows recorded since the program started.
+    std::int64_t recorded() const { return recorded_; }
+
+  private:
+    const NetworkState& network_;
+    const OutputState& output_;
+    Platform& platform_;
+    std::function<void(const QString&)> trace_;
+    std::optional<funkor::MeasurementStore> store_;
+    funkor::ExclusionList exclusions_;
+    QTimer timer_;
+    std::string lastRmc_;
+    qint64 rmcArrivedMs_ = 0;  // platform time at which lastRmc_ came
+    std::optional<funkor::MeasuredFix> previous_;
+    std::int64_t lastRecordedFix_ = -1;
+    std::int64_t recorded_ = 0;
+    // The cells recorded since the start: radio, MCC, MNC, area, cell.
+    std::set<std::tuple<std::string, int, int, std::int64_t, std::int64_t>> heard_;
+};
