@@ -97,6 +97,8 @@ const AnswerRule kRules[] = {
     {S::PhoneBookStatus, {"+CPBS:"}, nullptr, kGoOn, &H::phoneBookStatus},
     {S::PhoneBookReadEcho, {"AT+CPBR="}, nullptr, kGoOn, &H::phoneBookReadEcho},
     {S::PhoneBookEntry, {"+CPBR:"}, nullptr, kGoOn, &H::phoneBookEntry},
+    {S::CellReport, {"^SMONC:", "+QENG:", "+CENG:", "+UCELLINFO:"}, nullptr, kGoOn, &H::cellReport},
+    {S::CellSignal, {"+CESQ:"}, nullptr, kGoOn, &H::cellSignal},
 };
 
 }  // namespace

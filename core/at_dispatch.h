@@ -51,6 +51,8 @@ enum class AnswerStep {
     PhoneBookStatus,    // "+CPBS:"
     PhoneBookReadEcho,  // "AT+CPBR=" (the phone's echo of a read)
     PhoneBookEntry,     // "+CPBR:"
+    CellReport,         // "^SMONC:", "+QENG:", "+CENG:", "+UCELLINFO:"
+    CellSignal,         // "+CESQ:"
 };
 
 struct DispatchFlags {
@@ -93,6 +95,10 @@ class AnswerHandler {
     virtual void phoneBookStatus(const std::string& line) = 0;
     virtual void phoneBookReadEcho(const std::string& line) = 0;
     virtual void phoneBookEntry(const std::string& line) = 0;
+    // The serving cell and its neighbours as the makers' engineering
+    // queries and AT+CESQ report them.
+    virtual void cellReport(const std::string& line) = 0;
+    virtual void cellSignal(const std::string& line) = 0;
 };
 
 // Whether the steps after a matching one are still tried.

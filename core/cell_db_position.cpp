@@ -3,6 +3,7 @@
 
 #include "core/cell_db_position.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -60,6 +61,27 @@ DbPositionResult computeDbPosition(const DbPositionInput& in) {
     const double radius = in.cell.range > 0 ? in.cell.range : kUnknownCellRange;
     r.mapAddress = mapAddress(in.mapBase, lat, lon, dbMapLabel(in.cellKey, r.hhmm), radius);
     return r;
+}
+
+EstimatedPositionResult computeEstimatedPosition(const EstimatedPositionInput& in) {
+    const PositionEstimate& e = in.estimate;
+    EstimatedPositionResult out;
+    DbPositionResult& r = out.position;
+    char hhmm[8];
+    std::snprintf(hhmm, sizeof hhmm, "%02d:%02d", in.localTime.hour % 100,
+                  in.localTime.minute % 100);
+    r.hhmm = hhmm;
+    r.caption =
+        r.hhmm + "  " + dmsText(e.latitude, "N", "S") + "  " + dmsText(e.longitude, "O", "W");
+    r.toolTip = estimateToolTip(e, in.decimalSeparator) + "  " +
+                formatDecimals(e.latitude, 5, in.decimalSeparator) + "\xB0 " +
+                formatDecimals(e.longitude, 5, in.decimalSeparator) + "\xB0";
+    const EstimateSentences s = estimateSentences(e, in.localTime, in.utcOffset);
+    r.sentences = s.pair;
+    out.gst = s.gst;
+    r.mapAddress = mapAddress(in.mapBase, e.latitude, e.longitude, dbMapLabel(in.cellKey, r.hhmm),
+                              std::max(e.r68, 1.0));
+    return out;
 }
 
 }  // namespace funkor

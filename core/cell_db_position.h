@@ -9,6 +9,7 @@
 
 #include "core/cell_database.h"
 #include "core/nmea.h"
+#include "core/position_estimate.h"
 
 // A serving cell's position taken from the offline cell database, as the
 // window shows it and hands it on: the caption of PosL (any hemisphere),
@@ -34,6 +35,25 @@ struct DbPositionResult {
 };
 
 DbPositionResult computeDbPosition(const DbPositionInput& in);
+
+// An estimate from the cells heard, shown and handed on as a database
+// position is: the caption, the tool tip with the cells used and the 68 %
+// radius ("Zellen-Datenbank, 5 Zellen, ± 240 m  52,52000° 13,40500°"), the
+// pair with the tick's time and an HDOP from the 95 % radius, the GST
+// sentence and the map address with the 68 % circle.
+struct EstimatedPositionInput {
+    PositionEstimate estimate;
+    std::string_view cellKey;
+    CivilTime localTime;
+    std::chrono::minutes utcOffset{0};
+    std::string_view mapBase;
+    char decimalSeparator = '.';
+};
+struct EstimatedPositionResult {
+    DbPositionResult position;
+    std::string gst;  // "$GPGST,..." CR LF
+};
+EstimatedPositionResult computeEstimatedPosition(const EstimatedPositionInput& in);
 
 // "Reichweite 800 m", "Reichweite 1,2 km" (one decimal, the user's
 // separator), "Reichweite unbekannt" for 0.

@@ -470,9 +470,10 @@ PositionEstimate ichnaeaEstimate(const std::vector<UsedCell>& cells, double time
 
 // --- Output ----------------------------------------------------------------
 
+// 8-bit, as every text of the window: "\xB1" is the plus-minus sign.
 std::string estimateToolTip(const PositionEstimate& e, char decimalSeparator) {
     std::string text = "Zellen-Datenbank, " + std::to_string(e.cellsUsed) +
-                       (e.cellsUsed == 1 ? " Zelle" : " Zellen") + ", \u00B1 ";
+                       (e.cellsUsed == 1 ? " Zelle" : " Zellen") + ", \xB1 ";
     char buf[32];
     if (e.r68 < 995) {
         std::snprintf(buf, sizeof buf, "%d m", static_cast<int>(std::lround(e.r68 / 10) * 10));

@@ -164,6 +164,9 @@ struct PositionState {
     std::string positionKey;     // 12 digits: easting, northing in 10 m
     std::string gsmRmc;          // GSM-cell sentence pair, each ending in CR LF
     std::string gsmGga;
+    // An estimated position's error sentence ("$GPGST"), sent after the
+    // pair; empty for other positions.
+    std::string gsmGst;
     std::string mapAddress;
     // The pair above came from the offline cell database, not from the
     // network's broadcast (which replaces it when the cell sends one).
@@ -193,6 +196,7 @@ struct PositionState {
         v("positionKey", positionKey);
         v("gsmRmc", gsmRmc);
         v("gsmGga", gsmGga);
+        v("gsmGst", gsmGst);
         v("mapAddress", mapAddress);
         v("gsmFromDatabase", gsmFromDatabase);
         v("mapBase", mapBase);

@@ -93,11 +93,14 @@ void NmeaOutput::Timer2_Timer() {
 
     // The pair is copied: events let run while writing may replace the
     // stored sentences, not what this tick sends.
-    const funkor::OutputPair pair = funkor::chooseOutputPair(
+    funkor::OutputPair pair = funkor::chooseOutputPair(
         {topics_.sources.boxes(), output_.sourceRotation, position_.gsmRmc, position_.gsmGga,
          output_.gpsRmc, output_.gpsGga, sms_.smsRmc, sms_.smsGga});
     output_.sourceRotation = pair.sourceRotation;
     if (pair.first.empty()) return;
+    // An estimated cell position tells its error after the pair.
+    if (pair.source == funkor::PositionSource::Gsm && !position_.gsmGst.empty())
+        pair.second += position_.gsmGst;
 
     if (trace_.visible()) trace(pair);
 
@@ -108,7 +111,13 @@ void NmeaOutput::Timer2_Timer() {
 void NmeaOutput::trace(const funkor::OutputPair& pair) {
     if (!pair.identification.empty()) trace_.add(traceText(pair.identification), false);
     trace_.add(traceText(pair.first), false);
-    trace_.add(traceText(pair.second), false);
+    // The second part may hold two sentences (GGA and an estimate's GST).
+    std::string second = pair.second;
+    for (std::size_t end;
+         (end = second.find("\r\n")) != std::string::npos && end + 2 < second.size();
+         second.erase(0, end + 2))
+        trace_.add(traceText(second.substr(0, end + 2)), false);
+    trace_.add(traceText(second), false);
     trace_.showLast();
 }
 

@@ -66,7 +66,7 @@ bool CommandCycle::WaitSecondsClock::over() const {
 }
 
 CommandCycle::CommandCycle(const Elements& e, const State& state, Platform& platform,
-                           const Topics& topics)
+                           const Topics& topics, std::function<std::string()> cellRead)
     : Timer1_(e.Timer1),
       GSM_(e.GSM),
       Baud_(e.Baud),
@@ -79,7 +79,8 @@ CommandCycle::CommandCycle(const Elements& e, const State& state, Platform& plat
       phoneLine_(topics.phoneLine),
       smsSending_(topics.smsSending),
       smsReception_(topics.smsReception),
-      phoneCalls_(topics.phoneCalls) {}
+      phoneCalls_(topics.phoneCalls),
+      cellRead_(std::move(cellRead)) {}
 CommandCycle::~CommandCycle() = default;
 
 bool CommandCycle::running() const {
@@ -439,6 +440,17 @@ Async CommandCycle::runTick() {
         phoneLine_.SendCommand("AT+CPIN?");
         Timer1_->setInterval(5000);
         co_return;
+    }
+
+    // With a cell database, the cells heard are read between the steps of
+    // the regular pass, every few seconds; the step waits for the next tick.
+    if (cellRead_ && phone.pollStep >= PollStep::Operator &&
+        !funkor::readsBooksOrList(phone.pollStep)) {
+        if (const std::string line = cellRead_(); !line.empty()) {
+            phoneLine_.SendCommand(line);
+            Timer1_->setInterval(800);
+            co_return;
+        }
     }
 
     if (phoneLine_.traceVisible())

@@ -58,8 +58,10 @@ class CommandCycle {
         SmsReception& smsReception;
         PhoneCalls& phoneCalls;
     };
+    // `cellRead` gives the line that reads the cells heard between the
+    // steps of the regular pass, empty when none is due (may be left empty).
     CommandCycle(const Elements& elements, const State& state, Platform& platform,
-                 const Topics& topics);
+                 const Topics& topics, std::function<std::string()> cellRead = {});
     ~CommandCycle();
 
     void Timer1_Timer();
@@ -148,6 +150,7 @@ class CommandCycle {
     SmsSending& smsSending_;
     SmsReception& smsReception_;
     PhoneCalls& phoneCalls_;
+    std::function<std::string()> cellRead_;
     bool busy_ = false;
     std::function<bool()> otherLink_;
     // Since when received lines have postponed the next tick, and the tick

@@ -50,6 +50,7 @@ void ResponseDispatcher::InterpretResponse(const std::string& line) {
     funkor::dispatchAnswer(line, flags, *this);
     if (phone_.operatorScanPending && funkor::endsQuery(line)) operatorScanEnded(line);
     if (phone_.linkProbePending && funkor::endsQuery(line)) linkProbeAnswered(line);
+    if (positionHooks_.queryEnded && funkor::endsQuery(line)) positionHooks_.queryEnded(line);
     if (phone_.registrationQuery != RegistrationQuery::None && funkor::endsQuery(line))
         registrationQueryEnded(line);
     if (const auto sim = funkor::simStateOf(line)) simStateChanged(*sim);

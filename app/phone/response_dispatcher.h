@@ -75,10 +75,14 @@ class ResponseDispatcher : private funkor::AnswerHandler {
     };
     // What the position topics do with the answers: `broadcastPage`
     // evaluates the page in position.cbPage, `servingCellChanged` looks the
-    // new serving cell up in the cell database.
+    // new serving cell up in the cell database, `cellReport` gathers a line
+    // of the cells heard and `queryEnded` sees each line that ends a query
+    // (the last two may be left empty).
     struct PositionHooks {
         std::function<void()> broadcastPage;
         std::function<void()> servingCellChanged;
+        std::function<void(const std::string&)> cellReport;
+        std::function<void(const std::string&)> queryEnded;
     };
     ResponseDispatcher(const Elements& elements, const State& state, Platform& platform,
                        const ProgramFolder& folder, const Topics& topics,
@@ -144,6 +148,8 @@ class ResponseDispatcher : private funkor::AnswerHandler {
     void phoneBookStatus(const std::string& line) override;
     void phoneBookReadEcho(const std::string& line) override;
     void phoneBookEntry(const std::string& line) override;
+    void cellReport(const std::string& line) override;
+    void cellSignal(const std::string& line) override;
 
     void operatorScanEnded(const std::string& line);
     // A device without a battery answers the connection step's "AT+CBC"

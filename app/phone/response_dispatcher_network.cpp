@@ -224,3 +224,11 @@ void ResponseDispatcher::operatorList(const std::string& line) {
         e_.Land[i]->setToolTip(fromCp1252(s.countryTooltip));
     }
 }
+
+void ResponseDispatcher::cellReport(const std::string& line) {
+    if (positionHooks_.cellReport) positionHooks_.cellReport(line);
+}
+
+void ResponseDispatcher::cellSignal(const std::string& line) {
+    if (positionHooks_.cellReport) positionHooks_.cellReport(line);
+}

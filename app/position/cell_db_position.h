@@ -34,6 +34,8 @@ class CellDbPosition {
     // the message. True when open.
     bool openDatabase(const std::string& path, QString* problem);
     bool hasDatabase() const { return db_.has_value(); }
+    // The open database, null without one.
+    const funkor::CellDatabase* database() const { return db_ ? &*db_ : nullptr; }
 
     // The serving cell changed (network.cellRadio, cellLac, cellCi and
     // operatorCode): look it up. A database that fails to read the cell is

@@ -3,6 +3,8 @@
 
 #include "app/position/measurement_recorder.h"
 
+#include <cmath>
+
 #include <QDateTime>
 
 #include "app/base/platform.h"
@@ -11,10 +13,51 @@
 #include "core/cell_learning.h"
 #include "core/ini_file.h"
 
-MeasurementRecorder::MeasurementRecorder(const NetworkState& network, const OutputState& output,
-                                         Platform& platform,
-                                         std::function<void(const QString&)> trace)
-    : network_(network), output_(output), platform_(platform), trace_(std::move(trace)) {
+namespace {
+
+// The cells of a read as rows: the serving cell (its identity from the
+// registration where the read did not give it) and each neighbour, which
+// without an identity of its own is kept by its code and channel in the
+// serving cell's network and area.
+std::vector<funkor::MeasuredCell> measuredCells(const funkor::Observation& obs,
+                                                const funkor::MeasuredCell& serving) {
+    const auto row = [&serving](const funkor::ObservedCell& c, bool isServing) {
+        funkor::MeasuredCell m;
+        m.radio = funkor::radioName(c.radio);
+        m.mcc = c.mcc.value_or(serving.mcc);
+        m.mnc = c.mnc.value_or(serving.mnc);
+        m.area = c.area.value_or(serving.area);
+        m.cell = c.cell;
+        m.pci = c.unit;
+        m.channel = c.channel;
+        if (c.signalDbm) m.signalDbm = static_cast<int>(std::lround(*c.signalDbm));
+        m.timingAdvance = c.timingAdvance;
+        m.serving = isServing;
+        return m;
+    };
+    std::vector<funkor::MeasuredCell> cells;
+    if (obs.serving) {
+        funkor::MeasuredCell s = row(*obs.serving, true);
+        if (!s.cell) s.cell = serving.cell;
+        cells.push_back(s);
+    } else {
+        cells.push_back(serving);
+    }
+    for (const funkor::ObservedCell& n : obs.neighbours) cells.push_back(row(n, false));
+    return cells;
+}
+
+}  // namespace
+
+MeasurementRecorder::MeasurementRecorder(
+    const NetworkState& network, const OutputState& output, Platform& platform,
+    std::function<void(const QString&)> trace,
+    std::function<std::optional<funkor::Observation>()> observation)
+    : network_(network),
+      output_(output),
+      platform_(platform),
+      trace_(std::move(trace)),
+      observation_(std::move(observation)) {
     timer_.setInterval(kTickMs);
     QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
 }
@@ -84,13 +127,17 @@ funkor::RecordGate MeasurementRecorder::tick() {
     cell.area = key->area;
     cell.cell = key->cell;
     cell.serving = true;
-    const funkor::RecordResult r = store_->record(*in.gps.fix, {cell});
+    std::vector<funkor::MeasuredCell> cells{cell};
+    if (const auto obs = observation_ ? observation_() : std::nullopt)
+        cells = measuredCells(*obs, cell);
+    const funkor::RecordResult r = store_->record(*in.gps.fix, cells);
     if (!r.ok) {
         trace_(QStringLiteral("Messungen: %1").arg(QString::fromStdString(r.error)));
         return gate;
     }
     lastRecordedFix_ = in.gps.fix->timeMs;
-    heard_.insert({cell.radio, cell.mcc, cell.mnc, cell.area, *cell.cell});
+    for (const funkor::MeasuredCell& c : cells)
+        if (c.cell) heard_.insert({c.radio, c.mcc, c.mnc, c.area, *c.cell});
     recorded_ += r.stored;
     if (r.boundReached)
         trace_(QStringLiteral("Messungen: Größengrenze erreicht, die ältesten werden gelöscht"));

@@ -11,6 +11,7 @@
 #include <string>
 #include <tuple>
 
+#include "core/cell_observation.h"
 #include "core/measurements.h"
 
 class Platform;
@@ -32,8 +33,12 @@ class MeasurementRecorder {
   public:
     static constexpr int kTickMs = 1000;
 
+    // `observation` gives the cells of the device's last read with their
+    // signals and timing advance, when one is fresh (may be left empty):
+    // they are recorded instead of the serving cell alone.
     MeasurementRecorder(const NetworkState& network, const OutputState& output, Platform& platform,
-                        std::function<void(const QString&)> trace);
+                        std::function<void(const QString&)> trace,
+                        std::function<std::optional<funkor::Observation>()> observation = {});
 
     // Reads the settings and, when recording is on, opens the file at
     // `path` and starts the ticks. False when recording is off or the file
@@ -57,6 +62,7 @@ class MeasurementRecorder {
     const OutputState& output_;
     Platform& platform_;
     std::function<void(const QString&)> trace_;
+    std::function<std::optional<funkor::Observation>()> observation_;
     std::optional<funkor::MeasurementStore> store_;
     funkor::ExclusionList exclusions_;
     QTimer timer_;

@@ -34,6 +34,7 @@ void PositionFeed::publish(const FeedPosition& p) {
     if (!p.caption.isEmpty()) topics_.panel.showPosition(p.caption, p.toolTip);
     position_.gsmRmc = p.sentences.rmc;
     position_.gsmGga = p.sentences.gga;
+    position_.gsmGst = p.gst;
     if (p.zone) {
         topics_.panel.showZone(p.zone->caption, p.zone->toolTip);
         network_.zoneName = p.zone->zoneName;
@@ -44,9 +45,17 @@ void PositionFeed::publish(const FeedPosition& p) {
     topics_.positionLog.logPosition();
 }
 
+void PositionFeed::refresh(const FeedPosition& p) {
+    if (!p.caption.isEmpty()) topics_.panel.showPosition(p.caption, p.toolTip);
+    position_.gsmRmc = p.sentences.rmc;
+    position_.gsmGga = p.sentences.gga;
+    position_.gsmGst = p.gst;
+}
+
 void PositionFeed::leave() {
     position_.gsmRmc.clear();
     position_.gsmGga.clear();
+    position_.gsmGst.clear();
     position_.lastCbPosition.clear();
     position_.gsmFromDatabase = false;
     topics_.panel.showPosition(QString(), QString());

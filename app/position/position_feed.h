@@ -23,6 +23,7 @@ struct PositionState;
 enum class PositionOrigin {
     Broadcast,     // the site position the serving cell broadcasts
     CellDatabase,  // the serving cell's row in the offline cell database
+    Estimate,      // estimated from every cell heard, their rows and signals
 };
 
 // The zone displays that come with a broadcast position.
@@ -39,6 +40,7 @@ struct FeedPosition {
     QString caption;  // PosL; empty: PosL keeps what it shows
     QString toolTip;
     funkor::SentencePair sentences;
+    std::string gst;  // an estimate's error sentence, sent after the pair
     std::string mapAddress;
     std::optional<ZoneDisplay> zone;
 };
@@ -67,6 +69,9 @@ class PositionFeed {
     // Shows the position, makes its sentences the GSM pair, follows it on the
     // map, starts the output and logs it.
     void publish(const FeedPosition& p);
+    // The same position again, with the time of now: its caption and
+    // sentences are renewed, nothing else is told.
+    void refresh(const FeedPosition& p);
     // The serving cell has no position (yet): nothing of the last cell's is
     // carried over, no sentences go out and PosL is empty.
     void leave();

@@ -15,6 +15,7 @@
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
 #include "app/position/cell_db_position.h"
+#include "app/position/cell_estimate.h"
 #include "app/position/cell_site_files.h"
 #include "app/position/display_switches.h"
 #include "app/position/measurement_recorder.h"
@@ -93,15 +94,19 @@ void Form1::createTopics() {
     commandCycle = std::make_unique<CommandCycle>(
         CommandCycle::Elements{Timer1, GSM, Baud},
         CommandCycle::State{phone, network, position, sms, calls}, *platform_,
-        CommandCycle::Topics{*phoneLine, *smsSending, *smsReception, *phoneCalls});
+        CommandCycle::Topics{*phoneLine, *smsSending, *smsReception, *phoneCalls},
+        [this] { return cellEstimate->nextRead(); });
     responseDispatcher = std::make_unique<ResponseDispatcher>(
         ResponseDispatcher::Elements{Info, Level, Text3, Image1, List1, Sta, Netze, Land, Netz, GSM,
                                      Baud},
         ResponseDispatcher::State{phone, network, position, sms, calls}, *platform_, folder_,
         ResponseDispatcher::Topics{*phoneLine, *commandCycle, *smsSending, *smsReception,
                                    *phoneCalls, *positionPanel, *cellSiteFiles},
-        ResponseDispatcher::PositionHooks{[this] { positionEngine->ComputeCellPosition(); },
-                                          [this] { cellDbPosition->ServingCellChanged(); }});
+        ResponseDispatcher::PositionHooks{
+            [this] { positionEngine->ComputeCellPosition(); },
+            [this] { cellDbPosition->ServingCellChanged(); },
+            [this](const std::string& line) { cellEstimate->report(line); },
+            [this](const std::string& line) { cellEstimate->queryEnded(line); }});
     new PortProblemDisplay(PortProblemDisplay::Elements{GSM, Comm1, GPS, Comm3, NMEA, Comm2},
                            *phoneLine, this);
     // A phone port "mm" is read through ModemManager instead of the cycle.
@@ -144,9 +149,13 @@ void Form1::createTopics() {
         network, position, *platform_, *positionFeed,
         [this](const QString& line) { phoneLine->addTrace(line, true); },
         [this](const QString& problem) { queueCellDbProblem(problem); });
+    cellEstimate =
+        std::make_unique<CellEstimate>(phone, network, position, *platform_, *positionFeed,
+                                       [this] { return cellDbPosition->database(); });
     measurementRecorder = std::make_unique<MeasurementRecorder>(
         network, output, *platform_,
-        [this](const QString& line) { phoneLine->addTrace(line, true); });
+        [this](const QString& line) { phoneLine->addTrace(line, true); },
+        [this] { return cellEstimate->recentObservation(5000); });
     displaySwitches = std::make_unique<DisplaySwitches>(
         DisplaySwitches::Elements{ShCell, ShHome, Netz}, network, position, *positionPanel,
         *cellSiteFiles,

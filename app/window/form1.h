@@ -32,6 +32,7 @@ class ResponseDispatcher;
 class CellSiteFiles;
 class PositionEngine;
 class PositionFeed;
+class CellEstimate;
 class DisplaySwitches;
 class PositionLog;
 class PositionPanel;
@@ -212,6 +213,7 @@ class Form1 : public QMainWindow, public WindowView {
     std::unique_ptr<PositionPanel> positionPanel;
     std::unique_ptr<PositionFeed> positionFeed;
     std::unique_ptr<CellDbPosition> cellDbPosition;
+    std::unique_ptr<CellEstimate> cellEstimate;
     std::unique_ptr<MeasurementRecorder> measurementRecorder;
     std::unique_ptr<GpsInput> gpsInput;
     std::unique_ptr<SourceSelection> sourceSelection;

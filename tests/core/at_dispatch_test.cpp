@@ -208,6 +208,8 @@ struct RecordingHandler : AnswerHandler {
     void phoneBookStatus(const std::string&) override { seen.push_back(S::PhoneBookStatus); }
     void phoneBookReadEcho(const std::string&) override { seen.push_back(S::PhoneBookReadEcho); }
     void phoneBookEntry(const std::string&) override { seen.push_back(S::PhoneBookEntry); }
+    void cellReport(const std::string&) override { seen.push_back(S::CellReport); }
+    void cellSignal(const std::string&) override { seen.push_back(S::CellSignal); }
 };
 
 TEST(AnswerSteps, EveryRowRunsItsOwnHandler) {
@@ -228,6 +230,9 @@ TEST(AnswerSteps, EveryRowRunsItsOwnHandler) {
         {"x", user},
         {"+CRSM: 144,0,00", {}},
         {"+CLIP: \"0171\",129", {}},
+        {"^SMONC: 262,07,4E21,C67C,32,81,42,33,33", {}},
+        {"+QENG: \"servingcell\",\"NOCONN\",\"LTE\",\"FDD\",262,03,1A2B3C4,123,6300", {}},
+        {"+CESQ: 99,99,255,255,20,45", {}},
         {"+CBC: 0,80", {}},
         {"^SCID: 8949", all},
         {"+CSQ: 17,99", {}},

@@ -19,6 +19,7 @@
 #include <fstream>
 
 #include "app/output/nmea_output.h"
+#include "app/position/cell_estimate.h"
 #include "app/output/winsock_control.h"
 #include "core/cell_database.h"
 #include "tests/window/gpsd_support.h"
@@ -319,4 +320,44 @@ TEST(CellDbWindow, OperatorNamedOnlyByNameIsTakenFromTheSimAtHome) {
         EXPECT_TRUE(w.traced(QString::fromUtf8(c.trace))) << c.registration;
         EXPECT_EQ(f.position.gsmRmc.empty(), !*c.operatorCode) << c.registration;
     }
+}
+
+// The cells a Quectel module hears become one estimate: the serving cell and
+// a neighbour of the database, with the error in the tool tip, the map's
+// circle and a GST sentence after the pair; a refused read asks for less.
+TEST(CellDbWindow, CellsHeardBecomeAnEstimateWithItsError) {
+    DbWindow w;
+    Form1& f = w.start();
+    f.phone.phoneLinked = true;
+    f.phone.manufacturer = "Quectel";
+    f.InterpretResponse(kFranceCell);
+    EXPECT_EQ(f.cellEstimate->nextRead(), "AT+QENG=\"servingcell\";+QENG=\"neighbourcell\";+CESQ");
+    f.InterpretResponse(
+        "+QENG: "
+        "\"servingcell\",\"NOCONN\",\"GSM\",208,01,0703,810C,35,82,-,-60,255,255,0,53,179,1,-,"
+        "-,-,-,-,-,-,-,-,\"-\"");
+    f.InterpretResponse("+QENG: \"neighbourcell\",\"GSM\",208,01,0703,2336,33,33,-75,22,146,0,0");
+    f.InterpretResponse("OK");
+    f.cellEstimate->estimate();
+
+    const funkor::PositionEstimate& e = f.cellEstimate->last();
+    ASSERT_TRUE(e.valid);
+    EXPECT_EQ(e.cellsUsed, 2);
+    // Between the two rows (4.835, 45.699 and 4.908, 45.678).
+    EXPECT_GT(e.longitude, 4.83);
+    EXPECT_LT(e.longitude, 4.91);
+    EXPECT_TRUE(f.PosL->toolTip().startsWith(QStringLiteral("Zellen-Datenbank, 2 Zellen, ± ")))
+        << f.PosL->toolTip().toStdString();
+    EXPECT_TRUE(f.position.gsmFromDatabase);
+    EXPECT_EQ(f.position.gsmGst.rfind("$GPGST,", 0), 0u) << f.position.gsmGst;
+    EXPECT_NE(f.position.mapAddress.find("&R="), std::string::npos);
+
+    MemorySink sink;
+    w.chooseOutput(QStringLiteral("COM 2"));
+    f.nmeaOutput->setSink(funkor::OutputKind::Serial, &sink);
+    f.cGSM->setChecked(true);
+    f.Timer2_Timer();
+    ASSERT_EQ(sink.ticks.size(), 1u);
+    EXPECT_EQ(sink.ticks[0], f.position.gsmRmc + f.position.gsmGga + f.position.gsmGst);
+    f.nmeaOutput->setSink(funkor::OutputKind::Serial, nullptr);
 }

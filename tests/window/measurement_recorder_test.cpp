@@ -28,8 +28,10 @@ struct Recording {
     OutputState output;
     FakePlatform platform;
     QStringList traced;
+    std::optional<funkor::Observation> heard;  // the device's last read
     MeasurementRecorder recorder{network, output, platform,
-                                 [this](const QString& line) { traced << line; }};
+                                 [this](const QString& line) { traced << line; },
+                                 [this] { return heard; }};
 
     explicit Recording(const std::string& settings) {
         std::filesystem::remove_all(dir);
@@ -136,4 +138,56 @@ TEST(MeasurementRecorder, LearnsTheDrivesCellsWhenItStops) {
     ASSERT_TRUE(learned);
     EXPECT_EQ(learned->samples, 6);
     EXPECT_NEAR(learned->latitude, 48.602083, 1e-4);
+}
+
+// A fresh read of the device is recorded whole: the serving cell with its
+// signal and timing advance, and each neighbour, one without an identity by
+// its code in the serving cell's network and area.
+TEST(MeasurementRecorder, RecordsTheNeighboursOfTheDevicesLastRead) {
+    Recording r("[Measurements]\nRecord=1\n");
+    ASSERT_TRUE(r.recorder.start(r.ini, r.db));
+    funkor::Observation obs;
+    funkor::ObservedCell serving;
+    serving.signalDbm = -71.4;
+    serving.timingAdvance = 3;
+    obs.serving = serving;
+    funkor::ObservedCell known;
+    known.mcc = 262;
+    known.mnc = 7;
+    known.area = 1234;
+    known.cell = 4712;
+    known.signalDbm = -88;
+    funkor::ObservedCell coded;
+    coded.radio = funkor::Radio::Lte;
+    coded.unit = 301;
+    coded.channel = 6300;
+    obs.neighbours = {known, coded};
+    r.heard = obs;
+    r.fix(0, "4836.3000");
+    EXPECT_EQ(r.recorder.tick(), funkor::RecordGate::Record);
+    EXPECT_EQ(r.recorder.recorded(), 3);
+    r.recorder.stop();
+    std::string error;
+    auto store = funkor::MeasurementStore::openReadOnly(r.db, error);
+    ASSERT_TRUE(store) << error;
+    const auto rows = store->rows({});
+    ASSERT_EQ(rows.size(), 3u);
+    struct Want {
+        std::string radio;
+        std::optional<std::int64_t> cell;
+        std::optional<int> pci, signal, ta;
+        bool serving;
+    } const want[] = {{"GSM", 4711, {}, -71, 3, true},
+                      {"GSM", 4712, {}, -88, {}, false},
+                      {"LTE", {}, 301, {}, {}, false}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rows[i].cell.radio, want[i].radio);
+        EXPECT_EQ(rows[i].cell.area, 1234);
+        EXPECT_EQ(rows[i].cell.cell, want[i].cell);
+        EXPECT_EQ(rows[i].cell.pci, want[i].pci);
+        EXPECT_EQ(rows[i].cell.signalDbm, want[i].signal);
+        EXPECT_EQ(rows[i].cell.timingAdvance, want[i].ta);
+        EXPECT_EQ(rows[i].cell.serving, want[i].serving);
+    }
 }
