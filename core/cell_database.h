@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -15,19 +16,36 @@ struct sqlite3_stmt;
 
 // The offline cell database: the positions of mobile network cells as
 // open cell databases publish them (the OpenCellID / Ichnaea CSV export
-// layout), kept in an SQLite file the user can query with `sqlite3`:
+// layout), kept in an SQLite file the user can query with `sqlite3`.
+// Version 2 keeps each cell in six integers, about two thirds of the
+// bytes of plain columns (37 bytes a cell on disk):
 //
-//   CREATE TABLE cells(radio TEXT, mcc INTEGER, net INTEGER, area INTEGER,
-//     cell INTEGER, lon REAL, lat REAL, range INTEGER, samples INTEGER,
-//     changeable INTEGER, updated INTEGER,
-//     PRIMARY KEY(radio, mcc, net, area, cell)) WITHOUT ROWID;
+//   CREATE TABLE packed_cells(
+//     netarea INTEGER,  -- (radio·10⁶ + mcc·10³ + net)·2²⁴ + area; radio
+//                       -- 1 CDMA, 2 GSM, 3 LTE, 4 NR, 5 UMTS
+//     cell INTEGER,
+//     pos INTEGER,      -- (lat + 90)·10⁷·2³² + (lon + 180)·10⁷
+//     updated INTEGER,  -- Unix seconds
+//     info INTEGER,     -- range·2¹² + (unit + 1)·2 + changeable
+//     samples INTEGER,
+//     PRIMARY KEY(netarea, cell)) WITHOUT ROWID;
+//
+// and the view `cells` shows them with OpenCellID's column names (radio,
+// mcc, net, area, cell, unit, lon, lat, range, samples, changeable,
+// updated) in decimal degrees. Version 1 files (the table `cells` with
+// those columns, without unit) are still read.
 //
 // The file carries the application id 0x46756E6B ("Funk") so that a
 // foreign SQLite file is told apart from a database of cells.
 namespace funkor {
 
 inline constexpr std::int32_t kCellDbApplicationId = 0x46756E6B;
-inline constexpr int kCellDbVersion = 1;
+inline constexpr int kCellDbVersion = 2;
+// Areas (LAC, TAC) are below 2^24 in every radio; a row with a larger one
+// is refused as malformed (it would not fit the packed key).
+inline constexpr std::int64_t kCellDbAreaLimit = std::int64_t{1} << 24;
+// The most rows findInArea and findByUnit return.
+inline constexpr std::size_t kCellAreaRowLimit = 4096;
 
 // One cell as the database keys it: the radio ("GSM", "UMTS", "LTE",
 // "NR", "CDMA"), MCC, MNC ("net"), LAC or TAC ("area") and the cell id in
@@ -42,7 +60,12 @@ struct CellDbKey {
 
 // A cell's row. `range` is the radius of its coverage in metres (0 when
 // the source did not know it); `changeable` is false when the position is
-// the site itself rather than an estimate from measurements.
+// the site itself rather than an estimate from measurements. `unit` is the
+// scrambling code (UMTS PSC) or physical cell id (LTE, NR PCI) the cell
+// sends, -1 when unknown: OpenCellID writes -1 or nothing then, and a
+// value beyond 2046 is no such code and is kept as unknown. OpenCellID also
+// writes 0 for many GSM and LTE cells whose code it does not know; 0 is
+// kept as 0, being a valid code.
 struct CellDbRow {
     CellDbKey key;
     double longitude = 0;
@@ -52,6 +75,7 @@ struct CellDbRow {
     bool changeable = true;
     std::int64_t created = 0;  // Unix seconds; written, not kept
     std::int64_t updated = 0;
+    int unit = -1;
 };
 
 struct CellDbPosition {
@@ -61,6 +85,7 @@ struct CellDbPosition {
     int samples = 0;
     bool changeable = true;
     std::int64_t updated = 0;
+    int unit = -1;  // as in CellDbRow; always -1 in a version 1 database
 };
 
 // --- Reading the CSV layout -------------------------------------------------
@@ -84,7 +109,10 @@ std::string_view csvRowErrorText(CsvRowError e);
 
 // One data line (without its line end; a trailing CR is taken off). The
 // unit, range, samples, changeable, created, updated and averageSignal
-// fields may be empty: unknown, read as 0 (changeable as 1).
+// fields may be empty: unknown, read as 0 (changeable as 1, unit as -1).
+// A unit that is no number is unknown too: older files put other things
+// there. Coordinates are kept to 10⁻⁷ degrees (1 cm); an area of 2^24 or
+// more is no number the layout allows.
 CsvRowError parseCellCsvRow(std::string_view line, CellDbRow& row);
 // True for the layout's header line (its first field is "radio").
 bool isCellCsvHeader(std::string_view line);
@@ -95,6 +123,7 @@ std::string cellCsvRow(const CellDbRow& row);
 
 struct CellImportProgress {
     std::int64_t rows = 0;        // data lines read so far
+    std::int64_t written = 0;     // cells written into the database so far
     std::int64_t bytesRead = 0;   // of the file as stored (compressed or not)
     std::int64_t bytesTotal = 0;  // 0 when the size is not known (a pipe)
     double seconds = 0;
@@ -102,8 +131,14 @@ struct CellImportProgress {
 
 struct CellImportOptions {
     std::vector<int> mccs;  // only these countries; empty: all
-    // Called every 200,000 rows and once at the end.
+    // Called every `progressEvery` rows read, as often while the cells are
+    // written, and once at the end.
     std::function<void(const CellImportProgress&)> progress;
+    std::int64_t progressEvery = 200000;
+    // The rows sorted in memory at a time (48 bytes each, twice: one run
+    // is sorted and written to a scratch file while the next is read). An
+    // input of more rows is sorted in runs that are merged at the end.
+    std::size_t runRows = 3000000;
     std::size_t problemsKept = 5;  // malformed lines reported in detail
     // An input without a single cell (an empty file, a header alone, rows
     // all malformed or of other countries) is refused unless this is set:
@@ -124,6 +159,7 @@ struct CellImportResult {
     std::int64_t stored = 0;                  // cells in the new database
     std::int64_t skipped = 0;                 // malformed lines
     std::int64_t filtered = 0;                // rows of other countries (--mcc)
+    std::int64_t older = 0;                   // update: cells the database knew with a newer row
     std::vector<CellImportProblem> problems;  // the first few malformed lines
     double seconds = 0;
     bool empty = false;  // refused because the input held no cells
@@ -143,6 +179,19 @@ struct CellImportResult {
 CellImportResult importCellCsv(const std::string& csvPath, const std::string& dbPath,
                                const CellImportOptions& options = {});
 
+// Merges a file of the same layout (OpenCellID's daily difference file)
+// into the existing database `dbPath`: a cell the file brings is added, or
+// replaces the database's row unless that is newer (`updated`); where the
+// file holds a cell more than once, its newest row counts. `stored` is the
+// count of cells added or replaced, `older` of those left as they were.
+// Runs in one transaction of the database's own journal: an update that
+// fails or is killed leaves the database as it was (the next open rolls a
+// killed one back). Takes the same lock as an import; an input without
+// cells changes nothing and is no failure. A version 1 database is refused:
+// it needs one whole import first.
+CellImportResult updateCellDb(const std::string& csvPath, const std::string& dbPath,
+                              const CellImportOptions& options = {});
+
 // --- Lookup -----------------------------------------------------------------
 
 // What a lookup gave. A page that cannot be read is no unknown cell: the
@@ -158,6 +207,14 @@ struct CellLookup {
     std::string error;  // one German sentence, when Failed
     // Failed on a damaged file; otherwise the read may work next time (the
     // file busy or locked by a writer).
+    bool damaged = false;
+};
+
+// The cells of one area, in the order of their ids.
+struct CellAreaLookup {
+    CellLookupStatus status = CellLookupStatus::Unknown;  // Found: `rows` not empty
+    std::vector<CellDbRow> rows;                          // created 0
+    std::string error;
     bool damaged = false;
 };
 
@@ -185,16 +242,31 @@ class CellDatabase {
     // The cell's position, or nothing when the database does not know it
     // or could not be read.
     std::optional<CellDbPosition> lookup(const CellDbKey& key) const;
+    // The cells of radio, MCC, net and area, at most `limit`.
+    CellAreaLookup findInArea(std::string_view radio, int mcc, int net, std::int64_t area,
+                              std::size_t limit = kCellAreaRowLimit) const;
+    // Those of them that send `unit` (PSC or PCI): the candidates for a
+    // neighbour cell the phone names by its code alone. A version 1
+    // database knows no units and finds none.
+    CellAreaLookup findByUnit(std::string_view radio, int mcc, int net, std::int64_t area, int unit,
+                              std::size_t limit = kCellAreaRowLimit) const;
 
     const std::string& path() const { return path_; }
+    // 1 or 2, the layout of the file.
+    int version() const { return version_; }
 
   private:
     CellDatabase() = default;
     void close();
+    CellAreaLookup scanArea(sqlite3_stmt* s, std::string_view radio, int mcc, int net,
+                            std::int64_t area, int unit, std::size_t limit) const;
 
     sqlite3* db_ = nullptr;
     sqlite3_stmt* lookup_ = nullptr;
+    sqlite3_stmt* area_ = nullptr;
+    sqlite3_stmt* unit_ = nullptr;
     std::string path_;
+    int version_ = 0;
 };
 
 // --- The serving cell as the database keys it -------------------------------

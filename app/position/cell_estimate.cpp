@@ -157,7 +157,23 @@ void CellEstimate::estimate() {
         k.longitude = found.position.longitude;
         k.range = found.position.range;
         k.samples = found.position.samples;
+        if (found.position.unit >= 0) k.unit = found.position.unit;
         return k;
+    };
+    lookups.findByUnit = [db](const std::string& radio, int mcc, int net, std::int64_t area,
+                              int unit) {
+        std::vector<funkor::KnownCell> cells;
+        for (const funkor::CellDbRow& row : db->findByUnit(radio, mcc, net, area, unit).rows) {
+            funkor::KnownCell k;
+            k.key = row.key;
+            if (row.unit >= 0) k.unit = row.unit;
+            k.latitude = row.latitude;
+            k.longitude = row.longitude;
+            k.range = row.range;
+            k.samples = row.samples;
+            cells.push_back(k);
+        }
+        return cells;
     };
     const funkor::PositionEstimate e = funkor::estimatePosition(obs, lookups, track_);
     if (!e.valid) return;

@@ -546,3 +546,277 @@ TEST(CellDatabase, LoggedCellsExportAndImportBackToTheSamePositions) {
     EXPECT_NEAR(sydney->latitude, -33.8687, 2e-6);
     EXPECT_NEAR(sydney->longitude, 151.2093, 2e-6);
 }
+
+namespace {
+
+// Every row of the view, in key order, as text: two databases with the
+// same cells give the same dump.
+std::string dumpCells(const std::string& db) {
+    sqlite3* h = nullptr;
+    sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* s = nullptr;
+    std::string out;
+    if (sqlite3_prepare_v2(h, "SELECT * FROM cells ORDER BY radio, mcc, net, area, cell", -1, &s,
+                           nullptr) == SQLITE_OK)
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(s); ++i) {
+                const unsigned char* t = sqlite3_column_text(s, i);
+                out += t ? reinterpret_cast<const char*>(t) : "NULL";
+                out += i + 1 < sqlite3_column_count(s) ? ',' : '\n';
+            }
+        }
+    sqlite3_finalize(s);
+    sqlite3_close(h);
+    return out;
+}
+
+std::vector<std::int64_t> cellIds(const CellAreaLookup& r) {
+    std::vector<std::int64_t> ids;
+    for (const auto& row : r.rows) ids.push_back(row.key.cell);
+    return ids;
+}
+
+}  // namespace
+
+TEST(CellDatabase, ImportSortedInManyRunsGivesTheSameCells) {
+    TempDir t;
+    // The sample with each of its first thousand cells again, older, at
+    // the end: the newest row must win across the runs too.
+    std::string csv = readFile(samplePath());
+    std::istringstream lines(csv);
+    std::string l;
+    std::getline(lines, l);
+    for (int i = 0; i < 1000 && std::getline(lines, l);) {
+        CellDbRow row;
+        if (parseCellCsvRow(l, row) != CsvRowError::None) continue;
+        row.updated -= 1000;
+        row.latitude = 1;
+        csv += cellCsvRow(row) + "\n";
+        ++i;
+    }
+    writeFile(t.file("twice.csv"), csv);
+    const std::string reference = t.file("one-run.db");
+    ASSERT_TRUE(importCellCsv(t.file("twice.csv"), reference).ok);
+    const std::string expected = dumpCells(reference);
+    ASSERT_NE(expected, "");
+    for (const std::size_t runRows : {std::size_t{50}, std::size_t{1000}}) {
+        CellImportOptions o;
+        o.runRows = runRows;
+        const std::string db = t.file("runs.db");
+        const CellImportResult r = importCellCsv(t.file("twice.csv"), db, o);
+        ASSERT_TRUE(r.ok) << runRows << ": " << r.error;
+        EXPECT_EQ(r.read, 6475) << runRows;
+        EXPECT_EQ(r.stored, 5475) << runRows;
+        EXPECT_EQ(dumpCells(db), expected) << runRows;
+        expectSampleCells(openDb(db));
+        EXPECT_EQ(scratchFile(db), "") << runRows;  // the run files are gone
+    }
+}
+
+TEST(CellDatabase, UpdateMergesTheNewestRowOfEachCell) {
+    TempDir t;
+    const std::string db = t.file("cells.db");
+    ASSERT_TRUE(importCellCsv(samplePath(), db).ok);
+    // France GSM 208-1 1795/33036 is updated 1662739338 in the sample.
+    writeFile(t.file("diff.csv"),
+              std::string(kCellCsvHeader) +
+                  "\n"
+                  "GSM,208,1,1795,33036,-1,4.9,45.7,100,1,1,1,1700000000,0\n"  // newer: replaces
+                  "GSM,208,1,1795,9014,-1,4.0,40.0,100,1,1,1,1500000000,0\n"   // older: kept
+                  "LTE,262,2,7,1000,17,13.4,52.5,500,3,1,1,1700000000,0\n"     // new cell
+                  "LTE,262,2,7,1000,18,13.5,52.6,500,3,1,1,1800000000,0\n"     // newer again
+                  "LTE,262,2,7,1000,19,13.6,52.7,500,3,1,1,1600000000,0\n"     // older in the file
+                  "LTE,262,2,7\n"                                              // malformed
+                  "NR,505,3,50533,901136446,5,138.6,-34.9,900,2,0,1,1662700000,0\n");  // older
+    CellImportOptions o;
+    o.runRows = 2;
+    const CellImportResult r = updateCellDb(t.file("diff.csv"), db, o);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.read, 7);
+    EXPECT_EQ(r.skipped, 1);
+    ASSERT_EQ(r.problems.size(), 1u);
+    EXPECT_EQ(r.problems[0].line, 7);
+    EXPECT_EQ(r.stored, 2);
+    EXPECT_EQ(r.older, 2);
+    EXPECT_EQ(rowCount(db), 5476);
+    EXPECT_EQ(scratchFile(db), "");
+
+    const CellDatabase d = openDb(db);
+    const struct {
+        const char* label;
+        CellDbKey key;
+        double lat;
+        std::int64_t updated;
+        int unit;
+    } cases[] = {
+        {"replaced", {"GSM", 208, 1, 1795, 33036}, 45.7, 1700000000, -1},
+        {"kept", {"GSM", 208, 1, 1795, 9014}, 45.677833, 1662719451, 0},
+        {"added, newest of the file", {"LTE", 262, 2, 7, 1000}, 52.6, 1800000000, 18},
+        {"kept, the file's row older", {"NR", 505, 3, 50533, 901136446}, -34.950257, 1662748240, 0},
+    };
+    for (const auto& c : cases) {
+        const auto p = d.lookup(c.key);
+        ASSERT_TRUE(p) << c.label;
+        EXPECT_DOUBLE_EQ(p->latitude, c.lat) << c.label;
+        EXPECT_EQ(p->updated, c.updated) << c.label;
+        EXPECT_EQ(p->unit, c.unit) << c.label;
+    }
+}
+
+TEST(CellDatabase, AKilledUpdateLeavesTheDatabaseAsItWas) {
+    TempDir t;
+    const std::string db = t.file("cells.db");
+    ASSERT_TRUE(importCellCsv(samplePath(), db).ok);
+    const std::string before = dumpCells(db);
+    std::string diff = std::string(kCellCsvHeader) + "\n";
+    for (int i = 0; i < 20000; ++i)
+        diff += "LTE,262,7," + std::to_string(i % 500) + "," + std::to_string(i) +
+                ",1,13.4,52.5,1000,5,1,1,1900000000,0\n";
+    writeFile(t.file("diff.csv"), diff);
+    // Killed in the middle of writing its rows.
+    const pid_t child = fork();
+    if (child == 0) {
+        CellImportOptions o;
+        o.progressEvery = 1000;
+        o.progress = [](const CellImportProgress& p) {
+            if (p.written >= 10000) raise(SIGKILL);
+        };
+        updateCellDb(t.file("diff.csv"), db, o);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    const CellDatabase d = openDb(db);
+    expectSampleCells(d);
+    EXPECT_FALSE(d.lookup({"LTE", 262, 7, 0, 0}));
+    EXPECT_EQ(dumpCells(db), before);
+    // The next update goes through.
+    const CellImportResult again = updateCellDb(t.file("diff.csv"), db);
+    EXPECT_TRUE(again.ok) << again.error;
+    EXPECT_EQ(again.stored, 20000);
+    EXPECT_EQ(rowCount(db), 5475 + 20000);
+}
+
+TEST(CellDatabase, AreaAndUnitScans) {
+    TempDir t;
+    const std::string db = t.file("cells.db");
+    ASSERT_TRUE(importCellCsv(samplePath(), db).ok);
+    const CellDatabase d = openDb(db);
+    const std::vector<std::int64_t> firstFive = {67633202, 67633264, 67633301, 67633390, 67731482};
+    const struct {
+        const char* label;
+        CellAreaLookup r;
+        CellLookupStatus status;
+        std::size_t count;
+        std::vector<std::int64_t> first;
+    } cases[] = {
+        {"area", d.findInArea("UMTS", 440, 10, 259), CellLookupStatus::Found, 17, firstFive},
+        {"area, limited", d.findInArea("UMTS", 440, 10, 259, 5), CellLookupStatus::Found, 5,
+         firstFive},
+        {"unit 88",
+         d.findByUnit("UMTS", 440, 10, 259, 88),
+         CellLookupStatus::Found,
+         2,
+         {67633264, 67846511}},
+        {"unit nobody sends",
+         d.findByUnit("UMTS", 440, 10, 259, 500),
+         CellLookupStatus::Unknown,
+         0,
+         {}},
+        {"unknown unit", d.findByUnit("UMTS", 440, 10, 259, -1), CellLookupStatus::Unknown, 0, {}},
+        {"other net", d.findInArea("UMTS", 440, 11, 259), CellLookupStatus::Unknown, 0, {}},
+        {"area beyond 24 bits",
+         d.findInArea("LTE", 262, 1, kCellDbAreaLimit),
+         CellLookupStatus::Unknown,
+         0,
+         {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.r.status, c.status) << c.label;
+        ASSERT_EQ(c.r.rows.size(), c.count) << c.label;
+        const auto ids = cellIds(c.r);
+        EXPECT_TRUE(std::equal(c.first.begin(), c.first.end(), ids.begin())) << c.label;
+    }
+    // A row carries its position and unit.
+    const CellDbRow& r = cases[2].r.rows[1];
+    EXPECT_EQ(r.key.radio, "UMTS");
+    EXPECT_EQ(r.key.area, 259);
+    EXPECT_DOUBLE_EQ(r.latitude, 35.89727);
+    EXPECT_DOUBLE_EQ(r.longitude, 139.630529);
+    EXPECT_EQ(r.range, 1000);
+    EXPECT_EQ(r.unit, 88);
+}
+
+TEST(CellDatabase, UnitAndAreaFieldsOfTheRow) {
+    const struct {
+        const char* unit;
+        const char* area;
+        CsvRowError error;
+        int expected;
+    } rows[] = {
+        {"-1", "1795", CsvRowError::None, -1},
+        {"", "1795", CsvRowError::None, -1},
+        {"0", "1795", CsvRowError::None, 0},
+        {"503", "1795", CsvRowError::None, 503},
+        {"1007", "1795", CsvRowError::None, 1007},
+        {"x", "1795", CsvRowError::None, -1},     // older files' other uses of the field
+        {"5000", "1795", CsvRowError::None, -1},  // no PSC or PCI
+        {"1", "16777215", CsvRowError::None, 1},  // NR's 24-bit TAC
+        {"1", "16777216", CsvRowError::NotANumber, 0},
+    };
+    for (const auto& r : rows) {
+        CellDbRow row;
+        const std::string line =
+            std::string("NR,208,1,") + r.area + ",33036," + r.unit + ",4.8,45.6,1,2,1,1,1,0";
+        ASSERT_EQ(parseCellCsvRow(line, row), r.error) << line;
+        if (r.error == CsvRowError::None) {
+            EXPECT_EQ(row.unit, r.expected) << line;
+        }
+    }
+}
+
+TEST(CellDatabase, VersionOneFilesAreStillRead) {
+    TempDir t;
+    const std::string db = t.file("old.db");
+    sqlite3* h = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &h), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(
+                  h,
+                  "PRAGMA application_id=1182101099; PRAGMA user_version=1;"
+                  "CREATE TABLE cells(radio TEXT NOT NULL, mcc INTEGER NOT NULL,"
+                  " net INTEGER NOT NULL, area INTEGER NOT NULL, cell INTEGER NOT NULL,"
+                  " lon REAL NOT NULL, lat REAL NOT NULL, range INTEGER NOT NULL,"
+                  " samples INTEGER NOT NULL, changeable INTEGER NOT NULL,"
+                  " updated INTEGER NOT NULL, PRIMARY KEY(radio, mcc, net, area, cell))"
+                  " WITHOUT ROWID;"
+                  "INSERT INTO cells VALUES('GSM', 262, 7, 100, 200, 13.4, 52.5, 1000, 5, 1, 1600),"
+                  " ('GSM', 262, 7, 100, 201, -58.38, -34.6, 0, 9, 0, 1700),"
+                  " ('GSM', 262, 7, 101, 200, 1, 1, 1, 1, 1, 1);",
+                  nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(h);
+
+    const CellDatabase d = openDb(db);
+    EXPECT_EQ(d.version(), 1);
+    const auto p = d.lookup({"GSM", 262, 7, 100, 201});
+    ASSERT_TRUE(p);
+    EXPECT_DOUBLE_EQ(p->latitude, -34.6);
+    EXPECT_DOUBLE_EQ(p->longitude, -58.38);
+    EXPECT_EQ(p->samples, 9);
+    EXPECT_FALSE(p->changeable);
+    EXPECT_EQ(p->updated, 1700);
+    EXPECT_EQ(p->unit, -1);
+    EXPECT_FALSE(d.lookup({"GSM", 262, 7, 100, 202}));
+    EXPECT_EQ(cellIds(d.findInArea("GSM", 262, 7, 100)), (std::vector<std::int64_t>{200, 201}));
+    EXPECT_EQ(d.findByUnit("GSM", 262, 7, 100, 0).status, CellLookupStatus::Unknown);
+
+    // An update needs the new layout and leaves the old file alone.
+    const std::string bytes = readFile(db);
+    writeFile(t.file("diff.csv"), "GSM,262,7,100,200,0,13.4,52.5,1000,5,1,1,1800,0\n");
+    const CellImportResult r = updateCellDb(t.file("diff.csv"), db);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("hat das Format 1"), std::string::npos) << r.error;
+    EXPECT_TRUE(readFile(db) == bytes);
+}

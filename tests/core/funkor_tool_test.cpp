@@ -243,3 +243,50 @@ TEST(FunkorTool, CellDatabaseImportLookupAndExport) {
     std::remove(db.c_str());
     std::remove((db + ".lock").c_str());
 }
+
+TEST(FunkorTool, CellDatabaseUpdateMergesADifferenceFile) {
+    const std::string dir =
+        ::testing::TempDir() + "funkor_celldb_update_" + std::to_string(getpid());
+    const std::string db = dir + ".db";
+    const std::string diff = dir + ".csv";
+    const std::string sample = FUNKOR_SOURCE_DIR "/tests/data/opencellid/cells-sample.csv";
+    ASSERT_EQ(tool({"celldb", "import", sample, "--db", db}).exitCode, 0);
+    if (FILE* f = std::fopen(diff.c_str(), "wb")) {
+        std::fputs(
+            "radio,mcc,net,area,cell,unit,lon,lat,range,samples,changeable,created,updated,"
+            "averageSignal\n"
+            "UMTS,440,10,259,72368306,28,139.7,35.8,3000,13,1,1,1700000000,0\n"
+            "UMTS,440,10,259,1,5,139.7,35.8,3000,13,1,1,1700000000,0\n"
+            "GSM,208,1,1795,33036,-1,4.9,45.7,100,1,1,1,1500000000,0\n",
+            f);
+        std::fclose(f);
+    }
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;  // start of stdout, or of stderr for a failure
+    };
+    const Case cases[] = {
+        {{"celldb", "import", "--update", diff, "--db", db},
+         0,
+         "db=" + db + "\nimported=2\nskipped=0\nfiltered=0\nduplicates=0\nolder=1\n"},
+        {{"celldb", "lookup", "UMTS", "440", "10", "259", "72368306", "--db", db},
+         0,
+         "lat=35.8000000\nlon=139.7000000\nrange=3000\nsamples=13\nchangeable=1\n"
+         "updated=1700000000\nsource=imported\nunit=28\n"},
+        {{"celldb", "lookup", "GSM", "208", "1", "1795", "33036", "--db", db},
+         0,
+         "lat=45.6994170\n"},
+        {{"celldb", "import", "--update", diff, "--db", dir + "-missing.db"},
+         1,
+         "funkor-tool: Die Zellen-Datenbank " + dir + "-missing.db fehlt"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = tool(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1] << " " << c.args[3];
+        const std::string& text = c.exitCode == 0 ? r.out : r.err;
+        EXPECT_EQ(text.substr(0, c.out.size()), c.out) << text;
+    }
+    for (const std::string& f : {db, db + ".lock", diff, dir + "-missing.db.lock"})
+        std::remove(f.c_str());
+}

@@ -82,8 +82,11 @@ void showProgress(const CellImportProgress& p) {
 int cmdImport(std::vector<std::string> a, std::string db) {
     CellImportOptions options;
     std::string file;
+    bool update = false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] == "--mcc") {
+        if (a[i] == "--update") {
+            update = true;
+        } else if (a[i] == "--mcc") {
             if (i + 1 >= a.size() || !readMccList(a[i + 1], options.mccs))
                 return usageError("--mcc needs country codes such as 262,232");
             ++i;
@@ -99,7 +102,8 @@ int cmdImport(std::vector<std::string> a, std::string db) {
     // Progress only where someone watches it; a log gets the summary alone.
     const bool terminal = isatty(STDERR_FILENO) == 1;
     if (terminal) options.progress = showProgress;
-    const CellImportResult r = importCellCsv(file, db, options);
+    const CellImportResult r =
+        update ? updateCellDb(file, db, options) : importCellCsv(file, db, options);
     if (terminal) std::fputs("\n", stderr);
     for (const auto& p : r.problems)
         std::cerr << file << ": line " << p.line << ": " << csvRowErrorText(p.error) << "\n";
@@ -113,8 +117,9 @@ int cmdImport(std::vector<std::string> a, std::string db) {
     std::snprintf(seconds, sizeof seconds, "%.2f", r.seconds);
     std::cout << "db=" << db << "\nimported=" << r.stored << "\nskipped=" << r.skipped
               << "\nfiltered=" << r.filtered
-              << "\nduplicates=" << r.read - r.skipped - r.filtered - r.stored
-              << "\nseconds=" << seconds << "\n";
+              << "\nduplicates=" << r.read - r.skipped - r.filtered - r.stored - r.older;
+    if (update) std::cout << "\nolder=" << r.older;
+    std::cout << "\nseconds=" << seconds << "\n";
     return 0;
 }
 
@@ -154,6 +159,7 @@ int cmdLookup(const std::vector<std::string>& a, const std::string& db,
         p->latitude, p->longitude, p->range, p->samples, p->changeable ? 1 : 0,
         static_cast<long long>(p->updated),
         chosen->source == CellSource::Learned ? "learned" : "imported");
+    if (p->unit >= 0) std::printf("unit=%d\n", p->unit);
     return 0;
 }
 
