@@ -39,21 +39,27 @@ std::string smsMapLink(std::string_view base, std::string_view coordinates, std:
 }
 
 IncomingSms readIncomingSms(const IncomingSmsInput& in) {
-    IncomingSms out;
     const DeliveredSms sms = readSmsDeliver(in.pdu, in.tpduLength);
-    out.sender = sms.sender;
-    out.timeStamp = sms.timeStamp;
+    // The fill bits of a full last octet unpack as one more character of
+    // value 0 when the length octet does not say otherwise; it is no part of
+    // the text.
+    std::string text = mapGsmUmlauts(sms.text);
+    while (!text.empty() && text.back() == '\0') text.pop_back();
+    return readDecodedSms(sms.sender, sms.timeStamp, std::move(text), in);
+}
+
+IncomingSms readDecodedSms(std::string sender, std::string timeStamp, std::string text,
+                           const IncomingSmsInput& in) {
+    IncomingSms out;
+    out.sender = std::move(sender);
+    out.timeStamp = std::move(timeStamp);
     out.callerName = findCallerName(out.sender, in.phoneBook);
     if (out.callerName.empty())
         out.senderLine = out.sender + std::string(10, ' ') + out.timeStamp;
     else
         out.senderLine = out.sender + " " + out.timeStamp + " " + out.callerName;
 
-    // The fill bits of a full last octet unpack as one more character of
-    // value 0 when the length octet does not say otherwise; it is no part of
-    // the text.
-    out.text = mapGsmUmlauts(sms.text);
-    while (!out.text.empty() && out.text.back() == '\0') out.text.pop_back();
+    out.text = std::move(text);
     out.senderToolTip = smsNumberToolTip(in.index);
 
     out.kind = kindOf(out.text);

@@ -51,6 +51,11 @@ struct IncomingSms {
 };
 
 IncomingSms readIncomingSms(const IncomingSmsInput& in);
+// The same for a message that came decoded (from ModemManager): sender,
+// time stamp "DD.MM.YY hh:mm:ss" and text as they are; `in.pdu` and
+// `in.tpduLength` are not used.
+IncomingSms readDecodedSms(std::string sender, std::string timeStamp, std::string text,
+                           const IncomingSmsInput& in);
 
 // Tooltip of the sender line for the message at storage index `index`.
 std::string smsNumberToolTip(std::string_view index);

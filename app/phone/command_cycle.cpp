@@ -402,6 +402,7 @@ double CommandCycle::phoneBookStep(PollStep step) {
 Async CommandCycle::runTick() {
     BusyGuard guard(busy_);
     PhoneLinkState& phone = phone_;
+    if (otherLink_ && otherLink_()) co_return;
 
     // A port that closed under a linked phone (unplugged, or the far end of
     // the line went away) sends the cycle back to searching, so that it picks

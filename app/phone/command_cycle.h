@@ -70,6 +70,11 @@ class CommandCycle {
     // be a minute after the operator scan.
     void portBroken();
 
+    // A link that serves some ports without AT commands (ModemManager):
+    // while `takesTick` returns true the tick is its, and the schedule sends
+    // nothing.
+    void setOtherLink(std::function<bool()> takesTick) { otherLink_ = std::move(takesTick); }
+
     // Whether a tick is under way (possibly paused in a wait).
     bool busy() const { return busy_; }
 
@@ -147,6 +152,7 @@ class CommandCycle {
     PhoneCalls& phoneCalls_;
     std::function<std::string()> cellRead_;
     bool busy_ = false;
+    std::function<bool()> otherLink_;
     // Since when received lines have postponed the next tick, and the tick
     // count at that moment.
     QDateTime heldSince_;

@@ -56,6 +56,14 @@ void ResponseDispatcher::InterpretResponse(const std::string& line) {
     if (const auto sim = funkor::simStateOf(line)) simStateChanged(*sim);
 }
 
+void ResponseDispatcher::takeSimState(const std::string& problem) {
+    simStateChanged(problem);
+}
+
+void ResponseDispatcher::linkFound() {
+    phoneFound();
+}
+
 void ResponseDispatcher::simStateChanged(const std::string& problem) {
     if (problem == phone_.simProblem) return;
     phone_.simProblem = problem;
@@ -166,17 +174,23 @@ void ResponseDispatcher::ussdText(const std::string& line) {
 // ---- Calls ----
 
 void ResponseDispatcher::ring(const std::string&) {
+    takeRing();
+}
+
+void ResponseDispatcher::takeRing() {
     phoneCalls_.showRinging(shown(funkor::ringCaption(timeOfDay())));
 }
 
 void ResponseDispatcher::callerId(const std::string& line) {
-    const auto clip = funkor::parseClip(line);
-    if (!clip) return;
+    if (const auto clip = funkor::parseClip(line)) takeCaller(clip->number);
+}
+
+void ResponseDispatcher::takeCaller(const std::string& number) {
     // A withheld number is shown as the time alone and looked up nowhere;
     // the announcement runs either way.
     std::string name;
-    if (!clip->number.empty()) name = phoneCalls_.FindCallerName(clip->number);
-    phoneCalls_.announceCaller(shown(funkor::callerCaption(timeOfDay(), clip->number, name)));
+    if (!number.empty()) name = phoneCalls_.FindCallerName(number);
+    phoneCalls_.announceCaller(shown(funkor::callerCaption(timeOfDay(), number, name)));
 }
 
 // ---- Battery, link, signal, activity ----
@@ -204,11 +218,13 @@ void ResponseDispatcher::phoneFound() {
 }
 
 void ResponseDispatcher::signal(const std::string& line) {
-    const auto reading = funkor::parseCsq(line);
-    if (!reading) return;
-    phone_.signalLevel = reading->gaugeValue;
-    e_.Level->setValue(reading->gaugeValue);
-    e_.Level->setToolTip(fromCp1252(reading->tooltip));
+    if (const auto reading = funkor::parseCsq(line)) takeSignal(*reading);
+}
+
+void ResponseDispatcher::takeSignal(const funkor::SignalReading& reading) {
+    phone_.signalLevel = reading.gaugeValue;
+    e_.Level->setValue(reading.gaugeValue);
+    e_.Level->setToolTip(fromCp1252(reading.tooltip));
 }
 
 void ResponseDispatcher::activity(const std::string& line) {
@@ -234,6 +250,10 @@ void ResponseDispatcher::identityLine(const std::string& line) {
             simCardNumber(line);
         return;
     }
+    takeIdentity(id);
+}
+
+void ResponseDispatcher::takeIdentity(const funkor::DeviceIdentity& id) {
     phone_.manufacturerStep = id.manufacturerStep;
     phone_.identityStep = id.identityStep;
     phone_.manufacturer = id.manufacturer;

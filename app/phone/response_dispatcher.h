@@ -8,7 +8,9 @@
 #include <functional>
 #include <string>
 
+#include "core/at_device.h"
 #include "core/at_dispatch.h"
+#include "core/at_network.h"
 
 struct PhoneSideState;
 class CellSiteFiles;
@@ -89,6 +91,21 @@ class ResponseDispatcher : private funkor::AnswerHandler {
 
     // `line` is one line from the phone without CR/LF, 8-bit as received.
     void InterpretResponse(const std::string& line);
+
+    // Answers that come already read, from a link without AT lines
+    // (ModemManager): each is applied as the line that carries it would be.
+    void takeIdentity(const funkor::DeviceIdentity& identity);
+    void takeSignal(const funkor::SignalReading& reading);
+    void takeRegistration(const funkor::Registration& registration);
+    void takeOperatorCode(const std::string& code);
+    void takeOperatorName(const std::string& name);
+    // A problem of the SIM in German, empty when it is ready.
+    void takeSimState(const std::string& problem);
+    // The device answers: it is linked.
+    void linkFound();
+    // A call comes in; its caller's number ("" when withheld).
+    void takeRing();
+    void takeCaller(const std::string& number);
 
   private:
     // Device (response_dispatcher.cpp)

@@ -42,16 +42,18 @@ void ResponseDispatcher::timingAdvance(const std::string& line) {
 }
 
 void ResponseDispatcher::registration(const std::string& line) {
-    const auto answer = funkor::parseRegistration(line);
-    if (!answer) return;
+    if (const auto answer = funkor::parseRegistration(line)) takeRegistration(*answer);
+}
+
+void ResponseDispatcher::takeRegistration(const funkor::Registration& answer) {
     // Each domain keeps its last answer: a data-only LTE modem is not
     // registered for calls, yet it is on the network. The serving cell is
     // that of the first domain registered with a cell: circuit-switched
     // first, then packet, then LTE, then 5G. A Siemens phone answers +CREG
     // only.
     NetworkState& n = network_;
-    const auto domain = static_cast<std::size_t>(answer->kind);
-    n.registrations[domain] = *answer;
+    const auto domain = static_cast<std::size_t>(answer.kind);
+    n.registrations[domain] = answer;
     n.registrationKnown[domain] = 1;
     servingCellFromRegistrations();
 }
@@ -147,10 +149,12 @@ void ResponseDispatcher::cellChange() {
 }
 
 void ResponseDispatcher::operatorNumeric(const std::string& line) {
-    const auto code = funkor::parseCopsNumeric(line);
-    if (!code) return;
-    const bool changed = network_.operatorCode != *code;
-    network_.operatorCode = *code;
+    if (const auto code = funkor::parseCopsNumeric(line)) takeOperatorCode(*code);
+}
+
+void ResponseDispatcher::takeOperatorCode(const std::string& code) {
+    const bool changed = network_.operatorCode != code;
+    network_.operatorCode = code;
     operatorMissingTold_ = false;
     // A cell reported before its operator (back on the network, the
     // operator code is asked only at the next pass) gets its key now.
@@ -160,10 +164,12 @@ void ResponseDispatcher::operatorNumeric(const std::string& line) {
 }
 
 void ResponseDispatcher::operatorName(const std::string& line) {
-    const auto name = funkor::parseCopsName(line);
-    if (!name) return;
-    network_.networkText = *name;
-    e_.Netz->setText(fromCp1252(*name));
+    if (const auto name = funkor::parseCopsName(line)) takeOperatorName(*name);
+}
+
+void ResponseDispatcher::takeOperatorName(const std::string& name) {
+    network_.networkText = name;
+    e_.Netz->setText(fromCp1252(name));
     if (network_.operatorCode.empty()) operatorFromSim();
     if (network_.operatorCode == funkor::kO2Germany)
         panel_.showZoneName(fromCp1252(network_.zoneName));

@@ -37,19 +37,34 @@ void SmsReception::ShowReceivedSms() {
     Text1_->show();
     Text2_->show();
 
-    const int count =
-        std::clamp(calls_.phoneBookCount, 0, static_cast<int>(calls_.phoneBook.size()) - 1);
     const std::string hhmm = platform_.Now().toString(QStringLiteral("hh:mm")).toStdString();
-    funkor::IncomingSmsInput in;
+    funkor::IncomingSmsInput in = incomingInput(hhmm);
     in.pdu = sms_.smsPdu;
     in.tpduLength = sms_.smsLength;
+    show(funkor::readIncomingSms(in));
+}
+
+void SmsReception::showDecodedSms(const std::string& sender, const std::string& timeStamp,
+                                  const std::string& text) {
+    Text1_->show();
+    Text2_->show();
+    const std::string hhmm = platform_.Now().toString(QStringLiteral("hh:mm")).toStdString();
+    show(funkor::readDecodedSms(sender, timeStamp, text, incomingInput(hhmm)));
+}
+
+funkor::IncomingSmsInput SmsReception::incomingInput(const std::string& receivedAt) const {
+    const int count =
+        std::clamp(calls_.phoneBookCount, 0, static_cast<int>(calls_.phoneBook.size()) - 1);
+    funkor::IncomingSmsInput in;
     in.index = sms_.smsIndex;
     in.phoneBook =
         std::span<const std::string>(calls_.phoneBook.data() + 1, static_cast<std::size_t>(count));
     in.mapBase = position_.mapBase;
-    in.receivedAt = hhmm;
-    const funkor::IncomingSms sms = funkor::readIncomingSms(in);
+    in.receivedAt = receivedAt;
+    return in;
+}
 
+void SmsReception::show(const funkor::IncomingSms& sms) {
     sms_.smsSender = sms.sender;
     calls_.callerName = sms.callerName;
     Text1_->setText(fromCp1252(sms.senderLine));

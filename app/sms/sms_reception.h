@@ -5,6 +5,9 @@
 
 #include <QString>
 #include <functional>
+#include <string>
+
+#include "core/incoming_sms.h"
 
 class PhoneCalls;
 class PhoneLine;
@@ -41,6 +44,10 @@ class SmsReception {
     // Shows the message in sms.smsPdu (TPDU length sms.smsLength, storage
     // index sms.smsIndex).
     void ShowReceivedSms();
+    // Shows a message that came decoded (through ModemManager) as a PDU's
+    // is shown: sender line, text, and what the text asks for.
+    void showDecodedSms(const std::string& sender, const std::string& timeStamp,
+                        const std::string& text);
     // The read button and a click on the sender line show the next cached
     // message.
     void SMSrd_Click();
@@ -68,6 +75,8 @@ class SmsReception {
     void showReadButton();
 
   private:
+    funkor::IncomingSmsInput incomingInput(const std::string& receivedAt) const;
+    void show(const funkor::IncomingSms& sms);
     void showNextCached();
     void answerPositionRequest();
 

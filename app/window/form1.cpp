@@ -11,6 +11,7 @@
 #include "app/output/source_selection.h"
 #include "app/output/winsock_control.h"
 #include "app/phone/command_cycle.h"
+#include "app/phone/modem_manager_link.h"
 #include "app/phone/phone_line.h"
 #include "app/phone/response_dispatcher.h"
 #include "app/position/cell_db_position.h"
@@ -108,6 +109,13 @@ void Form1::createTopics() {
             [this](const std::string& line) { cellEstimate->queryEnded(line); }});
     new PortProblemDisplay(PortProblemDisplay::Elements{GSM, Comm1, GPS, Comm3, NMEA, Comm2},
                            *phoneLine, this);
+    // A phone port "mm" is read through ModemManager instead of the cycle.
+    auto* modemManager = new ModemManagerLink(
+        ModemManagerLink::Elements{GSM}, PhoneSideState{phone, network, position, sms, calls},
+        settingsPath(),
+        ModemManagerLink::Topics{*phoneLine, *responseDispatcher, *smsReception, *smsSending},
+        options_.recipient, this);
+    commandCycle->setOtherLink([modemManager] { return modemManager->takeTick(); });
     // The position and output topics.
     sourceSelection = std::make_unique<SourceSelection>(
         SourceSelection::Elements{cGSM, cGPS, cSMS, cMULTI, AsendS, AsendL, Timer6}, output,

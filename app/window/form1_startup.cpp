@@ -13,6 +13,7 @@
 #include "app/output/map_server.h"
 #include "app/output/source_selection.h"
 #include "app/phone/command_cycle.h"
+#include "app/phone/modem_manager_link.h"
 #include "app/phone/phone_line.h"
 #include "app/position/cell_db_position.h"
 #include "app/position/measurement_recorder.h"
@@ -235,7 +236,9 @@ void Form1::Active_Click() {
         return;
     }
     phone.phoneLinked = false;
-    if (!Comm1->PortOpen() && !Comm1->setPortOpen(true))
+    const bool modemManager = ModemManagerLink::namesModemManager(
+        SerialPortComponent::deviceFromSettingsFile(settingsPath(), phone.portNumber));
+    if (!modemManager && !Comm1->PortOpen() && !Comm1->setPortOpen(true))
         platform_->MsgBox(Comm1->lastError(), QStringLiteral("GSM-Port"));
     // Polling resumes, except while home is shown or the phone link is off.
     if (!ShHome->isChecked() && GSM->currentText() != QLatin1String("STOP")) commandCycle->start();

@@ -19,8 +19,8 @@
 #include <fstream>
 
 #include "app/output/nmea_output.h"
-#include "app/position/cell_estimate.h"
 #include "app/output/winsock_control.h"
+#include "app/position/cell_estimate.h"
 #include "core/cell_database.h"
 #include "tests/window/gpsd_support.h"
 #include "tests/window/output_test_support.h"

@@ -290,6 +290,31 @@ void Modem::identity(const Command& c, Reply& r) {
         } else {
             plain("+CSQ: " + std::to_string(level) + ",99");
         }
+    } else if (n == "+GCAP") {
+        // Every device here is a GSM device; a client (ModemManager) asks
+        // before it looks for more.
+        plain("+GCAP: +CGSM");
+    } else if (n == "+WS46" && sc_.device == Device::LteModem) {
+        // The radio choices of a GSM/UMTS/LTE module; 25 is all three.
+        if (test) {
+            r.info.push_back("+WS46: (12,22,25,28,29,30,31)");
+        } else if (read) {
+            r.info.push_back("+WS46: 25");
+        } else if (!set) {
+            r.result = Result::Error;
+        }
+    } else if (n == "+CESQ" && sc_.device == Device::LteModem) {
+        // LTE only: RSRQ and RSRP, the GSM and UMTS values unknown (99, 255).
+        // The RSRP index (-140 dBm + index) follows the +CSQ level.
+        const int level = !registered_ ? 99 : (cell().signal >= 0 ? cell().signal : signal_);
+        const int rsrp = level == 99 ? 255 : std::min(97, 2 * level + 20);
+        const int rsrq = level == 99 ? 255 : 20;
+        if (test) {
+            r.info.push_back(
+                "+CESQ: (0-63,99),(0-7,99),(0-96,255),(0-49,255),(0-34,255),(0-97,255)");
+        } else {
+            plain("+CESQ: 99,99,255,255," + std::to_string(rsrq) + "," + std::to_string(rsrp));
+        }
     } else if (n == "^SMSO") {
         plain("^SMSO: MS OFF");
         if (exec) offAfterOutput_ = true;
