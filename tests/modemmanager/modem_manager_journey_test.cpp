@@ -200,8 +200,9 @@ TEST(ModemManagerJourney, LteModemGivesIdentityOperatorCellPositionAndItsMoveAtO
                     .contains(QStringLiteral("RSRP")));
 
     // Both cells were logged; the second came with ModemManager's signal,
-    // not with a poll: within two seconds of the move (the log's time has
-    // whole seconds).
+    // not with a poll (a pass of the cycle takes about 12 s): it is shown in
+    // the same second or the next on an idle machine, and the bound leaves
+    // room for a loaded or sanitized run (the log's time has whole seconds).
     const auto entries = j.logged();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].cellKey, kFirstCell);
@@ -212,7 +213,7 @@ TEST(ModemManagerJourney, LteModemGivesIdentityOperatorCellPositionAndItsMoveAtO
     const QDateTime shown = rmcTime(entries[1].rmc);
     ASSERT_TRUE(moved.isValid() && shown.isValid());
     testing::Test::RecordProperty("moveShownAfterMs", static_cast<int>(moved.msecsTo(shown)));
-    EXPECT_LE(moved.msecsTo(shown), 2000)
+    EXPECT_LE(moved.msecsTo(shown), 6000)
         << moved.toString(Qt::ISODateWithMs).toStdString() << " " << entries[1].rmc;
     // No AT command of the program reached the modem: ModemManager owns it.
     EXPECT_EQ(countLogLines(j.sandbox.simulatorLog(), QStringLiteral("AT+CBC")), 0);
