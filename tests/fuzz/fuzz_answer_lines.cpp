@@ -16,6 +16,7 @@
 #include "core/at_network.h"
 #include "core/at_phonebook.h"
 #include "core/at_sms.h"
+#include "core/cell_observation.h"
 #include "core/data_files.h"
 #include "core/line_framer.h"
 #include "fuzz_input.h"
@@ -93,6 +94,20 @@ void readLine(const std::string& line, std::uint8_t steer) {
     parseCpbs(line);
     if (const auto e = parseCpbr(line)) ownNumberTooltip(e->display, "26207");
     unescapeGsmText(line);
+
+    // The cells heard: every value read is in its field's range or unknown.
+    Observation obs;
+    const auto reports = parseCellReports(line);
+    for (const CellReport& r : reports) {
+        if (r.cell.mcc) require(*r.cell.mcc >= 0 && *r.cell.mcc <= 999, "MCC three digits");
+        if (r.cell.signalDbm) require(std::isfinite(*r.cell.signalDbm), "signal finite");
+        if (const auto metres = r.cell.timingAdvanceMetres())
+            require(*metres >= 0 && std::isfinite(*metres), "advance a distance");
+    }
+    addReports(obs, reports);
+    require(obs.neighbours.size() <= reports.size(), "no neighbour out of nothing");
+    if (const auto cesq = parseCesq(line); cesq && cesq->signalDbm())
+        require(*cesq->signalDbm() >= -141 && *cesq->signalDbm() <= 0, "CESQ level in dBm");
 }
 
 }  // namespace
