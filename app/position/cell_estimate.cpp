@@ -43,15 +43,17 @@ double metresBetween(double lat1, double lon1, double lat2, double lon2) {
 
 }  // namespace
 
-CellEstimate::CellEstimate(const PhoneLinkState& phone, const NetworkState& network,
-                           PositionState& position, Platform& platform, PositionFeed& feed,
-                           std::function<const funkor::CellDatabase*()> database)
+CellEstimate::CellEstimate(
+    const PhoneLinkState& phone, const NetworkState& network, PositionState& position,
+    Platform& platform, PositionFeed& feed, std::function<const funkor::CellDatabase*()> database,
+    std::function<std::optional<funkor::LearnedCell>(const funkor::CellDbKey&)> learned)
     : phone_(phone),
       network_(network),
       position_(position),
       platform_(platform),
       feed_(feed),
-      database_(std::move(database)) {
+      database_(std::move(database)),
+      learned_(std::move(learned)) {
     clock_.start();
 }
 
@@ -148,16 +150,20 @@ void CellEstimate::estimate() {
     lastObservationMs_ = clock_.elapsed();
 
     funkor::CellLookups lookups;
-    lookups.find = [db](const funkor::CellDbKey& key) -> std::optional<funkor::KnownCell> {
+    lookups.find = [this, db](const funkor::CellDbKey& key) -> std::optional<funkor::KnownCell> {
         const funkor::CellLookup found = db->find(key);
-        if (found.status != funkor::CellLookupStatus::Found) return std::nullopt;
+        std::optional<funkor::CellDbPosition> imported;
+        if (found.status == funkor::CellLookupStatus::Found) imported = found.position;
+        const auto chosen =
+            funkor::choosePosition(imported, learned_ ? learned_(key) : std::nullopt);
+        if (!chosen) return std::nullopt;
         funkor::KnownCell k;
         k.key = key;
-        k.latitude = found.position.latitude;
-        k.longitude = found.position.longitude;
-        k.range = found.position.range;
-        k.samples = found.position.samples;
-        if (found.position.unit >= 0) k.unit = found.position.unit;
+        k.latitude = chosen->position.latitude;
+        k.longitude = chosen->position.longitude;
+        k.range = chosen->position.range;
+        k.samples = chosen->position.samples;
+        if (imported && imported->unit >= 0) k.unit = imported->unit;
         return k;
     };
     lookups.findByUnit = [db](const std::string& radio, int mcc, int net, std::int64_t area,

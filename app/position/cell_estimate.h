@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "core/cell_learning.h"
 #include "core/cell_observation.h"
 #include "core/position_estimate.h"
 
@@ -32,10 +33,14 @@ class CellEstimate {
     // Milliseconds between two reads.
     static constexpr int kReadEveryMs = 3500;
 
-    // `database` gives the open cell database, null without one.
-    CellEstimate(const PhoneLinkState& phone, const NetworkState& network, PositionState& position,
-                 Platform& platform, PositionFeed& feed,
-                 std::function<const funkor::CellDatabase*()> database);
+    // `database` gives the open cell database, null without one; `learned`
+    // a cell's row learned from the user's own measurements (may be left
+    // empty). Of the two rows of a cell the one with more evidence is used.
+    CellEstimate(
+        const PhoneLinkState& phone, const NetworkState& network, PositionState& position,
+        Platform& platform, PositionFeed& feed,
+        std::function<const funkor::CellDatabase*()> database,
+        std::function<std::optional<funkor::LearnedCell>(const funkor::CellDbKey&)> learned = {});
 
     // The command line the cycle sends now to read the cells, empty when no
     // read is due. Estimates the position from the last read's answers
@@ -66,6 +71,7 @@ class CellEstimate {
     Platform& platform_;
     PositionFeed& feed_;
     std::function<const funkor::CellDatabase*()> database_;
+    std::function<std::optional<funkor::LearnedCell>(const funkor::CellDbKey&)> learned_;
 
     QElapsedTimer clock_;
     qint64 lastReadMs_ = -1;

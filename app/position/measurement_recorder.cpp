@@ -62,7 +62,19 @@ MeasurementRecorder::MeasurementRecorder(
     QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
 }
 
+std::optional<funkor::LearnedCell> MeasurementRecorder::learnedCell(const funkor::CellDbKey& key) {
+    if (store_) return funkor::findLearned(*store_, key);
+    if (!readerTried_ && !path_.empty()) {
+        readerTried_ = true;
+        std::string error;
+        reader_ = funkor::MeasurementStore::openReadOnly(path_, error);
+    }
+    if (!reader_) return std::nullopt;
+    return funkor::findLearned(*reader_, key);
+}
+
 bool MeasurementRecorder::start(const std::string& settingsPath, const std::string& path) {
+    path_ = path;
     if (funkor::ini::getInt(settingsPath, "Measurements", "Record", 0) != 1) return false;
     exclusions_ = funkor::parseExclusions(
         funkor::ini::getString(settingsPath, "Measurements", "Exclude").value_or(""));

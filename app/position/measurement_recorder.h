@@ -11,6 +11,7 @@
 #include <string>
 #include <tuple>
 
+#include "core/cell_learning.h"
 #include "core/cell_observation.h"
 #include "core/measurements.h"
 
@@ -56,6 +57,9 @@ class MeasurementRecorder {
     funkor::RecordGate tick();
     // Rows recorded since the program started.
     std::int64_t recorded() const { return recorded_; }
+    // The cell's learned row in the measurements file named at start,
+    // recording or not; nothing when the file or the row is missing.
+    std::optional<funkor::LearnedCell> learnedCell(const funkor::CellDbKey& key);
 
   private:
     const NetworkState& network_;
@@ -64,6 +68,10 @@ class MeasurementRecorder {
     std::function<void(const QString&)> trace_;
     std::function<std::optional<funkor::Observation>()> observation_;
     std::optional<funkor::MeasurementStore> store_;
+    std::string path_;
+    // The file opened for reading learned rows while nothing is recorded.
+    std::optional<funkor::MeasurementStore> reader_;
+    bool readerTried_ = false;
     funkor::ExclusionList exclusions_;
     QTimer timer_;
     std::string lastRmc_;

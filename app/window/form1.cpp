@@ -149,13 +149,14 @@ void Form1::createTopics() {
         network, position, *platform_, *positionFeed,
         [this](const QString& line) { phoneLine->addTrace(line, true); },
         [this](const QString& problem) { queueCellDbProblem(problem); });
-    cellEstimate =
-        std::make_unique<CellEstimate>(phone, network, position, *platform_, *positionFeed,
-                                       [this] { return cellDbPosition->database(); });
     measurementRecorder = std::make_unique<MeasurementRecorder>(
         network, output, *platform_,
         [this](const QString& line) { phoneLine->addTrace(line, true); },
         [this] { return cellEstimate->recentObservation(5000); });
+    cellEstimate = std::make_unique<CellEstimate>(
+        phone, network, position, *platform_, *positionFeed,
+        [this] { return cellDbPosition->database(); },
+        [this](const funkor::CellDbKey& key) { return measurementRecorder->learnedCell(key); });
     displaySwitches = std::make_unique<DisplaySwitches>(
         DisplaySwitches::Elements{ShCell, ShHome, Netz}, network, position, *positionPanel,
         *cellSiteFiles,

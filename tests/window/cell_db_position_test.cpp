@@ -22,6 +22,8 @@
 #include "app/output/winsock_control.h"
 #include "app/position/cell_estimate.h"
 #include "core/cell_database.h"
+#include "core/cell_learning.h"
+#include "core/measurements.h"
 #include "tests/window/gpsd_support.h"
 #include "tests/window/output_test_support.h"
 #include "tests/window/pty_phone.h"
@@ -360,4 +362,51 @@ TEST(CellDbWindow, CellsHeardBecomeAnEstimateWithItsError) {
     ASSERT_EQ(sink.ticks.size(), 1u);
     EXPECT_EQ(sink.ticks[0], f.position.gsmRmc + f.position.gsmGga + f.position.gsmGst);
     f.nmeaOutput->setSink(funkor::OutputKind::Serial, nullptr);
+}
+
+// A cell the imported database does not know is placed by the row learned
+// from the user's own measurements beside it.
+TEST(CellDbWindow, ALearnedCellPlacesACellTheDatabaseLacks) {
+    DbWindow w;
+    {
+        std::string error;
+        auto store = funkor::MeasurementStore::open(
+            w.path(QStringLiteral("Funkor-measurements.db")).toStdString(), error);
+        ASSERT_TRUE(store) << error;
+        funkor::MeasuredCell cell;
+        cell.radio = "GSM";
+        cell.mcc = 208;
+        cell.mnc = 1;
+        cell.area = 0x703;
+        cell.cell = 0x810D;
+        cell.serving = true;
+        cell.signalDbm = -70;
+        // Six fixes on a line of 300 m around 45.70 N, 4.80 E.
+        for (int i = 0; i < 6; ++i) {
+            funkor::MeasuredFix fix;
+            fix.timeMs = 1796817600000 + i * 1000;
+            fix.latitude = 45.70;
+            fix.longitude = 4.798 + i * 0.0008;
+            fix.accuracyMetres = 5;
+            ASSERT_TRUE(store->record(fix, {cell}).ok);
+        }
+        funkor::learnCells(*store, 1796817700);
+    }
+    Form1& f = w.start();
+    f.phone.phoneLinked = true;
+    f.phone.manufacturer = "Quectel";
+    f.InterpretResponse(kUnknownCell);
+    EXPECT_TRUE(f.PosL->text().isEmpty());  // the imported file knows no such cell
+    f.cellEstimate->nextRead();
+    f.InterpretResponse(
+        "+QENG: "
+        "\"servingcell\",\"NOCONN\",\"GSM\",208,01,0703,810D,35,82,-,-60,255,255,0,53,179,1,-,"
+        "-,-,-,-,-,-,-,-,\"-\"");
+    f.cellEstimate->estimate();
+    const funkor::PositionEstimate& e = f.cellEstimate->last();
+    ASSERT_TRUE(e.valid);
+    EXPECT_NEAR(e.latitude, 45.70, 0.002);
+    EXPECT_NEAR(e.longitude, 4.800, 0.003);
+    EXPECT_TRUE(f.PosL->toolTip().startsWith(QStringLiteral("Zellen-Datenbank, 1 Zelle")))
+        << f.PosL->toolTip().toStdString();
 }
