@@ -4,6 +4,7 @@
 #include "app/output/nmea_output.h"
 
 #include <QComboBox>
+#include <algorithm>
 
 #include "app/base/elements.h"
 #include "app/base/text_codec.h"
@@ -112,12 +113,11 @@ void NmeaOutput::trace(const funkor::OutputPair& pair) {
     if (!pair.identification.empty()) trace_.add(traceText(pair.identification), false);
     trace_.add(traceText(pair.first), false);
     // The second part may hold two sentences (GGA and an estimate's GST).
-    std::string second = pair.second;
-    for (std::size_t end;
-         (end = second.find("\r\n")) != std::string::npos && end + 2 < second.size();
-         second.erase(0, end + 2))
-        trace_.add(traceText(second.substr(0, end + 2)), false);
-    trace_.add(traceText(second), false);
+    const std::string& second = pair.second;
+    for (std::size_t start = 0, end; start < second.size(); start = end + 2) {
+        end = std::min(second.find("\r\n", start), second.size());
+        trace_.add(traceText(second.substr(start, end - start)), false);
+    }
     trace_.showLast();
 }
 

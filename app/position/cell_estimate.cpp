@@ -13,6 +13,7 @@
 #include "core/at_dispatch.h"
 #include "core/cell_database.h"
 #include "core/cell_db_position.h"
+#include "core/measurements.h"
 
 namespace {
 
@@ -31,14 +32,6 @@ std::string joined(const std::vector<std::string>& commands) {
         line += line.empty() ? "AT" + body : ";" + body;
     }
     return line;
-}
-
-double metresBetween(double lat1, double lon1, double lat2, double lon2) {
-    constexpr double kEarth = 6371000;
-    const double rad = 3.14159265358979323846 / 180;
-    const double x = (lon2 - lon1) * rad * std::cos((lat1 + lat2) / 2 * rad);
-    const double y = (lat2 - lat1) * rad;
-    return std::hypot(x, y) * kEarth;
 }
 
 }  // namespace
@@ -219,8 +212,8 @@ void CellEstimate::publish(const funkor::PositionEstimate& e) {
     // (map, log); otherwise only its sentences and caption are renewed, so
     // that they carry the time of the tick that sends them.
     const bool moved = publishedCells_ < 0 || e.cellsUsed != publishedCells_ ||
-                       metresBetween(publishedLat_, publishedLon_, e.latitude, e.longitude) >
-                           std::max(25.0, e.r68 / 2);
+                       funkor::distanceMetres(publishedLat_, publishedLon_, e.latitude,
+                                              e.longitude) > std::max(25.0, e.r68 / 2);
     if (!moved && position_.gsmFromDatabase) {
         feed_.refresh(p);
         return;
