@@ -187,6 +187,14 @@ QJsonObject element(const QJsonObject& snapshot, const QString& name) {
     return snapshot.value(QStringLiteral("elements")).toObject().value(name).toObject();
 }
 
+QString caption(const QJsonObject& snapshot, const QString& name) {
+    return element(snapshot, name).value(QStringLiteral("caption")).toString();
+}
+
+QString tooltip(const QJsonObject& snapshot, const QString& name) {
+    return element(snapshot, name).value(QStringLiteral("tooltip")).toString();
+}
+
 QJsonValue variable(const QJsonObject& snapshot, const QString& name) {
     return snapshot.value(QStringLiteral("variables")).toObject().value(name);
 }

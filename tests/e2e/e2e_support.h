@@ -96,5 +96,7 @@ QJsonObject readSnapshot(const QString& path);
 // Shortcuts into a snapshot.
 QJsonObject element(const QJsonObject& snapshot, const QString& name);
 QJsonValue variable(const QJsonObject& snapshot, const QString& name);
+QString caption(const QJsonObject& snapshot, const QString& name);
+QString tooltip(const QJsonObject& snapshot, const QString& name);
 
 }  // namespace e2e

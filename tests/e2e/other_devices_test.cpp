@@ -17,14 +17,6 @@ using namespace e2e;
 
 namespace {
 
-QString caption(const QJsonObject& snap, const QString& name) {
-    return element(snap, name).value(QStringLiteral("caption")).toString();
-}
-
-QString tooltip(const QJsonObject& snap, const QString& name) {
-    return element(snap, name).value(QStringLiteral("tooltip")).toString();
-}
-
 struct DeviceRun {
     QJsonObject snap;
     bool passDone = false;

@@ -46,14 +46,6 @@ QStringList items(const QJsonObject& element) {
     return out;
 }
 
-QString caption(const QJsonObject& snap, const QString& name) {
-    return element(snap, name).value(QStringLiteral("caption")).toString();
-}
-
-QString tooltip(const QJsonObject& snap, const QString& name) {
-    return element(snap, name).value(QStringLiteral("tooltip")).toString();
-}
-
 int value(const QJsonObject& snap, const QString& name) {
     return element(snap, name).value(QStringLiteral("value")).toInt(-1);
 }

@@ -14,8 +14,7 @@
 namespace {
 
 // Pages as the S45i hands them on channel 221.
-const char* kBerlinPage = "001000DD0111B45A0E7783D570B15C8E06";  // 459870581994
-const char* kTowerPage = "002300DD0111B45A0C17C3D570B258EE06";   // 451818582197
+const char* kTowerPage = "002300DD0111B45A0C17C3D570B258EE06";  // 451818582197
 
 // A window registered on O2 in a Berlin cell whose SIM zones are read, with
 // a German number format.

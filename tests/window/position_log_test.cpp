@@ -10,8 +10,6 @@
 
 namespace {
 
-const char* kBerlinPage = "001000DD0111B45A0E7783D570B15C8E06";  // 459870581994
-
 struct LogFixture : AskingWindow {
     LogFixture() : AskingWindow(QDateTime(QDate(2026, 12, 2), QTime(9, 20, 5))) {
         Form1& f = *form;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/base/serial_port_component.h"
+#include "tests/window/pty_phone.h"
 
 #include <gtest/gtest.h>
 
@@ -27,14 +28,6 @@ void ensureApp() {
     static char arg0[] = "serial_port_component_test";
     static char* argv[] = {arg0, nullptr};
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-}
-
-// Runs the event loop until `done` holds or `ms` have passed.
-bool runUntil(const std::function<bool()>& done, int ms = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
 }
 
 // A pseudo-terminal pair: the component opens the slave by its path, the test

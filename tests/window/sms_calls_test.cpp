@@ -16,8 +16,6 @@
 
 namespace {
 
-const char* const kGsmRmc = "$GPRMC,101500,A,4807.1234,N,01134.5678,E,,,021226,0,E*00\r\n";
-
 // An SMS-DELIVER with an SMSC part in front, from +49123456789 at
 // 12.11.04 14:50:00, the text packed by the submit encoder.
 std::string deliver(const std::string& text) {

@@ -24,8 +24,6 @@ using namespace e2e;
 
 namespace {
 
-const char* const kGsmRmc = "$GPRMC,101500,A,4807.1234,N,01134.5678,E,,,021226,0,E*00\r\n";
-
 // An event of the simulated phone's time line, `t` seconds after the port
 // was opened. The phone reports new messages only once the program has
 // switched the notices on, a few seconds after it found the phone.

@@ -16,6 +16,12 @@
 #include "app/window/form2.h"
 #include "tests/window/fake_platform.h"
 
+// The O2 broadcast page of a Berlin cell (position key 459870581994) and a GPS
+// sentence in Munich, which several tables feed the window.
+inline constexpr const char* kBerlinPage = "001000DD0111B45A0E7783D570B15C8E06";
+inline constexpr const char* kGsmRmc =
+    "$GPRMC,101500,A,4807.1234,N,01134.5678,E,,,021226,0,E*00\r\n";
+
 // A main window on its own empty program folder, with a platform double that
 // records messages and beeps.
 struct WindowFixture {
