@@ -56,6 +56,12 @@ TEST(MapServer, AnswersThePageAndLeafletAndRefusesEverythingElse) {
          "GET /map.aspx?L=EUR&C=48.1234,11.575&A=2&P=%7C48.1234,11.575%7C1%7CLog%7CL1%7C "
          "HTTP/1.1\r\nHost: x\r\n\r\n",
          "HTTP/1.1 200 OK", "\"label\":\"Log\""},
+        {"the page with the cells of an estimate",
+         "GET /map.aspx?L=EUR&C=48.1234,11.575&A=2&R=300&Z=S48.12,11.57;48.13,11.58&P=%7C48.1234,"
+         "11.575%7C1%7CDB%7CL1%7C HTTP/1.1\r\n\r\n",
+         "HTTP/1.1 200 OK",
+         "\"cells\":[{\"latitude\":48.12,\"longitude\":11.57,\"serving\":true},{\"latitude\":48."
+         "13,"},
         {"Leaflet's script", "GET /leaflet/leaflet.js HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK",
          "Leaflet"},
         {"the marker picture", "GET /leaflet/images/marker-icon.png HTTP/1.1\r\n\r\n",
