@@ -15,7 +15,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QThread>
 #include <cmath>
 
@@ -34,6 +33,7 @@ struct FamilyDrive {
     const char* query;  // in every read of the cells
 };
 
+// The test's name in CTest's list: the family, not the row's bytes.
 void PrintTo(const FamilyDrive& d, std::ostream* os) {
     *os << d.family;
 }
@@ -71,6 +71,18 @@ quint16 unusedTcpPort() {
     return probe.serverPort();
 }
 
+// Whether a socket of this machine listens on the loopback port `port`
+// (from the kernel's table, without connecting).
+bool listensOn(quint16 port) {
+    const QByteArray local =
+        QByteArray("0100007F:") + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray& line : readText(QStringLiteral("/proc/net/tcp")).split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() > 3 && f[1] == local && f[3] == "0A") return true;  // LISTEN
+    }
+    return false;
+}
+
 // gpsd reading the LAN output as its GPS receiver; what gpspipe prints of
 // the first `lines` lines, the sentences gpsd read and its JSON reports in
 // the order they came.
@@ -80,14 +92,9 @@ QList<QByteArray> gpsdLines(quint16 lanPort, int lines) {
     gpsd.start(QStringLiteral("gpsd"),
                {QStringLiteral("-N"), QStringLiteral("-n"), QStringLiteral("-S"),
                 QString::number(gpsdPort), QStringLiteral("tcp://127.0.0.1:%1").arg(lanPort)});
-    if (!gpsd.waitForStarted(10000)) return {};
     QDeadlineTimer up(10000);
-    for (;;) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, gpsdPort);
-        if (probe.waitForConnected(500) || up.hasExpired()) break;
+    while (gpsd.waitForStarted(1000) && !listensOn(gpsdPort) && !up.hasExpired())
         QThread::msleep(100);
-    }
     QProcess pipe;
     pipe.start(QStringLiteral("gpspipe"),
                {QStringLiteral("-w"), QStringLiteral("-r"), QStringLiteral("-n"),
@@ -96,7 +103,6 @@ QList<QByteArray> gpsdLines(quint16 lanPort, int lines) {
     pipe.waitForFinished(1000);
     gpsd.terminate();
     gpsd.waitForFinished(5000);
-
     return pipe.readAllStandardOutput().split('\n');
 }
 
@@ -104,17 +110,6 @@ QList<QByteArray> gpsdLines(quint16 lanPort, int lines) {
 QByteArray nmeaField(const QByteArray& sentence, int n) {
     const QList<QByteArray> fields = sentence.left(sentence.indexOf('*')).split(',');
     return n < fields.size() ? fields[n] : QByteArray();
-}
-
-// Whether a socket of this machine listens on the loopback port `port`
-// (from the kernel's table, without connecting).
-bool listensOn(quint16 port) {
-    const QByteArray local = QByteArray("0100007F:") + QByteArray::number(port, 16).toUpper();
-    for (const QByteArray& line : readText(QStringLiteral("/proc/net/tcp")).split('\n')) {
-        const QList<QByteArray> f = line.simplified().split(' ');
-        if (f.size() > 3 && f[1] == local && f[3] == "0A") return true;  // LISTEN
-    }
-    return false;
 }
 
 class EstimateJourney : public ::testing::TestWithParam<FamilyDrive> {};
