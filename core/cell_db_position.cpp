@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "core/fields.h"
+#include "core/map_page.h"
 #include "core/position_texts.h"
 
 namespace funkor {
@@ -81,6 +82,18 @@ EstimatedPositionResult computeEstimatedPosition(const EstimatedPositionInput& i
     out.gst = s.gst;
     r.mapAddress = mapAddress(in.mapBase, e.latitude, e.longitude, dbMapLabel(in.cellKey, r.hhmm),
                               std::max(e.r68, 1.0));
+    // The map draws the cells the estimate used, at their rows.
+    std::string cells;
+    for (std::size_t i = 0; i < e.cells.size() && i < mappage::kMaxCellMarks; ++i) {
+        const UsedCell& c = e.cells[i];
+        if (i > 0) cells += ';';
+        if (c.serving) cells += 'S';
+        char point[64];
+        std::snprintf(point, sizeof point, "%.6f,%.6f", c.row.latitude, c.row.longitude);
+        cells += point;
+    }
+    const std::size_t p = r.mapAddress.find("&P=|");
+    if (!cells.empty() && p != std::string::npos) r.mapAddress.insert(p, "&Z=" + cells);
     return out;
 }
 

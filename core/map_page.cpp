@@ -179,6 +179,15 @@ constexpr std::string_view kScript = R"JS((function () {
     map.fitBounds(circle.getBounds());
     document.body.setAttribute('data-range', String(data.range));
   }
+  // The cells an estimate rests on, where their database rows put them:
+  // the serving cell filled, the others as rings.
+  data.cells.forEach(function (c) {
+    L.circleMarker([c.latitude, c.longitude], {
+      radius: c.serving ? 7 : 5, color: '#b03a2e', weight: 2,
+      fillOpacity: c.serving ? 0.8 : 0.15, className: 'funkor-cell'
+    }).addTo(map);
+  });
+  document.body.setAttribute('data-cells', String(data.cells.length));
   document.title = data.label + ' \u2013 Funkor';
   // Where the marker stands, for whoever checks the page.
   var at = marker.getLatLng();
@@ -223,6 +232,21 @@ std::optional<Marker> parseMapQuery(std::string_view query) {
         if (got.ec == std::errc() && got.ptr == r->data() + r->size() && metres >= 1 &&
             metres <= 10000000)
             m.range = static_cast<double>(metres);
+    }
+
+    if (const auto z = queryValue(beforeP, "Z")) {
+        const std::string cells = percentDecode(*z);
+        std::size_t start = 0;
+        while (start <= cells.size() && m.cells.size() < kMaxCellMarks) {
+            std::size_t end = cells.find(';', start);
+            if (end == std::string::npos) end = cells.size();
+            std::string_view entry = std::string_view(cells).substr(start, end - start);
+            CellMark cell;
+            cell.serving = !entry.empty() && entry[0] == 'S';
+            if (cell.serving) entry.remove_prefix(1);
+            if (readPoint(entry, cell.latitude, cell.longitude)) m.cells.push_back(cell);
+            start = end + 1;
+        }
     }
 
     // "|lat,lon|1|label|L1|"
@@ -304,11 +328,18 @@ Request parseRequest(std::string_view head) {
 }
 
 std::string pageHtml(const Marker& m) {
-    std::string data = "{\"latitude\":" + number(m.latitude) +
-                       ",\"longitude\":" + number(m.longitude) +
-                       ",\"centreLatitude\":" + number(m.centreLatitude) +
-                       ",\"centreLongitude\":" + number(m.centreLongitude) +
-                       ",\"range\":" + number(m.range) + ",\"label\":" + jsonString(m.label) + "}";
+    std::string data =
+        "{\"latitude\":" + number(m.latitude) + ",\"longitude\":" + number(m.longitude) +
+        ",\"centreLatitude\":" + number(m.centreLatitude) +
+        ",\"centreLongitude\":" + number(m.centreLongitude) + ",\"range\":" + number(m.range) +
+        ",\"label\":" + jsonString(m.label) + ",\"cells\":[";
+    for (std::size_t i = 0; i < m.cells.size(); ++i) {
+        const CellMark& c = m.cells[i];
+        data += std::string(i ? "," : "") + "{\"latitude\":" + number(c.latitude) +
+                ",\"longitude\":" + number(c.longitude) +
+                ",\"serving\":" + (c.serving ? "true" : "false") + "}";
+    }
+    data += "]}";
     return "<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>Funkor</title>\n"

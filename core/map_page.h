@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The map page Funkor serves itself on the local machine: it reads the map
 // address layout
@@ -25,6 +26,15 @@ inline constexpr std::string_view kLeafletFolder = "/usr/share/javascript/leafle
 // "http://127.0.0.1:<port>", the map service's base address by default.
 std::string defaultBase(int port);
 
+// A cell drawn beside the marker: a database row an estimate rests on.
+struct CellMark {
+    double latitude = 0;
+    double longitude = 0;
+    bool serving = false;
+};
+// At most this many cells are read from an address; more are passed over.
+inline constexpr std::size_t kMaxCellMarks = 16;
+
 struct Marker {
     double latitude = 0;  // the marker
     double longitude = 0;
@@ -32,13 +42,16 @@ struct Marker {
     double centreLongitude = 0;
     std::string label;  // UTF-8
     double range = 0;   // metres around the marker the position is good to; 0: none
+    std::vector<CellMark> cells;
 };
 // The marker of a map address's query (the text after "?", percent-escapes
 // allowed). P is the last parameter, so its label may hold any character;
 // a "+" stays a "+". Nothing when C or P is missing, a coordinate is not a
 // plain decimal number or lies outside -90..90 / -180..180. An "R" of whole
 // metres (1..10,000,000) before P draws that radius around the marker; any
-// other R is passed over.
+// other R is passed over. A "Z" before P names the cells an estimate used,
+// "Slat,lon;lat,lon;..." (the serving cell marked with "S"); entries that
+// are no point are passed over, and those beyond kMaxCellMarks.
 std::optional<Marker> parseMapQuery(std::string_view query);
 
 enum class Resource {

@@ -210,8 +210,11 @@ void CellEstimate::publish(const funkor::PositionEstimate& e) {
     p.mapAddress = r.position.mapAddress;
     // A position that moved, or rests on other cells, is handed on whole
     // (map, log); otherwise only its sentences and caption are renewed, so
-    // that they carry the time of the tick that sends them.
+    // that they carry the time of the tick that sends them. Where another
+    // origin was published meanwhile (the serving cell's row after a cell
+    // change), the estimate takes the map and the log back.
     const bool moved = publishedCells_ < 0 || e.cellsUsed != publishedCells_ ||
+                       feed_.shownOrigin() != PositionOrigin::Estimate ||
                        funkor::distanceMetres(publishedLat_, publishedLon_, e.latitude,
                                               e.longitude) > std::max(25.0, e.r68 / 2);
     if (!moved && position_.gsmFromDatabase) {

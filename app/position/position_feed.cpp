@@ -28,6 +28,7 @@ void PositionFeed::offer(PositionOrigin origin) {
 }
 
 void PositionFeed::publish(const FeedPosition& p) {
+    shown_ = p.origin;
     position_.gsmFromDatabase = p.origin != PositionOrigin::Broadcast;
     position_.mapAddress = p.mapAddress;
     topics_.mapLink.follow(p.mapAddress);
@@ -53,6 +54,7 @@ void PositionFeed::refresh(const FeedPosition& p) {
 }
 
 void PositionFeed::leave() {
+    shown_.reset();
     position_.gsmRmc.clear();
     position_.gsmGga.clear();
     position_.gsmGst.clear();
@@ -67,6 +69,7 @@ void PositionFeed::publishSms(const std::string& mapAddress) {
 }
 
 void PositionFeed::leaveNetwork() {
+    shown_.reset();
     topics_.nmeaOutput.stop();
     topics_.panel.clearCaption();
     topics_.panel.clearZone();

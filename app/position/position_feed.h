@@ -82,9 +82,13 @@ class PositionFeed {
     // are emptied and hidden, the log stops, and a started LAN output closes
     // (with its announcement and local socket, even between two clients).
     void leaveNetwork();
+    // The origin of the position last published whole (shown, mapped and
+    // logged); none after leave() or leaveNetwork().
+    std::optional<PositionOrigin> shownOrigin() const { return shown_; }
 
   private:
     NetworkState& network_;
     PositionState& position_;
     Topics topics_;
+    std::optional<PositionOrigin> shown_;
 };

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "core/cell_db_position.h"
 #include "core/map_page.h"
 #include "core/nmea.h"
 #include "core/position_sms.h"
@@ -111,6 +112,69 @@ TEST(EstimatedPosition, MapAddressCarriesTheRangeAndThePageDrawsIt) {
     m.range = 1234;
     EXPECT_NE(mappage::pageHtml(m).find("\"range\":1234"), std::string::npos);
     EXPECT_NE(mappage::pageScript().find("L.circle"), std::string::npos);
+}
+
+// An estimate's map address names the cells it used, the serving cell
+// first; the page reads them back and draws them.
+TEST(EstimatedPosition, MapAddressNamesTheCellsUsedAndThePageDrawsThem) {
+    PositionEstimate e;
+    e.valid = true;
+    e.latitude = 52.505;
+    e.longitude = 13.41;
+    e.r68 = 300;
+    e.cellsUsed = 3;
+    const double rows[][2] = {{52.5, 13.4}, {52.51, 13.42}, {52.4999994, 13.4150006}};
+    for (const auto& row : rows) {
+        UsedCell c;
+        c.serving = e.cells.empty();
+        c.row.latitude = row[0];
+        c.row.longitude = row[1];
+        e.cells.push_back(c);
+    }
+    EstimatedPositionInput in;
+    in.estimate = e;
+    in.cellKey = "0714006F26201";
+    in.mapBase = "http://127.0.0.1:8787";
+    const std::string a = computeEstimatedPosition(in).position.mapAddress;
+    EXPECT_NE(a.find("&R=300&Z=S52.500000,13.400000;52.510000,13.420000;52.499999,13.415001&P=|"),
+              std::string::npos)
+        << a;
+    const auto m = mappage::parseMapQuery(a.substr(a.find('?') + 1));
+    ASSERT_TRUE(m);
+    ASSERT_EQ(m->cells.size(), 3u);
+    EXPECT_TRUE(m->cells[0].serving);
+    EXPECT_FALSE(m->cells[1].serving);
+    EXPECT_DOUBLE_EQ(m->cells[1].latitude, 52.51);
+    EXPECT_DOUBLE_EQ(m->cells[1].longitude, 13.42);
+    EXPECT_NE(mappage::pageHtml(*m).find(
+                  "\"cells\":[{\"latitude\":52.5,\"longitude\":13.4,\"serving\":true},"),
+              std::string::npos);
+    EXPECT_NE(mappage::pageScript().find("L.circleMarker"), std::string::npos);
+
+    const struct {
+        const char* label;
+        std::string query;
+        std::size_t cells;
+    } queries[] = {
+        {"none", "C=1,2&P=|1,2|1|x|L1|", 0},
+        {"an entry that is no point is passed over",
+         "C=1,2&Z=S1,2;x;91,2;1,alert(1);;3,4&P=|1,2|1|x|L1|", 2},
+        {"escaped as a browser sends it", "C=1,2&Z=S1%2C2%3B3%2C4&P=|1,2|1|x|L1|", 2},
+        {"no more than the page draws",
+         "C=1,2&Z=" +
+             [] {
+                 std::string z = "S1,2";
+                 for (int i = 0; i < 40; ++i) z += ";1,2";
+                 return z;
+             }() +
+             "&P=|1,2|1|x|L1|",
+         mappage::kMaxCellMarks},
+    };
+    for (const auto& q : queries) {
+        const auto marker = mappage::parseMapQuery(q.query);
+        ASSERT_TRUE(marker) << q.label;
+        EXPECT_EQ(marker->cells.size(), q.cells) << q.label;
+    }
 }
 
 TEST(EstimatedPosition, LoggedSentenceInTheSouthWestReplaysWhereItWas) {

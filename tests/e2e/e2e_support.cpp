@@ -83,7 +83,8 @@ bool Simulator::start(const QString& scenario, const QString& link, const QStrin
     process_.start(built(QStringLiteral("tools/phonesim/funkor-phonesim")), args);
     if (!process_.waitForStarted(5000)) return false;
     while (!process_.canReadLine()) {
-        if (!process_.waitForReadyRead(5000)) return false;
+        // A radio scenario writes its cell database first: seconds.
+        if (!process_.waitForReadyRead(15000)) return false;
     }
     device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
     link_ = link;

@@ -21,6 +21,7 @@
 #include "app/output/nmea_output.h"
 #include "app/output/winsock_control.h"
 #include "app/position/cell_estimate.h"
+#include "app/position/position_feed.h"
 #include "core/cell_database.h"
 #include "core/cell_learning.h"
 #include "core/measurements.h"
@@ -362,6 +363,22 @@ TEST(CellDbWindow, CellsHeardBecomeAnEstimateWithItsError) {
     ASSERT_EQ(sink.ticks.size(), 1u);
     EXPECT_EQ(sink.ticks[0], f.position.gsmRmc + f.position.gsmGga + f.position.gsmGst);
     f.nmeaOutput->setSink(funkor::OutputKind::Serial, nullptr);
+
+    // The phone changes to the neighbour: its row takes the map, until the
+    // next estimate on the same cells, which has not moved, takes it back.
+    f.InterpretResponse("+CREG: 2,1,\"0703\",\"2336\"");
+    EXPECT_EQ(f.positionFeed->shownOrigin(), PositionOrigin::CellDatabase);
+    EXPECT_NE(f.position.mapAddress.find("&R=717&"), std::string::npos) << f.position.mapAddress;
+    f.InterpretResponse(
+        "+QENG: "
+        "\"servingcell\",\"NOCONN\",\"GSM\",208,01,0703,810C,35,82,-,-60,255,255,0,53,179,1,-,"
+        "-,-,-,-,-,-,-,-,\"-\"");
+    f.InterpretResponse("+QENG: \"neighbourcell\",\"GSM\",208,01,0703,2336,33,33,-75,22,146,0,0");
+    f.cellEstimate->estimate();
+    EXPECT_EQ(f.positionFeed->shownOrigin(), PositionOrigin::Estimate);
+    const std::string radius =
+        "&R=" + std::to_string(std::lround(f.cellEstimate->last().r68)) + "&";
+    EXPECT_NE(f.position.mapAddress.find(radius), std::string::npos) << f.position.mapAddress;
 }
 
 // A cell the imported database does not know is placed by the row learned

@@ -56,6 +56,12 @@ TEST(MapServer, AnswersThePageAndLeafletAndRefusesEverythingElse) {
          "GET /map.aspx?L=EUR&C=48.1234,11.575&A=2&P=%7C48.1234,11.575%7C1%7CLog%7CL1%7C "
          "HTTP/1.1\r\nHost: x\r\n\r\n",
          "HTTP/1.1 200 OK", "\"label\":\"Log\""},
+        {"the page with the cells of an estimate",
+         "GET /map.aspx?L=EUR&C=48.1234,11.575&A=2&R=300&Z=S48.12,11.57;48.13,11.58&P=%7C48.1234,"
+         "11.575%7C1%7CDB%7CL1%7C HTTP/1.1\r\n\r\n",
+         "HTTP/1.1 200 OK",
+         "\"cells\":[{\"latitude\":48.12,\"longitude\":11.57,\"serving\":true},{\"latitude\":48."
+         "13,"},
         {"Leaflet's script", "GET /leaflet/leaflet.js HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK",
          "Leaflet"},
         {"the marker picture", "GET /leaflet/images/marker-icon.png HTTP/1.1\r\n\r\n",
@@ -151,13 +157,16 @@ TEST(MapLink, MBlastOpensTheChosenSourcesAddressAndTheReplayTheLoggedPosition) {
 }
 
 // The map page in a real browser: headless Chromium, no network (the tiles
-// fail), and still the marker stands at the position with its label.
+// fail), and still the marker stands at the position with its label, the
+// cells of an estimate beside it.
 TEST(MapServer, ChromiumShowsTheMarkerWithItsLabel) {
     MapServer server;
     ASSERT_TRUE(server.start(0));
-    const std::string address =
+    // With the two cells of an estimate beside it, drawn as circles.
+    std::string address =
         funkor::mapAddress(funkor::mappage::defaultBase(server.port()), 52.5037951085233,
                            13.4522282368411, "o2-52C35335 14:05");
+    address.insert(address.find("&P="), "&Z=S52.502,13.45;52.505,13.455");
     QTemporaryDir profile;
     QProcess chromium;
     chromium.start(
@@ -178,6 +187,8 @@ TEST(MapServer, ChromiumShowsTheMarkerWithItsLabel) {
     EXPECT_TRUE(dom.contains(QStringLiteral("data-marker=\"52.5037951085233,13.4522282368411\"")))
         << dom.left(2000).toStdString();
     EXPECT_TRUE(dom.contains(QStringLiteral("leaflet-marker-icon")));
+    EXPECT_TRUE(dom.contains(QStringLiteral("data-cells=\"2\"")));
+    EXPECT_EQ(dom.count(QStringLiteral("funkor-cell")), 2);
     EXPECT_TRUE(
         dom.contains(QStringLiteral("<span class=\"funkor-label\">o2-52C35335 14:05</span>")));
     // The view is centred on the marker: it stands in the middle of the map.

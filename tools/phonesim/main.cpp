@@ -19,6 +19,7 @@
 
 #include "tools/phonesim/modem.h"
 #include "tools/phonesim/pty_line.h"
+#include "tools/phonesim/radio_drive.h"
 #include "tools/phonesim/scenario.h"
 
 namespace {
@@ -43,12 +44,15 @@ void usage(FILE* to) {
     std::fprintf(to,
                  "usage: funkor-phonesim [--scenario FILE] [--link PATH] [--log FILE]\n"
                  "                       [--baud auto|off|RATE] [--delay MS] [--repeat SECONDS]\n"
-                 "                       [--replug-after MS] [--device NAME]\n"
+                 "                       [--replug-after MS] [--device NAME] [--cells-csv FILE]\n"
                  "  --scenario FILE  phone, SIM, cells and time line (default: the Berlin drive)\n"
                  "  --link PATH      keep a symbolic link PATH to the pseudo-terminal\n"
                  "  --log FILE       record every received command line with a time stamp\n"
                  "  --device NAME    the device on the line: s45i (default), lte-modem\n"
-                 "                   (a battery-less LTE USB modem) or gsm-module (SIM800)\n"
+                 "                   (a battery-less LTE USB modem), gsm-module (SIM800) or\n"
+                 "                   ublox-module (SARA-G350)\n"
+                 "  --cells-csv FILE write the cell database of the scenario's radio network\n"
+                 "                   (OpenCellID CSV) before the phone starts\n"
                  "  --baud MODE      pace output like a serial line: at the rate the program\n"
                  "                   set (auto, default), at a fixed RATE, or not at all (off)\n"
                  "  --delay MS       the phone's answer delay per command (default 40)\n"
@@ -107,7 +111,7 @@ class RecordFile {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string scenarioPath, linkPath, logPath, baudMode = "auto", deviceArg;
+    std::string scenarioPath, linkPath, logPath, baudMode = "auto", deviceArg, cellsCsvPath;
     double delayMs = 40;
     double repeatSeconds = -1;
     double replugMs = 1000;
@@ -129,6 +133,8 @@ int main(int argc, char** argv) {
             value(deviceArg);
         } else if (a == "--log") {
             value(logPath);
+        } else if (a == "--cells-csv") {
+            value(cellsCsvPath);
         } else if (a == "--baud") {
             value(baudMode);
         } else if (a == "--delay") {
@@ -180,10 +186,27 @@ int main(int argc, char** argv) {
     if (!deviceArg.empty()) {
         phonesim::Device device = phonesim::Device::S45i;
         if (!phonesim::deviceByName(deviceArg, device)) {
-            std::fprintf(stderr, "funkor-phonesim: --device takes s45i, lte-modem or gsm-module\n");
+            std::fprintf(stderr,
+                         "funkor-phonesim: --device takes s45i, lte-modem, gsm-module or "
+                         "ublox-module\n");
             return 2;
         }
         phonesim::useDevice(scenario, device);
+    }
+    if (!cellsCsvPath.empty()) {
+        if (!scenario.radio.on) {
+            std::fprintf(stderr, "funkor-phonesim: --cells-csv needs a scenario with \"radio\"\n");
+            return 2;
+        }
+        const std::string csv = phonesim::DriveRadio(scenario.radio).databaseCsv();
+        FILE* out = std::fopen(cellsCsvPath.c_str(), "w");
+        const bool written = out && std::fwrite(csv.data(), 1, csv.size(), out) == csv.size();
+        if (out && std::fclose(out) != 0) out = nullptr;
+        if (!written || !out) {
+            std::fprintf(stderr, "funkor-phonesim: cannot write %s: %s\n", cellsCsvPath.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
     }
     RecordFile record;
     if (!logPath.empty() && !record.open(logPath)) {

@@ -74,7 +74,18 @@ Modem::Modem(Scenario scenario, ModemOptions options) : sc_(std::move(scenario))
     battery_ = sc_.battery;
     charging_ = sc_.charging;
     if (!sc_.phoneBookOrder.empty()) phoneBookStorage_ = sc_.phoneBookOrder.front();
+    if (sc_.radio.on) {
+        // The network's cells take the scenario's place; the device starts
+        // where the track does.
+        drive_ = std::make_unique<DriveRadio>(sc_.radio);
+        sc_.cells = drive_->scenarioCells();
+        if (sc_.cells.empty()) sc_.cells.push_back(Cell{});
+        cell_ = sc_.startCell = std::max(0, drive_->serving());
+        coverage_ = registered_ = drive_->serving() >= 0;
+    }
 }
+
+Modem::~Modem() = default;
 
 void Modem::resetSettings() {
     echo_ = true;
@@ -89,6 +100,7 @@ void Modem::resetSettings() {
     std::copy(cnmi, cnmi + 5, cnmi_);
     charset_ = "GSM";
     copsFormat_ = 0;
+    cengMode_ = 0;
 }
 
 void Modem::powerOn() {
@@ -368,6 +380,8 @@ void Modem::execute(const Command& c, Reply& r, double now) {
         broadcastSelect(c, r, now);
     } else if (n == "+CPBS" || n == "+CPBR" || n == "+CPBW") {
         phoneBook(c, r);
+    } else if (drive_ && cellQuery(c, r)) {
+        // answered from the drive's readings
     } else if (n == "+CPMS" || n == "+CMGF" || n == "+CMGL" || n == "+CMGR" || n == "+CMGD" ||
                n == "+CMGS" || n == "+CSCA" || n == "+CSMS" || n == "+CNMI" || n == "^SSTK") {
         messages(c, r);
@@ -453,6 +467,7 @@ double Modem::nextWakeup() const {
     if (call_ == Call::Ringing) t = std::min(t, nextRing_);
     if (call_ == Call::DataDial) t = std::min(t, dataDialEnd_);
     for (const auto& a : serviceAnswers_) t = std::min(t, a.first);
+    if (drive_) t = std::min(t, epoch_ + drive_->nextReading());
     return std::min(t, nextBroadcast_);
 }
 
@@ -460,6 +475,7 @@ double Modem::nextWakeup() const {
 
 void Modem::tick(double now) {
     if (!started_ || !powered_) return;
+    if (drive_) driveTo(now);
     while (!sc_.timeline.empty()) {
         if (nextEvent_ >= sc_.timeline.size()) {
             if (sc_.repeatEvery <= 0) break;
@@ -568,6 +584,7 @@ bool Modem::knows(const Command& c) const {
             // whole, as the modules do.
             return n[0] != '^' && n != "+CCID" && n != "+CBC";
         case Device::GsmModule:
+        case Device::UbloxModule:
             return n[0] != '^' && n != "+CEREG" && n != "+ICCID";
         default:
             return true;
@@ -599,6 +616,7 @@ void Modem::reportRegistration(int minimumMode, double now) {
 
 // +CREG: 2,1,4CA,81DE               SIM800: unquoted, no leading zeros
 // +CEREG: 2,1,"1F00","79D9031",7    EC25: TAC and the 28-bit cell, AcT E-UTRAN
+// +CREG: 2,1,"04CA","81DE"           SARA-G350: quoted, four digits
 std::string Modem::registrationLine(char domain, bool unsolicitedForm) const {
     if (sc_.device == Device::S45i) return cregLine(unsolicitedForm);
     const int mode = domain == 'G' ? cgregMode_ : (domain == 'E' ? ceregMode_ : cregMode_);
@@ -610,6 +628,8 @@ std::string Modem::registrationLine(char domain, bool unsolicitedForm) const {
         char buf[48];
         if (sc_.device == Device::LteModem) {
             std::snprintf(buf, sizeof buf, ",\"%04X\",\"%07X\",7", cell().lac, cell().ci);
+        } else if (sc_.device == Device::UbloxModule) {
+            std::snprintf(buf, sizeof buf, ",\"%04X\",\"%04X\"", cell().lac, cell().ci);
         } else {
             std::snprintf(buf, sizeof buf, ",%X,%X", cell().lac, cell().ci);
         }

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "tools/phonesim/radio_drive.h"
 #include "tools/phonesim/scenario.h"
 
 // The phone itself: the AT command interpreter with echo, joined commands
@@ -32,6 +34,7 @@ struct ModemOptions {
 class Modem {
   public:
     Modem(Scenario scenario, ModemOptions options);
+    ~Modem();
 
     // Every received command line and PDU goes here (for the record file).
     std::function<void(const std::string&)> onCommandLine;
@@ -108,6 +111,11 @@ class Modem {
     double firstPageDelay() const;
     const Cell& cell() const { return sc_.cells[static_cast<std::size_t>(cell_)]; }
 
+    // The radio mode (modem_radio.cpp): the drive's readings move the
+    // serving cell and answer the makers' cell queries and +CESQ.
+    void driveTo(double now);
+    bool cellQuery(const Command& c, Reply& r);
+
     // Command groups (modem_commands.cpp, modem_storage.cpp).
     void basicCommand(const Command& c, Reply& r, double now);
     void dial(const std::string& number, Reply& r, double now);
@@ -125,6 +133,8 @@ class Modem {
 
     Scenario sc_;
     ModemOptions opt_;
+    std::unique_ptr<DriveRadio> drive_;  // the radio mode's network and track
+    int cengMode_ = 0;                   // SIMCom engineering mode (AT+CENG=<mode>)
 
     // Settings (reset by ATZ, AT&F and power-on).
     bool echo_ = true;

@@ -223,6 +223,8 @@ void Modem::identity(const Command& c, Reply& r) {
         plain("^SCID: " + sc_.iccid);
     } else if (n == "+CCID" && sc_.device == Device::GsmModule) {
         plain(sc_.iccid);  // SIM800: the number alone
+    } else if (n == "+CCID" && sc_.device == Device::UbloxModule) {
+        plain("+CCID: " + sc_.iccid);
     } else if (n == "+ICCID" && sc_.device == Device::LteModem) {
         plain("+ICCID: " + sc_.iccid);
     } else if (n == "+CPIN") {

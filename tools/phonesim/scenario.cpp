@@ -134,6 +134,45 @@ bool readTimeline(const QJsonArray& events, Scenario& s, std::string& error) {
     return true;
 }
 
+// "radio": {"density": "city", "radio": "LTE", "seed": 7, "speed": 14, ...}
+bool readRadioDrive(const QJsonValue& v, RadioDrive& r, std::string& error) {
+    if (v.isUndefined() || v.isNull()) return true;
+    if (!v.isObject()) {
+        error = "radio must be an object";
+        return false;
+    }
+    const QJsonObject o = v.toObject();
+    r.on = true;
+    r.density = str(o.value("density"), r.density);
+    if (r.density != "city" && r.density != "suburban" && r.density != "rural") {
+        error = "radio density must be city, suburban or rural";
+        return false;
+    }
+    const std::string radio = str(o.value("radio"), "GSM");
+    if (radio != "GSM" && radio != "LTE") {
+        error = "radio must be GSM or LTE";
+        return false;
+    }
+    r.lte = radio == "LTE";
+    const double seed = o.value("seed").toDouble(1);
+    r.speed = o.value("speed").toDouble(r.speed);
+    r.seconds = o.value("seconds").toDouble(r.seconds);
+    r.tick = o.value("tick").toDouble(r.tick);
+    r.neighboursWithIdentity = o.value("neighboursWithIdentity").toBool(r.neighboursWithIdentity);
+    r.databaseSamples = o.value("databaseSamples").toInt(r.databaseSamples);
+    // A day of readings at most, none faster than ten a second.
+    if (seed < 0 || seed > 1e15 || r.speed < 0 || r.speed > 100 || r.tick < 1 || r.tick > 60 ||
+        r.seconds < r.tick || r.seconds > 86400 || r.databaseSamples < 5 ||
+        r.databaseSamples > 1000) {
+        error =
+            "radio: seed, speed (0..100 m/s), tick (1..60 s), seconds or databaseSamples (5..1000) "
+            "out of range";
+        return false;
+    }
+    r.seed = static_cast<std::uint64_t>(seed);
+    return true;
+}
+
 }  // namespace
 
 bool deviceByName(const std::string& name, Device& out) {
@@ -143,6 +182,8 @@ bool deviceByName(const std::string& name, Device& out) {
         out = Device::LteModem;
     } else if (name == "gsm-module") {
         out = Device::GsmModule;
+    } else if (name == "ublox-module") {
+        out = Device::UbloxModule;
     } else {
         return false;
     }
@@ -155,6 +196,8 @@ const char* deviceName(Device device) {
             return "lte-modem";
         case Device::GsmModule:
             return "gsm-module";
+        case Device::UbloxModule:
+            return "ublox-module";
         default:
             return "s45i";
     }
@@ -173,6 +216,11 @@ void useDevice(Scenario& s, Device device) {
             s.manufacturer = "SIMCOM_Ltd";
             s.model = "SIMCOM_SIM800";
             s.revision = "Revision:1418B04SIM800M32";
+            break;
+        case Device::UbloxModule:
+            s.manufacturer = "u-blox";
+            s.model = "SARA-G350";
+            s.revision = "08.90";
             break;
         default:
             break;
@@ -289,7 +337,11 @@ bool loadScenario(const std::string& path, Scenario& s, std::string& error) {
         }
         s.cells.push_back(c);
     }
-    if (s.cells.empty()) {
+    if (!readRadioDrive(root.value("radio"), s.radio, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    if (s.cells.empty() && !s.radio.on) {
         error = "the scenario needs at least one cell";
         return false;
     }

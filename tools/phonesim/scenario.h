@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -72,15 +73,36 @@ struct Event {
 // The kind of device on the line: the Siemens phone the program was written
 // for, or another maker's device that knows only the standard commands.
 enum class Device {
-    S45i,       // Siemens S45i: +CREG with quoted 4-digit fields, ^SCID, ^SSTK, battery
-    LteModem,   // battery-less LTE USB modem (Quectel EC25): +CBC fails, no "^" commands,
-                // registered through +CEREG only, 28-bit cells, ICCID through +ICCID
-    GsmModule,  // GSM module (SIMCom SIM800): unquoted registration fields without
-                // leading zeros, +CGREG but no +CEREG, ICCID through +CCID
+    S45i,         // Siemens S45i: +CREG with quoted 4-digit fields, ^SCID, ^SSTK, battery
+    LteModem,     // battery-less LTE USB modem (Quectel EC25): +CBC fails, no "^" commands,
+                  // registered through +CEREG only, 28-bit cells, ICCID through +ICCID
+    GsmModule,    // GSM module (SIMCom SIM800): unquoted registration fields without
+                  // leading zeros, +CGREG but no +CEREG, ICCID through +CCID
+    UbloxModule,  // GSM module (u-blox SARA-G350): quoted 4-digit registration fields,
+                  // +CGREG but no +CEREG, ICCID through +CCID with its prefix
 };
-// "s45i", "lte-modem", "gsm-module"; false for another name.
+// "s45i", "lte-modem", "gsm-module", "ublox-module"; false for another name.
 bool deviceByName(const std::string& name, Device& out);
 const char* deviceName(Device device);
+
+// The radio mode: the device moves along a road track through a simulated
+// network (tools/phonesim/radio) and tells its cells from what it hears
+// there at the scenario's time: registration, the maker's engineering query
+// (^SMONC, +QENG, +CENG, +UCELLINFO) and +CESQ. The scenario's own cells
+// are then replaced by the network's.
+struct RadioDrive {
+    bool on = false;
+    std::string density = "city";  // "city", "suburban", "rural"
+    bool lte = false;              // the network's radio: LTE, else GSM
+    std::uint64_t seed = 1;
+    double speed = 14;                   // m/s along the roads
+    double seconds = 3600;               // the track's length; the device stops at its end
+    double tick = 1;                     // seconds between the device's readings (1..60)
+    bool neighboursWithIdentity = true;  // GSM neighbours with their CI
+    // Measurements per cell behind the cell database file (--cells-csv); its
+    // cost grows with them (a city network of 150 takes seconds).
+    int databaseSamples = 30;
+};
 
 struct Scenario {
     Device device = Device::S45i;
@@ -108,6 +130,7 @@ struct Scenario {
     std::string unknownServiceAnswer = "Dienst nicht verfuegbar";
     std::vector<Event> timeline;
     double repeatEvery = 0;  // 0: the time line runs once
+    RadioDrive radio;
 };
 
 // Makes the scenario's phone `device`; a scenario that still names the
