@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+
+namespace funkor {
+class NetworkNumbers;
+}
 
 // The offline cell database: the positions of mobile network cells as
 // open cell databases publish them (the OpenCellID / Ichnaea CSV export
@@ -40,7 +45,7 @@ struct sqlite3_stmt;
 namespace funkor {
 
 inline constexpr std::int32_t kCellDbApplicationId = 0x46756E6B;
-inline constexpr int kCellDbVersion = 2;
+inline constexpr int kCellDbVersion = 3;
 // Areas (LAC, TAC) are below 2^24 in every radio; a row with a larger one
 // is refused as malformed (it would not fit the packed key).
 inline constexpr std::int64_t kCellDbAreaLimit = std::int64_t{1} << 24;
@@ -252,7 +257,7 @@ class CellDatabase {
                               std::size_t limit = kCellAreaRowLimit) const;
 
     const std::string& path() const { return path_; }
-    // 1 or 2, the layout of the file.
+    // 1, 2 or 3, the layout of the file.
     int version() const { return version_; }
 
   private:
@@ -260,11 +265,16 @@ class CellDatabase {
     void close();
     CellAreaLookup scanArea(sqlite3_stmt* s, std::string_view radio, int mcc, int net,
                             std::int64_t area, int unit, std::size_t limit) const;
+    CellLookup findV3(const CellDbKey& key) const;
+    CellAreaLookup scanAreaV3(std::string_view radio, int mcc, int net, std::int64_t area, int unit,
+                              std::size_t limit) const;
 
     sqlite3* db_ = nullptr;
     sqlite3_stmt* lookup_ = nullptr;
     sqlite3_stmt* area_ = nullptr;
-    sqlite3_stmt* unit_ = nullptr;
+    sqlite3_stmt* unit_ = nullptr;                    // version 3: the wide cells' lookup
+    sqlite3_stmt* wideArea_ = nullptr;                // version 3: the wide cells of an area
+    std::shared_ptr<const NetworkNumbers> networks_;  // version 3
     std::string path_;
     int version_ = 0;
 };
