@@ -329,27 +329,6 @@ bool compactKey(std::int64_t id, std::int64_t area, std::int64_t cell, std::int6
     return true;
 }
 
-// SQL for the integer of `count` hexadecimal digits of the text `hex`
-// from digit `from` (from 1); with `isSigned` its first digit carries the
-// sign (two's complement). A digit is its place in "123456789ABCDEF"
-// (instr gives 0 for "0").
-std::string sqlHexNumber(const std::string& hex, int from, int count, bool isSigned = false) {
-    auto digit = [&](int i) {
-        return "instr('123456789ABCDEF',substr(" + hex + "," + std::to_string(i) + ",1))";
-    };
-    std::string e = digit(from);
-    if (isSigned) e = "(" + e + "-16*(" + e + ">=8))";
-    for (int i = 1; i < count; ++i) e = "(" + e + "*16+" + digit(from + i) + ")";
-    return e;
-}
-
-// SQL for the `updated` of the version 3 blob whose hexadecimal text is
-// `hex` and whose length is `size`.
-std::string sqlUpdated(const std::string& hex, const std::string& size) {
-    return "(CASE WHEN " + size + "<26 THEN " + sqlHexNumber(hex, 15, 8) + " ELSE " +
-           sqlHexNumber(hex, 17, 16, true) + " END)";
-}
-
 // SQL for the big-endian integer of `count` bytes of the blob `data` from
 // byte `from` (from 1), each byte its place in the blob `b` of the bytes 0
 // to 255; with `isSigned` the first byte carries the sign.
@@ -415,10 +394,15 @@ std::string schemaV3() {
            " FROM wide_cells)))) USING(id);";
 }
 
-// SQL: true when the blob `newer` is at least as new as `older`.
-std::string sqlAtLeastAsNew(const std::string& newer, const std::string& older) {
-    return sqlUpdated("hex(" + newer + ")", "length(" + newer + ")") +
-           ">=" + sqlUpdated("hex(" + older + ")", "length(" + older + ")");
+// funkor_updated(blob): the `updated` of a version 3 blob, for the update's
+// comparison of a cell's new row with its stored one (registered on the
+// update's connection only; the file does not need it).
+void updatedOfBlob(sqlite3_context* ctx, int, sqlite3_value** args) {
+    CellDbPosition p;
+    if (decodeFigures(sqlite3_value_blob(args[0]), sqlite3_value_bytes(args[0]), p))
+        sqlite3_result_int64(ctx, p.updated);
+    else
+        sqlite3_result_null(ctx);
 }
 
 }  // namespace
@@ -1459,24 +1443,26 @@ CellImportResult updateCellDb(const std::string& csvPath, const std::string& dbP
     const std::int64_t every = std::max<std::int64_t>(options.progressEvery, 1);
     std::int64_t cells = 0;
     std::string sqlError;
-    if (!exec(db, "PRAGMA cache_size=-65536; BEGIN IMMEDIATE;", &sqlError))
+    if (sqlite3_create_function(db, "funkor_updated", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                nullptr, updatedOfBlob, nullptr, nullptr) != SQLITE_OK ||
+        !exec(db, "PRAGMA cache_size=-65536; BEGIN IMMEDIATE;", &sqlError))
         return fail("Die Zellen-Datenbank lässt sich nicht schreiben: " + sqlError + ".");
     WideWriter wide;
     if (!wide.prepare(db,
                       "INSERT INTO wide_cells VALUES(?1, ?2, ?3)"
-                      " ON CONFLICT(netarea, cell) DO UPDATE SET data=excluded.data WHERE " +
-                          sqlAtLeastAsNew("excluded.data", "wide_cells.data") + ";"))
+                      " ON CONFLICT(netarea, cell) DO UPDATE SET data=excluded.data WHERE"
+                      " funkor_updated(excluded.data) >= funkor_updated(wide_cells.data);"))
         return fail("Die Zellen-Datenbank lässt sich nicht schreiben: " + wide.error() + ".");
     RowSource source = feedOf(sorter, networks, wide, [&] {
         ++cells;
         if (++progress.written % every == 0) report();
     });
-    sqlError = insertFrom(db,
-                          ("INSERT INTO packed_cells(k, data) SELECT k, data FROM funkor_feed"
-                           " WHERE true ON CONFLICT(k) DO UPDATE SET data=excluded.data WHERE " +
-                           sqlAtLeastAsNew("excluded.data", "packed_cells.data") + ";")
-                              .c_str(),
-                          source);
+    sqlError =
+        insertFrom(db,
+                   ("INSERT INTO packed_cells(k, data) SELECT k, data FROM funkor_feed"
+                    " WHERE true ON CONFLICT(k) DO UPDATE SET data=excluded.data"
+                    " WHERE funkor_updated(excluded.data) >= funkor_updated(packed_cells.data);"),
+                   source);
     if (sqlError.empty()) sqlError = sorter.error();
     if (sqlError.empty()) sqlError = wide.error();
     if (sqlError.empty()) result.stored = sqlite3_changes64(db) + wide.changed();
