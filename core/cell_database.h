@@ -22,23 +22,24 @@ class NetworkNumbers;
 // The offline cell database: the positions of mobile network cells as
 // open cell databases publish them (the OpenCellID / Ichnaea CSV export
 // layout), kept in an SQLite file the user can query with `sqlite3`.
-// Version 2 keeps each cell in six integers, about two thirds of the
-// bytes of plain columns (37 bytes a cell on disk):
+// Version 3 keeps a cell in about 29 bytes on disk (version 2 took 37):
 //
+//   CREATE TABLE networks(id INTEGER PRIMARY KEY, radio, mcc, net);
 //   CREATE TABLE packed_cells(
-//     netarea INTEGER,  -- (radio·10⁶ + mcc·10³ + net)·2²⁴ + area; radio
-//                       -- 1 CDMA, 2 GSM, 3 LTE, 4 NR, 5 UMTS
-//     cell INTEGER,
-//     pos INTEGER,      -- (lat + 90)·10⁷·2³² + (lon + 180)·10⁷
-//     updated INTEGER,  -- Unix seconds
-//     info INTEGER,     -- range·2¹² + (unit + 1)·2 + changeable
-//     samples INTEGER,
-//     PRIMARY KEY(netarea, cell)) WITHOUT ROWID;
+//     k INTEGER PRIMARY KEY,  -- network id·2⁴⁴ + area·2²⁸ + cell
+//     data BLOB);             -- position, updated, range, samples, unit,
+//                             -- changeable in 15 to 26 bytes
+//   CREATE TABLE wide_cells(  -- cells of areas ≥ 2¹⁶ or ids ≥ 2²⁸ (NR)
+//     netarea INTEGER,        -- network id·2²⁴ + area
+//     cell INTEGER, data BLOB, PRIMARY KEY(netarea, cell)) WITHOUT ROWID;
 //
-// and the view `cells` shows them with OpenCellID's column names (radio,
-// mcc, net, area, cell, unit, lon, lat, range, samples, changeable,
-// updated) in decimal degrees. Version 1 files (the table `cells` with
-// those columns, without unit) are still read.
+// (the blob's layouts are described in cell_database.cpp), and the view
+// `cells` shows them with OpenCellID's column names (radio, mcc, net, area,
+// cell, unit, lon, lat, range, samples, changeable, updated) in decimal
+// degrees, exactly as imported. Files of version 2 (the integers
+// netarea, cell, pos, updated, info and samples in `packed_cells` WITHOUT
+// ROWID) and version 1 (the table `cells` with those columns, without
+// unit) are still read.
 //
 // The file carries the application id 0x46756E6B ("Funk") so that a
 // foreign SQLite file is told apart from a database of cells.
