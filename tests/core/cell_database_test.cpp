@@ -991,3 +991,27 @@ TEST(CellDatabase, VersionTwoFilesAreStillRead) {
     EXPECT_NE(r.error.find("hat das Format 2"), std::string::npos) << r.error;
     EXPECT_TRUE(readFile(db) == bytes);
 }
+
+TEST(CellDatabase, NetworksPastTheKeysRoomStayInTheView) {
+    // More networks than the narrow key numbers (2^19): the later ones are
+    // keyed wide, and every cell stays in the view and is found.
+    const char* radios[] = {"CDMA", "GSM", "LTE", "NR", "UMTS"};
+    const int networks = (1 << 19) + 10;
+    std::string csv = std::string(kCellCsvHeader) + "\n";
+    csv.reserve(static_cast<std::size_t>(networks) * 48);
+    for (int i = 0; i < networks; ++i)
+        csv += std::string(radios[i % 5]) + "," + std::to_string(i / 5 % 1000) + "," +
+               std::to_string(i / 5000) + ",1,1,,1.5,2.5,1,1,1,1," + std::to_string(i) + ",0\n";
+    TempDir t;
+    writeFile(t.file("nets.csv"), csv);
+    const std::string db = t.file("nets.db");
+    const CellImportResult r = importCellCsv(t.file("nets.csv"), db);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(rowCount(db), networks);
+    const CellDatabase d = openDb(db);
+    for (const int i : {0, networks - 1}) {
+        const auto p = d.lookup({radios[i % 5], i / 5 % 1000, i / 5000, 1, 1});
+        ASSERT_TRUE(p) << i;
+        EXPECT_EQ(p->updated, i);
+    }
+}
