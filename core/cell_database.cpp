@@ -321,9 +321,9 @@ bool decodeFigures(const void* blob, int size, CellDbPosition& p) {
     return true;
 }
 
-// The rowid of a cell of network `id`; false when its area or id are too
-// wide for it (the cell belongs in `wide_cells`), or the network's number
-// is (a file of more than half a million networks).
+// The rowid of a cell of network `id`; false when its area, its id or the
+// network's number (past 2^19, in a file of more than half a million
+// networks) are too wide for it: the cell belongs in `wide_cells`.
 bool compactKey(std::int64_t id, std::int64_t area, std::int64_t cell, std::int64_t& key) {
     if (area > kV3AreaMask || cell > kV3CellMask || cell < 0 || area < 0 ||
         id >= (std::int64_t{1} << (63 - kV3NetworkShift)))
