@@ -205,6 +205,282 @@ void unpack(std::int64_t pos, std::int64_t updated, std::int64_t info, std::int6
     p.samples = static_cast<int>(samples);
 }
 
+// --- Version 3: a cell in its key and a few bytes ------------------------
+//
+// A cell whose area is below 2^16 and whose id is below 2^28 (every GSM,
+// UMTS and LTE cell) is keyed by one integer, the table's rowid: its
+// network's number in `networks` (radio, MCC, MNC) · 2^44 + area · 2^28 +
+// cell, a varint of 7 or 8 bytes. Its figures are one blob in one of four
+// layouts, told apart by its length (big-endian):
+//
+//   15, 16, 17 bytes: position (7) · updated (4) · rest (4, 5, 6)
+//   26 bytes: position (8) · updated (8) · range (4) · samples (4) · unitch (2)
+//
+// where unitch is (unit + 1)·2 + changeable and the rest is unitch, range
+// and samples side by side in the bits of kShortLayouts. The short layouts
+// take coordinates of six decimals (OpenCellID's) as (lat + 90)·10⁶ ·
+// 360000001 + (lon + 180)·10⁶ and an `updated` from 0 to 2^32 - 1; the
+// long one takes any row, with (lat + 90)·10⁷ · 3600000001 + (lon + 180)·10⁷
+// and the full `updated`. A record of one blob saves the header byte of
+// each column and the rounding of integers to 1, 2, 3, 4, 6 or 8 bytes;
+// the shortest layout that holds a row is taken. Cells beyond those key
+// widths (NR's 24-bit areas and 36-bit cell ids) are kept keyed by
+// (network·2^24 + area, cell) in `wide_cells`, with the same blobs.
+constexpr int kV3CellBits = 28;
+constexpr int kV3AreaBits = 16;
+constexpr int kV3NetworkShift = kV3CellBits + kV3AreaBits;
+constexpr std::int64_t kV3CellMask = (std::int64_t{1} << kV3CellBits) - 1;
+constexpr std::int64_t kV3AreaMask = (std::int64_t{1} << kV3AreaBits) - 1;
+constexpr int kLongFigures = 26;
+constexpr std::int64_t kLon6Radix = 360000001;
+constexpr std::int64_t kLon7Radix = 3600000001;
+
+struct ShortLayout {
+    int size;         // of the blob, bytes
+    int rangeBits;    // range below 2^rangeBits
+    int samplesBits;  // samples below 2^samplesBits; unitch takes the bits left
+};
+constexpr ShortLayout kShortLayouts[] = {{15, 13, 8}, {16, 17, 11}, {17, 20, 16}};
+
+// A cell as a row of version 3: its rowid (or, for `wide_cells`, its
+// netarea and cell) and the figures' blob.
+struct FeedRow {
+    std::int64_t key = 0;
+    std::int64_t cell = 0;
+    unsigned char data[kLongFigures] = {};
+    int size = 0;
+};
+
+void putBigEndian(unsigned char* out, std::uint64_t v, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i, v >>= 8) out[i] = static_cast<unsigned char>(v & 0xFF);
+}
+
+std::uint64_t bigEndianAt(const unsigned char* in, int bytes) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i) v = (v << 8) | in[i];
+    return v;
+}
+
+// The figures of a packed row as a version 3 blob; returns its length.
+int encodeFigures(const PackedCell& c, unsigned char* out) {
+    const std::int64_t lat = c.pos >> 32, lon = c.pos & 0xFFFFFFFF;  // from 0, 10⁻⁷ degrees
+    const std::int64_t range = c.info >> 12, unitch = c.info & 4095, samples = c.samples;
+    if (lat % 10 == 0 && lon % 10 == 0 && c.updated >= 0 && c.updated <= 0xFFFFFFFFLL) {
+        for (const ShortLayout& l : kShortLayouts) {
+            const int unitBits = (l.size - 11) * 8 - l.rangeBits - l.samplesBits;
+            if (range >> l.rangeBits || samples >> l.samplesBits || unitch >> unitBits) continue;
+            putBigEndian(out, static_cast<std::uint64_t>(lat / 10 * kLon6Radix + lon / 10), 7);
+            putBigEndian(out + 7, static_cast<std::uint64_t>(c.updated), 4);
+            const std::int64_t rest =
+                (((unitch << l.rangeBits) | range) << l.samplesBits) | samples;
+            putBigEndian(out + 11, static_cast<std::uint64_t>(rest), l.size - 11);
+            return l.size;
+        }
+    }
+    putBigEndian(out, static_cast<std::uint64_t>(lat * kLon7Radix + lon), 8);
+    putBigEndian(out + 8, static_cast<std::uint64_t>(c.updated), 8);
+    putBigEndian(out + 16, static_cast<std::uint64_t>(range), 4);
+    putBigEndian(out + 20, static_cast<std::uint64_t>(samples), 4);
+    putBigEndian(out + 24, static_cast<std::uint64_t>(unitch), 2);
+    return kLongFigures;
+}
+
+// A version 3 blob's figures; false for a blob of no layout.
+bool decodeFigures(const void* blob, int size, CellDbPosition& p) {
+    const auto* d = static_cast<const unsigned char*>(blob);
+    std::int64_t lat = 0, lon = 0, range = 0, samples = 0, unitch = 0;
+    const ShortLayout* layout = nullptr;
+    for (const ShortLayout& l : kShortLayouts)
+        if (l.size == size) layout = &l;
+    if (layout) {
+        const auto pos = static_cast<std::int64_t>(bigEndianAt(d, 7));
+        lat = pos / kLon6Radix * 10;
+        lon = pos % kLon6Radix * 10;
+        p.updated = static_cast<std::int64_t>(bigEndianAt(d + 7, 4));
+        const auto rest = static_cast<std::int64_t>(bigEndianAt(d + 11, size - 11));
+        samples = rest & ((std::int64_t{1} << layout->samplesBits) - 1);
+        range = (rest >> layout->samplesBits) & ((std::int64_t{1} << layout->rangeBits) - 1);
+        unitch = rest >> (layout->samplesBits + layout->rangeBits);
+    } else if (size == kLongFigures) {
+        const auto pos = static_cast<std::int64_t>(bigEndianAt(d, 8));
+        lat = pos / kLon7Radix;
+        lon = pos % kLon7Radix;
+        p.updated = static_cast<std::int64_t>(bigEndianAt(d + 8, 8));
+        range = static_cast<std::int64_t>(bigEndianAt(d + 16, 4));
+        samples = static_cast<std::int64_t>(bigEndianAt(d + 20, 4));
+        unitch = static_cast<std::int64_t>(bigEndianAt(d + 24, 2));
+    } else {
+        return false;
+    }
+    p.latitude = static_cast<double>(lat - 900000000) / 1e7;
+    p.longitude = static_cast<double>(lon - 1800000000) / 1e7;
+    p.range = static_cast<int>(range);
+    p.samples = static_cast<int>(samples);
+    p.unit = static_cast<int>((unitch >> 1) & 2047) - 1;
+    p.changeable = (unitch & 1) != 0;
+    return true;
+}
+
+// The rowid of a cell of network `id`; false when its area, its id or the
+// network's number (past 2^19, in a file of more than half a million
+// networks) are too wide for it: the cell belongs in `wide_cells`.
+bool compactKey(std::int64_t id, std::int64_t area, std::int64_t cell, std::int64_t& key) {
+    if (area > kV3AreaMask || cell > kV3CellMask || cell < 0 || area < 0 ||
+        id >= (std::int64_t{1} << (63 - kV3NetworkShift)))
+        return false;
+    key = (id << kV3NetworkShift) | (area << kV3CellBits) | cell;
+    return true;
+}
+
+// SQL for the big-endian integer of `count` bytes of the blob `data` from
+// byte `from` (from 1), each byte its place in the blob `b` of the bytes 0
+// to 255; with `isSigned` the first byte carries the sign.
+std::string sqlBytes(int from, int count, bool isSigned = false) {
+    auto byte = [](int i) { return "(instr(b,substr(data," + std::to_string(i) + ",1))-1)"; };
+    std::string e = byte(from);
+    if (isSigned) e = "(" + e + "-256*(" + e + ">=128))";
+    for (int i = 1; i < count; ++i) e = "(" + e + "*256+" + byte(from + i) + ")";
+    return e;
+}
+
+// The tables of version 3 and the view over them in OpenCellID's columns:
+// the blob is read into position (p), time (t) and the packed rest (r) or
+// the long layout's range (g), samples (y) and unitch (z), and those into
+// the columns. The view is kept short enough for the schema to fit the
+// first page, which every open reads.
+std::string schemaV3() {
+    std::string bytes = "X'";
+    char h[3];
+    for (int i = 0; i < 256; ++i) {
+        std::snprintf(h, sizeof h, "%02x", i);
+        bytes += h;
+    }
+    bytes += "'";
+    const std::string r6 = std::to_string(kLon6Radix), r7 = std::to_string(kLon7Radix);
+    // The rest of each short layout: its bytes after the first four, and
+    // unitch, range and samples out of it.
+    std::string rest = "CASE s", unitch = "CASE s", range = "CASE s", samples = "CASE s";
+    std::string more = "w";
+    int restBytes = 4;
+    for (const ShortLayout& l : kShortLayouts) {
+        for (; restBytes < l.size - 11; ++restBytes)
+            more = "(" + more + "*256+" + sqlBytes(12 + restBytes, 1) + ")";
+        const std::string when = " WHEN " + std::to_string(l.size) + " THEN ";
+        rest += when + more;
+        unitch += when + "r>>" + std::to_string(l.rangeBits + l.samplesBits);
+        range += when + "r>>" + std::to_string(l.samplesBits) + "&" +
+                 std::to_string((1 << l.rangeBits) - 1);
+        samples += when + "r&" + std::to_string((1 << l.samplesBits) - 1);
+    }
+    return "CREATE TABLE networks(id INTEGER PRIMARY KEY, radio TEXT NOT NULL,"
+           " mcc INTEGER NOT NULL, net INTEGER NOT NULL);"
+           "CREATE TABLE wide_cells(netarea INTEGER NOT NULL, cell INTEGER NOT NULL,"
+           " data BLOB NOT NULL, PRIMARY KEY(netarea, cell)) WITHOUT ROWID;"
+           "CREATE TABLE packed_cells(k INTEGER PRIMARY KEY, data BLOB NOT NULL);"
+           "CREATE VIEW cells AS SELECT radio, mcc, net, area, cell, (u>>1)-1 AS unit,"
+           " (CASE WHEN s<26 THEN p%" +
+           r6 + "*10 ELSE p%" + r7 +
+           " END-1800000000)/1e7 AS lon,"
+           " (CASE WHEN s<26 THEN p/" +
+           r6 + "*10 ELSE p/" + r7 + " END-900000000)/1e7 AS lat, " + range +
+           " ELSE g END AS range, " + samples +
+           " ELSE y END AS samples, u&1 AS changeable, t AS updated FROM networks JOIN"
+           " (SELECT *, " +
+           unitch + " ELSE z END AS u FROM (SELECT net AS id, area, cell, s," +
+           " CASE WHEN s<26 THEN q ELSE q*256+" + sqlBytes(8, 1) +
+           " END AS p, CASE WHEN s<26 THEN " + sqlBytes(8, 4) + " ELSE " + sqlBytes(9, 8, true) +
+           " END AS t, " + rest + " END AS r, " + sqlBytes(17, 4) + " AS g, " + sqlBytes(21, 4) +
+           " AS y, " + sqlBytes(25, 2) + " AS z FROM (SELECT *, length(data) AS s, " +
+           sqlBytes(1, 7) + " AS q, " + sqlBytes(12, 4) + " AS w FROM (SELECT " + bytes +
+           " AS b) JOIN (SELECT k>>44 AS net, k>>28&65535 AS area, k&268435455 AS cell, data"
+           " FROM packed_cells UNION ALL SELECT netarea>>24, netarea&16777215, cell, data"
+           " FROM wide_cells)))) USING(id);";
+}
+
+// funkor_updated(blob): the `updated` of a version 3 blob, for the update's
+// comparison of a cell's new row with its stored one (registered on the
+// update's connection only; the file does not need it).
+void updatedOfBlob(sqlite3_context* ctx, int, sqlite3_value** args) {
+    CellDbPosition p;
+    if (decodeFigures(sqlite3_value_blob(args[0]), sqlite3_value_bytes(args[0]), p))
+        sqlite3_result_int64(ctx, p.updated);
+    else
+        sqlite3_result_null(ctx);
+}
+
+}  // namespace
+
+// The networks of a version 3 file: (radio·10⁶ + mcc·10³ + net, number),
+// sorted; new ones get the next number.
+class NetworkNumbers {
+  public:
+    // Reads the file's `networks`; false when they cannot be read.
+    bool read(sqlite3* db) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT id, radio, mcc, net FROM networks", -1, &s, nullptr) !=
+            SQLITE_OK)
+            return false;
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            const auto* radio = reinterpret_cast<const char*>(sqlite3_column_text(s, 1));
+            const std::int64_t id = sqlite3_column_int64(s, 0);
+            const int code = radioCode(radio ? radio : "");
+            if (code == 0 || id <= 0) continue;
+            known_.emplace_back(
+                code * 1000000LL + sqlite3_column_int64(s, 2) * 1000 + sqlite3_column_int64(s, 3),
+                id);
+            next_ = std::max(next_, id + 1);
+        }
+        sqlite3_finalize(s);
+        std::sort(known_.begin(), known_.end());
+        return rc == SQLITE_DONE;
+    }
+    // The number of the network, 0 when the file has none.
+    std::int64_t find(std::int64_t code) const {
+        const auto it = std::lower_bound(known_.begin(), known_.end(),
+                                         std::pair<std::int64_t, std::int64_t>{code, 0});
+        return it != known_.end() && it->first == code ? it->second : 0;
+    }
+    // The number of the network, a new one when it has none yet.
+    std::int64_t take(std::int64_t code) {
+        if (const std::int64_t id = find(code)) return id;
+        added_.emplace_back(code, next_);
+        known_.insert(std::lower_bound(known_.begin(), known_.end(),
+                                       std::pair<std::int64_t, std::int64_t>{code, 0}),
+                      {code, next_});
+        return next_++;
+    }
+    // Writes the networks numbered since `read`; empty, or SQLite's reason.
+    std::string writeAdded(sqlite3* db) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, "INSERT INTO networks VALUES(?1, ?2, ?3, ?4)", -1, &s,
+                               nullptr) != SQLITE_OK)
+            return sqlite3_errmsg(db);
+        std::string error;
+        for (const auto& [code, id] : added_) {
+            const std::string_view radio = kRadios[code / 1000000];
+            sqlite3_bind_int64(s, 1, id);
+            sqlite3_bind_text(s, 2, radio.data(), static_cast<int>(radio.size()), SQLITE_STATIC);
+            sqlite3_bind_int64(s, 3, code / 1000 % 1000);
+            sqlite3_bind_int64(s, 4, code % 1000);
+            if (sqlite3_step(s) != SQLITE_DONE) {
+                error = sqlite3_errmsg(db);
+                break;
+            }
+            sqlite3_reset(s);
+        }
+        sqlite3_finalize(s);
+        if (error.empty()) added_.clear();
+        return error;
+    }
+
+  private:
+    std::vector<std::pair<std::int64_t, std::int64_t>> known_, added_;
+    std::int64_t next_ = 1;
+};
+
+namespace {
+
 // One statement run to its end; false (with `error` set) when it fails.
 bool exec(sqlite3* db, const char* sql, std::string* error = nullptr) {
     char* message = nullptr;
@@ -213,20 +489,6 @@ bool exec(sqlite3* db, const char* sql, std::string* error = nullptr) {
     sqlite3_free(message);
     return rc == SQLITE_OK;
 }
-
-// The table and the view over it in OpenCellID's columns, decimal degrees.
-constexpr const char* kSchema =
-    "CREATE TABLE packed_cells(netarea INTEGER NOT NULL, cell INTEGER NOT NULL,"
-    " pos INTEGER NOT NULL, updated INTEGER NOT NULL, info INTEGER NOT NULL,"
-    " samples INTEGER NOT NULL, PRIMARY KEY(netarea, cell)) WITHOUT ROWID;"
-    "CREATE VIEW cells AS SELECT"
-    " CASE (netarea >> 24) / 1000000 WHEN 1 THEN 'CDMA' WHEN 2 THEN 'GSM' WHEN 3 THEN 'LTE'"
-    "  WHEN 4 THEN 'NR' WHEN 5 THEN 'UMTS' END AS radio,"
-    " (netarea >> 24) / 1000 % 1000 AS mcc, (netarea >> 24) % 1000 AS net,"
-    " netarea & 16777215 AS area, cell, ((info >> 1) & 2047) - 1 AS unit,"
-    " ((pos & 4294967295) - 1800000000) / 1e7 AS lon, ((pos >> 32) - 900000000) / 1e7 AS lat,"
-    " info >> 12 AS range, samples, info & 1 AS changeable, updated"
-    " FROM packed_cells;";
 
 // The compressed or plain input, read in large blocks and cut into lines.
 class LineReader {
@@ -632,10 +894,10 @@ class RunSorter {
     bool any_ = false;
 };
 
-// The merged rows as a table of their own ("funkor_feed", the columns of
-// packed_cells) for a single INSERT ... SELECT: SQLite then runs its own
-// loop, without a statement step, reset and six binds per row.
-using RowSource = std::function<bool(PackedCell&)>;
+// The merged rows as a table of their own ("funkor_feed": k, cell, data as
+// in FeedRow) for a single INSERT ... SELECT: SQLite then runs its own
+// loop, without a statement step, reset and binds per row.
+using RowSource = std::function<bool(FeedRow&)>;
 
 struct FeedTable {
     sqlite3_vtab base{};
@@ -645,16 +907,13 @@ struct FeedTable {
 struct FeedCursor {
     sqlite3_vtab_cursor base{};
     RowSource* source = nullptr;
-    PackedCell row;
+    FeedRow row;
     sqlite3_int64 n = 0;
     bool eof = true;
 };
 
 int feedConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**) {
-    const int rc = sqlite3_declare_vtab(
-        db,
-        "CREATE TABLE x(netarea INTEGER, cell INTEGER, pos INTEGER, updated INTEGER,"
-        " info INTEGER, samples INTEGER)");
+    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(k INTEGER, cell INTEGER, data BLOB)");
     if (rc != SQLITE_OK) return rc;
     auto* t = new FeedTable;
     t->source = static_cast<RowSource*>(aux);
@@ -700,9 +959,11 @@ int feedEof(sqlite3_vtab_cursor* cur) {
 }
 
 int feedColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i) {
-    const PackedCell& r = reinterpret_cast<FeedCursor*>(cur)->row;
-    const std::int64_t v[] = {r.netArea, r.cell, r.pos, r.updated, r.info, r.samples};
-    sqlite3_result_int64(ctx, i >= 0 && i < 6 ? v[i] : 0);
+    const FeedRow& r = reinterpret_cast<FeedCursor*>(cur)->row;
+    if (i == 2)
+        sqlite3_result_blob(ctx, r.data, r.size, SQLITE_TRANSIENT);
+    else
+        sqlite3_result_int64(ctx, i == 0 ? r.key : r.cell);
     return SQLITE_OK;
 }
 
@@ -738,6 +999,76 @@ std::string insertFrom(sqlite3* db, const char* sql, RowSource& source) {
     std::string error;
     exec(db, sql, &error);
     return error;
+}
+
+// Writes the cells too wide for the rowid into `wide_cells` while the feed
+// runs (a statement of its own on the same connection).
+class WideWriter {
+  public:
+    WideWriter() = default;
+    WideWriter(const WideWriter&) = delete;
+    WideWriter& operator=(const WideWriter&) = delete;
+    ~WideWriter() { finish(); }
+    // `sql` inserts ?1 netarea, ?2 cell, ?3 data; false when it cannot be
+    // prepared (`error` says why).
+    bool prepare(sqlite3* db, const std::string& sql) {
+        db_ = db;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) == SQLITE_OK) return true;
+        error_ = sqlite3_errmsg(db);
+        return false;
+    }
+    bool write(const FeedRow& r) {
+        sqlite3_bind_int64(stmt_, 1, r.key);
+        sqlite3_bind_int64(stmt_, 2, r.cell);
+        sqlite3_bind_blob(stmt_, 3, r.data, r.size, SQLITE_STATIC);
+        const bool ok = sqlite3_step(stmt_) == SQLITE_DONE;
+        if (ok)
+            changed_ += sqlite3_changes(db_);
+        else
+            error_ = sqlite3_errmsg(db_);
+        sqlite3_reset(stmt_);
+        return ok;
+    }
+    void finish() {
+        if (stmt_) sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+    }
+    std::int64_t changed() const { return changed_; }
+    const std::string& error() const { return error_; }
+
+  private:
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+    std::int64_t changed_ = 0;
+    std::string error_;
+};
+
+// The merged cell `c` as a row of version 3, its network numbered on the
+// way; false when it belongs in `wide_cells` (then `out.key` is its
+// netarea).
+bool feedRowOf(const PackedCell& c, NetworkNumbers& networks, FeedRow& out) {
+    const std::int64_t id = networks.take(c.netArea >> 24);
+    const std::int64_t area = c.netArea & (kCellDbAreaLimit - 1);
+    out.cell = c.cell;
+    out.size = encodeFigures(c, out.data);
+    if (compactKey(id, area, c.cell, out.key)) return true;
+    out.key = (id << 24) | area;
+    return false;
+}
+
+// Hands `source` the merged cells of `sorter` for packed_cells, writing
+// the wide ones with `wide`; `written` counts every cell.
+RowSource feedOf(RunSorter& sorter, NetworkNumbers& networks, WideWriter& wide,
+                 const std::function<void()>& written) {
+    return [&sorter, &networks, &wide, written](FeedRow& r) {
+        PackedCell c;
+        while (sorter.next(c)) {
+            written();
+            if (feedRowOf(c, networks, r)) return true;
+            if (!wide.write(r)) return false;
+        }
+        return false;
+    };
 }
 
 // Removes the scratch files that imports killed before their end left
@@ -953,7 +1284,7 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
                   " PRAGMA locking_mode=EXCLUSIVE; PRAGMA cache_size=-16384;"
                   " PRAGMA application_id=%d; PRAGMA user_version=%d;",
                   kCellDbApplicationId, kCellDbVersion);
-    if (!exec(db, pragmas, &sqlError) || !exec(db, kSchema, &sqlError))
+    if (!exec(db, pragmas, &sqlError) || !exec(db, schemaV3().c_str(), &sqlError))
         return fail("Die Zellen-Datenbank lässt sich nicht anlegen: " + sqlError + ".");
 
     CellImportProgress progress;
@@ -976,14 +1307,21 @@ CellImportResult importCellCsv(const std::string& csvPath, const std::string& db
     if (!sorter.finish()) return fail(sorter.error());
 
     const std::int64_t every = std::max<std::int64_t>(options.progressEvery, 1);
-    RowSource source = [&](PackedCell& c) {
-        if (!sorter.next(c)) return false;
+    NetworkNumbers networks;
+    WideWriter wide;
+    if (!wide.prepare(db, "INSERT INTO wide_cells VALUES(?1, ?2, ?3)"))
+        return fail("Die Zellen-Datenbank lässt sich nicht anlegen: " + wide.error() + ".");
+    RowSource source = feedOf(sorter, networks, wide, [&] {
         if (++progress.written % every == 0) report();
-        return true;
-    };
-    sqlError = insertFrom(db, "BEGIN; INSERT INTO packed_cells SELECT * FROM funkor_feed; COMMIT;",
+    });
+    sqlError = insertFrom(db,
+                          "BEGIN; INSERT INTO packed_cells(k, data) SELECT k, data FROM"
+                          " funkor_feed; COMMIT;",
                           source);
+    wide.finish();
     if (sqlError.empty()) sqlError = sorter.error();
+    if (sqlError.empty()) sqlError = wide.error();
+    if (sqlError.empty()) sqlError = networks.writeAdded(db);
     if (!sqlError.empty())
         return fail("Die Zellen-Datenbank lässt sich nicht schreiben: " + sqlError + ".");
     result.stored = progress.written;
@@ -1099,27 +1437,40 @@ CellImportResult updateCellDb(const std::string& csvPath, const std::string& dbP
     if (!sorter.finish()) return fail(sorter.error());
 
     // In key order the changed pages are written once each; the journal
-    // keeps their old content until the commit.
+    // keeps their old content until the commit. A cell's row is replaced
+    // only by one at least as new.
+    NetworkNumbers networks;
+    if (!networks.read(db))
+        return fail("Die Zellen-Datenbank " + dbPath +
+                    " ist beschädigt oder keine SQLite-Datei; bitte neu importieren.");
     const std::int64_t every = std::max<std::int64_t>(options.progressEvery, 1);
     std::int64_t cells = 0;
-    RowSource source = [&](PackedCell& c) {
-        if (!sorter.next(c)) return false;
+    std::string sqlError;
+    if (sqlite3_create_function(db, "funkor_updated", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                nullptr, updatedOfBlob, nullptr, nullptr) != SQLITE_OK ||
+        !exec(db, "PRAGMA cache_size=-65536; BEGIN IMMEDIATE;", &sqlError))
+        return fail("Die Zellen-Datenbank lässt sich nicht schreiben: " + sqlError + ".");
+    WideWriter wide;
+    if (!wide.prepare(db,
+                      "INSERT INTO wide_cells VALUES(?1, ?2, ?3)"
+                      " ON CONFLICT(netarea, cell) DO UPDATE SET data=excluded.data WHERE"
+                      " funkor_updated(excluded.data) >= funkor_updated(wide_cells.data);"))
+        return fail("Die Zellen-Datenbank lässt sich nicht schreiben: " + wide.error() + ".");
+    RowSource source = feedOf(sorter, networks, wide, [&] {
         ++cells;
         if (++progress.written % every == 0) report();
-        return true;
-    };
-    std::string sqlError;
-    if (!exec(db, "PRAGMA cache_size=-65536; BEGIN IMMEDIATE;", &sqlError))
-        return fail("Die Zellen-Datenbank lässt sich nicht schreiben: " + sqlError + ".");
-    sqlError = insertFrom(db,
-                          "INSERT INTO packed_cells SELECT * FROM funkor_feed WHERE true"
-                          " ON CONFLICT(netarea, cell) DO UPDATE SET pos=excluded.pos,"
-                          " updated=excluded.updated, info=excluded.info,"
-                          " samples=excluded.samples"
-                          " WHERE excluded.updated >= packed_cells.updated;",
-                          source);
+    });
+    sqlError =
+        insertFrom(db,
+                   ("INSERT INTO packed_cells(k, data) SELECT k, data FROM funkor_feed"
+                    " WHERE true ON CONFLICT(k) DO UPDATE SET data=excluded.data"
+                    " WHERE funkor_updated(excluded.data) >= funkor_updated(packed_cells.data);"),
+                   source);
     if (sqlError.empty()) sqlError = sorter.error();
-    if (sqlError.empty()) result.stored = sqlite3_changes64(db);
+    if (sqlError.empty()) sqlError = wide.error();
+    if (sqlError.empty()) result.stored = sqlite3_changes64(db) + wide.changed();
+    wide.finish();
+    if (sqlError.empty()) sqlError = networks.writeAdded(db);
     if (sqlError.empty()) exec(db, "COMMIT;", &sqlError);
     if (!sqlError.empty())
         return fail("Die Zellen-Datenbank lässt sich nicht schreiben: " + sqlError + ".");
@@ -1194,17 +1545,36 @@ std::optional<CellDatabase> CellDatabase::open(const std::string& path, std::str
         " ORDER BY cell LIMIT ?3",
         "SELECT cell, pos, updated, info, samples FROM packed_cells WHERE netarea=?1"
         " AND ((info >> 1) & 2047) = ?2 ORDER BY cell LIMIT ?3"};
-    if (d.version_ == 1)
+    // Version 3: the rowid's cells and the wide ones, each found and
+    // scanned by area (units are filtered while the rows are read).
+    static const char* const kVersion3[] = {
+        "SELECT data FROM packed_cells WHERE k=?1",
+        "SELECT k&268435455, data FROM packed_cells WHERE k BETWEEN ?1 AND ?2 ORDER BY k"
+        " LIMIT ?3",
+        "SELECT data FROM wide_cells WHERE netarea=?1 AND cell=?2",
+        "SELECT cell, data FROM wide_cells WHERE netarea=?1 ORDER BY cell LIMIT ?2"};
+    int count = 3;
+    if (d.version_ == 1) {
         sql = kVersion1;
-    else if (d.version_ == 2)
+    } else if (d.version_ == 2) {
         sql = kVersion2;
+    } else if (d.version_ == 3) {
+        sql = kVersion3;
+        count = 4;
+        auto networks = std::make_shared<NetworkNumbers>();
+        if (!networks->read(d.db_)) {
+            error = damaged;
+            return std::nullopt;
+        }
+        d.networks_ = std::move(networks);
+    }
     if (!sql) {
         error = "Die Zellen-Datenbank " + path + " hat ein unbekanntes Format (" +
                 std::to_string(d.version_) + "); bitte mit dieser Version neu importieren.";
         return std::nullopt;
     }
-    sqlite3_stmt** statements[] = {&d.lookup_, &d.area_, &d.unit_};
-    for (int i = 0; i < 3; ++i)
+    sqlite3_stmt** statements[] = {&d.lookup_, &d.area_, &d.unit_, &d.wideArea_};
+    for (int i = 0; i < count; ++i)
         if (sqlite3_prepare_v3(d.db_, sql[i], -1, SQLITE_PREPARE_PERSISTENT, statements[i],
                                nullptr) != SQLITE_OK) {
             error = damaged;
@@ -1230,10 +1600,12 @@ CellDatabase::CellDatabase(CellDatabase&& o) noexcept
       lookup_(o.lookup_),
       area_(o.area_),
       unit_(o.unit_),
+      wideArea_(o.wideArea_),
+      networks_(std::move(o.networks_)),
       path_(std::move(o.path_)),
       version_(o.version_) {
     o.db_ = nullptr;
-    o.lookup_ = o.area_ = o.unit_ = nullptr;
+    o.lookup_ = o.area_ = o.unit_ = o.wideArea_ = nullptr;
 }
 
 CellDatabase& CellDatabase::operator=(CellDatabase&& o) noexcept {
@@ -1243,10 +1615,12 @@ CellDatabase& CellDatabase::operator=(CellDatabase&& o) noexcept {
         lookup_ = o.lookup_;
         area_ = o.area_;
         unit_ = o.unit_;
+        wideArea_ = o.wideArea_;
+        networks_ = std::move(o.networks_);
         path_ = std::move(o.path_);
         version_ = o.version_;
         o.db_ = nullptr;
-        o.lookup_ = o.area_ = o.unit_ = nullptr;
+        o.lookup_ = o.area_ = o.unit_ = o.wideArea_ = nullptr;
     }
     return *this;
 }
@@ -1256,10 +1630,10 @@ CellDatabase::~CellDatabase() {
 }
 
 void CellDatabase::close() {
-    for (sqlite3_stmt* s : {lookup_, area_, unit_})
+    for (sqlite3_stmt* s : {lookup_, area_, unit_, wideArea_})
         if (s) sqlite3_finalize(s);
     if (db_) sqlite3_close(db_);
-    lookup_ = area_ = unit_ = nullptr;
+    lookup_ = area_ = unit_ = wideArea_ = nullptr;
     db_ = nullptr;
 }
 
@@ -1295,6 +1669,7 @@ bool netAreaOf(std::string_view radio, int mcc, int net, std::int64_t area, std:
 CellLookup CellDatabase::find(const CellDbKey& key) const {
     CellLookup r;
     if (!lookup_) return r;
+    if (version_ == 3) return findV3(key);
     if (version_ == 1) {
         sqlite3_bind_text(lookup_, 1, key.radio.data(), static_cast<int>(key.radio.size()),
                           SQLITE_STATIC);
@@ -1339,12 +1714,14 @@ std::optional<CellDbPosition> CellDatabase::lookup(const CellDbKey& key) const {
 
 CellAreaLookup CellDatabase::findInArea(std::string_view radio, int mcc, int net, std::int64_t area,
                                         std::size_t limit) const {
+    if (version_ == 3) return scanAreaV3(radio, mcc, net, area, -1, limit);
     return scanArea(area_, radio, mcc, net, area, -1, limit);
 }
 
 CellAreaLookup CellDatabase::findByUnit(std::string_view radio, int mcc, int net, std::int64_t area,
                                         int unit, std::size_t limit) const {
     if (unit < 0 || unit > 2046) return {};
+    if (version_ == 3) return scanAreaV3(radio, mcc, net, area, unit, limit);
     return scanArea(unit_, radio, mcc, net, area, unit, limit);
 }
 
@@ -1401,6 +1778,96 @@ CellAreaLookup CellDatabase::scanArea(sqlite3_stmt* s, std::string_view radio, i
         r.status = CellLookupStatus::Found;
     sqlite3_reset(s);
     sqlite3_clear_bindings(s);
+    return r;
+}
+
+CellLookup CellDatabase::findV3(const CellDbKey& key) const {
+    CellLookup r;
+    const int radio = radioCode(key.radio);
+    if (radio == 0 || key.mcc < 0 || key.mcc > 999 || key.net < 0 || key.net > 999 ||
+        key.area < 0 || key.area >= kCellDbAreaLimit || key.cell < 0)
+        return r;
+    const std::int64_t id = networks_->find(radio * 1000000LL + key.mcc * 1000 + key.net);
+    if (id == 0) return r;
+    std::int64_t k = 0;
+    sqlite3_stmt* s = lookup_;
+    if (compactKey(id, key.area, key.cell, k)) {
+        sqlite3_bind_int64(s, 1, k);
+    } else {
+        s = unit_;
+        sqlite3_bind_int64(s, 1, (id << 24) | key.area);
+        sqlite3_bind_int64(s, 2, key.cell);
+    }
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+        if (decodeFigures(sqlite3_column_blob(s, 0), sqlite3_column_bytes(s, 0), r.position))
+            r.status = CellLookupStatus::Found;
+        else
+            readFailed(SQLITE_CORRUPT, path_, r.status, r.damaged, r.error);
+    } else if (rc != SQLITE_DONE) {
+        readFailed(rc, path_, r.status, r.damaged, r.error);
+    }
+    sqlite3_reset(s);
+    return r;
+}
+
+CellAreaLookup CellDatabase::scanAreaV3(std::string_view radio, int mcc, int net, std::int64_t area,
+                                        int unit, std::size_t limit) const {
+    CellAreaLookup r;
+    const int code = radioCode(radio);
+    if (code == 0 || mcc < 0 || mcc > 999 || net < 0 || net > 999 || area < 0 ||
+        area >= kCellDbAreaLimit || limit == 0)
+        return r;
+    const std::int64_t id = networks_->find(code * 1000000LL + mcc * 1000 + net);
+    if (id == 0) return r;
+    // A unit scan reads the whole area and keeps the rows that send it.
+    const std::int64_t rowLimit =
+        unit >= 0 ? -1 : static_cast<std::int64_t>(std::min<std::size_t>(limit, 1u << 30));
+    // The area's cells below 2^28 lie in packed_cells (when the area is
+    // narrow enough), the rest in wide_cells: both in the order of ids.
+    sqlite3_stmt* scans[2] = {nullptr, wideArea_};
+    std::int64_t low = 0;
+    if (compactKey(id, area, 0, low)) {
+        scans[0] = area_;
+        sqlite3_bind_int64(area_, 1, low);
+        sqlite3_bind_int64(area_, 2, low | kV3CellMask);
+        sqlite3_bind_int64(area_, 3, rowLimit);
+    }
+    sqlite3_bind_int64(wideArea_, 1, (id << 24) | area);
+    sqlite3_bind_int64(wideArea_, 2, rowLimit);
+    for (sqlite3_stmt* s : scans) {
+        if (!s) continue;
+        int rc = SQLITE_DONE;
+        while (r.rows.size() < limit && (rc = sqlite3_step(s)) == SQLITE_ROW) {
+            CellDbPosition p;
+            if (!decodeFigures(sqlite3_column_blob(s, 1), sqlite3_column_bytes(s, 1), p)) {
+                rc = SQLITE_CORRUPT;
+                break;
+            }
+            if (unit >= 0 && p.unit != unit) continue;
+            CellDbRow row;
+            row.key.radio.assign(radio);
+            row.key.mcc = mcc;
+            row.key.net = net;
+            row.key.area = area;
+            row.key.cell = sqlite3_column_int64(s, 0);
+            row.latitude = p.latitude;
+            row.longitude = p.longitude;
+            row.range = p.range;
+            row.samples = p.samples;
+            row.changeable = p.changeable;
+            row.updated = p.updated;
+            row.unit = p.unit;
+            r.rows.push_back(std::move(row));
+        }
+        sqlite3_reset(s);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+            readFailed(rc, path_, r.status, r.damaged, r.error);
+            r.rows.clear();
+            break;
+        }
+    }
+    if (r.status != CellLookupStatus::Failed && !r.rows.empty()) r.status = CellLookupStatus::Found;
     return r;
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,33 +15,38 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace funkor {
+class NetworkNumbers;
+}
+
 // The offline cell database: the positions of mobile network cells as
 // open cell databases publish them (the OpenCellID / Ichnaea CSV export
 // layout), kept in an SQLite file the user can query with `sqlite3`.
-// Version 2 keeps each cell in six integers, about two thirds of the
-// bytes of plain columns (37 bytes a cell on disk):
+// Version 3 keeps a cell in about 29 bytes on disk (version 2 took 37):
 //
+//   CREATE TABLE networks(id INTEGER PRIMARY KEY, radio, mcc, net);
 //   CREATE TABLE packed_cells(
-//     netarea INTEGER,  -- (radio·10⁶ + mcc·10³ + net)·2²⁴ + area; radio
-//                       -- 1 CDMA, 2 GSM, 3 LTE, 4 NR, 5 UMTS
-//     cell INTEGER,
-//     pos INTEGER,      -- (lat + 90)·10⁷·2³² + (lon + 180)·10⁷
-//     updated INTEGER,  -- Unix seconds
-//     info INTEGER,     -- range·2¹² + (unit + 1)·2 + changeable
-//     samples INTEGER,
-//     PRIMARY KEY(netarea, cell)) WITHOUT ROWID;
+//     k INTEGER PRIMARY KEY,  -- network id·2⁴⁴ + area·2²⁸ + cell
+//     data BLOB);             -- position, updated, range, samples, unit,
+//                             -- changeable in 15 to 26 bytes
+//   CREATE TABLE wide_cells(  -- cells of areas ≥ 2¹⁶ or ids ≥ 2²⁸ (NR)
+//     netarea INTEGER,        -- network id·2²⁴ + area
+//     cell INTEGER, data BLOB, PRIMARY KEY(netarea, cell)) WITHOUT ROWID;
 //
-// and the view `cells` shows them with OpenCellID's column names (radio,
-// mcc, net, area, cell, unit, lon, lat, range, samples, changeable,
-// updated) in decimal degrees. Version 1 files (the table `cells` with
-// those columns, without unit) are still read.
+// (the blob's layouts are described in cell_database.cpp), and the view
+// `cells` shows them with OpenCellID's column names (radio, mcc, net, area,
+// cell, unit, lon, lat, range, samples, changeable, updated) in decimal
+// degrees, exactly as imported. Files of version 2 (the integers
+// netarea, cell, pos, updated, info and samples in `packed_cells` WITHOUT
+// ROWID) and version 1 (the table `cells` with those columns, without
+// unit) are still read.
 //
 // The file carries the application id 0x46756E6B ("Funk") so that a
 // foreign SQLite file is told apart from a database of cells.
 namespace funkor {
 
 inline constexpr std::int32_t kCellDbApplicationId = 0x46756E6B;
-inline constexpr int kCellDbVersion = 2;
+inline constexpr int kCellDbVersion = 3;
 // Areas (LAC, TAC) are below 2^24 in every radio; a row with a larger one
 // is refused as malformed (it would not fit the packed key).
 inline constexpr std::int64_t kCellDbAreaLimit = std::int64_t{1} << 24;
@@ -252,7 +258,7 @@ class CellDatabase {
                               std::size_t limit = kCellAreaRowLimit) const;
 
     const std::string& path() const { return path_; }
-    // 1 or 2, the layout of the file.
+    // 1, 2 or 3, the layout of the file.
     int version() const { return version_; }
 
   private:
@@ -260,11 +266,16 @@ class CellDatabase {
     void close();
     CellAreaLookup scanArea(sqlite3_stmt* s, std::string_view radio, int mcc, int net,
                             std::int64_t area, int unit, std::size_t limit) const;
+    CellLookup findV3(const CellDbKey& key) const;
+    CellAreaLookup scanAreaV3(std::string_view radio, int mcc, int net, std::int64_t area, int unit,
+                              std::size_t limit) const;
 
     sqlite3* db_ = nullptr;
     sqlite3_stmt* lookup_ = nullptr;
     sqlite3_stmt* area_ = nullptr;
-    sqlite3_stmt* unit_ = nullptr;
+    sqlite3_stmt* unit_ = nullptr;                    // version 3: the wide cells' lookup
+    sqlite3_stmt* wideArea_ = nullptr;                // version 3: the wide cells of an area
+    std::shared_ptr<const NetworkNumbers> networks_;  // version 3
     std::string path_;
     int version_ = 0;
 };

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -819,4 +820,198 @@ TEST(CellDatabase, VersionOneFilesAreStillRead) {
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find("hat das Format 1"), std::string::npos) << r.error;
     EXPECT_TRUE(readFile(db) == bytes);
+}
+
+namespace {
+
+// The view's row of one cell: unit, lon, lat, range, samples, changeable,
+// updated; empty when the view does not have it.
+struct ViewRow {
+    int unit = 0;
+    double lon = 0, lat = 0;
+    std::int64_t range = 0, samples = 0, changeable = 0, updated = 0;
+};
+std::optional<ViewRow> viewRow(const std::string& db, const CellDbKey& k) {
+    sqlite3* h = nullptr;
+    sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* s = nullptr;
+    std::optional<ViewRow> out;
+    sqlite3_prepare_v2(h,
+                       "SELECT unit, lon, lat, range, samples, changeable, updated FROM cells"
+                       " WHERE radio=?1 AND mcc=?2 AND net=?3 AND area=?4 AND cell=?5",
+                       -1, &s, nullptr);
+    sqlite3_bind_text(s, 1, k.radio.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(s, 2, k.mcc);
+    sqlite3_bind_int(s, 3, k.net);
+    sqlite3_bind_int64(s, 4, k.area);
+    sqlite3_bind_int64(s, 5, k.cell);
+    if (sqlite3_step(s) == SQLITE_ROW)
+        out = ViewRow{sqlite3_column_int(s, 0),    sqlite3_column_double(s, 1),
+                      sqlite3_column_double(s, 2), sqlite3_column_int64(s, 3),
+                      sqlite3_column_int64(s, 4),  sqlite3_column_int64(s, 5),
+                      sqlite3_column_int64(s, 6)};
+    sqlite3_finalize(s);
+    sqlite3_close(h);
+    return out;
+}
+
+}  // namespace
+
+TEST(CellDatabase, EveryStoredLayoutKeepsTheValuesAtItsLimitsExactly) {
+    // Each row at the edge of one way the file keeps a cell: the figures in
+    // 15, 16, 17 or 26 bytes (0: the cell is keyed wide).
+    const struct {
+        const char* label;
+        const char* row;
+        int bytes;
+    } rows[] = {
+        {"15 at its limits",
+         "LTE,262,1,65535,268435455,1022,180.000000,90.000000,8191,255,0,1,4294967295", 15},
+        {"smallest key", "GSM,1,0,0,0,,-180.000000,-90.000000,,,1,1,0", 15},
+        {"16: range past 15", "LTE,262,1,5,1,1022,1.5,2.5,8192,255,1,1,1", 16},
+        {"16: unit past 15", "LTE,262,1,5,2,1023,1.5,2.5,8191,255,1,1,1", 16},
+        {"16 at its limits", "LTE,262,1,5,3,2046,-0.000001,0.000001,131071,2047,1,1,1", 16},
+        {"17 at its limits", "UMTS,262,1,5,4,511,1.5,2.5,1048575,65535,0,1,1", 17},
+        {"26: range past 17", "UMTS,262,1,5,5,511,1.5,2.5,1048576,1,1,1,1", 26},
+        {"26: samples past 17", "UMTS,262,1,5,6,511,1.5,2.5,1,65536,1,1,1", 26},
+        {"26: seven decimals", "GSM,262,1,5,7,,13.4050001,-33.8687009,1,1,1,1,1", 26},
+        {"26: seconds past 32 bits", "GSM,262,1,5,8,,1.5,2.5,1,1,1,1,4294967296", 26},
+        {"26: before 1970", "GSM,262,1,5,9,,1.5,2.5,1,1,1,1,-1", 26},
+        {"26 at the row's limits",
+         "GSM,262,1,5,10,2046,-179.9999999,89.9999999,100000000,2000000000,0,1,"
+         "9223372036854775807",
+         26},
+        {"26, earliest time", "GSM,262,1,5,11,,1.5,2.5,1,1,1,1,-9223372036854775808", 26},
+        {"wide: area past 16 bits", "NR,505,3,65536,1,1007,138.6,-34.9,900,2,1,1,1662700000", 0},
+        {"wide: id past 28 bits, beside a narrow one",
+         "LTE,262,1,65535,268435456,7,1.5,2.5,1,1,1,1,1", 0},
+        {"wide at its limits", "NR,999,999,16777215,9223372036854775807,0,1.5,2.5,1,1,1,1,1", 0},
+    };
+    TempDir t;
+    std::string csv = std::string(kCellCsvHeader) + "\n";
+    for (const auto& r : rows) csv += std::string(r.row) + ",0\n";
+    writeFile(t.file("limits.csv"), csv);
+    const std::string db = t.file("limits.db");
+    const CellImportResult imported = importCellCsv(t.file("limits.csv"), db);
+    ASSERT_TRUE(imported.ok) << imported.error;
+    ASSERT_EQ(imported.stored, static_cast<std::int64_t>(std::size(rows)));
+    const CellDatabase d = openDb(db);
+    EXPECT_EQ(d.version(), 3);
+
+    sqlite3* h = nullptr;
+    sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr);
+    for (const auto& r : rows) {
+        CellDbRow want;
+        ASSERT_EQ(parseCellCsvRow(r.row, want), CsvRowError::None) << r.label;
+        const CellLookup got = d.find(want.key);
+        ASSERT_EQ(got.status, CellLookupStatus::Found) << r.label;
+        const CellDbPosition& p = got.position;
+        EXPECT_EQ(p.latitude, want.latitude) << r.label;
+        EXPECT_EQ(p.longitude, want.longitude) << r.label;
+        EXPECT_EQ(p.range, want.range) << r.label;
+        EXPECT_EQ(p.samples, want.samples) << r.label;
+        EXPECT_EQ(p.unit, want.unit) << r.label;
+        EXPECT_EQ(p.changeable, want.changeable) << r.label;
+        EXPECT_EQ(p.updated, want.updated) << r.label;
+        const auto v = viewRow(db, want.key);
+        ASSERT_TRUE(v) << r.label;
+        EXPECT_EQ(v->lat, want.latitude) << r.label;
+        EXPECT_EQ(v->lon, want.longitude) << r.label;
+        EXPECT_EQ(v->range, want.range) << r.label;
+        EXPECT_EQ(v->samples, want.samples) << r.label;
+        EXPECT_EQ(v->unit, want.unit) << r.label;
+        EXPECT_EQ(v->changeable, want.changeable ? 1 : 0) << r.label;
+        EXPECT_EQ(v->updated, want.updated) << r.label;
+        // The layout the row took: the blob's length, 0 in wide_cells.
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(h,
+                           "SELECT length(data) FROM packed_cells WHERE k&268435455=?1"
+                           " AND k>>28&65535=?2",
+                           -1, &s, nullptr);
+        sqlite3_bind_int64(s, 1, want.key.cell);
+        sqlite3_bind_int64(s, 2, want.key.area);
+        const int bytes = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int(s, 0) : 0;
+        sqlite3_finalize(s);
+        EXPECT_EQ(bytes, r.bytes) << r.label;
+    }
+    sqlite3_close(h);
+
+    // One area's narrow and wide cells come in the order of their ids.
+    EXPECT_EQ(cellIds(d.findInArea("LTE", 262, 1, 65535)),
+              (std::vector<std::int64_t>{268435455, 268435456}));
+    EXPECT_EQ(cellIds(d.findInArea("LTE", 262, 1, 65535, 1)),
+              (std::vector<std::int64_t>{268435455}));
+    EXPECT_EQ(cellIds(d.findByUnit("LTE", 262, 1, 65535, 7)),
+              (std::vector<std::int64_t>{268435456}));
+    EXPECT_EQ(cellIds(d.findByUnit("LTE", 262, 1, 5, 511)), (std::vector<std::int64_t>{}));
+    EXPECT_EQ(cellIds(d.findByUnit("UMTS", 262, 1, 5, 511)), (std::vector<std::int64_t>{4, 5, 6}));
+    EXPECT_EQ(d.find({"LTE", 262, 2, 5, 1}).status, CellLookupStatus::Unknown);  // no such net
+}
+
+TEST(CellDatabase, VersionTwoFilesAreStillRead) {
+    TempDir t;
+    const std::string db = t.file("v2.db");
+    sqlite3* h = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &h), SQLITE_OK);
+    // GSM 262-7 area 100: cells 200 (unit 5) and 201 (south-west, unit unknown).
+    ASSERT_EQ(sqlite3_exec(
+                  h,
+                  "PRAGMA application_id=1182101099; PRAGMA user_version=2;"
+                  "CREATE TABLE packed_cells(netarea INTEGER NOT NULL, cell INTEGER NOT NULL,"
+                  " pos INTEGER NOT NULL, updated INTEGER NOT NULL, info INTEGER NOT NULL,"
+                  " samples INTEGER NOT NULL, PRIMARY KEY(netarea, cell)) WITHOUT ROWID;"
+                  "INSERT INTO packed_cells VALUES"
+                  " ((2262007 << 24) | 100, 200, ((525000000 + 900000000) << 32) | (134000000 +"
+                  " 1800000000), 1600, (1000 << 12) | (6 << 1) | 1, 5),"
+                  " ((2262007 << 24) | 100, 201, ((-346000000 + 900000000) << 32) | (-583800000 +"
+                  " 1800000000), 1700, (0 << 12) | (0 << 1) | 0, 9);",
+                  nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(h);
+
+    const CellDatabase d = openDb(db);
+    EXPECT_EQ(d.version(), 2);
+    const auto p = d.lookup({"GSM", 262, 7, 100, 201});
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->latitude, -34.6);
+    EXPECT_EQ(p->longitude, -58.38);
+    EXPECT_EQ(p->samples, 9);
+    EXPECT_FALSE(p->changeable);
+    EXPECT_EQ(p->updated, 1700);
+    EXPECT_EQ(p->unit, -1);
+    EXPECT_FALSE(d.lookup({"GSM", 262, 7, 100, 202}));
+    EXPECT_EQ(cellIds(d.findInArea("GSM", 262, 7, 100)), (std::vector<std::int64_t>{200, 201}));
+    EXPECT_EQ(cellIds(d.findByUnit("GSM", 262, 7, 100, 5)), (std::vector<std::int64_t>{200}));
+
+    // An update needs the new layout and leaves the file alone.
+    const std::string bytes = readFile(db);
+    writeFile(t.file("diff.csv"), "GSM,262,7,100,200,0,13.4,52.5,1000,5,1,1,1800,0\n");
+    const CellImportResult r = updateCellDb(t.file("diff.csv"), db);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("hat das Format 2"), std::string::npos) << r.error;
+    EXPECT_TRUE(readFile(db) == bytes);
+}
+
+TEST(CellDatabase, NetworksPastTheKeysRoomStayInTheView) {
+    // More networks than the narrow key numbers (2^19): the later ones are
+    // keyed wide, and every cell stays in the view and is found.
+    const char* radios[] = {"CDMA", "GSM", "LTE", "NR", "UMTS"};
+    const int networks = (1 << 19) + 10;
+    std::string csv = std::string(kCellCsvHeader) + "\n";
+    csv.reserve(static_cast<std::size_t>(networks) * 48);
+    for (int i = 0; i < networks; ++i)
+        csv += std::string(radios[i % 5]) + "," + std::to_string(i / 5 % 1000) + "," +
+               std::to_string(i / 5000) + ",1,1,,1.5,2.5,1,1,1,1," + std::to_string(i) + ",0\n";
+    TempDir t;
+    writeFile(t.file("nets.csv"), csv);
+    const std::string db = t.file("nets.db");
+    const CellImportResult r = importCellCsv(t.file("nets.csv"), db);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(rowCount(db), networks);
+    const CellDatabase d = openDb(db);
+    for (const int i : {0, networks - 1}) {
+        const auto p = d.lookup({radios[i % 5], i / 5 % 1000, i / 5000, 1, 1});
+        ASSERT_TRUE(p) << i;
+        EXPECT_EQ(p->updated, i);
+    }
 }
