@@ -68,17 +68,36 @@ struct Outcome {
     std::vector<double> errors;
     int withinR68 = 0;
     int ticks = 0;  // observations of the second drive
+    // The errors of the ticks at which both ways gave a position, so that
+    // the two are compared on the same places.
+    std::vector<double> common;
+
+    // Estimates the tick; the error, or -1 without a position.
+    double add(const funkor::radiosim::RadioNetwork& net, const funkor::Observation& obs,
+               const funkor::CellLookups& lookups, funkor::TrackState& track,
+               funkor::radiosim::Point truth) {
+        ++ticks;
+        const funkor::PositionEstimate e = funkor::estimatePosition(obs, lookups, track);
+        if (!e.valid) return -1;
+        const funkor::radiosim::Point p = net.fromLatLon(e.latitude, e.longitude);
+        const double err = std::hypot(p.x - truth.x, p.y - truth.y);
+        errors.push_back(err);
+        withinR68 += err <= e.r68;
+        return err;
+    }
 };
 
 std::string outcomeJson(const Outcome& o) {
-    char buf[256];
+    char buf[320];
     const double n = static_cast<double>(std::max<std::size_t>(1, o.errors.size()));
     std::snprintf(buf, sizeof buf,
                   "{\"fixes\": %zu, \"positionShare\": %.3f, \"median\": %.0f, \"p67\": %.0f, "
-                  "\"p95\": %.0f, \"withinR68\": %.3f}",
+                  "\"p95\": %.0f, \"withinR68\": %.3f, \"commonMedian\": %.0f, "
+                  "\"commonP95\": %.0f}",
                   o.errors.size(), o.ticks ? static_cast<double>(o.errors.size()) / o.ticks : 0.0,
                   learnPercentile(o.errors, 0.5), learnPercentile(o.errors, 0.67),
-                  learnPercentile(o.errors, 0.95), o.withinR68 / n);
+                  learnPercentile(o.errors, 0.95), o.withinR68 / n, learnPercentile(o.common, 0.5),
+                  learnPercentile(o.common, 0.95));
     return buf;
 }
 
@@ -283,17 +302,11 @@ int runLearningBench(const std::vector<std::uint64_t>& seeds, const std::string&
                 for (const funkor::radiosim::TrackPoint& tp : track) {
                     if (static_cast<int>(std::lround(tp.time)) % kReadEverySeconds != 0) continue;
                     const funkor::Observation obs = dev.observe(tp);
-                    ++before.ticks;
-                    ++after.ticks;
-                    for (auto [lookups, state, out] : {std::tuple{&imported, &trackA, &before},
-                                                       std::tuple{&both, &trackB, &after}}) {
-                        const funkor::PositionEstimate e =
-                            funkor::estimatePosition(obs, *lookups, *state);
-                        if (!e.valid) continue;
-                        const funkor::radiosim::Point p = net.fromLatLon(e.latitude, e.longitude);
-                        const double err = std::hypot(p.x - tp.at.x, p.y - tp.at.y);
-                        out->errors.push_back(err);
-                        out->withinR68 += err <= e.r68;
+                    const double a = before.add(net, obs, imported, trackA, tp.at);
+                    const double b = after.add(net, obs, both, trackB, tp.at);
+                    if (a >= 0 && b >= 0) {
+                        before.common.push_back(a);
+                        after.common.push_back(b);
                     }
                 }
                 store.reset();
