@@ -235,7 +235,7 @@ TEST(Form1Layout, NoTwoElementsOverlapAndAllLieInTheWindow) {
     WindowFixture fx;
     Form1& form = fx.make();
     auto widgets = laidOut(form);
-    ASSERT_EQ(widgets.size(), 81u);
+    ASSERT_EQ(widgets.size(), 82u);
     QRect area = form.centralWidget()->rect();
     for (std::size_t i = 0; i < widgets.size(); ++i) {
         EXPECT_TRUE(area.contains(widgets[i]->geometry()))
