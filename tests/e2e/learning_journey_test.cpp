@@ -219,9 +219,11 @@ TEST(LearningJourney, CellsLearnedOnADriveWithGpsPlaceTheSameDriveWithout) {
     const QStringList rmc = QString::fromStdString(e.rmc).split(QLatin1Char(','));
     ASSERT_GE(rmc.size(), 7) << e.rmc;
     const double lat = nmeaDegreesOf(rmc[3], 2), lon = nmeaDegreesOf(rmc[5], 3);
-    // The first cell's learned row places the modem, within the estimate's
+    // The learned row of the cell the modem is in places it (the first
+    // one, unless the program was slow to start), within the estimate's
     // margin.
-    EXPECT_EQ(e.cellKey, "01A2B3012A1026201") << e.rmc;
-    EXPECT_NEAR(northOfStart(lat), firstNorth, 100) << e.rmc;
+    ASSERT_TRUE(e.cellKey == "01A2B3012A1026201" || e.cellKey == "01A2B4022A1026201") << e.cellKey;
+    EXPECT_NEAR(northOfStart(lat), e.cellKey == "01A2B3012A1026201" ? firstNorth : secondNorth, 100)
+        << e.rmc;
     EXPECT_NEAR(lon, kStartLon, 0.002) << e.rmc;
 }
