@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include "core/cell_observation.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -24,6 +26,9 @@ struct Point {
     double y = 0;  // metres north
     double w = 1;
     int count = 1;  // samples merged into this place
+    // The mast's distance by the timing advance, mean of the place's
+    // samples that had one; negative without.
+    double mastDistance = -1;
 };
 
 double median(std::vector<double> v) {
@@ -43,6 +48,17 @@ std::vector<bool> keepNear(const std::vector<Point>& pts, double cx, double cy) 
     return keep;
 }
 
+// The middle of the advance's step in metres, for a GSM cell; nothing for
+// an advance out of its range. An LTE cell is left where it was heard: the
+// estimate finds an LTE mast from the rows of the site's other sectors, and
+// on the simulator its rows pulled to the mast did worse (bench/accuracy,
+// --learning).
+std::optional<double> advanceMetres(const std::string& radio, int advance) {
+    if (radio == "GSM" && advance >= 0 && advance <= 63)
+        return (advance + 0.5) * timingAdvanceStep(Radio::Gsm);
+    return std::nullopt;
+}
+
 void weightedMean(const std::vector<Point>& pts, const std::vector<bool>& keep, double& cx,
                   double& cy) {
     double sx = 0, sy = 0, sw = 0;
@@ -56,6 +72,87 @@ void weightedMean(const std::vector<Point>& pts, const std::vector<bool>& keep, 
         cx = sx / sw;
         cy = sy / sw;
     }
+}
+
+// Where the timing advance's rings around the kept places meet: the point
+// whose distances to the places best match the advance's (least squares,
+// Gauss-Newton started from the centre and from either side of the drive's
+// main direction, the mean distance off). Nothing without enough places
+// with an advance of at least two values, or when the rings do not meet.
+std::optional<std::pair<double, double>> mastFromAdvance(const std::vector<Point>& pts,
+                                                         const std::vector<bool>& keep, double cx,
+                                                         double cy) {
+    std::vector<const Point*> rings;
+    double minD = 1e18, maxD = -1, sumD = 0;
+    double sxx = 0, syy = 0, sxy = 0;
+    for (std::size_t i = 0; i < pts.size(); ++i) {
+        if (!keep[i]) continue;
+        const double dx = pts[i].x - cx, dy = pts[i].y - cy;
+        sxx += dx * dx;
+        syy += dy * dy;
+        sxy += dx * dy;
+        if (pts[i].mastDistance < 0) continue;
+        rings.push_back(&pts[i]);
+        minD = std::min(minD, pts[i].mastDistance);
+        maxD = std::max(maxD, pts[i].mastDistance);
+        sumD += pts[i].mastDistance;
+    }
+    // One advance throughout draws one ring, which any point on it meets.
+    if (rings.size() < static_cast<std::size_t>(kMinAdvancePlaces) || maxD - minD < 1)
+        return std::nullopt;
+    const double meanD = sumD / static_cast<double>(rings.size());
+    // The drive's main direction (the larger eigenvector of the places'
+    // scatter) and its normal.
+    const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
+    const double nx = -std::sin(angle), ny = std::cos(angle);
+    auto cost = [&](double x, double y) {
+        double c = 0;
+        for (const Point* p : rings) {
+            const double r = std::hypot(x - p->x, y - p->y) - p->mastDistance;
+            c += r * r;
+        }
+        return c;
+    };
+    double bestX = cx, bestY = cy, bestCost = 1e300;
+    const double starts[3][2] = {
+        {cx, cy}, {cx + nx * meanD, cy + ny * meanD}, {cx - nx * meanD, cy - ny * meanD}};
+    for (const auto& start : starts) {
+        double x = start[0], y = start[1];
+        for (int iter = 0; iter < 50; ++iter) {
+            double a11 = 0, a12 = 0, a22 = 0, b1 = 0, b2 = 0;
+            for (const Point* p : rings) {
+                const double dx = x - p->x, dy = y - p->y;
+                const double d = std::max(1.0, std::hypot(dx, dy));
+                const double jx = dx / d, jy = dy / d, r = d - p->mastDistance;
+                a11 += jx * jx;
+                a12 += jx * jy;
+                a22 += jy * jy;
+                b1 += jx * r;
+                b2 += jy * r;
+            }
+            // A little damping keeps a step along a straight drive, where
+            // the matrix is nearly singular, from running off.
+            const double damp = 1e-3 * (a11 + a22) + 1e-9;
+            a11 += damp;
+            a22 += damp;
+            const double det = a11 * a22 - a12 * a12;
+            if (det <= 0) break;
+            const double stepX = -(a22 * b1 - a12 * b2) / det;
+            const double stepY = -(a11 * b2 - a12 * b1) / det;
+            x += stepX;
+            y += stepY;
+            if (std::hypot(stepX, stepY) < 0.1) break;
+        }
+        const double c = cost(x, y);
+        if (c < bestCost * 0.99) {
+            bestCost = c;
+            bestX = x;
+            bestY = y;
+        }
+    }
+    const double rms = std::sqrt(bestCost / static_cast<double>(rings.size()));
+    if (rms > std::max(kMaxAdvanceMisfitMetres, 0.3 * meanD)) return std::nullopt;
+    return std::make_pair(bestX, bestY);
 }
 
 }  // namespace
@@ -86,8 +183,8 @@ CellEstimate estimateCell(const std::vector<CellSample>& samples) {
     // lights, parked for an hour) count once, at their mean position with
     // their strongest signal, so that they cannot outvote the drive.
     struct Square {
-        double sx = 0, sy = 0, w = 0;
-        int n = 0;
+        double sx = 0, sy = 0, w = 0, mast = 0;
+        int n = 0, rings = 0;
     };
     std::map<std::pair<long long, long long>, Square> squares;
     for (const auto& s : samples) {
@@ -101,10 +198,15 @@ CellEstimate estimateCell(const std::vector<CellSample>& samples) {
         q.sy += y;
         q.w = std::max(q.w, s.signalDbm ? weightOf(*s.signalDbm) : unknownWeight);
         ++q.n;
+        if (s.mastDistance) {
+            q.mast += *s.mastDistance;
+            ++q.rings;
+        }
     }
     std::vector<Point> pts;
     pts.reserve(squares.size());
-    for (const auto& [at, q] : squares) pts.push_back({q.sx / q.n, q.sy / q.n, q.w, q.n});
+    for (const auto& [at, q] : squares)
+        pts.push_back({q.sx / q.n, q.sy / q.n, q.w, q.n, q.rings ? q.mast / q.rings : -1});
 
     // The start counts places, not signals: a single strong sample far off
     // would otherwise carry it.
@@ -118,6 +220,27 @@ CellEstimate estimateCell(const std::vector<CellSample>& samples) {
     for (int round = 0; round < 2; ++round) {
         keep = keepNear(pts, cx, cy);
         weightedMean(pts, keep, cx, cy);
+    }
+
+    // The rings of the serving cell's advance place the mast: a row from one
+    // road otherwise lies on the road, however far off the mast stands, and
+    // the estimate's ring drawn around that row misses the road. The row
+    // goes to the mast but keeps a little of the way toward where the cell
+    // was heard (at most kRowFromMast × its reach), as a row of the open
+    // databases lies in the sector's coverage near its mast.
+    if (const auto mast = mastFromAdvance(pts, keep, cx, cy)) {
+        const double mx = mast->first, my = mast->second;
+        std::vector<double> fromMast;
+        for (std::size_t i = 0; i < pts.size(); ++i)
+            if (keep[i]) fromMast.push_back(std::hypot(pts[i].x - mx, pts[i].y - my));
+        std::sort(fromMast.begin(), fromMast.end());
+        const double reach = fromMast[static_cast<std::size_t>(
+            std::ceil(0.95 * static_cast<double>(fromMast.size() - 1)))];
+        const double off = std::hypot(cx - mx, cy - my);
+        const double keepShare = off > 0 ? std::min(1.0, kRowFromMast * reach / off) : 0;
+        cx = mx + (cx - mx) * keepShare;
+        cy = my + (cy - my) * keepShare;
+        e.fromAdvance = true;
     }
 
     std::vector<double> distances;
@@ -170,7 +293,8 @@ LearnResult learnCells(MeasurementStore& store, std::int64_t nowSeconds) {
         SQLITE_OK)
         return fail("begin");
     if (sqlite3_prepare_v2(db,
-                           "SELECT radio, mcc, net, area, cell, lat, lon, signal FROM measurements"
+                           "SELECT radio, mcc, net, area, cell, lat, lon, signal, ta, serving"
+                           " FROM measurements"
                            " WHERE cell IS NOT NULL ORDER BY radio, mcc, net, area, cell",
                            -1, &read, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(db,
@@ -232,6 +356,8 @@ LearnResult learnCells(MeasurementStore& store, std::int64_t nowSeconds) {
         s.latitude = sqlite3_column_double(read, 5);
         s.longitude = sqlite3_column_double(read, 6);
         if (sqlite3_column_type(read, 7) != SQLITE_NULL) s.signalDbm = sqlite3_column_int(read, 7);
+        if (sqlite3_column_type(read, 8) != SQLITE_NULL && sqlite3_column_int(read, 9) == 1)
+            s.mastDistance = advanceMetres(key.radio, sqlite3_column_int(read, 8));
         samples.push_back(s);
     }
     if (rc != SQLITE_DONE) return fail("read");
@@ -267,8 +393,10 @@ LearnResult learnCellsOf(MeasurementStore& store, const std::vector<CellDbKey>& 
         return fail("begin");
     constexpr const char* kWhere = " WHERE radio=? AND mcc=? AND net=? AND area=? AND cell=?";
     if (sqlite3_prepare_v2(
-            db, (std::string("SELECT lat, lon, signal FROM measurements") + kWhere).c_str(), -1,
-            &read, nullptr) != SQLITE_OK ||
+            db,
+            (std::string("SELECT lat, lon, signal, ta, serving FROM measurements") + kWhere)
+                .c_str(),
+            -1, &read, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(db,
                            "INSERT OR REPLACE INTO learned(radio, mcc, net, area, cell, lon, lat,"
                            " range, samples, spread, updated) VALUES(?,?,?,?,?,?,?,?,?,?,?)",
@@ -294,6 +422,8 @@ LearnResult learnCellsOf(MeasurementStore& store, const std::vector<CellDbKey>& 
             s.longitude = sqlite3_column_double(read, 1);
             if (sqlite3_column_type(read, 2) != SQLITE_NULL)
                 s.signalDbm = sqlite3_column_int(read, 2);
+            if (sqlite3_column_type(read, 3) != SQLITE_NULL && sqlite3_column_int(read, 4) == 1)
+                s.mastDistance = advanceMetres(key.radio, sqlite3_column_int(read, 3));
             samples.push_back(s);
         }
         if (rc != SQLITE_DONE) return fail("read");

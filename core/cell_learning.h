@@ -31,8 +31,18 @@
 //     far away, a GPS glitch) and left out. The centre becomes the weighted
 //     mean of the rest, and the trimming runs once more from there.
 //  4. The range is the 95th percentile of the kept places' distances from
-//     the centre (nearest rank, whole metres up).
-//  5. The cell is learned only with at least kMinLearnSamples kept samples
+//     the centre (the mast, where step 5 placed it; nearest rank, whole
+//     metres up).
+//  5. Where a GSM serving cell's timing advance was recorded at
+//     kMinAdvancePlaces places or more, with two values at least, the mast
+//     is the point whose distances to the places best match the advance's,
+//     unless the rings miss it by more than kMaxAdvanceMisfitMetres or 30 %
+//     of their mean radius. The centre then moves to within kRowFromMast ×
+//     the cell's reach (the 95th percentile of the places' distances) of
+//     the mast, on the way toward where the cell was heard. A drive along
+//     one road otherwise puts the cell on the road, kilometres from its
+//     mast in the country.
+//  6. The cell is learned only with at least kMinLearnSamples kept samples
 //     whose bounding box has a diagonal of at least kMinLearnSpreadMetres:
 //     samples from one place say where the car was, not where the cell is.
 namespace funkor {
@@ -42,11 +52,17 @@ inline constexpr double kMinLearnSpreadMetres = 200;
 inline constexpr double kMinSampleWeight = 0.05;
 inline constexpr double kTrimFactor = 3;
 inline constexpr double kMinTrimMetres = 500;
+inline constexpr int kMinAdvancePlaces = 5;
+inline constexpr double kMaxAdvanceMisfitMetres = 150;
+inline constexpr double kRowFromMast = 0.1;
 
 struct CellSample {
     double latitude = 0;
     double longitude = 0;
     std::optional<int> signalDbm;
+    // The mast's distance by the serving cell's timing advance (the middle
+    // of its step), when the sample has one.
+    std::optional<double> mastDistance;
 };
 
 enum class LearnOutcome { Learned, TooFewSamples, TooLittleSpread };
@@ -55,10 +71,11 @@ struct CellEstimate {
     LearnOutcome outcome = LearnOutcome::TooFewSamples;
     double latitude = 0;
     double longitude = 0;
-    int range = 0;      // metres
-    int samples = 0;    // kept
-    int trimmed = 0;    // left out as outliers
-    double spread = 0;  // metres, diagonal of the kept samples' box
+    int range = 0;             // metres
+    int samples = 0;           // kept
+    int trimmed = 0;           // left out as outliers
+    double spread = 0;         // metres, diagonal of the kept samples' box
+    bool fromAdvance = false;  // the centre is the mast the advance placed
 };
 CellEstimate estimateCell(const std::vector<CellSample>& samples);
 

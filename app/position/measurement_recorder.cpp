@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 
+#include "app/base/elements.h"
 #include "app/base/platform.h"
 #include "app/base/window_state.h"
 #include "core/cell_database.h"
@@ -50,10 +51,11 @@ std::vector<funkor::MeasuredCell> measuredCells(const funkor::Observation& obs,
 }  // namespace
 
 MeasurementRecorder::MeasurementRecorder(
-    const NetworkState& network, const OutputState& output, Platform& platform,
+    Elements elements, const NetworkState& network, const OutputState& output, Platform& platform,
     std::function<void(const QString&)> trace,
     std::function<std::optional<funkor::Observation>()> observation)
-    : network_(network),
+    : elements_(elements),
+      network_(network),
       output_(output),
       platform_(platform),
       trace_(std::move(trace)),
@@ -91,7 +93,23 @@ bool MeasurementRecorder::start(const std::string& settingsPath, const std::stri
         return false;
     }
     timer_.start();
+    showCount();
     return true;
+}
+
+void MeasurementRecorder::showCount() {
+    if (!elements_.counter) return;
+    const auto cells = static_cast<qulonglong>(cellsSeen_.size());
+    elements_.counter->setText(
+        QStringLiteral("Messungen: %1 (%2 %3)")
+            .arg(recorded_)
+            .arg(cells)
+            .arg(cells == 1 ? QStringLiteral("Zelle") : QStringLiteral("Zellen")));
+    elements_.counter->setToolTip(
+        QStringLiteral("Seit dem Start aufgezeichnete Messwerte mit GPS-Position und die Zellen "
+                       "darin (%1)")
+            .arg(QString::fromStdString(path_)));
+    elements_.counter->setVisible(true);
 }
 
 MeasurementRecorder::~MeasurementRecorder() {
@@ -148,9 +166,13 @@ funkor::RecordGate MeasurementRecorder::tick() {
         return gate;
     }
     lastRecordedFix_ = in.gps.fix->timeMs;
-    for (const funkor::MeasuredCell& c : cells)
-        if (c.cell) heard_.insert({c.radio, c.mcc, c.mnc, c.area, *c.cell});
+    for (const funkor::MeasuredCell& c : cells) {
+        if (!c.cell) continue;
+        heard_.insert({c.radio, c.mcc, c.mnc, c.area, *c.cell});
+        cellsSeen_.insert({c.radio, c.mcc, c.mnc, c.area, *c.cell});
+    }
     recorded_ += r.stored;
+    showCount();
     if (r.boundReached)
         trace_(QStringLiteral("Messungen: Größengrenze erreicht, die ältesten werden gelöscht"));
     return gate;

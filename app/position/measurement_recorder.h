@@ -15,6 +15,7 @@
 #include "core/cell_observation.h"
 #include "core/measurements.h"
 
+class LabelElement;
 class Platform;
 struct NetworkState;
 struct OutputState;
@@ -29,16 +30,21 @@ struct OutputState;
 // Funkor-measurements.db beside the cell database; "Measurements"/"MaxMB"
 // bounds it (default 1000 MB, the oldest rows go first).
 //
-// It owns no element: what it has to tell goes to the trace.
+// It owns the counter `MessN`, shown while recording: the rows and cells
+// recorded since the program started. What goes wrong goes to the trace.
 class MeasurementRecorder {
   public:
     static constexpr int kTickMs = 1000;
 
+    struct Elements {
+        LabelElement* counter = nullptr;  // may be left out
+    };
+
     // `observation` gives the cells of the device's last read with their
     // signals and timing advance, when one is fresh (may be left empty):
     // they are recorded instead of the serving cell alone.
-    MeasurementRecorder(const NetworkState& network, const OutputState& output, Platform& platform,
-                        std::function<void(const QString&)> trace,
+    MeasurementRecorder(Elements elements, const NetworkState& network, const OutputState& output,
+                        Platform& platform, std::function<void(const QString&)> trace,
                         std::function<std::optional<funkor::Observation>()> observation = {});
 
     // Reads the settings and, when recording is on, opens the file at
@@ -57,11 +63,16 @@ class MeasurementRecorder {
     funkor::RecordGate tick();
     // Rows recorded since the program started.
     std::int64_t recorded() const { return recorded_; }
+    // Cells with an identity among them.
+    std::size_t cellsRecorded() const { return cellsSeen_.size(); }
     // The cell's learned row in the measurements file named at start,
     // recording or not; nothing when the file or the row is missing.
     std::optional<funkor::LearnedCell> learnedCell(const funkor::CellDbKey& key);
 
   private:
+    void showCount();
+
+    Elements elements_;
     const NetworkState& network_;
     const OutputState& output_;
     Platform& platform_;
@@ -79,6 +90,9 @@ class MeasurementRecorder {
     std::optional<funkor::MeasuredFix> previous_;
     std::int64_t lastRecordedFix_ = -1;
     std::int64_t recorded_ = 0;
-    // The cells recorded since the start: radio, MCC, MNC, area, cell.
-    std::set<std::tuple<std::string, int, int, std::int64_t, std::int64_t>> heard_;
+    // The cells recorded since the start: radio, MCC, MNC, area, cell;
+    // `heard_` until they are learned, `cellsSeen_` for the counter.
+    using CellId = std::tuple<std::string, int, int, std::int64_t, std::int64_t>;
+    std::set<CellId> heard_;
+    std::set<CellId> cellsSeen_;
 };

@@ -54,7 +54,11 @@ Form1::Form1(const StartOptions& options, const ProgramFolder& folder,
     createTopics();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // The recorder learns the drive's cells when it stops, with the
+    // platform's clock: before the members go, the platform among them.
+    if (measurementRecorder) measurementRecorder->stop();
+}
 
 // Every topic, each given what it uses and made after the topics it calls.
 // A topic that calls one made after it is given a callback here, which calls
@@ -150,7 +154,7 @@ void Form1::createTopics() {
         [this](const QString& line) { phoneLine->addTrace(line, true); },
         [this](const QString& problem) { queueCellDbProblem(problem); });
     measurementRecorder = std::make_unique<MeasurementRecorder>(
-        network, output, *platform_,
+        MeasurementRecorder::Elements{MessN}, network, output, *platform_,
         [this](const QString& line) { phoneLine->addTrace(line, true); },
         [this] { return cellEstimate->recentObservation(5000); });
     cellEstimate = std::make_unique<CellEstimate>(
@@ -311,6 +315,7 @@ void Form1::createElements() {
     Trace = check(QStringLiteral("Trace"), QStringLiteral("Logging"));
     TrNew = check(QStringLiteral("TrNew"), QStringLiteral("nur neue"));
     NewL = button(QStringLiteral("NewL"));
+    MessN = label(QStringLiteral("MessN"));
 
     // SMS, calls and phone book
     Text1 = text(QStringLiteral("Text1"));

@@ -142,6 +142,7 @@ class Form1 : public QMainWindow, public WindowView {
     QCheckBox* Trace;
     QCheckBox* TrNew;
     QPushButton* NewL;
+    LabelElement* MessN;  // measurements recorded since the start
 
     // SMS, calls and phone book
     TextBoxElement* Text1;

@@ -215,7 +215,7 @@ void Form1::layoutElements() {
     cellCol->addWidget(Line1[2]);
     right->addWidget(Shape2, 0, 0);
     right->addLayout(cellCol, 0, 0);
-    auto* traceRow = row({Trace, TrNew});
+    auto* traceRow = row({Trace, TrNew, MessN});
     traceRow->setContentsMargins(margin, 0, margin, 0);
     traceRow->addStretch(1);
     right->addLayout(traceRow, 1, 0);
@@ -458,10 +458,10 @@ void Form1::setInitialStates() {
     Comm3->setSettings(QStringLiteral("4800,n,8,1"));
 
     // Shown later by the topics that fill them.
-    QWidget* hidden[] = {List1,    List2, SMSc,   BattE,  BattL,  SpreloI, Image1,  Text3,
-                         Text1,    Text2, SMSrd,  RingL,  Check1, Combo1,  CALLb,   SMSb,
-                         Cell,     TAV,   Shape2, PosL,   Zone,   MBlast,  SendPos, CallPos,
-                         ReqPosEn, Entf,  ShHome, ShCell, GsmL,   AsendL,  AsendS,  Sprelo};
+    QWidget* hidden[] = {List1,  List2, SMSc,   BattE,  BattL,   SpreloI, Image1,   Text3, Text1,
+                         Text2,  SMSrd, RingL,  Check1, Combo1,  CALLb,   SMSb,     Cell,  TAV,
+                         Shape2, PosL,  Zone,   MBlast, SendPos, CallPos, ReqPosEn, Entf,  ShHome,
+                         ShCell, GsmL,  AsendL, AsendS, Sprelo,  MessN};
     for (QWidget* h : hidden) h->hide();
     for (int i = 0; i < 8; ++i) {
         Netze[i]->hide();

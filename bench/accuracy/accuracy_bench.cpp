@@ -9,7 +9,10 @@
 // estimate over 20 cells. Prints JSON.
 //
 //   funkor-accuracy-bench [--seeds 1,2,3] [--scenario city-walk] [--device lte|gsm]
-//                         [--tune name=value ...] [--csv DIR]
+//                         [--tune name=value ...] [--csv DIR] [--learning]
+//
+// With --learning it measures instead what cells learned from a first drive
+// do for a second one over a damaged database (learning_mode.cpp).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -20,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/accuracy/learning_mode.h"
 #include "tools/phonesim/radio/radio_network.h"
 
 using namespace funkor;
@@ -141,6 +145,7 @@ double timePerEstimate(const EstimatorTuning& tuning) {
 int main(int argc, char** argv) {
     std::vector<std::uint64_t> seeds = {1, 2, 3};
     std::string onlyScenario, onlyDevice, csvDir;
+    bool learning = false;
     EstimatorTuning tuning;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -159,6 +164,8 @@ int main(int argc, char** argv) {
             onlyScenario = argv[++i];
         } else if (a == "--device" && i + 1 < argc) {
             onlyDevice = argv[++i];
+        } else if (a == "--learning") {
+            learning = true;
         } else if (a == "--csv" && i + 1 < argc) {
             csvDir = argv[++i];
         } else if (a == "--tune" && i + 1 < argc) {
@@ -169,10 +176,12 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: funkor-accuracy-bench [--seeds 1,2,3] [--scenario NAME] "
-                         "[--device lte|gsm] [--tune name=value] [--csv DIR]\n");
+                         "[--device lte|gsm] [--tune name=value] [--csv DIR] [--learning]\n");
             return 2;
         }
     }
+
+    if (learning) return runLearningBench(seeds, onlyScenario, onlyDevice);
 
     std::printf("{\n  \"seeds\": [");
     for (std::size_t i = 0; i < seeds.size(); ++i) {

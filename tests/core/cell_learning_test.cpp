@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 using namespace funkor;
 
@@ -19,7 +20,7 @@ constexpr double kMastLat = 48.5, kMastLon = 9.5;
 CellSample at(double east, double north, std::optional<int> signal = std::nullopt) {
     const double perDegLat = 111195.0;
     const double perDegLon = perDegLat * std::cos(kMastLat * M_PI / 180);
-    return {kMastLat + north / perDegLat, kMastLon + east / perDegLon, signal};
+    return {kMastLat + north / perDegLat, kMastLon + east / perDegLon, signal, {}};
 }
 
 std::vector<CellSample> ring(double radius, int n, int signal = -80) {
@@ -28,6 +29,22 @@ std::vector<CellSample> ring(double radius, int n, int signal = -80) {
         const double a = 2 * M_PI * i / n;
         s.push_back(at(radius * std::cos(a), radius * std::sin(a), signal));
     }
+    return s;
+}
+
+// A drive 2 km south of the mast, east along a road and then south, with
+// the timing advance a GSM phone reports (553.5 m steps) at each sample, or
+// one advance throughout (`flat`).
+std::vector<CellSample> roadWithAdvance(bool flat) {
+    std::vector<CellSample> s;
+    auto add = [&](double east, double north) {
+        CellSample c = at(east, north, -70);
+        const double d = std::hypot(east, north);
+        c.mastDistance = flat ? 2000 : (std::floor(d / 553.5) + 0.5) * 553.5;
+        s.push_back(c);
+    };
+    for (int x = -2500; x <= 2500; x += 100) add(x, -2000);
+    for (int y = -2100; y >= -3500; y -= 100) add(2500, y);
     return s;
 }
 
@@ -62,10 +79,17 @@ TEST(CellLearning, EstimatesPositionAndRangeFromSpreadSamples) {
         {"ten samples from one place", onePlace, LearnOutcome::TooLittleSpread, 1e9, 10, 0, 0,
          1000},
         {"four samples", ring(1000, 4), LearnOutcome::TooFewSamples, 1e9, 4, 0, 0, 0},
+        // The advance's rings meet at the mast; the row stays a little
+        // toward the drive, as the rows of the open databases do.
+        {"road 2 km off, with advance", roadWithAdvance(false), LearnOutcome::Learned, 700, 66, 0,
+         3000, 4500},
+        {"road 2 km off, one advance", roadWithAdvance(true), LearnOutcome::Learned, 2500, 66, 0,
+         1500, 3000},
     };
     for (const auto& c : cases) {
         const CellEstimate e = estimateCell(c.samples);
         EXPECT_EQ(e.outcome, c.outcome) << c.label;
+        EXPECT_EQ(e.fromAdvance, std::string(c.label) == "road 2 km off, with advance") << c.label;
         EXPECT_EQ(e.samples, c.samplesKept) << c.label;
         EXPECT_EQ(e.trimmed, c.trimmed) << c.label;
         if (c.outcome == LearnOutcome::TooFewSamples) continue;

@@ -58,6 +58,7 @@ const ElementRow kInventory[] = {
     {"Trace", "checkbox", "Logging", "Positionen speichern"},
     {"TrNew", "checkbox", "nur neue", "nur neue Sender speichern"},
     {"NewL", "button", "", "neue Einträge übernehmen"},
+    {"MessN", "label", "", nullptr},
     {"Text1", "textbox", nullptr, "SMS (Absender, Zeit, Speicherplatz)"},
     {"Text2", "textbox", nullptr, "SMS (<=wiederh., >=löschen)"},
     {"SMSrd", "button", "SMS", "SMS von SIM lesen"},
@@ -152,7 +153,7 @@ TEST(Form1Inventory, ArraysHaveTheirMembersUnderIndexedNames) {
     // Shown highest rate first.
     EXPECT_LT(form.Baud[2]->x(), form.Baud[1]->x());
     EXPECT_LT(form.Baud[1]->x(), form.Baud[0]->x());
-    // 77 named elements plus the arrays' extra members.
+    // The named elements plus the arrays' extra members.
     EXPECT_EQ(form.inventory().size(), std::size(kInventory) + 3 * 8 + 5);
 }
 
@@ -234,7 +235,7 @@ TEST(Form1Layout, NoTwoElementsOverlapAndAllLieInTheWindow) {
     WindowFixture fx;
     Form1& form = fx.make();
     auto widgets = laidOut(form);
-    ASSERT_EQ(widgets.size(), 81u);
+    ASSERT_EQ(widgets.size(), 82u);
     QRect area = form.centralWidget()->rect();
     for (std::size_t i = 0; i < widgets.size(); ++i) {
         EXPECT_TRUE(area.contains(widgets[i]->geometry()))

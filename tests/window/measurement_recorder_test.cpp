@@ -17,6 +17,7 @@
 #include "core/cell_learning.h"
 #include "core/nmea.h"
 #include "tests/window/fake_platform.h"
+#include "tests/window/window_test_support.h"
 
 namespace {
 
@@ -29,7 +30,10 @@ struct Recording {
     FakePlatform platform;
     QStringList traced;
     std::optional<funkor::Observation> heard;  // the device's last read
-    MeasurementRecorder recorder{network, output, platform,
+    MeasurementRecorder recorder{{},
+                                 network,
+                                 output,
+                                 platform,
                                  [this](const QString& line) { traced << line; },
                                  [this] { return heard; }};
 
@@ -189,5 +193,49 @@ TEST(MeasurementRecorder, RecordsTheNeighboursOfTheDevicesLastRead) {
         EXPECT_EQ(rows[i].cell.signalDbm, want[i].signal);
         EXPECT_EQ(rows[i].cell.timingAdvance, want[i].ta);
         EXPECT_EQ(rows[i].cell.serving, want[i].serving);
+    }
+}
+
+// The window's counter beside the logging switches shows what was recorded
+// since the start, and stays hidden while nothing is recorded.
+TEST(MeasurementRecorder, TheWindowsCounterFollowsTheRecordedRows) {
+    {
+        WindowFixture fx;
+        Form1& f = fx.make();
+        EXPECT_TRUE(f.MessN->isHidden());
+    }
+    WindowFixture fx;
+    fx.writeFile(QStringLiteral("Funkor.ini"), "[Measurements]\nRecord=1\n");
+    Form1& f = fx.make();
+    fx.platform->now = QDateTime::fromMSecsSinceEpoch(1796817600000, Qt::UTC);
+    f.network.operatorCode = "26207";
+    f.network.onNetwork = true;
+    f.network.cellRadio = "GSM";
+    f.network.cellLac = 1234;
+    struct Step {
+        const char* label;
+        int second;  // of the receiver's fix; -1: the receiver fell silent
+        std::int64_t cell;
+        const char* counter;
+    } const steps[] = {
+        {"first fix", 0, 4711, "Messungen: 1 (1 Zelle)"},
+        {"next fix, same cell", 1, 4711, "Messungen: 2 (1 Zelle)"},
+        {"next cell", 2, 4712, "Messungen: 3 (2 Zellen)"},
+        {"receiver silent", -1, 4713, "Messungen: 3 (2 Zellen)"},
+    };
+    EXPECT_FALSE(f.MessN->isHidden());
+    EXPECT_EQ(f.MessN->text(), QStringLiteral("Messungen: 0 (0 Zellen)"));
+    for (const Step& s : steps) {
+        f.network.cellCi = s.cell;
+        fx.platform->now = fx.platform->now.addMSecs(s.second < 0 ? 3000 : 1000);
+        if (s.second >= 0) {
+            const std::string t = "12000" + std::to_string(s.second);
+            f.output.gpsRmc =
+                funkor::nmeaSentence("GPRMC," + t + ",A,4836.3000,N,00930.0000,E,0.0,0.0,091226,,");
+            f.output.gpsGga =
+                funkor::nmeaSentence("GPGGA," + t + ",4836.3000,N,00930.0000,E,1,08,1.0,,M,,M,,");
+        }
+        f.measurementRecorder->tick();
+        EXPECT_EQ(f.MessN->text(), QString::fromUtf8(s.counter)) << s.label;
     }
 }
