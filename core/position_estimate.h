@@ -120,11 +120,11 @@ struct EstimatorTuning {
     double floorScale = 0.1;         // the part of it that does not average out
     double absoluteSigma = 80;       // m, the rows' own scatter
     double servingSpread = 0.45;     // σ of the serving area against its range
-    double rowOffset = 0.3;          // a row's distance from its mast / range
-    double pathLossExponent = 3.5;
-    double ratioSigma = 0.25;        // spread of log10 distance ratios (shadowing)
+    double pathLossExponent = 3.5;   // level falls 10 × this dB per decade
+    double shadowSigmaDb = 8;        // spread of levels around the path loss
     double ringSpread = 40;          // m, the advance's own error
-    double gridWeight = 0;           // 0: the weighted mean alone
+    double gridWeight = 0;           // weight of the levels; 0: the weighted mean alone
+    double centroidPrior = 1.5;      // the grid's prior σ against the mean's σ
     double centroidSigma = 0.55;     // the weighted mean's σ against the mean range
     double neighbourReach = 2.5;     // a neighbour is heard up to this × its range
     double accelerationNoise = 0.3;  // m/s², the filter's process noise at rest

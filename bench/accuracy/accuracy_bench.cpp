@@ -83,9 +83,9 @@ bool applyTune(EstimatorTuning& t, const std::string& kv) {
                                             {"r95Factor", &t.r95Factor},
                                             {"unknownNeighbourDb", &t.unknownNeighbourDb},
                                             {"servingSpread", &t.servingSpread},
-                                            {"rowOffset", &t.rowOffset},
                                             {"pathLossExponent", &t.pathLossExponent},
-                                            {"ratioSigma", &t.ratioSigma},
+                                            {"shadowSigmaDb", &t.shadowSigmaDb},
+                                            {"centroidPrior", &t.centroidPrior},
                                             {"ringSpread", &t.ringSpread},
                                             {"neighbourReach", &t.neighbourReach},
                                             {"gridWeight", &t.gridWeight},
@@ -141,6 +141,7 @@ double timePerEstimate(const EstimatorTuning& tuning) {
 int main(int argc, char** argv) {
     std::vector<std::uint64_t> seeds = {1, 2, 3};
     std::string onlyScenario, onlyDevice, csvDir;
+    bool noTrack = false;  // each tick on its own, without the track filter
     EstimatorTuning tuning;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -159,6 +160,8 @@ int main(int argc, char** argv) {
             onlyScenario = argv[++i];
         } else if (a == "--device" && i + 1 < argc) {
             onlyDevice = argv[++i];
+        } else if (a == "--no-track") {
+            noTrack = true;
         } else if (a == "--csv" && i + 1 < argc) {
             csvDir = argv[++i];
         } else if (a == "--tune" && i + 1 < argc) {
@@ -203,6 +206,7 @@ int main(int argc, char** argv) {
                 TrackState track;
                 for (const TrackPoint& tp : roadTrack(net, sc.speed, sc.minutes * 60, 4, seed)) {
                     const Observation obs = dev.observe(tp);
+                    if (noTrack) track = TrackState{};
                     const PositionEstimate a = servingCellEstimate(obs, lookups);
                     const PositionEstimate c = estimatePosition(obs, lookups, track, tuning);
                     if (!a.valid || !c.valid) continue;
