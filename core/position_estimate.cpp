@@ -550,8 +550,7 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
         }
         Snapshot prior = centroid;
         prior.var *= tu.centroidPrior * tu.centroidPrior;
-        snap = gridSnapshot(grid, ring, prior, tu);
-        e.timingAdvanceUsed = ring && (ring->inner > 0 || ring->outer < 2 * meanRange);
+        snap = gridSnapshot(grid, std::nullopt, prior, tu);
     } else if (ring && ring->inner <= 0) {
         // An advance of 0 says "within one step", no ring; it is left to the
         // cells' own reach.
@@ -583,7 +582,7 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     ++track.updates;
 
     // Without the grid, the advance's ring pulls the track onto it.
-    if (ring && tu.gridWeight <= 0) {
+    if (ring && ring->inner > 0) {
         const double dx = track.x[0] - ring->x, dy = track.x[1] - ring->y;
         const double dist = std::hypot(dx, dy);
         const double ringVar = ring->pullSigma * ring->pullSigma;
@@ -608,8 +607,11 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     // tens of metres off the street the device is on.
     const double sigma =
         std::sqrt(posVar + floorSigma * floorSigma + tu.absoluteSigma * tu.absoluteSigma);
-    e.r68 = tu.r68Factor * sigma;
-    e.r95 = tu.r95Factor * sigma;
+    // The radii, as measured: among wide cells (country) the rows' layout
+    // and the advance's ring do better than σ says, among small ones worse.
+    const double scale = std::pow(std::max(meanRange, 100.0) / 1000, tu.radiusRangeExponent);
+    e.r68 = tu.r68Factor * sigma * scale;
+    e.r95 = tu.r95Factor * sigma * scale;
     e.cellIdOnly = e.cells.size() == 1 && !e.timingAdvanceUsed;
     e.valid = true;
     return e;

@@ -86,6 +86,7 @@ bool applyTune(EstimatorTuning& t, const std::string& kv) {
                                             {"pathLossExponent", &t.pathLossExponent},
                                             {"shadowSigmaDb", &t.shadowSigmaDb},
                                             {"centroidPrior", &t.centroidPrior},
+                                            {"radiusRangeExponent", &t.radiusRangeExponent},
                                             {"ringSpread", &t.ringSpread},
                                             {"neighbourReach", &t.neighbourReach},
                                             {"gridWeight", &t.gridWeight},
