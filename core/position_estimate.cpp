@@ -551,10 +551,6 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
         Snapshot prior = centroid;
         prior.var *= tu.centroidPrior * tu.centroidPrior;
         snap = gridSnapshot(grid, std::nullopt, prior, tu);
-    } else if (ring && ring->inner <= 0) {
-        // An advance of 0 says "within one step", no ring; it is left to the
-        // cells' own reach.
-        ring.reset();
     }
     const double floor = tu.floorScale * std::sqrt(snap.var);
     const double tickVar = tu.tickSigmaScale * tu.tickSigmaScale * snap.var;
@@ -582,17 +578,22 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     ++track.updates;
 
     // Without the grid, the advance's ring pulls the track onto it.
-    if (ring && ring->inner > 0) {
+    // An advance of 0 says "within one step": a track beyond that step is
+    // pulled inside it, one within it is left to the cells' own reach.
+    const bool beyondFirstStep =
+        ring && ring->inner <= 0 && tu.firstStepPull > 0 &&
+        std::hypot(track.x[0] - ring->x, track.x[1] - ring->y) > ring->outer;
+    if (ring && (ring->inner > 0 || beyondFirstStep)) {
         const double dx = track.x[0] - ring->x, dy = track.x[1] - ring->y;
         const double dist = std::hypot(dx, dy);
+        const double radius = ring->inner > 0 ? ring->radius : tu.firstStepPull * ring->outer;
         const double ringVar = ring->pullSigma * ring->pullSigma;
         const double posVar = (track.p[0][0] + track.p[1][1]) / 2;
         e.timingAdvanceUsed = false;
         if (dist > 30 && ringVar < 4 * posVar) {
             const double h[2][4] = {{dx / dist, dy / dist, 0, 0}, {0, 0, 0, 0}};
             // Linearised about the track: z - h(x) + H x.
-            const double z[2] = {ring->radius - dist + (dx * track.x[0] + dy * track.x[1]) / dist,
-                                 0};
+            const double z[2] = {radius - dist + (dx * track.x[0] + dy * track.x[1]) / dist, 0};
             const double r[2][2] = {{ringVar, 0}, {0, 0}};
             update(track, 1, h, z, r, tu.gate);
             e.timingAdvanceUsed = true;

@@ -130,6 +130,8 @@ struct EstimatorTuning {
     double pathLossExponent = 3.5;      // level falls 10 × this dB per decade
     double shadowSigmaDb = 8;           // spread of levels around the path loss
     double ringSpread = 40;             // m, the advance's own error
+    double firstStepPull = 0.85;        // an advance of 0 pulls a track beyond the
+                                        // step to this share of it; 0: never
     double gridWeight = 0;              // weight of the levels; 0: the weighted mean alone
     double centroidPrior = 1.5;         // the grid's prior σ against the mean's σ
     double centroidSigma = 0.55;        // the weighted mean's σ against the mean range

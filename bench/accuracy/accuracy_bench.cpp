@@ -87,6 +87,7 @@ bool applyTune(EstimatorTuning& t, const std::string& kv) {
                                             {"shadowSigmaDb", &t.shadowSigmaDb},
                                             {"centroidPrior", &t.centroidPrior},
                                             {"radiusRangeExponent", &t.radiusRangeExponent},
+                                            {"firstStepPull", &t.firstStepPull},
                                             {"ringSpread", &t.ringSpread},
                                             {"neighbourReach", &t.neighbourReach},
                                             {"gridWeight", &t.gridWeight},

@@ -233,6 +233,21 @@ const EstimateRow kRows[] = {
      0,
      1940,
      250},
+    // The same site with an advance of 0: within 553 m of the mast. The
+    // rows alone put the device about 1.4 km north; it is pulled inside.
+    {"a GSM advance of 0 pulls a track beyond the first step inside it",
+     {{"GSM", 100, 11, -1, 0, 600, 2500},
+      {"GSM", 100, 12, -1, 520, -300, 2500},
+      {"GSM", 100, 13, -1, -520, -300, 2500},
+      {"GSM", 100, 21, -1, 0, 4000, 2500}},
+     std::vector<Tick>(10, Tick{withTa(cell(G, 100, 11, -80), 0), {cell(G, 100, 21, -88)}}),
+     2,
+     0,
+     false,
+     true,
+     0,
+     470,
+     150},
     // CI 12 shares the number of the serving cell's site but lies 20 km
     // away: another site. Taken for a sector, it would put the mast 10 km
     // east; without it the mast is no better known than the serving row, too
