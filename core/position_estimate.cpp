@@ -330,7 +330,6 @@ struct GridCell {
 struct Ring {
     double x = 0, y = 0;          // the mast
     double inner = 0, outer = 0;  // the step's distances
-    double sigma = 0;             // error at the step's edges
     double radius = 0;            // the step's middle
     double pullSigma = 0;         // error around the middle
 };
@@ -348,10 +347,9 @@ struct Snapshot {
 //   distance to the mast and the sector antenna's pattern (12 dB down at
 //   65° off its direction, at most 20); the spread of the differences
 //   between measured and predicted levels is the shadowing's;
-// - the advance's ring around the serving cell's mast;
 // - the weighted mean of the rows, as a broad prior.
-double logLikelihood(const std::vector<GridCell>& cells, const std::optional<Ring>& ring,
-                     const Snapshot& prior, double x, double y, const EstimatorTuning& tu) {
+double logLikelihood(const std::vector<GridCell>& cells, const Snapshot& prior, double x, double y,
+                     const EstimatorTuning& tu) {
     double ll = 0;
     double sum = 0, sum2 = 0;
     int levels = 0;
@@ -382,11 +380,6 @@ double logLikelihood(const std::vector<GridCell>& cells, const std::optional<Rin
         const double spread = sum2 - sum * sum / levels;  // Σ (r - mean r)²
         ll -= 0.5 * tu.gridWeight * spread / (tu.shadowSigmaDb * tu.shadowSigmaDb);
     }
-    if (ring) {
-        const double d = std::hypot(x - ring->x, y - ring->y);
-        const double r = std::max({0.0, ring->inner - d, d - ring->outer}) / ring->sigma;
-        ll -= 0.5 * r * r;
-    }
     if (prior.var > 0) {
         const double dx = x - prior.x, dy = y - prior.y;
         ll -= 0.5 * (dx * dx + dy * dy) / prior.var;
@@ -394,8 +387,8 @@ double logLikelihood(const std::vector<GridCell>& cells, const std::optional<Rin
     return ll;
 }
 
-Snapshot gridSnapshot(const std::vector<GridCell>& cells, const std::optional<Ring>& ring,
-                      const Snapshot& prior, const EstimatorTuning& tu) {
+Snapshot gridSnapshot(const std::vector<GridCell>& cells, const Snapshot& prior,
+                      const EstimatorTuning& tu) {
     const double half = std::clamp(3 * std::sqrt(prior.var), 300.0, 30000.0);
     constexpr int kSide = 25;
     const double step = 2 * half / (kSide - 1);
@@ -405,7 +398,7 @@ Snapshot gridSnapshot(const std::vector<GridCell>& cells, const std::optional<Ri
     for (int j = 0; j < kSide; ++j) {
         for (int i = 0; i < kSide; ++i) {
             const double v =
-                logLikelihood(cells, ring, prior, cx - half + i * step, cy - half + j * step, tu);
+                logLikelihood(cells, prior, cx - half + i * step, cy - half + j * step, tu);
             ll[static_cast<std::size_t>(j * kSide + i)] = v;
             best = std::max(best, v);
         }
@@ -500,7 +493,7 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
 
     // The advance: the device lies between its step's inner and outer
     // distance from the serving cell's mast, up to the measurement's own
-    // error and that of the mast's position.
+    // error, the step's width and the error of the mast's position.
     std::optional<Ring> ring;
     const UsedCell& servingCell = e.cells.front();
     std::optional<SiteGuess> servingSite;
@@ -513,9 +506,8 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
         r.inner = *obs.serving->timingAdvance * step;
         r.outer = r.inner + step;
         r.radius = *obs.serving->timingAdvanceMetres();
-        r.sigma =
-            std::sqrt(servingSite->sigma * servingSite->sigma + tu.ringSpread * tu.ringSpread);
-        r.pullSigma = std::sqrt(step * step / 12 + r.sigma * r.sigma);
+        r.pullSigma = std::sqrt(step * step / 12 + servingSite->sigma * servingSite->sigma +
+                                tu.ringSpread * tu.ringSpread);
         ring = r;
     }
 
@@ -550,7 +542,7 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
         }
         Snapshot prior = centroid;
         prior.var *= tu.centroidPrior * tu.centroidPrior;
-        snap = gridSnapshot(grid, std::nullopt, prior, tu);
+        snap = gridSnapshot(grid, prior, tu);
     }
     const double floor = tu.floorScale * std::sqrt(snap.var);
     const double tickVar = tu.tickSigmaScale * tu.tickSigmaScale * snap.var;

@@ -46,13 +46,13 @@
 //    being followed, and the speed stays below 200 km/h. Its process noise
 //    grows with the speed. Standing still, the estimate settles on the mean
 //    of the readings.
-// 5. The serving cell's timing advance (GSM 553.5 m, LTE 78.12 m a step;
-//    an advance of 0 is no ring) then pulls the track onto the ring around
-//    the mast, taken as the mean of the rows of the mast's sectors where
-//    the database has them, else the row itself. The sectors are the cells
-//    numbered as operators number a site's sectors (LTE: the same eNodeB,
-//    cell id / 256; GSM and UMTS: all but the last decimal digit) whose rows
-//    lie close to the cell's own.
+// 5. The serving cell's timing advance (GSM 553.5 m, LTE 78.12 m a step)
+//    then pulls the track onto the ring around the mast (an advance of 0:
+//    inside the first step, where the track lies beyond it). The mast is
+//    the mean of the rows of its sectors where the database has them, else
+//    the row itself. The sectors are the cells numbered as operators number
+//    a site's sectors (LTE: the same eNodeB, cell id / 256; GSM and UMTS:
+//    all but the last decimal digit) whose rows lie close to the cell's own.
 // 6. The radii: the track's spread plus what averaging cannot take away
 //    (the rows' own displacement), times factors measured on the radio
 //    simulator (bench/accuracy) so that r68 holds for about 68 % of fixes;
