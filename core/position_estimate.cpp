@@ -600,9 +600,11 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     // tens of metres off the street the device is on.
     const double sigma =
         std::sqrt(posVar + floorSigma * floorSigma + tu.absoluteSigma * tu.absoluteSigma);
-    // The radii, as measured: among wide cells (country) the rows' layout
-    // and the advance's ring do better than σ says, among small ones worse.
-    const double scale = std::pow(std::max(meanRange, 100.0) / 1000, tu.radiusRangeExponent);
+    // The radii, as measured: among small cells (town) the rows' layout does
+    // worse than σ says; among wide ones (country) the advance's ring does
+    // better, and without it they are taken as they are.
+    double scale = std::pow(std::max(meanRange, 100.0) / 1000, tu.radiusRangeExponent);
+    if (!e.timingAdvanceUsed) scale = std::max(scale, 1.0);
     e.r68 = tu.r68Factor * sigma * scale;
     e.r95 = tu.r95Factor * sigma * scale;
     e.cellIdOnly = e.cells.size() == 1 && !e.timingAdvanceUsed;

@@ -9,7 +9,8 @@
 // estimate over 20 cells. Prints JSON.
 //
 //   funkor-accuracy-bench [--seeds 1,2,3] [--scenario city-walk] [--device lte|gsm]
-//                         [--tune name=value ...] [--csv DIR]
+//                         [--tune name=value ...] [--csv DIR] [--no-track]
+//                         [--no-timing-advance]
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -143,7 +144,8 @@ double timePerEstimate(const EstimatorTuning& tuning) {
 int main(int argc, char** argv) {
     std::vector<std::uint64_t> seeds = {1, 2, 3};
     std::string onlyScenario, onlyDevice, csvDir;
-    bool noTrack = false;  // each tick on its own, without the track filter
+    bool noTrack = false;          // each tick on its own, without the track filter
+    bool noTimingAdvance = false;  // a device that does not report it (Quectel idle)
     EstimatorTuning tuning;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -164,6 +166,8 @@ int main(int argc, char** argv) {
             onlyDevice = argv[++i];
         } else if (a == "--no-track") {
             noTrack = true;
+        } else if (a == "--no-timing-advance") {
+            noTimingAdvance = true;
         } else if (a == "--csv" && i + 1 < argc) {
             csvDir = argv[++i];
         } else if (a == "--tune" && i + 1 < argc) {
@@ -174,7 +178,8 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: funkor-accuracy-bench [--seeds 1,2,3] [--scenario NAME] "
-                         "[--device lte|gsm] [--tune name=value] [--csv DIR]\n");
+                         "[--device lte|gsm] [--tune name=value] [--csv DIR] [--no-track] "
+                         "[--no-timing-advance]\n");
             return 2;
         }
     }
@@ -204,6 +209,7 @@ int main(int argc, char** argv) {
                 DeviceOptions dopt;
                 dopt.neighboursWithIdentity = !lte;
                 dopt.maxNeighbours = lte ? 8 : 6;
+                dopt.timingAdvance = !noTimingAdvance;
                 Device dev(net, dopt, seed);
                 TrackState track;
                 for (const TrackPoint& tp : roadTrack(net, sc.speed, sc.minutes * 60, 4, seed)) {
