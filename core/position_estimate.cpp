@@ -147,36 +147,48 @@ void fillRanges(std::vector<UsedCell>& cells) {
     }
 }
 
-// The mast of the serving cell: the mean of the rows of its site's sectors
-// (LTE: the same eNodeB, cell id / 256), with the error of that guess.
-void mastOf(const UsedCell& serving, const CellLookups& db, const Plane& plane, double& mx,
-            double& my, double& sigma) {
-    double sx = 0, sy = 0;
-    int n = 0;
-    auto add = [&](const KnownCell& c) {
-        double x = 0, y = 0;
-        plane.toXY(c.latitude, c.longitude, x, y);
-        sx += x;
-        sy += y;
-        ++n;
-    };
-    add(serving.row);
-    const CellDbKey& k = serving.row.key;
-    if ((k.radio == "LTE") && db.find) {
-        const std::int64_t enb = k.cell / 256;
-        for (int sector = 0; sector < 8; ++sector) {
+// The sibling sectors of a cell's site as the operators number them: LTE
+// cells of one eNodeB share cell id / 256; GSM and UMTS sites commonly
+// count their sectors in the last decimal digit. A guessed sibling counts
+// only where its row lies close to the cell's own, as sectors of one mast
+// do; a cell of another site that happens to share the number is left out.
+struct SiteGuess {
+    double x = 0, y = 0;  // the mast, in the plane
+    int rows = 1;         // the cell's own row and its siblings'
+    double sigma = 0;     // error of the mast's position
+};
+
+SiteGuess siteOf(const KnownCell& row, double range, const CellLookups& db, const Plane& plane) {
+    SiteGuess g;
+    plane.toXY(row.latitude, row.longitude, g.x, g.y);
+    const double ownX = g.x, ownY = g.y;
+    const CellDbKey& k = row.key;
+    if (db.find) {
+        const bool lte = k.radio == "LTE" || k.radio == "NR";
+        const std::int64_t base = lte ? k.cell / 256 * 256 : k.cell / 10 * 10;
+        const int count = lte ? 8 : 10;
+        for (int sector = 0; sector < count; ++sector) {
             CellDbKey sib = k;
-            sib.cell = enb * 256 + sector;
+            sib.cell = base + sector;
             if (sib.cell == k.cell) continue;
-            if (auto row = db.find(sib)) add(*row);
+            const auto other = db.find(sib);
+            if (!other) continue;
+            double x = 0, y = 0;
+            plane.toXY(other->latitude, other->longitude, x, y);
+            if (std::hypot(x - ownX, y - ownY) > 1.2 * std::max(range, 1.0 * reachOf(*other)))
+                continue;
+            g.x += x;
+            g.y += y;
+            ++g.rows;
         }
     }
-    mx = sx / n;
-    my = sy / n;
+    g.x /= g.rows;
+    g.y /= g.rows;
     // A sector's row lies about a third of its range out from the mast; the
     // mean of three sectors comes close to the mast, of two halfway.
-    const double offset = serving.rangeMetres * 0.35;
-    sigma = n >= 3 ? offset * 0.35 : n == 2 ? offset * 0.6 : offset;
+    const double offset = range * 0.35;
+    g.sigma = g.rows >= 3 ? offset * 0.35 : g.rows == 2 ? offset * 0.6 : offset;
+    return g;
 }
 
 void predict(TrackState& t, double dt, const EstimatorTuning& tu) {
@@ -304,12 +316,22 @@ void limitSpeed(TrackState& t, double maxSpeed) {
 }
 
 struct GridCell {
-    double x = 0, y = 0;
+    double x = 0, y = 0;  // the row
     double range = 0;
+    double reach = 0;  // the range, but never below half the radio's typical
+                       // one: a row of a few samples spans a short stretch
     std::optional<double> signal;
+    bool serving = false;
+    // Where the site's mast is known from the sibling sectors: the mast and
+    // the sector's direction (unit vector from the mast to the row).
+    bool sector = false;
+    double mastX = 0, mastY = 0, dirX = 0, dirY = 0;
 };
 struct Ring {
-    double x = 0, y = 0, radius = 0, sigma = 0;
+    double x = 0, y = 0;          // the mast
+    double inner = 0, outer = 0;  // the step's distances
+    double radius = 0;            // the step's middle
+    double pullSigma = 0;         // error around the middle
 };
 struct Snapshot {
     double x = 0, y = 0;
@@ -317,65 +339,66 @@ struct Snapshot {
 };
 
 // The log-likelihood of the device at (x, y):
-// - within reach of every cell it hears: beyond a row's range the
-//   likelihood falls off over a third of the range; the serving cell's
-//   area holds it closer (its row is the centroid of where it serves);
-// - the levels against the reference cell's: a cell heard Δ dB weaker is
-//   about 10^(Δ / 10n) times as far (n the path-loss exponent); distances
-//   are taken from the rows plus a part of their range, since a row is not
-//   the mast;
-// - the advance's ring around the serving cell's mast.
-double logLikelihood(const std::vector<GridCell>& cells, int reference, int serving,
-                     const std::optional<Ring>& ring, double x, double y,
+// - the serving cell's area holds it near the row (its row is the centroid
+//   of where the cell serves); a neighbour is heard well beyond the area it
+//   serves, so only far beyond its range does it count against a point;
+// - the levels of the cells whose mast and direction are known: a point
+//   predicts each level up to a common constant by the path loss over the
+//   distance to the mast and the sector antenna's pattern (12 dB down at
+//   65° off its direction, at most 20); the spread of the differences
+//   between measured and predicted levels is the shadowing's;
+// - the weighted mean of the rows, as a broad prior.
+double logLikelihood(const std::vector<GridCell>& cells, const Snapshot& prior, double x, double y,
                      const EstimatorTuning& tu) {
     double ll = 0;
-    double refLog = 0;
-    if (reference >= 0) {
-        const GridCell& r = cells[static_cast<std::size_t>(reference)];
-        refLog = std::log10(std::hypot(x - r.x, y - r.y) + tu.rowOffset * r.range);
-    }
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        const GridCell& c = cells[i];
+    double sum = 0, sum2 = 0;
+    int levels = 0;
+    for (const GridCell& c : cells) {
         const double d = std::hypot(x - c.x, y - c.y);
-        if (static_cast<int>(i) == serving) {
+        if (c.serving) {
             const double s = tu.servingSpread * c.range;
             ll -= 0.5 * d * d / (s * s);
         } else {
-            // A neighbour is heard well beyond the area it serves.
-            const double over = std::max(0.0, d - tu.neighbourReach * c.range);
-            const double s = c.range;
-            ll -= 0.5 * over * over / (s * s);
+            const double over = std::max(0.0, d - tu.neighbourReach * c.reach);
+            ll -= 0.5 * over * over / (c.reach * c.reach);
         }
-        if (reference >= 0 && static_cast<int>(i) != reference && c.signal) {
-            const double delta = *cells[static_cast<std::size_t>(reference)].signal - *c.signal;
-            const double predicted = delta / (10 * tu.pathLossExponent);
-            const double measured = std::log10(d + tu.rowOffset * c.range) - refLog;
-            const double r = (measured - predicted) / tu.ratioSigma;
-            ll -= 0.5 * r * r;
+        if (c.sector && c.signal) {
+            const double mx = x - c.mastX, my = y - c.mastY;
+            const double dm2 = std::max(mx * mx + my * my, 900.0);
+            const double cosOff =
+                std::clamp((mx * c.dirX + my * c.dirY) / std::sqrt(dm2), -1.0, 1.0);
+            const double off = std::acos(cosOff) * (180 / M_PI) / 65;
+            const double gain = -std::min(12 * off * off, 20.0);
+            const double predicted = -5 * tu.pathLossExponent * std::log10(dm2) + gain;
+            const double r = *c.signal - predicted;
+            sum += r;
+            sum2 += r * r;
+            ++levels;
         }
     }
-    if (ring) {
-        const double r = (std::hypot(x - ring->x, y - ring->y) - ring->radius) / ring->sigma;
-        ll -= 0.5 * r * r;
+    if (levels >= 2) {
+        const double spread = sum2 - sum * sum / levels;  // Σ (r - mean r)²
+        ll -= 0.5 * tu.gridWeight * spread / (tu.shadowSigmaDb * tu.shadowSigmaDb);
+    }
+    if (prior.var > 0) {
+        const double dx = x - prior.x, dy = y - prior.y;
+        ll -= 0.5 * (dx * dx + dy * dy) / prior.var;
     }
     return ll;
 }
 
-Snapshot gridSnapshot(const std::vector<GridCell>& cells, int reference, int serving,
-                      const std::optional<Ring>& ring, double cx, double cy, double meanRange,
+Snapshot gridSnapshot(const std::vector<GridCell>& cells, const Snapshot& prior,
                       const EstimatorTuning& tu) {
-    double half = 1.5 * meanRange;
-    for (const GridCell& c : cells)
-        half = std::max(half, std::hypot(c.x - cx, c.y - cy) + 0.5 * c.range);
-    half = std::clamp(half, 300.0, 30000.0);
-    constexpr int kSide = 31;
+    const double half = std::clamp(3 * std::sqrt(prior.var), 300.0, 30000.0);
+    constexpr int kSide = 25;
     const double step = 2 * half / (kSide - 1);
+    const double cx = prior.x, cy = prior.y;
     static thread_local std::vector<double> ll(kSide * kSide);
     double best = -1e300;
     for (int j = 0; j < kSide; ++j) {
         for (int i = 0; i < kSide; ++i) {
-            const double v = logLikelihood(cells, reference, serving, ring, cx - half + i * step,
-                                           cy - half + j * step, tu);
+            const double v =
+                logLikelihood(cells, prior, cx - half + i * step, cy - half + j * step, tu);
             ll[static_cast<std::size_t>(j * kSide + i)] = v;
             best = std::max(best, v);
         }
@@ -461,47 +484,65 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     }
     e.cellsUsed = static_cast<int>(e.cells.size());
 
-    // The tick's own position: the likelihood of the cells' rows, ranges,
-    // levels and the advance, over a grid around the weighted mean.
-    std::vector<GridCell> grid;
-    int reference = -1;
-    for (const UsedCell& u : e.cells) {
-        GridCell g;
-        plane.toXY(u.row.latitude, u.row.longitude, g.x, g.y);
-        g.range = u.rangeMetres;
-        g.signal = u.signalDbm;
-        if (u.signalDbm && (reference < 0 || u.serving ||
-                            (!e.cells[static_cast<std::size_t>(reference)].serving &&
-                             *u.signalDbm > *grid[static_cast<std::size_t>(reference)].signal))) {
-            reference = static_cast<int>(grid.size());
-        }
-        grid.push_back(g);
-    }
+    // The weighted mean of the rows and its error.
+    Snapshot centroid;
+    centroid.x = mx;
+    centroid.y = my;
+    const double centroidSd = tu.centroidSigma * meanRange * (0.4 + 0.6 * std::sqrt(sumW2));
+    centroid.var = centroidSd * centroidSd;
+
+    // The advance: the device lies between its step's inner and outer
+    // distance from the serving cell's mast, up to the measurement's own
+    // error, the step's width and the error of the mast's position.
     std::optional<Ring> ring;
     const UsedCell& servingCell = e.cells.front();
-    // An advance of 0 says "within one step", no ring; it is left to the
-    // cells' own reach.
-    if (servingCell.serving && obs.serving && obs.serving->timingAdvance &&
-        *obs.serving->timingAdvance > 0) {
+    std::optional<SiteGuess> servingSite;
+    if (servingCell.serving && obs.serving && obs.serving->timingAdvance) {
+        servingSite = siteOf(servingCell.row, servingCell.rangeMetres, db, plane);
         Ring r;
-        double mastSigma = 0;
-        mastOf(servingCell, db, plane, r.x, r.y, mastSigma);
-        r.radius = *obs.serving->timingAdvanceMetres();
+        r.x = servingSite->x;
+        r.y = servingSite->y;
         const double step = timingAdvanceStep(obs.serving->radio);
-        r.sigma =
-            std::sqrt(step * step / 12 + mastSigma * mastSigma + tu.ringSpread * tu.ringSpread);
+        r.inner = *obs.serving->timingAdvance * step;
+        r.outer = r.inner + step;
+        r.radius = *obs.serving->timingAdvanceMetres();
+        r.pullSigma = std::sqrt(step * step / 12 + servingSite->sigma * servingSite->sigma +
+                                tu.ringSpread * tu.ringSpread);
         ring = r;
-        e.timingAdvanceUsed = true;
     }
-    Snapshot snap;
+
+    Snapshot snap = centroid;
     if (tu.gridWeight > 0) {
-        snap = gridSnapshot(grid, reference, servingCell.serving ? 0 : -1, ring, mx, my, meanRange,
-                            tu);
-    } else {
-        snap.x = mx;
-        snap.y = my;
-        const double sigma = tu.centroidSigma * meanRange * (0.4 + 0.6 * std::sqrt(sumW2));
-        snap.var = sigma * sigma;
+        // The tick's own position: the cells' rows, their sectors' levels and
+        // the advance over a grid around the weighted mean.
+        std::vector<GridCell> grid;
+        grid.reserve(e.cells.size());
+        for (const UsedCell& u : e.cells) {
+            GridCell g;
+            plane.toXY(u.row.latitude, u.row.longitude, g.x, g.y);
+            g.range = u.rangeMetres;
+            g.reach = std::max(u.rangeMetres, typicalRange(u.row.key.radio) / 2);
+            g.signal = u.signalDbm;
+            g.serving = u.serving;
+            if (u.signalDbm) {
+                const SiteGuess site = u.serving && servingSite
+                                           ? *servingSite
+                                           : siteOf(u.row, u.rangeMetres, db, plane);
+                const double dx = g.x - site.x, dy = g.y - site.y;
+                const double len = std::hypot(dx, dy);
+                if (site.rows >= 2 && len > 1) {
+                    g.sector = true;
+                    g.mastX = site.x;
+                    g.mastY = site.y;
+                    g.dirX = dx / len;
+                    g.dirY = dy / len;
+                }
+            }
+            grid.push_back(g);
+        }
+        Snapshot prior = centroid;
+        prior.var *= tu.centroidPrior * tu.centroidPrior;
+        snap = gridSnapshot(grid, prior, tu);
     }
     const double floor = tu.floorScale * std::sqrt(snap.var);
     const double tickVar = tu.tickSigmaScale * tu.tickSigmaScale * snap.var;
@@ -529,17 +570,22 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     ++track.updates;
 
     // Without the grid, the advance's ring pulls the track onto it.
-    if (ring && tu.gridWeight <= 0) {
+    // An advance of 0 says "within one step": a track beyond that step is
+    // pulled inside it, one within it is left to the cells' own reach.
+    const bool beyondFirstStep =
+        ring && ring->inner <= 0 && tu.firstStepPull > 0 &&
+        std::hypot(track.x[0] - ring->x, track.x[1] - ring->y) > ring->outer;
+    if (ring && (ring->inner > 0 || beyondFirstStep)) {
         const double dx = track.x[0] - ring->x, dy = track.x[1] - ring->y;
         const double dist = std::hypot(dx, dy);
-        const double ringVar = ring->sigma * ring->sigma;
+        const double radius = ring->inner > 0 ? ring->radius : tu.firstStepPull * ring->outer;
+        const double ringVar = ring->pullSigma * ring->pullSigma;
         const double posVar = (track.p[0][0] + track.p[1][1]) / 2;
         e.timingAdvanceUsed = false;
         if (dist > 30 && ringVar < 4 * posVar) {
             const double h[2][4] = {{dx / dist, dy / dist, 0, 0}, {0, 0, 0, 0}};
             // Linearised about the track: z - h(x) + H x.
-            const double z[2] = {ring->radius - dist + (dx * track.x[0] + dy * track.x[1]) / dist,
-                                 0};
+            const double z[2] = {radius - dist + (dx * track.x[0] + dy * track.x[1]) / dist, 0};
             const double r[2][2] = {{ringVar, 0}, {0, 0}};
             update(track, 1, h, z, r, tu.gate);
             e.timingAdvanceUsed = true;
@@ -554,8 +600,13 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     // tens of metres off the street the device is on.
     const double sigma =
         std::sqrt(posVar + floorSigma * floorSigma + tu.absoluteSigma * tu.absoluteSigma);
-    e.r68 = tu.r68Factor * sigma;
-    e.r95 = tu.r95Factor * sigma;
+    // The radii, as measured: among small cells (town) the rows' layout does
+    // worse than σ says; among wide ones (country) the advance's ring does
+    // better, and without it they are taken as they are.
+    double scale = std::pow(std::max(meanRange, 100.0) / 1000, tu.radiusRangeExponent);
+    if (!e.timingAdvanceUsed) scale = std::max(scale, 1.0);
+    e.r68 = tu.r68Factor * sigma * scale;
+    e.r95 = tu.r95Factor * sigma * scale;
     e.cellIdOnly = e.cells.size() == 1 && !e.timingAdvanceUsed;
     e.valid = true;
     return e;

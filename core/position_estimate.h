@@ -30,26 +30,33 @@
 //    from the distances to the other rows of the same observation, or the
 //    radio's typical reach when there are none; the estimate says so.
 // 3. The rows are averaged with weights that fall with the level against
-//    the strongest cell's (a cell 8 dB weaker counts 1/e as much). Row
-//    errors of different cells are independent, so many cells of similar
-//    level average out better than the strongest alone. The tick's error
-//    is a share of the cells' mean range, smaller the more cells share the
-//    weight. (A likelihood over a grid, with distance ratios from the
-//    levels, is kept as an option, `gridWeight`; on the simulator it did
-//    worse than the mean, since rows are not masts.)
+//    the strongest cell's (a cell 8 dB weaker counts 1/e as much: a level
+//    falls about 35 dB per decade of distance, so this is the weight
+//    1 / distance² of the path loss). Row errors of different cells are
+//    independent, so many cells of similar level average out better than
+//    the strongest alone. The tick's error is a share of the cells' mean
+//    range, smaller the more cells share the weight. (A likelihood over a
+//    grid, with each sector's mast, direction and antenna pattern predicting
+//    the levels, is kept as an option, `gridWeight`; on the simulator the
+//    shadowing leaves it broad and with several peaks, and it did worse
+//    than the mean.)
 // 4. A Kalman filter (position and velocity) follows the device: a tick's
 //    position moves the track by its error against the track's, a reading
 //    far outside both is taken with a matching loss of trust instead of
 //    being followed, and the speed stays below 200 km/h. Its process noise
 //    grows with the speed. Standing still, the estimate settles on the mean
 //    of the readings.
-// 5. The serving cell's timing advance (GSM 553.5 m, LTE 78.12 m a step;
-//    an advance of 0 is no ring) then pulls the track onto the ring around
-//    the mast, taken as the mean of the rows of the mast's sectors (LTE:
-//    cell id / 256) where the database has them, else the row itself.
+// 5. The serving cell's timing advance (GSM 553.5 m, LTE 78.12 m a step)
+//    then pulls the track onto the ring around the mast (an advance of 0:
+//    inside the first step, where the track lies beyond it). The mast is
+//    the mean of the rows of its sectors where the database has them, else
+//    the row itself. The sectors are the cells numbered as operators number
+//    a site's sectors (LTE: the same eNodeB, cell id / 256; GSM and UMTS:
+//    all but the last decimal digit) whose rows lie close to the cell's own.
 // 6. The radii: the track's spread plus what averaging cannot take away
 //    (the rows' own displacement), times factors measured on the radio
-//    simulator (bench/accuracy) so that r68 holds for about 68 % of fixes.
+//    simulator (bench/accuracy) so that r68 holds for about 68 % of fixes;
+//    among wide cells they come out a little smaller than among small ones.
 namespace funkor {
 
 // A cell as the database gives it; `unit` is the PCI/PSC where known.
@@ -113,25 +120,28 @@ struct PositionEstimate {
 // Knobs of the estimator; the defaults are the values measured best on the
 // simulator's scenarios.
 struct EstimatorTuning {
-    double signalDbPerFactor = 8.0;  // weight × 1/e per this many dB weaker
-    double samplesExponent = 0.0;    // weight ∝ samples^this (up to 100)
-    double rangeExponent = 0.0;      // weight ∝ 1 / range^this
-    double tickSigmaScale = 1.0;     // a tick's σ against its likelihood's spread
-    double floorScale = 0.1;         // the part of it that does not average out
-    double absoluteSigma = 80;       // m, the rows' own scatter
-    double servingSpread = 0.45;     // σ of the serving area against its range
-    double rowOffset = 0.3;          // a row's distance from its mast / range
-    double pathLossExponent = 3.5;
-    double ratioSigma = 0.25;        // spread of log10 distance ratios (shadowing)
-    double ringSpread = 40;          // m, the advance's own error
-    double gridWeight = 0;           // 0: the weighted mean alone
-    double centroidSigma = 0.55;     // the weighted mean's σ against the mean range
-    double neighbourReach = 2.5;     // a neighbour is heard up to this × its range
-    double accelerationNoise = 0.3;  // m/s², the filter's process noise at rest
-    double speedNoise = 0.3;         // its growth per m/s of speed
-    double maxSpeed = 200 / 3.6;     // m/s
-    double gate = 3.0;               // σ beyond which a reading loses trust
-    double r68Factor = 1.07;         // σ to the 68 % and 95 % radii
+    double signalDbPerFactor = 8.0;     // weight × 1/e per this many dB weaker
+    double samplesExponent = 0.0;       // weight ∝ samples^this (up to 100)
+    double rangeExponent = 0.0;         // weight ∝ 1 / range^this
+    double tickSigmaScale = 1.0;        // a tick's σ against its likelihood's spread
+    double floorScale = 0.1;            // the part of it that does not average out
+    double absoluteSigma = 80;          // m, the rows' own scatter
+    double servingSpread = 0.45;        // σ of the serving area against its range
+    double pathLossExponent = 3.5;      // level falls 10 × this dB per decade
+    double shadowSigmaDb = 8;           // spread of levels around the path loss
+    double ringSpread = 40;             // m, the advance's own error
+    double firstStepPull = 0.85;        // an advance of 0 pulls a track beyond the
+                                        // step to this share of it; 0: never
+    double gridWeight = 0;              // weight of the levels; 0: the weighted mean alone
+    double centroidPrior = 1.5;         // the grid's prior σ against the mean's σ
+    double centroidSigma = 0.55;        // the weighted mean's σ against the mean range
+    double neighbourReach = 2.5;        // a neighbour is heard up to this × its range
+    double accelerationNoise = 0.3;     // m/s², the filter's process noise at rest
+    double speedNoise = 0.3;            // its growth per m/s of speed
+    double maxSpeed = 200 / 3.6;        // m/s
+    double gate = 3.0;                  // σ beyond which a reading loses trust
+    double radiusRangeExponent = -0.1;  // radii × (mean range / 1 km)^this
+    double r68Factor = 0.92;            // σ to the 68 % and 95 % radii
     double r95Factor = 2.4;
     double unknownNeighbourDb = 10;  // a neighbour without a level: this much
                                      // below the weakest measured one

@@ -9,7 +9,8 @@
 // estimate over 20 cells. Prints JSON.
 //
 //   funkor-accuracy-bench [--seeds 1,2,3] [--scenario city-walk] [--device lte|gsm]
-//                         [--tune name=value ...] [--csv DIR] [--learning]
+//                         [--tune name=value ...] [--csv DIR] [--no-track]
+//                         [--no-timing-advance] [--learning]
 //
 // With --learning it measures instead what cells learned from a first drive
 // do for a second one over a damaged database (learning_mode.cpp).
@@ -87,9 +88,11 @@ bool applyTune(EstimatorTuning& t, const std::string& kv) {
                                             {"r95Factor", &t.r95Factor},
                                             {"unknownNeighbourDb", &t.unknownNeighbourDb},
                                             {"servingSpread", &t.servingSpread},
-                                            {"rowOffset", &t.rowOffset},
                                             {"pathLossExponent", &t.pathLossExponent},
-                                            {"ratioSigma", &t.ratioSigma},
+                                            {"shadowSigmaDb", &t.shadowSigmaDb},
+                                            {"centroidPrior", &t.centroidPrior},
+                                            {"radiusRangeExponent", &t.radiusRangeExponent},
+                                            {"firstStepPull", &t.firstStepPull},
                                             {"ringSpread", &t.ringSpread},
                                             {"neighbourReach", &t.neighbourReach},
                                             {"gridWeight", &t.gridWeight},
@@ -146,6 +149,8 @@ int main(int argc, char** argv) {
     std::vector<std::uint64_t> seeds = {1, 2, 3};
     std::string onlyScenario, onlyDevice, csvDir;
     bool learning = false;
+    bool noTrack = false;          // each tick on its own, without the track filter
+    bool noTimingAdvance = false;  // a device that does not report it (Quectel idle)
     EstimatorTuning tuning;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -166,6 +171,10 @@ int main(int argc, char** argv) {
             onlyDevice = argv[++i];
         } else if (a == "--learning") {
             learning = true;
+        } else if (a == "--no-track") {
+            noTrack = true;
+        } else if (a == "--no-timing-advance") {
+            noTimingAdvance = true;
         } else if (a == "--csv" && i + 1 < argc) {
             csvDir = argv[++i];
         } else if (a == "--tune" && i + 1 < argc) {
@@ -176,7 +185,8 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: funkor-accuracy-bench [--seeds 1,2,3] [--scenario NAME] "
-                         "[--device lte|gsm] [--tune name=value] [--csv DIR] [--learning]\n");
+                         "[--device lte|gsm] [--tune name=value] [--csv DIR] [--no-track] "
+                         "[--no-timing-advance] [--learning]\n");
             return 2;
         }
     }
@@ -208,10 +218,12 @@ int main(int argc, char** argv) {
                 DeviceOptions dopt;
                 dopt.neighboursWithIdentity = !lte;
                 dopt.maxNeighbours = lte ? 8 : 6;
+                dopt.timingAdvance = !noTimingAdvance;
                 Device dev(net, dopt, seed);
                 TrackState track;
                 for (const TrackPoint& tp : roadTrack(net, sc.speed, sc.minutes * 60, 4, seed)) {
                     const Observation obs = dev.observe(tp);
+                    if (noTrack) track = TrackState{};
                     const PositionEstimate a = servingCellEstimate(obs, lookups);
                     const PositionEstimate c = estimatePosition(obs, lookups, track, tuning);
                     if (!a.valid || !c.valid) continue;

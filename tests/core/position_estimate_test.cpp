@@ -217,6 +217,53 @@ const EstimateRow kRows[] = {
      0,
      980,
      150},
+    // GSM sectors numbered in the last digit (CI 11..13): their rows 600 m
+    // out from the mast at (0, 0). An advance of 3 GSM steps is 1660..2214 m
+    // from the mast, the neighbour to the north gives the direction.
+    {"a GSM advance pulls the estimate onto its ring around the sectors' mast",
+     {{"GSM", 100, 11, -1, 0, 600, 2500},
+      {"GSM", 100, 12, -1, 520, -300, 2500},
+      {"GSM", 100, 13, -1, -520, -300, 2500},
+      {"GSM", 100, 21, -1, 0, 4000, 2500}},
+     std::vector<Tick>(10, Tick{withTa(cell(G, 100, 11, -80), 3), {cell(G, 100, 21, -88)}}),
+     2,
+     0,
+     false,
+     true,
+     0,
+     1940,
+     250},
+    // The same site with an advance of 0: within 553 m of the mast. The
+    // rows alone put the device about 1.4 km north; it is pulled inside.
+    {"a GSM advance of 0 pulls a track beyond the first step inside it",
+     {{"GSM", 100, 11, -1, 0, 600, 2500},
+      {"GSM", 100, 12, -1, 520, -300, 2500},
+      {"GSM", 100, 13, -1, -520, -300, 2500},
+      {"GSM", 100, 21, -1, 0, 4000, 2500}},
+     std::vector<Tick>(10, Tick{withTa(cell(G, 100, 11, -80), 0), {cell(G, 100, 21, -88)}}),
+     2,
+     0,
+     false,
+     true,
+     0,
+     470,
+     150},
+    // CI 12 shares the number of the serving cell's site but lies 20 km
+    // away: another site. Taken for a sector, it would put the mast 10 km
+    // east; without it the mast is no better known than the serving row, too
+    // vague for the ring: the estimate stays between the two rows.
+    {"a cell numbered like a sector but far away is not taken for the mast",
+     {{"GSM", 100, 11, -1, 0, 0, 2500},
+      {"GSM", 100, 12, -1, 20000, 0, 2500},
+      {"GSM", 100, 21, -1, 0, 4000, 2500}},
+     std::vector<Tick>(10, Tick{withTa(cell(G, 100, 11, -80), 3), {cell(G, 100, 21, -88)}}),
+     2,
+     0,
+     false,
+     false,
+     0,
+     1400,
+     300},
 };
 
 TEST(PositionEstimate, Table) {

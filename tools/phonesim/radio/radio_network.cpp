@@ -134,6 +134,17 @@ RadioNetwork::RadioNetwork(const NetworkOptions& options) : options_(options) {
                     c.waveY.push_back(gauss(rng) / lay.shadowDistance);
                     c.wavePhase.push_back(uni(rng) * 2 * M_PI);
                 }
+                // The sectors of one mast see the same buildings and hills on
+                // the way to the device: they share the site's shadowing
+                // (3GPP TR 36.814 and TR 38.901 take a correlation of 1
+                // between co-sited cells). The draws above are still made,
+                // so that a seed's network stays the same otherwise.
+                if (sector > 0) {
+                    const SimCell& first = cells_[cells_.size() - static_cast<std::size_t>(sector)];
+                    c.waveX = first.waveX;
+                    c.waveY = first.waveY;
+                    c.wavePhase = first.wavePhase;
+                }
                 cells_.push_back(std::move(c));
             }
         }

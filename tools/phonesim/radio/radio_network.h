@@ -14,7 +14,8 @@
 // A simulated radio network to measure position estimates against: sites
 // of three sectors in a city, suburban or rural layout, received levels by
 // the COST-231 Hata path loss (Okumura-Hata at 900 MHz) with a sector
-// antenna pattern and spatially correlated log-normal shadowing, a device
+// antenna pattern and spatially correlated log-normal shadowing (shared by the
+// sectors of one mast), a device
 // that hears the cells above its noise floor, keeps its serving cell with
 // hysteresis and reports a timing advance from the true distance, and the
 // cell database an open crowd-sourced project would hold for the network:
