@@ -187,7 +187,8 @@ def main():
     ap.add_argument("--stall-seconds", type=int, default=20)
     ap.add_argument("--skip-inprocess", action="store_true")
     a = ap.parse_args()
-    subprocess.check_call(["cmake", "--build", a.build, "--target", "funkor-output-bench"])
+    subprocess.check_call(["cmake", "--build", a.build, "--target", "funkor-output-bench"],
+                          stdout=sys.stderr)
     out = {"latency": measure_latency(a.build, a.seconds)}
     if not a.skip_inprocess:
         r = subprocess.run([os.path.join(a.build, "bench/funkor-output-bench"), "--ticks",
