@@ -32,20 +32,6 @@ using namespace funkor::radiosim;
 
 namespace {
 
-struct Scenario {
-    const char* name;
-    Density density;
-    double speed;  // m/s
-    double minutes;
-};
-
-const Scenario kScenarios[] = {
-    {"city-walk", Density::City, 1.4, 30},
-    {"city-drive", Density::City, 9, 20},
-    {"suburban-drive", Density::Suburban, 14, 20},
-    {"rural-drive", Density::Rural, 25, 25},
-};
-
 struct Errors {
     std::vector<double> serving, ichnaea, funkor, perSigma;
     int withinR68 = 0, withinR95 = 0, fixes = 0, cellIdOnly = 0, withTa = 0;
@@ -202,7 +188,7 @@ int main(int argc, char** argv) {
     for (const char* device : {"lte", "gsm"}) {
         if (!onlyDevice.empty() && onlyDevice != device) continue;
         const bool lte = std::string(device) == "lte";
-        for (const Scenario& sc : kScenarios) {
+        for (const AccuracyScenario& sc : kAccuracyScenarios) {
             if (!onlyScenario.empty() && onlyScenario != sc.name) continue;
             Errors err;
             for (std::uint64_t seed : seeds) {

@@ -28,20 +28,6 @@ namespace {
 
 using funkor::radiosim::Density;
 
-struct LearnScenario {
-    const char* name;
-    Density density;
-    double speed;  // m/s
-    double minutes;
-};
-
-const LearnScenario kLearnScenarios[] = {
-    {"city-walk", Density::City, 1.4, 30},
-    {"city-drive", Density::City, 9, 20},
-    {"suburban-drive", Density::Suburban, 14, 20},
-    {"rural-drive", Density::Rural, 25, 25},
-};
-
 constexpr double kMissingShare = 0.3;
 constexpr double kDisplacedShare = 0.2;
 constexpr double kDisplacementMetres = 500;
@@ -261,7 +247,7 @@ int runLearningBench(const std::vector<std::uint64_t>& seeds, const std::string&
     for (const char* device : {"lte", "gsm"}) {
         if (!onlyDevice.empty() && onlyDevice != device) continue;
         const bool lte = std::string(device) == "lte";
-        for (const LearnScenario& sc : kLearnScenarios) {
+        for (const AccuracyScenario& sc : kAccuracyScenarios) {
             if (!onlyScenario.empty() && onlyScenario != sc.name) continue;
             Outcome before, after;
             int missing = 0, displaced = 0, rows = 0, recorded = 0, refused = 0;
