@@ -498,4 +498,16 @@ std::optional<ChosenPosition> choosePosition(const std::optional<CellDbPosition>
     return c;
 }
 
+KnownCell knownCellFrom(const CellDbKey& key, const ChosenPosition& chosen,
+                        std::optional<int> unit) {
+    KnownCell k;
+    k.key = key;
+    k.latitude = chosen.position.latitude;
+    k.longitude = chosen.position.longitude;
+    k.range = chosen.position.range;
+    k.samples = chosen.position.samples;
+    k.unit = unit;
+    return k;
+}
+
 }  // namespace funkor

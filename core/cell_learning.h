@@ -10,6 +10,7 @@
 
 #include "core/cell_database.h"
 #include "core/measurements.h"
+#include "core/position_estimate.h"
 
 // Cell positions learned from one's own measurements.
 //
@@ -126,5 +127,10 @@ struct ChosenPosition {
 // learned position is an estimate from measurements: `changeable` 1.
 std::optional<ChosenPosition> choosePosition(const std::optional<CellDbPosition>& imported,
                                              const std::optional<LearnedCell>& learned);
+
+// The chosen row of `key` as the estimator takes it, with the PSC/PCI the
+// imported row gives (`unit`; a learned row has none).
+KnownCell knownCellFrom(const CellDbKey& key, const ChosenPosition& chosen,
+                        std::optional<int> unit);
 
 }  // namespace funkor

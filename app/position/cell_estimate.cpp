@@ -150,14 +150,9 @@ void CellEstimate::estimate() {
         const auto chosen =
             funkor::choosePosition(imported, learned_ ? learned_(key) : std::nullopt);
         if (!chosen) return std::nullopt;
-        funkor::KnownCell k;
-        k.key = key;
-        k.latitude = chosen->position.latitude;
-        k.longitude = chosen->position.longitude;
-        k.range = chosen->position.range;
-        k.samples = chosen->position.samples;
-        if (imported && imported->unit >= 0) k.unit = imported->unit;
-        return k;
+        return funkor::knownCellFrom(
+            key, *chosen,
+            imported && imported->unit >= 0 ? std::optional<int>(imported->unit) : std::nullopt);
     };
     lookups.findByUnit = [db](const std::string& radio, int mcc, int net, std::int64_t area,
                               int unit) {

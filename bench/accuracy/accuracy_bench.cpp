@@ -38,19 +38,10 @@ struct Errors {
     double sumR68 = 0, sumCells = 0;
 };
 
-double percentile(std::vector<double> v, double q) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const double pos = q * static_cast<double>(v.size() - 1);
-    const auto lo = static_cast<std::size_t>(std::floor(pos));
-    const auto hi = std::min(v.size() - 1, lo + 1);
-    return v[lo] + (v[hi] - v[lo]) * (pos - static_cast<double>(lo));
-}
-
 std::string stats(const std::vector<double>& v) {
     char buf[160];
     std::snprintf(buf, sizeof buf, "{\"median\": %.0f, \"p67\": %.0f, \"p95\": %.0f}",
-                  percentile(v, 0.5), percentile(v, 0.67), percentile(v, 0.95));
+                  benchPercentile(v, 0.5), benchPercentile(v, 0.67), benchPercentile(v, 0.95));
     return buf;
 }
 
@@ -229,12 +220,14 @@ int main(int argc, char** argv) {
                 }
             }
             const double n = std::max(1, err.fixes);
-            const double mA = percentile(err.serving, 0.5), mB = percentile(err.ichnaea, 0.5),
-                         mC = percentile(err.funkor, 0.5);
+            const double mA = benchPercentile(err.serving, 0.5),
+                         mB = benchPercentile(err.ichnaea, 0.5),
+                         mC = benchPercentile(err.funkor, 0.5);
             const double share68 = err.withinR68 / n;
-            const bool ok = mC <= 0.5 * mA && mC <= 0.7 * mB &&
-                            percentile(err.funkor, 0.95) <= percentile(err.ichnaea, 0.95) &&
-                            share68 >= 0.6 && share68 <= 0.75;
+            const bool ok =
+                mC <= 0.5 * mA && mC <= 0.7 * mB &&
+                benchPercentile(err.funkor, 0.95) <= benchPercentile(err.ichnaea, 0.95) &&
+                share68 >= 0.6 && share68 <= 0.75;
             std::printf(
                 "%s    {\"scenario\": \"%s\", \"device\": \"%s\", \"fixes\": %d,\n"
                 "     \"servingCell\": %s,\n     \"ichnaea\": %s,\n     \"funkor\": %s,\n"
@@ -245,8 +238,8 @@ int main(int argc, char** argv) {
                 firstOut ? "" : ",\n", sc.name, device, err.fixes, stats(err.serving).c_str(),
                 stats(err.ichnaea).c_str(), stats(err.funkor).c_str(), share68, err.withinR95 / n,
                 err.sumR68 / n, err.sumCells / n, err.cellIdOnly / n, err.withTa / n,
-                mA > 0 ? mC / mA : 0, mB > 0 ? mC / mB : 0, percentile(err.perSigma, 0.68),
-                percentile(err.perSigma, 0.95), ok ? "true" : "false");
+                mA > 0 ? mC / mA : 0, mB > 0 ? mC / mB : 0, benchPercentile(err.perSigma, 0.68),
+                benchPercentile(err.perSigma, 0.95), ok ? "true" : "false");
             firstOut = false;
             std::fflush(stdout);
         }

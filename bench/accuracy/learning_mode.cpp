@@ -41,15 +41,6 @@ constexpr double kGpsCorrelationSeconds = 60;
 constexpr double kGpsAccuracyMetres = 5;
 constexpr std::int64_t kDriveStartMs = 1765000000000LL;
 
-double learnPercentile(std::vector<double> v, double q) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const double pos = q * static_cast<double>(v.size() - 1);
-    const auto lo = static_cast<std::size_t>(std::floor(pos));
-    const auto hi = std::min(v.size() - 1, lo + 1);
-    return v[lo] + (v[hi] - v[lo]) * (pos - static_cast<double>(lo));
-}
-
 struct Outcome {
     std::vector<double> errors;
     int withinR68 = 0;
@@ -81,9 +72,9 @@ std::string outcomeJson(const Outcome& o) {
                   "\"p95\": %.0f, \"withinR68\": %.3f, \"commonMedian\": %.0f, "
                   "\"commonP95\": %.0f}",
                   o.errors.size(), o.ticks ? static_cast<double>(o.errors.size()) / o.ticks : 0.0,
-                  learnPercentile(o.errors, 0.5), learnPercentile(o.errors, 0.67),
-                  learnPercentile(o.errors, 0.95), o.withinR68 / n, learnPercentile(o.common, 0.5),
-                  learnPercentile(o.common, 0.95));
+                  benchPercentile(o.errors, 0.5), benchPercentile(o.errors, 0.67),
+                  benchPercentile(o.errors, 0.95), o.withinR68 / n, benchPercentile(o.common, 0.5),
+                  benchPercentile(o.common, 0.95));
     return buf;
 }
 
@@ -215,14 +206,7 @@ funkor::CellLookups withLearned(const funkor::CellLookups& imported,
         }
         const auto chosen = funkor::choosePosition(pos, funkor::findLearned(store, key));
         if (!chosen) return std::nullopt;
-        funkor::KnownCell k;
-        k.key = key;
-        k.latitude = chosen->position.latitude;
-        k.longitude = chosen->position.longitude;
-        k.range = chosen->position.range;
-        k.samples = chosen->position.samples;
-        if (row) k.unit = row->unit;
-        return k;
+        return funkor::knownCellFrom(key, *chosen, row ? row->unit : std::nullopt);
     };
     l.findByUnit = imported.findByUnit;
     return l;
@@ -315,4 +299,13 @@ int runLearningBench(const std::vector<std::uint64_t>& seeds, const std::string&
     std::printf("\n  ]\n}\n");
     fs::remove_all(dir);
     return 0;
+}
+
+double benchPercentile(std::vector<double> v, double q) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const double pos = q * static_cast<double>(v.size() - 1);
+    const auto lo = static_cast<std::size_t>(std::floor(pos));
+    const auto hi = std::min(v.size() - 1, lo + 1);
+    return v[lo] + (v[hi] - v[lo]) * (pos - static_cast<double>(lo));
 }

@@ -18,6 +18,9 @@ struct AccuracyScenario {
     double minutes;
 };
 
+// The q-quantile of `v` (0 when empty), linear between neighbouring values.
+double benchPercentile(std::vector<double> v, double q);
+
 inline constexpr AccuracyScenario kAccuracyScenarios[] = {
     {"city-walk", funkor::radiosim::Density::City, 1.4, 30},
     {"city-drive", funkor::radiosim::Density::City, 9, 20},
