@@ -12,14 +12,9 @@
 #include <QJsonArray>
 #include <QProcess>
 #include <QRegularExpression>
-#include <atomic>
 #include <cmath>
-#include <thread>
 
-#include <fcntl.h>
 #include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include "core/ini_file.h"
 #include "core/nmea.h"
@@ -48,50 +43,15 @@ double number(const QString& text, const QString& label) {
     return m.hasMatch() ? m.captured(1).toDouble() : NAN;
 }
 
-// A GPS receiver on a pseudo-terminal: a u-blox 5's RMC and GGA (HDOP 1.09)
-// once a second, with the time of day.
-class GpsReceiver {
-  public:
-    GpsReceiver() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
-        device_ = QString::fromLocal8Bit(::ptsname(master_));
-        // Raw, so that the line ends arrive as sent.
-        termios t{};
-        if (::tcgetattr(master_, &t) == 0) {
-            ::cfmakeraw(&t);
-            ::tcsetattr(master_, TCSANOW, &t);
-        }
-        writer_ = std::thread([this] {
-            while (!stop_) {
-                const QString now =
-                    QDateTime::currentDateTimeUtc().toString(QStringLiteral("hhmmss"));
-                const std::string time = now.toStdString() + ".00";
-                const std::string burst =
-                    funkor::nmeaSentence("GPRMC," + time +
-                                         ",A,5152.09014,N,00551.68911,E,0.113,,091226,,,A") +
-                    funkor::nmeaSentence("GPGGA," + time +
-                                         ",5152.09014,N,00551.68911,E,1,08,1.09,28.2,M,46.9,M,,");
-                // A burst the pty could not take is sent again a second later.
-                const ssize_t written = ::write(master_, burst.data(), burst.size());
-                (void)written;
-                for (int i = 0; i < 10 && !stop_; ++i) ::usleep(100000);
-            }
-        });
-    }
-    ~GpsReceiver() {
-        stop_ = true;
-        if (writer_.joinable()) writer_.join();
-        if (master_ >= 0) ::close(master_);
-    }
-    const QString& device() const { return device_; }
-
-  private:
-    int master_ = -1;
-    QString device_;
-    std::atomic<bool> stop_{false};
-    std::thread writer_;
-};
+// What a u-blox 5 receiver standing still sends each second: RMC and GGA
+// (HDOP 1.09) with the time of day.
+std::string fixedFixBurst(const QDateTime& nowUtc) {
+    const std::string time = nowUtc.toString(QStringLiteral("hhmmss")).toStdString() + ".00";
+    return funkor::nmeaSentence("GPRMC," + time +
+                                ",A,5152.09014,N,00551.68911,E,0.113,,091226,,,A") +
+           funkor::nmeaSentence("GPGGA," + time +
+                                ",5152.09014,N,00551.68911,E,1,08,1.09,28.2,M,46.9,M,,");
+}
 
 // The program on the simulated phone in a Berlin cell that broadcasts its
 // site, its LAN output on the rig's link, and what where-am-i reported.
@@ -105,7 +65,7 @@ struct Journey {
     // `gps`: the position comes from this receiver on COM 2 instead of the
     // GSM cell.
     Reported run(const QByteArray& lanSettings, const QString& mode,
-                 const GpsReceiver* gps = nullptr) {
+                 const PtyGpsReceiver* gps = nullptr) {
         Reported r;
         QJsonObject s = berlinScenario();
         s[QStringLiteral("broadcastEvery")] = 3;
@@ -201,7 +161,7 @@ TEST(DesktopLocation, GeoclueReadsTheLocalSocket) {
 }
 
 TEST(DesktopLocation, AGpsReceiversFixGoesOnAsReceivedAndIsAnnouncedExact) {
-    GpsReceiver gps;
+    PtyGpsReceiver gps(fixedFixBurst);
     ASSERT_FALSE(gps.device().isEmpty());
     Reported r;
     int rigExit = -1;

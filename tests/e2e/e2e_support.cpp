@@ -3,7 +3,10 @@
 
 #include "tests/e2e/e2e_support.h"
 
+#include <fcntl.h>
 #include <sys/prctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -178,6 +181,31 @@ bool Program::waitForExit(int timeoutMs) {
 bool Program::stop(int timeoutMs) {
     if (process_.state() != QProcess::NotRunning) process_.terminate();
     return waitForExit(timeoutMs);
+}
+
+PtyGpsReceiver::PtyGpsReceiver(std::function<std::string(const QDateTime& nowUtc)> burstAt) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
+    device_ = QString::fromLocal8Bit(::ptsname(master_));
+    termios t{};
+    if (::tcgetattr(master_, &t) == 0) {
+        ::cfmakeraw(&t);
+        ::tcsetattr(master_, TCSANOW, &t);
+    }
+    writer_ = std::thread([this, burstAt = std::move(burstAt)] {
+        while (!stop_) {
+            const std::string burst = burstAt(QDateTime::currentDateTimeUtc());
+            const ssize_t written = ::write(master_, burst.data(), burst.size());
+            (void)written;
+            for (int i = 0; i < 10 && !stop_; ++i) ::usleep(100000);
+        }
+    });
+}
+
+PtyGpsReceiver::~PtyGpsReceiver() {
+    stop_ = true;
+    if (writer_.joinable()) writer_.join();
+    if (master_ >= 0) ::close(master_);
 }
 
 QJsonObject readSnapshot(const QString& path) {

@@ -3,12 +3,17 @@
 
 #pragma once
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
 
 // The real programs, started as a user would: funkor-phonesim on a
 // pseudo-terminal and funkor on a data folder of its own, headless.
@@ -89,6 +94,23 @@ class Program {
     QProcess process_;
     QProcessEnvironment env_;
     QString output_;
+};
+
+// A GPS receiver on a pseudo-terminal: once a second it writes the burst
+// that `burstAt` gives for the UTC time of now, raw, so that the line ends
+// arrive as sent (a burst the terminal could not take is sent again a
+// second later). The program opens `device()` as its GPS port.
+class PtyGpsReceiver {
+  public:
+    explicit PtyGpsReceiver(std::function<std::string(const QDateTime& nowUtc)> burstAt);
+    ~PtyGpsReceiver();
+    const QString& device() const { return device_; }
+
+  private:
+    int master_ = -1;
+    QString device_;
+    std::atomic<bool> stop_{false};
+    std::thread writer_;
 };
 
 QJsonObject readSnapshot(const QString& path);

@@ -6,10 +6,7 @@
 // track and the recording on: the program records the cells with the fixes
 // and, when it ends, learns where they are. Then the same drive without the
 // receiver: the learned cells give the positions the database cannot.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -17,10 +14,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
-#include <atomic>
 #include <cmath>
 #include <string>
-#include <thread>
 
 #include "core/cell_database.h"
 #include "core/cell_learning.h"
@@ -73,56 +68,24 @@ QJsonObject driveScenario() {
     return s;
 }
 
-// A GPS receiver on a pseudo-terminal that drives the track: RMC and GGA
-// once a second with the time of day, the position `kSpeed` m/s north of the
-// start for every second since it was made.
-class TrackReceiver {
-  public:
-    TrackReceiver() : started_(QDateTime::currentMSecsSinceEpoch()) {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
-        device_ = QString::fromLocal8Bit(::ptsname(master_));
-        termios t{};
-        if (::tcgetattr(master_, &t) == 0) {
-            ::cfmakeraw(&t);
-            ::tcsetattr(master_, TCSANOW, &t);
-        }
-        writer_ = std::thread([this] {
-            while (!stop_) {
-                const QDateTime now = QDateTime::currentDateTimeUtc();
-                const double lat =
-                    latitudeAt(static_cast<double>(now.toMSecsSinceEpoch() - started_) / 1000);
-                const std::string time = now.toString(QStringLiteral("hhmmss")).toStdString();
-                const std::string date = now.toString(QStringLiteral("ddMMyy")).toStdString();
-                const std::string pos =
-                    funkor::nmeaLatitude(lat) + ",N," + funkor::nmeaLongitude(kStartLon) + ",E";
-                const std::string burst = funkor::nmeaSentence("GPRMC," + time + ".00,A," + pos +
-                                                               ",58.3,0.0," + date + ",,,A") +
-                                          funkor::nmeaSentence("GPGGA," + time + ".00," + pos +
-                                                               ",1,09,0.9,40.0,M,44.0,M,,");
-                const ssize_t written = ::write(master_, burst.data(), burst.size());
-                (void)written;
-                for (int i = 0; i < 10 && !stop_; ++i) ::usleep(100000);
-            }
-        });
-    }
-    ~TrackReceiver() {
-        stop_ = true;
-        if (writer_.joinable()) writer_.join();
-        if (master_ >= 0) ::close(master_);
-    }
-    const QString& device() const { return device_; }
-    static double latitudeAt(double seconds) {
-        return kStartLat + kSpeed * seconds / kMetresPerDegree;
-    }
+// The track: `kSpeed` m/s north of the start for every second since it
+// began.
+double latitudeAt(double seconds) {
+    return kStartLat + kSpeed * seconds / kMetresPerDegree;
+}
 
-  private:
-    qint64 started_;
-    int master_ = -1;
-    QString device_;
-    std::atomic<bool> stop_{false};
-    std::thread writer_;
-};
+// The receiver's RMC and GGA at the track's position of `nowUtc`, the track
+// having started at `startedMs`.
+std::string trackBurst(const QDateTime& nowUtc, qint64 startedMs) {
+    const double lat =
+        latitudeAt(static_cast<double>(nowUtc.toMSecsSinceEpoch() - startedMs) / 1000);
+    const std::string time = nowUtc.toString(QStringLiteral("hhmmss")).toStdString();
+    const std::string date = nowUtc.toString(QStringLiteral("ddMMyy")).toStdString();
+    const std::string pos =
+        funkor::nmeaLatitude(lat) + ",N," + funkor::nmeaLongitude(kStartLon) + ",E";
+    return funkor::nmeaSentence("GPRMC," + time + ".00,A," + pos + ",58.3,0.0," + date + ",,,A") +
+           funkor::nmeaSentence("GPGGA," + time + ".00," + pos + ",1,09,0.9,40.0,M,44.0,M,,");
+}
 
 // Metres north of the start.
 double northOfStart(double lat) {
@@ -161,7 +124,9 @@ TEST(LearningJourney, CellsLearnedOnADriveWithGpsPlaceTheSameDriveWithout) {
 
     // First drive: with the receiver, recording.
     {
-        TrackReceiver gps;
+        // A receiver on a pseudo-terminal drives the track from now on.
+        const qint64 started = QDateTime::currentMSecsSinceEpoch();
+        PtyGpsReceiver gps([started](const QDateTime& now) { return trackBurst(now, started); });
         ASSERT_FALSE(gps.device().isEmpty());
         Simulator sim;
         const QString link = folder.path(QStringLiteral("modem"));
