@@ -505,7 +505,10 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
         const double step = timingAdvanceStep(obs.serving->radio);
         r.inner = *obs.serving->timingAdvance * step;
         r.outer = r.inner + step;
-        r.radius = *obs.serving->timingAdvanceMetres();
+        // Among buildings the first path to arrive is a reflection: the
+        // advance reads long. Small cells are where the buildings are.
+        const double builtUp = std::clamp((1000 - meanRange) / 400, 0.0, 1.0);
+        r.radius = std::max(0.0, *obs.serving->timingAdvanceMetres() - tu.ringBias * builtUp);
         r.pullSigma = std::sqrt(step * step / 12 + servingSite->sigma * servingSite->sigma +
                                 tu.ringSpread * tu.ringSpread);
         ring = r;
@@ -548,6 +551,7 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     const double tickVar = tu.tickSigmaScale * tu.tickSigmaScale * snap.var;
 
     // The track.
+    const double sinceLast = track.valid ? obs.time - track.time : 0;
     if (!track.valid) {
         track.valid = true;
         track.x[0] = snap.x;
@@ -594,7 +598,17 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     limitSpeed(track, tu.maxSpeed);
 
     plane.toLatLon(track.x[0], track.x[1], e.latitude, e.longitude);
-    const double posVar = std::max(0.0, (track.p[0][0] + track.p[1][1]) / 2);
+    // The filter takes each tick's reading as independent of the last. Readings
+    // taken within a short way of each other share the same shadowing and
+    // the same cells, though: a slow device's filter is surer than its
+    // readings allow, by about the number of readings per decorrelation
+    // distance.
+    const double moved = std::hypot(track.x[2], track.x[3]) * sinceLast;
+    const double alike =
+        tu.decorrelationMetres > 0 && !e.timingAdvanceUsed
+            ? std::clamp(tu.decorrelationMetres / std::max(moved, 1.0), 1.0, tu.maxAlike)
+            : 1.0;
+    const double posVar = alike * std::max(0.0, (track.p[0][0] + track.p[1][1]) / 2);
     const double floorSigma = track.floorSigma;
     // And a part no cell layout removes: rows are where phones measured,
     // tens of metres off the street the device is on.
@@ -603,7 +617,8 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     // The radii, as measured: among small cells (town) the rows' layout does
     // worse than σ says; among wide ones (country) the advance's ring does
     // better, and without it they are taken as they are.
-    double scale = std::pow(std::max(meanRange, 100.0) / 1000, tu.radiusRangeExponent);
+    double scale = std::min(std::pow(std::max(meanRange, 100.0) / 1000, tu.radiusRangeExponent),
+                            tu.radiusScaleMax);
     if (!e.timingAdvanceUsed) scale = std::max(scale, 1.0);
     e.r68 = tu.r68Factor * sigma * scale;
     e.r95 = tu.r95Factor * sigma * scale;

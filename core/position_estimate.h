@@ -57,6 +57,9 @@
 //    (the rows' own displacement), times factors measured on the radio
 //    simulator (bench/accuracy) so that r68 holds for about 68 % of fixes;
 //    among wide cells they come out a little smaller than among small ones.
+//    Without a ring, a slow device's spread counts up to twice: its
+//    readings a few metres apart share the shadowing, and the filter,
+//    taking them as independent, is surer than they allow.
 namespace funkor {
 
 // A cell as the database gives it; `unit` is the PCI/PSC where known.
@@ -120,28 +123,32 @@ struct PositionEstimate {
 // Knobs of the estimator; the defaults are the values measured best on the
 // simulator's scenarios.
 struct EstimatorTuning {
-    double signalDbPerFactor = 8.0;     // weight × 1/e per this many dB weaker
-    double samplesExponent = 0.0;       // weight ∝ samples^this (up to 100)
-    double rangeExponent = 0.0;         // weight ∝ 1 / range^this
-    double tickSigmaScale = 1.0;        // a tick's σ against its likelihood's spread
-    double floorScale = 0.1;            // the part of it that does not average out
-    double absoluteSigma = 80;          // m, the rows' own scatter
-    double servingSpread = 0.45;        // σ of the serving area against its range
-    double pathLossExponent = 3.5;      // level falls 10 × this dB per decade
-    double shadowSigmaDb = 8;           // spread of levels around the path loss
-    double ringSpread = 40;             // m, the advance's own error
-    double firstStepPull = 0.85;        // an advance of 0 pulls a track beyond the
-                                        // step to this share of it; 0: never
-    double gridWeight = 0;              // weight of the levels; 0: the weighted mean alone
-    double centroidPrior = 1.5;         // the grid's prior σ against the mean's σ
-    double centroidSigma = 0.55;        // the weighted mean's σ against the mean range
-    double neighbourReach = 2.5;        // a neighbour is heard up to this × its range
-    double accelerationNoise = 0.3;     // m/s², the filter's process noise at rest
-    double speedNoise = 0.3;            // its growth per m/s of speed
-    double maxSpeed = 200 / 3.6;        // m/s
-    double gate = 3.0;                  // σ beyond which a reading loses trust
-    double radiusRangeExponent = -0.1;  // radii × (mean range / 1 km)^this
-    double r68Factor = 0.92;            // σ to the 68 % and 95 % radii
+    double signalDbPerFactor = 8.0;      // weight × 1/e per this many dB weaker
+    double samplesExponent = 0.0;        // weight ∝ samples^this (up to 100)
+    double rangeExponent = 0.0;          // weight ∝ 1 / range^this
+    double tickSigmaScale = 1.0;         // a tick's σ against its likelihood's spread
+    double floorScale = 0.1;             // the part of it that does not average out
+    double absoluteSigma = 80;           // m, the rows' own scatter
+    double servingSpread = 0.45;         // σ of the serving area against its range
+    double pathLossExponent = 3.5;       // level falls 10 × this dB per decade
+    double shadowSigmaDb = 8;            // spread of levels around the path loss
+    double ringSpread = 40;              // m, the advance's own error
+    double ringBias = 40;                // m, its excess over the distance
+    double firstStepPull = 0.85;         // an advance of 0 pulls a track beyond the
+                                         // step to this share of it; 0: never
+    double gridWeight = 0;               // weight of the levels; 0: the weighted mean alone
+    double decorrelationMetres = 25;     // readings closer than this count as one
+    double maxAlike = 2;                 // for the radii, up to this many
+    double centroidPrior = 1.5;          // the grid's prior σ against the mean's σ
+    double centroidSigma = 0.55;         // the weighted mean's σ against the mean range
+    double neighbourReach = 2.5;         // a neighbour is heard up to this × its range
+    double accelerationNoise = 0.3;      // m/s², the filter's process noise at rest
+    double speedNoise = 0.3;             // its growth per m/s of speed
+    double maxSpeed = 200 / 3.6;         // m/s
+    double gate = 3.0;                   // σ beyond which a reading loses trust
+    double radiusRangeExponent = -0.17;  // radii × (mean range / 1 km)^this,
+    double radiusScaleMax = 1.07;        // but at most this
+    double r68Factor = 0.92;             // σ to the 68 % and 95 % radii
     double r95Factor = 2.4;
     double unknownNeighbourDb = 10;  // a neighbour without a level: this much
                                      // below the weakest measured one

@@ -127,6 +127,10 @@ struct NetworkState {
     int cellDomain = -1;
     // Whether the last registration answers left the device on a network.
     bool onNetwork = false;
+    // Whether that has been judged since the phone was found: a device that
+    // is not registered for calls may be on the network in a domain not yet
+    // asked, so the first "not registered" waits for the first round.
+    bool registrationJudged = false;
     std::string lastCellKey;
     std::string sectorLetter;  // "A", "B", "C" or ""
     std::string regionText;

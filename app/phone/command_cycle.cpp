@@ -231,6 +231,7 @@ void CommandCycle::phoneLost() {
     network_.registrationKnown = {};
     network_.cellDomain = -1;
     network_.onNetwork = false;
+    network_.registrationJudged = false;
     position_.cbPending = false;
 
     // The phone books are read anew; the list keeps its entries and its

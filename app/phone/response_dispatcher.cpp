@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "app/base/elements.h"
 #include "app/base/platform.h"
@@ -90,6 +91,12 @@ void ResponseDispatcher::registrationQueryEnded(const std::string& line) {
         if (phone_.registrationQuery == RegistrationQuery::Fivegs) phone_.c5gregRefused = true;
     }
     phone_.registrationQuery = RegistrationQuery::None;
+    // The round's last domain refused: a "not registered" held back for it
+    // is judged now.
+    const auto& known = network_.registrationKnown;
+    if (!network_.registrationJudged && phone_.registrationStep == 0 &&
+        std::find(known.begin(), known.end(), 1) != known.end())
+        servingCellFromRegistrations();
 }
 
 void ResponseDispatcher::operatorScanEnded(const std::string& line) {

@@ -72,6 +72,11 @@ void ResponseDispatcher::servingCellFromRegistrations() {
             regDomain = static_cast<int>(i);
         }
     }
+    // An LTE modem answers "+CREG: 2,0" (not registered for calls) before
+    // its "+CEREG:" has been asked: that is not yet "no network". Until
+    // each domain has been asked once, only a registration is taken.
+    if (!registered && !n.registrationJudged && phone_.registrationStep != 0) return;
+    n.registrationJudged = true;
     const bool cameBack = registered && !n.onNetwork;
     n.onNetwork = registered;
     if (!registered) {

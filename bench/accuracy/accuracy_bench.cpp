@@ -71,8 +71,12 @@ bool applyTune(EstimatorTuning& t, const std::string& kv) {
                                             {"radiusRangeExponent", &t.radiusRangeExponent},
                                             {"firstStepPull", &t.firstStepPull},
                                             {"ringSpread", &t.ringSpread},
+                                            {"ringBias", &t.ringBias},
                                             {"neighbourReach", &t.neighbourReach},
                                             {"gridWeight", &t.gridWeight},
+                                            {"decorrelationMetres", &t.decorrelationMetres},
+                                            {"maxAlike", &t.maxAlike},
+                                            {"radiusScaleMax", &t.radiusScaleMax},
                                             {"centroidSigma", &t.centroidSigma},
                                             {"speedNoise", &t.speedNoise},
 

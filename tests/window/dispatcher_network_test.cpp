@@ -281,7 +281,8 @@ TEST(DispatcherRegistration, DomainsCircuitSwitchedFirst) {
         std::vector<const char*> lines;
         const char* cellKey;  // "" when no cell was taken
         const char* radio;
-        const char* netz;  // caption of Netz afterwards
+        const char* netz;   // caption of Netz afterwards
+        int stepAhead = 0;  // domains still to be asked in the first round
     } cases[] = {
         {"LTE only",
          {"+CEREG: 2,1,\"1F00\",\"79D9031\",7", "+CREG: 2,0", "+CGREG: 2,0"},
@@ -299,16 +300,36 @@ TEST(DispatcherRegistration, DomainsCircuitSwitchedFirst) {
          "UMTS",
          "Telekom.de"},
         {"nothing registered", {"+CEREG: 2,2", "+CREG: 2,0"}, "", "", "---"},
+        {"calls not registered before LTE was asked",
+         {"+CREG: 2,0", "+CGREG: 2,0", "+CEREG: 2,1,\"1F00\",\"79D9031\",7"},
+         "079D90311F0026201",
+         "LTE",
+         "Telekom.de",
+         2},
     };
     for (const auto& c : cases) {
         DispatcherFixture fx;
         Form1& f = fx.f;
         f.network.operatorCode = "26201";
         f.Netz->setText(QStringLiteral("Telekom.de"));
+        f.phone.registrationStep = c.stepAhead;
         for (const char* line : c.lines) fx.feed(line);
         EXPECT_EQ(f.network.lastCellKey, c.cellKey) << c.legend;
         EXPECT_EQ(f.network.cellRadio, c.radio) << c.legend;
         EXPECT_EQ(f.Netz->text(), QString::fromLatin1(c.netz)) << c.legend;
+    }
+    {
+        // The first round's last domain refused: the held-back "not
+        // registered" is judged then.
+        DispatcherFixture fx;
+        fx.f.Netz->setText(QStringLiteral("Telekom.de"));
+        fx.f.phone.registrationStep = 3;
+        fx.feed("+CREG: 2,0");
+        EXPECT_EQ(fx.f.Netz->text(), QStringLiteral("Telekom.de"));
+        fx.f.phone.registrationStep = 0;
+        fx.f.phone.registrationQuery = RegistrationQuery::Fivegs;
+        fx.feed("ERROR");
+        EXPECT_EQ(fx.f.Netz->text(), QStringLiteral("---"));
     }
     DispatcherFixture fx;
     fx.f.network.operatorCode = "26201";
