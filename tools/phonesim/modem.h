@@ -112,7 +112,8 @@ class Modem {
     const Cell& cell() const { return sc_.cells[static_cast<std::size_t>(cell_)]; }
 
     // The radio mode (modem_radio.cpp): the drive's readings move the
-    // serving cell and answer the makers' cell queries and +CESQ.
+    // serving cell and answer the makers' cell queries and the LTE modem's
+    // +CESQ.
     void driveTo(double now);
     bool cellQuery(const Command& c, Reply& r);
 

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The radio mode of the phone: its serving cell follows the drive, and the
-// makers' cell queries and +CESQ answer from the drive's latest reading.
+// makers' cell queries and the LTE modem's +CESQ answer from the drive's
+// latest reading.
 #include <algorithm>
 #include <cmath>
 
@@ -54,6 +55,9 @@ bool Modem::cellQuery(const Command& c, Reply& r) {
     const bool set = c.kind == Command::Set;
 
     if (n == "+CESQ") {
+        // Of the devices only the LTE modem knows it; the others refuse it
+        // in radio mode as they do otherwise.
+        if (sc_.device != Device::LteModem) return false;
         if (test) {
             r.info.push_back(
                 "+CESQ: (0-63,99),(0-7,99),(0-96,255),(0-49,255),(0-34,255),(0-97,255)");

@@ -88,8 +88,8 @@ const char* deviceName(Device device);
 // The radio mode: the device moves along a road track through a simulated
 // network (tools/phonesim/radio) and tells its cells from what it hears
 // there at the scenario's time: registration, the maker's engineering query
-// (^SMONC, +QENG, +CENG, +UCELLINFO) and +CESQ. The scenario's own cells
-// are then replaced by the network's.
+// (^SMONC, +QENG, +CENG, +UCELLINFO) and, on the LTE modem, +CESQ. The
+// scenario's own cells are then replaced by the network's.
 struct RadioDrive {
     bool on = false;
     std::string density = "city";  // "city", "suburban", "rural"
