@@ -605,7 +605,7 @@ PositionEstimate estimatePosition(const Observation& obs, const CellLookups& db,
     // distance.
     const double moved = std::hypot(track.x[2], track.x[3]) * sinceLast;
     const double alike =
-        tu.decorrelationMetres > 0 && !e.timingAdvanceUsed
+        tu.decorrelationMetres > 0 && !e.timingAdvanceUsed && sinceLast > 0
             ? std::clamp(tu.decorrelationMetres / std::max(moved, 1.0), 1.0, tu.maxAlike)
             : 1.0;
     const double posVar = alike * std::max(0.0, (track.p[0][0] + track.p[1][1]) / 2);
