@@ -1664,6 +1664,20 @@ bool netAreaOf(std::string_view radio, int mcc, int net, std::int64_t area, std:
     return true;
 }
 
+// A row of the lookup's answer: its key and what the file holds for it.
+CellDbRow rowOf(CellDbKey key, const CellDbPosition& p) {
+    CellDbRow row;
+    row.key = std::move(key);
+    row.latitude = p.latitude;
+    row.longitude = p.longitude;
+    row.range = p.range;
+    row.samples = p.samples;
+    row.changeable = p.changeable;
+    row.updated = p.updated;
+    row.unit = p.unit;
+    return row;
+}
+
 }  // namespace
 
 CellLookup CellDatabase::find(const CellDbKey& key) const {
@@ -1745,12 +1759,6 @@ CellAreaLookup CellDatabase::scanArea(sqlite3_stmt* s, std::string_view radio, i
     }
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        CellDbRow row;
-        row.key.radio.assign(radio);
-        row.key.mcc = mcc;
-        row.key.net = net;
-        row.key.area = area;
-        row.key.cell = sqlite3_column_int64(s, 0);
         CellDbPosition p;
         if (version_ == 1) {
             p.latitude = sqlite3_column_double(s, 1);
@@ -1763,14 +1771,8 @@ CellAreaLookup CellDatabase::scanArea(sqlite3_stmt* s, std::string_view radio, i
             unpack(sqlite3_column_int64(s, 1), sqlite3_column_int64(s, 2),
                    sqlite3_column_int64(s, 3), sqlite3_column_int64(s, 4), p);
         }
-        row.latitude = p.latitude;
-        row.longitude = p.longitude;
-        row.range = p.range;
-        row.samples = p.samples;
-        row.changeable = p.changeable;
-        row.updated = p.updated;
-        row.unit = p.unit;
-        r.rows.push_back(std::move(row));
+        r.rows.push_back(
+            rowOf({std::string(radio), mcc, net, area, sqlite3_column_int64(s, 0)}, p));
     }
     if (rc != SQLITE_DONE)
         readFailed(rc, path_, r.status, r.damaged, r.error);
@@ -1845,20 +1847,8 @@ CellAreaLookup CellDatabase::scanAreaV3(std::string_view radio, int mcc, int net
                 break;
             }
             if (unit >= 0 && p.unit != unit) continue;
-            CellDbRow row;
-            row.key.radio.assign(radio);
-            row.key.mcc = mcc;
-            row.key.net = net;
-            row.key.area = area;
-            row.key.cell = sqlite3_column_int64(s, 0);
-            row.latitude = p.latitude;
-            row.longitude = p.longitude;
-            row.range = p.range;
-            row.samples = p.samples;
-            row.changeable = p.changeable;
-            row.updated = p.updated;
-            row.unit = p.unit;
-            r.rows.push_back(std::move(row));
+            r.rows.push_back(
+                rowOf({std::string(radio), mcc, net, area, sqlite3_column_int64(s, 0)}, p));
         }
         sqlite3_reset(s);
         if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
